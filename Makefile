@@ -1,0 +1,25 @@
+# Quick start:
+#   make demo   runs TavloAdmin on a simulated network of clocks
+#   make test   builds everything and runs every test
+BUILD ?= build
+GENERATOR ?= Ninja
+CMAKE_FLAGS ?=
+
+.PHONY: all deps configure build test demo screenshots clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+configure: deps
+	@cmake -S . -B $(BUILD) -G $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS) >/dev/null
+
+build: configure
+	@cmake --build $(BUILD)
+
+test: build
+	@cd $(BUILD) && ctest --output-on-failure --timeout 600
+
+clean:
+	rm -rf $(BUILD)

@@ -1,0 +1,73 @@
+// The network and time services the protocol layers use, behind a small interface so that
+// exchanges, discovery and firmware transfer run unchanged over real sockets or over the
+// in-memory fake network of the tests.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace tavlo::platform {
+
+// IPv4 address in network byte order, as inet_addr returns it.
+using Ipv4 = std::uint32_t;
+
+inline constexpr Ipv4 kAnyAddress = 0;
+inline constexpr Ipv4 kLimitedBroadcast = 0xFFFFFFFFu;
+
+struct Endpoint {
+    Ipv4 address = 0;         // network byte order
+    std::uint16_t port = 0;   // host byte order
+    friend bool operator==(const Endpoint&, const Endpoint&) = default;
+};
+
+enum class WaitResult { kReadable, kTimeout, kError };
+
+// One UDP socket. Closed when destroyed.
+class UdpSocket {
+public:
+    virtual ~UdpSocket() = default;
+
+    // SO_BROADCAST on.
+    virtual bool enableBroadcast() = 0;
+    // Asks the kernel for a receive buffer of at least `bytes`.
+    virtual bool setReceiveBuffer(int bytes) = 0;
+    // Binds to `address` (kAnyAddress for all) and `port` (0 for any).
+    virtual bool bind(Ipv4 address, std::uint16_t port) = 0;
+    // The local port after bind (host order), 0 when unbound.
+    virtual std::uint16_t localPort() const = 0;
+    // Sends one datagram; returns the number of bytes sent, or -1.
+    virtual long sendTo(std::span<const std::uint8_t> data, Endpoint to) = 0;
+    // Waits until a datagram can be received or the time-out passes.
+    virtual WaitResult waitReadable(std::chrono::milliseconds timeout) = 0;
+    // Takes one datagram. At most buffer.size() bytes are copied; the result is the
+    // datagram's real size (which may exceed the buffer, so callers can drop wrong sizes),
+    // or -1 on failure.
+    virtual long receiveFrom(std::span<std::uint8_t> buffer, Endpoint& from) = 0;
+    // Text of the last failure (bind, send, receive), empty when none.
+    virtual std::string lastError() const = 0;
+};
+
+// Socket factory, clock and host facts.
+class Network {
+public:
+    virtual ~Network() = default;
+
+    // A new UDP socket, or nullptr when none can be opened.
+    virtual std::unique_ptr<UdpSocket> openUdp() = 0;
+    virtual void sleep(std::chrono::milliseconds duration) = 0;
+    // Milliseconds since an arbitrary start (GetTickCount); wraps at 2^32.
+    virtual std::uint32_t tickCount() = 0;
+    // Seconds since the epoch (the run-time library's time()).
+    virtual std::int64_t timeSeconds() = 0;
+    // Every IPv4 address of this machine, on every interface, network byte order.
+    virtual std::vector<Ipv4> localAddresses() = 0;
+};
+
+// The real network over POSIX sockets.
+std::unique_ptr<Network> makeSystemNetwork();
+
+}  // namespace tavlo::platform
