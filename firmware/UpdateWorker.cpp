@@ -27,7 +27,10 @@ class FirmwareFile {
             return false;
         }
         file_.reset(std::fopen(path.c_str(), "rb"));
-        if (!file_ || std::fseek(file_.get(), 0, SEEK_END) != 0) {
+        // Unbuffered, so every block is read from the file as it is now: a file that
+        // shrinks during the transfer is noticed instead of served from a stale buffer.
+        if (!file_ || std::setvbuf(file_.get(), nullptr, _IONBF, 0) != 0 ||
+            std::fseek(file_.get(), 0, SEEK_END) != 0) {
             return false;
         }
         const long length = std::ftell(file_.get());
