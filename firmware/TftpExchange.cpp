@@ -2,26 +2,19 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 #include <utility>
 #include <vector>
 
 #include "firmware/TftpPacket.h"
+#include "platform/Ipv4.h"
 
 namespace tavlo::firmware {
 namespace {
 
 constexpr std::uint8_t kBroadcastOctet = 255;
-constexpr std::size_t kLastOctetIndex = 3;
 constexpr std::chrono::milliseconds kNoWait{0};
 
 }  // namespace
-
-bool LastOctetIs(platform::Ipv4 address, std::uint8_t octet) {
-    std::array<std::uint8_t, sizeof address> bytes{};
-    std::memcpy(bytes.data(), &address, sizeof address);
-    return bytes[kLastOctetIndex] == octet;
-}
 
 TftpClient::TftpClient(platform::Network& network, platform::Ipv4 clock, UpdateState& state,
                        ConfirmBreak confirmBreak, const std::atomic<bool>* stopRequest)
@@ -30,7 +23,8 @@ TftpClient::TftpClient(platform::Network& network, platform::Ipv4 clock, UpdateS
       state_(state),
       confirmBreak_(std::move(confirmBreak)),
       stopRequest_(stopRequest),
-      broadcast_(clock == platform::kLimitedBroadcast || LastOctetIs(clock, kBroadcastOctet)) {}
+      broadcast_(clock == platform::kLimitedBroadcast ||
+                 platform::LastOctet(clock) == kBroadcastOctet) {}
 
 bool TftpClient::Open() {
     socket_ = network_.openUdp();

@@ -84,7 +84,4 @@ class TftpClient {
     int sendCount_ = 0;
 };
 
-// True when the last octet of `address` (network byte order) is `octet`.
-bool LastOctetIs(platform::Ipv4 address, std::uint8_t octet);
-
 }  // namespace tavlo::firmware

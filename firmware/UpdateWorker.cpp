@@ -9,6 +9,7 @@
 
 #include "firmware/TftpExchange.h"
 #include "firmware/TftpPacket.h"
+#include "platform/Ipv4.h"
 
 namespace tavlo::firmware {
 namespace {
@@ -128,7 +129,7 @@ UpdateOutcome UpdateWorker::Run() {
     UpdateOutcome outcome;
 
     const platform::Ipv4 address = page_.TargetAddress();
-    if (address == platform::kAnyAddress || LastOctetIs(address, kNetworkAddressOctet)) {
+    if (address == platform::kAnyAddress || platform::LastOctet(address) == kNetworkAddressOctet) {
         page_.ShowMessage(kInvalidIpMessage);
         page_.FocusAddressControl();
         return outcome;
