@@ -12,6 +12,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <utility>
 
 #include "firmware/TftpPacket.h"
@@ -404,6 +405,101 @@ void TftpService::Store(const ReceivedImage& image) {
     if (error && log_) {
         log_("tftp cannot write " + path + ": " + error.message());
     }
+}
+
+// ---------------------------------------------------------------------------------------
+
+namespace {
+
+constexpr int kMaxAcknowledgeOlderEvery = 65535;
+
+bool ParseInt(const std::string& text, int low, int high, int& value) {
+    try {
+        std::size_t used = 0;
+        const long parsed = std::stol(text, &used);
+        if (used != text.size() || parsed < low || parsed > high) {
+            return false;
+        }
+        value = static_cast<int>(parsed);
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+}  // namespace
+
+bool ExtractTftpOptions(std::vector<std::string>& args, TftpSettings& settings,
+                        std::string& error) {
+    std::vector<std::string> rest;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        const bool hasValue = i + 1 < args.size();
+        auto value = [&]() -> const std::string& { return args[++i]; };
+        if (arg == "--no-tftp") {
+            settings.enabled = false;
+        } else if (arg == "--tftp-silent") {
+            settings.faults.silent = true;
+        } else if (arg == "--tftp-oack") {
+            settings.faults.optionAcknowledgement = true;
+        } else if (arg == "--tftp-error") {
+            settings.faults.errorReply = true;
+        } else if (arg == "--tftp-store" || arg == "--tftp-loss" || arg == "--tftp-ack-older" ||
+                   arg == "--tftp-seed") {
+            if (!hasValue) {
+                error = arg + " needs a value";
+                return false;
+            }
+            const std::string& text = value();
+            int number = 0;
+            if (arg == "--tftp-store") {
+                settings.storePath = text;
+            } else if (arg == "--tftp-loss") {
+                if (!ParseInt(text, 0, kPercent, number)) {
+                    error = "--tftp-loss takes a percentage from 0 to 100, not '" + text + "'";
+                    return false;
+                }
+                settings.faults.lossPercent = number;
+            } else if (arg == "--tftp-ack-older") {
+                if (!ParseInt(text, 1, kMaxAcknowledgeOlderEvery, number)) {
+                    error =
+                        "--tftp-ack-older takes a block count from 1 to 65535, not '" + text + "'";
+                    return false;
+                }
+                settings.faults.acknowledgeOlderEvery = number;
+            } else {
+                if (!ParseInt(text, 0, std::numeric_limits<int>::max(), number)) {
+                    error = "--tftp-seed takes a number, not '" + text + "'";
+                    return false;
+                }
+                settings.faults.seed = static_cast<std::uint32_t>(number);
+            }
+        } else {
+            rest.push_back(arg);
+        }
+    }
+    args = std::move(rest);
+    return true;
+}
+
+std::string TftpHelpText() {
+    return R"(TFTP (firmware updates of wired clocks, UDP port 69, needs root or
+CAP_NET_BIND_SERVICE; without it the clocks run on without TFTP):
+  A wired clock takes a TFTP write request whose file name is its MAC address (six raw
+  bytes), acknowledges it plainly and takes 512-byte blocks one at a time. Each image it
+  receives is reported as one line:
+    tftp 198.18.0.10 02-54-56-00-00-0A received 700 bytes sha256 <digest>
+  --tftp-store PATH      also write each image to PATH ("{mac}" and "{addr}" in PATH become
+                         the clock's MAC address and address)
+  --tftp-loss PERCENT    lose this share of TFTP datagrams, in each direction
+  --tftp-ack-older N     answer blocks N, 2N, 3N, ... once with the acknowledgement of the
+                         block before, so the tool sends them again
+  --tftp-silent          take nothing, answer nothing
+  --tftp-oack            answer write requests with an option acknowledgement
+  --tftp-error           answer write requests with an error packet
+  --tftp-seed N          seed for the loss draws (default 1)
+  --no-tftp              no TFTP at all
+)";
 }
 
 }  // namespace tavlo::clocksim

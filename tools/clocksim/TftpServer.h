@@ -139,4 +139,17 @@ class TftpService {
     std::thread thread_;
 };
 
+// What the simulator's command line says about TFTP.
+struct TftpSettings {
+    bool enabled = true;
+    TftpFaults faults;
+    std::string storePath;
+};
+
+// Takes the TFTP options (--tftp-..., --no-tftp) out of `args`, leaving the others in order.
+// False and a one-line `error` for a bad value.
+bool ExtractTftpOptions(std::vector<std::string>& args, TftpSettings& settings, std::string& error);
+// Help text of those options.
+std::string TftpHelpText();
+
 }  // namespace tavlo::clocksim
