@@ -1,6 +1,8 @@
 #include "tools/clocksim/TftpServer.h"
 
 #include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <linux/if_packet.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -66,6 +68,39 @@ std::vector<std::string> RequestTexts(std::span<const std::uint8_t> data) {
     return texts;
 }
 
+// The hardware address of the interface that holds `address`, when this machine has one.
+std::optional<MacAddress> InterfaceMacOf(Ipv4 address) {
+    ifaddrs* list = nullptr;
+    if (::getifaddrs(&list) != 0) {
+        return std::nullopt;
+    }
+    std::string name;
+    for (ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
+        if (entry->ifa_addr != nullptr && entry->ifa_addr->sa_family == AF_INET) {
+            sockaddr_in in{};
+            std::memcpy(&in, entry->ifa_addr, sizeof in);
+            if (in.sin_addr.s_addr == address) {
+                name = entry->ifa_name;
+            }
+        }
+    }
+    std::optional<MacAddress> mac;
+    for (ifaddrs* entry = list; entry != nullptr && !name.empty(); entry = entry->ifa_next) {
+        if (entry->ifa_addr != nullptr && entry->ifa_addr->sa_family == AF_PACKET &&
+            name == entry->ifa_name) {
+            sockaddr_ll link{};
+            std::memcpy(&link, entry->ifa_addr, sizeof link);
+            if (link.sll_halen == std::tuple_size_v<MacAddress>) {
+                MacAddress found{};
+                std::copy(link.sll_addr, link.sll_addr + found.size(), found.begin());
+                mac = found;
+            }
+        }
+    }
+    ::freeifaddrs(list);
+    return mac;
+}
+
 std::string Replace(std::string text, const std::string& key, const std::string& value) {
     for (std::size_t at = text.find(key); at != std::string::npos; at = text.find(key, at)) {
         text.replace(at, key.size(), value);
@@ -103,7 +138,15 @@ TftpServer::TftpServer(TftpFaults faults, ImageHandler onImage)
     : faults_(faults), onImage_(std::move(onImage)), random_(faults.seed) {}
 
 void TftpServer::AddClock(Ipv4 address, const MacAddress& mac) {
-    clocks_.emplace_back(address, mac);
+    clocks_.push_back(Clock{address, mac, std::nullopt});
+}
+
+void TftpServer::AddAlias(Ipv4 address, const MacAddress& mac) {
+    for (Clock& clock : clocks_) {
+        if (clock.address == address && clock.mac != mac) {
+            clock.alias = mac;
+        }
+    }
 }
 
 bool TftpServer::Lost() {
@@ -129,40 +172,41 @@ std::vector<TftpReply> TftpServer::OnDatagram(Ipv4 to, Endpoint from,
         return replies;
     }
     const bool broadcast = IsBroadcast(to);
-    for (const auto& [address, mac] : clocks_) {
-        if (address == from.address) {
+    for (const Clock& clock : clocks_) {
+        if (clock.address == from.address) {
             continue;  // never our own datagrams
         }
-        if (broadcast || address == to) {
-            OnClockDatagram(address, mac, broadcast, from, data, replies);
+        if (broadcast || clock.address == to) {
+            OnClockDatagram(clock, broadcast, from, data, replies);
         }
     }
     return replies;
 }
 
-void TftpServer::OnClockDatagram(Ipv4 clock, const MacAddress& mac, bool broadcast, Endpoint from,
+void TftpServer::OnClockDatagram(const Clock& clock, bool broadcast, Endpoint from,
                                  std::span<const std::uint8_t> data,
                                  std::vector<TftpReply>& replies) {
     const auto head = firmware::ReadPacketHead(data);
     const std::uint16_t opcode =
         data.size() >= sizeof(std::uint16_t) ? ReadBe16(data, firmware::kOpcodeOffset) : 0;
     if (opcode == static_cast<std::uint16_t>(TftpOpcode::kWriteRequest)) {
-        OnWriteRequest(clock, mac, broadcast, from, data, replies);
+        OnWriteRequest(clock, broadcast, from, data, replies);
     } else if (head && opcode == static_cast<std::uint16_t>(TftpOpcode::kData)) {
-        OnData(clock, broadcast, from, data, replies);
+        OnData(clock.address, broadcast, from, data, replies);
     }
     // Anything else (read requests, stray acknowledgements, garbage) is ignored.
 }
 
-void TftpServer::OnWriteRequest(Ipv4 clock, const MacAddress& mac, bool broadcast, Endpoint from,
+void TftpServer::OnWriteRequest(const Clock& target, bool broadcast, Endpoint from,
                                 std::span<const std::uint8_t> data,
                                 std::vector<TftpReply>& replies) {
+    const Ipv4 clock = target.address;
     if (data.size() <= kMacEnd || data[kMacEnd] != 0) {
         return;  // malformed
     }
     MacAddress named{};
     std::copy(data.begin() + kMacOffset, data.begin() + kMacEnd, named.begin());
-    if (named != mac) {
+    if (named != target.mac && (broadcast || named != target.alias)) {
         if (!broadcast) {
             Send(clock, from, MakeError(kErrorFileNotFound, "Not this clock"), replies);
         }
@@ -212,7 +256,7 @@ void TftpServer::OnWriteRequest(Ipv4 clock, const MacAddress& mac, bool broadcas
         Transfer transfer;
         transfer.expectedSize = size;
         transfer.image.clock = clock;
-        transfer.image.mac = mac;
+        transfer.image.mac = named;
         transfer.age = ++clock_;
         transfers_[key] = std::move(transfer);
     }
@@ -299,6 +343,9 @@ TftpService::~TftpService() {
 
 void TftpService::AddClock(Ipv4 address, const MacAddress& mac) {
     server_.AddClock(address, mac);
+    if (const auto hardware = InterfaceMacOf(address)) {
+        server_.AddAlias(address, *hardware);
+    }
 }
 
 bool TftpService::Start(std::string& error) {

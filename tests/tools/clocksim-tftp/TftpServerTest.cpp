@@ -100,6 +100,13 @@ TEST_F(TftpServerTest, OnlyTheClockNamedByItsMacTakesTheRequest) {
     EXPECT_EQ(images_[0].clock, kClockB);
 }
 
+TEST_F(TftpServerTest, AClockAlsoAnswersToItsInterfaceAddressInUnicast) {
+    const MacAddress hardware = {0x0E, 0x00, 0x00, 0x00, 0x00, 0x01};
+    server_.AddAlias(kClockA, hardware);
+    EXPECT_TRUE(Send(kSubnetBroadcast, firmware::BuildWriteRequest(hardware, 1)).empty());
+    EXPECT_EQ(One(Send(kClockA, firmware::BuildWriteRequest(hardware, 1))), MakeAcknowledgement(0));
+}
+
 TEST_F(TftpServerTest, HostileDatagramsAreIgnored) {
     for (const Bytes& bytes : {Bytes{}, Bytes{0}, Bytes{0, 2}, Bytes{0, 2, 0, 0, 0x5E},
                                Bytes{0, 4, 0, 0}, Bytes{0, 1, 'x', 0}}) {
