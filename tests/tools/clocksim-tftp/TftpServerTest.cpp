@@ -1,5 +1,5 @@
 // The simulated clocks' TFTP side, datagram by datagram.
-#include "tools/clocksim/TftpServer.h"
+#include "tools/clocksim-tftp/TftpServer.h"
 
 #include <gtest/gtest.h>
 

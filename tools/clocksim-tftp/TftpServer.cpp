@@ -1,4 +1,4 @@
-#include "tools/clocksim/TftpServer.h"
+#include "tools/clocksim-tftp/TftpServer.h"
 
 #include <arpa/inet.h>
 #include <ifaddrs.h>
