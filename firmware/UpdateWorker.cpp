@@ -1,10 +1,12 @@
 #include "firmware/UpdateWorker.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <array>
+#include <cerrno>
 #include <cstdio>
-#include <filesystem>
-#include <memory>
-#include <system_error>
 #include <utility>
 
 #include "firmware/TftpExchange.h"
@@ -19,42 +21,53 @@ constexpr int kCompletePercent = 100;
 constexpr double kPercentScale = 100.0;
 constexpr std::size_t kLineBufferSize = 96;
 
-// The firmware file, opened for reading only.
+// The firmware file, opened for reading only. Every block is read from the file as it is
+// at that moment, so a file that shrinks during the transfer is noticed.
 class FirmwareFile {
   public:
+    FirmwareFile() = default;
+    ~FirmwareFile() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    FirmwareFile(const FirmwareFile&) = delete;
+    FirmwareFile& operator=(const FirmwareFile&) = delete;
+
+    // False for anything that is not a readable regular file. O_NONBLOCK keeps a FIFO
+    // named like a firmware file from blocking the open.
     bool Open(const std::string& path) {
-        std::error_code error;
-        if (!std::filesystem::is_regular_file(path, error)) {
+        fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        if (fd_ < 0) {
             return false;
         }
-        file_.reset(std::fopen(path.c_str(), "rb"));
-        // Unbuffered, so every block is read from the file as it is now: a file that
-        // shrinks during the transfer is noticed instead of served from a stale buffer.
-        if (!file_ || std::setvbuf(file_.get(), nullptr, _IONBF, 0) != 0 ||
-            std::fseek(file_.get(), 0, SEEK_END) != 0) {
+        struct stat info {};
+        if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
             return false;
         }
-        const long length = std::ftell(file_.get());
-        if (length < 0) {
-            return false;
-        }
-        length_ = static_cast<std::uint64_t>(length);
-        return std::fseek(file_.get(), 0, SEEK_SET) == 0;
+        length_ = static_cast<std::uint64_t>(info.st_size);
+        return true;
     }
     std::uint64_t Length() const { return length_; }
-    // Reads exactly `count` bytes at `offset`; false when the file no longer holds them.
+    // Reads exactly out.size() bytes at `offset`; false when the file no longer holds them.
     bool ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) {
-        if (std::fseek(file_.get(), static_cast<long>(offset), SEEK_SET) != 0) {
-            return false;
+        std::size_t done = 0;
+        while (done < out.size()) {
+            const ssize_t count = ::pread(fd_, out.data() + done, out.size() - done,
+                                          static_cast<off_t>(offset + done));
+            if (count < 0 && errno == EINTR) {
+                continue;
+            }
+            if (count <= 0) {
+                return false;
+            }
+            done += static_cast<std::size_t>(count);
         }
-        return std::fread(out.data(), 1, out.size(), file_.get()) == out.size();
+        return true;
     }
 
   private:
-    struct Closer {
-        void operator()(std::FILE* file) const { std::fclose(file); }
-    };
-    std::unique_ptr<std::FILE, Closer> file_;
+    int fd_ = -1;
     std::uint64_t length_ = 0;
 };
 

@@ -3,6 +3,7 @@
 #include "firmware/UpdateWorker.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <deque>
@@ -522,6 +523,7 @@ TEST_F(UpdateWorkerTest, RefusalsBeforeAnyPacket) {
         {kClock, (dir_ / "image.BIN").string(), kMac, {"message: Select file error!"}},
         {kClock, (dir_ / "missing.bin").string(), kMac, {"message: File does not exist!"}},
         {kClock, dir_.string() + "/dir.bin", kMac, {"message: File does not exist!"}},
+        {kClock, dir_.string() + "/pipe.bin", kMac, {"message: File does not exist!"}},
         {kClock, good, "   ", {"message: Please enter a valid MAC address!", "focus: mac"}},
         {kClock,
          good,
@@ -533,6 +535,7 @@ TEST_F(UpdateWorkerTest, RefusalsBeforeAnyPacket) {
          {"message: Please enter a valid MAC address!", "focus: mac"}},
     };
     std::filesystem::create_directories(dir_ / "dir.bin");
+    ASSERT_EQ(::mkfifo((dir_ / "pipe.bin").c_str(), 0600), 0);  // must not block the open
     for (const Case& c : cases) {
         RecordingPage page;
         page.address = c.address;
