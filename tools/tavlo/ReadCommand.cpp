@@ -37,7 +37,7 @@ constexpr const char* kReadHelp =
     "  --wifi       a Wi-Fi clock (listed under a \"(WIFI:n)\" group)\n"
     "  --early      a clock of the early firmware versions (\"Early Versions\")\n"
     "  --json       one JSON object instead of text\n"
-    "  --passwords  also print the clock's user, global, key and Wi-Fi passwords\n"
+    "  --passwords  also print the clock's passwords and keys (left out otherwise)\n"
     "\n"
     "Exit status: 0 when the clock answered, 1 when it did not, 2 on bad usage.\n";
 
@@ -83,7 +83,7 @@ bool ReadCurrentClock(protocol::ClockExchanges& exchanges, protocol::ProtocolSta
 int RunReadCommand(std::span<const std::string_view> args, Io& io) {
     Family family = Family::kNone;
     bool json = false;
-    RecordOptions recordOptions;
+    bool withSecrets = false;
     std::optional<platform::Ipv4> address;
     ArgReader reader(args);
     while (!reader.done()) {
@@ -101,7 +101,7 @@ int RunReadCommand(std::span<const std::string_view> args, Io& io) {
         } else if (arg == "--json") {
             json = true;
         } else if (arg == "--passwords") {
-            recordOptions.withPasswords = true;
+            withSecrets = true;
         } else if (!arg.empty() && arg.front() == '-') {
             return UsageError(io, kCommand, "unknown option '" + Printable(arg) + "'");
         } else if (address) {
@@ -134,7 +134,7 @@ int RunReadCommand(std::span<const std::string_view> args, Io& io) {
     protocol::ClockExchanges exchanges(*network, state, nonces);
 
     const std::string dotted = platform::FormatIpv4(*address);
-    std::vector<Field> fields;
+    std::vector<FieldText> fields;
     if (family == Family::kEarly) {
         const std::int32_t result = exchanges.ExchangeCommandFrame(
             protocol::ToByte(protocol::CommandCode::kRead), *address);
@@ -145,7 +145,7 @@ int RunReadCommand(std::span<const std::string_view> args, Io& io) {
                                         : "no answer from " + dotted;
             return Failure(io, kCommand, why, kExitNoAnswer);
         }
-        fields = DescribeEarlyClockSettings(state.commandFrame);
+        fields = EarlyReplyFields(state.commandFrame);
     } else {
         const bool wifi = family == Family::kWifi;
         if (!ReadCurrentClock(exchanges, state, *network, *address, wifi) ||
@@ -156,14 +156,14 @@ int RunReadCommand(std::span<const std::string_view> args, Io& io) {
                                         : "no answer from " + dotted;
             return Failure(io, kCommand, why, kExitNoAnswer);
         }
-        fields = DescribeClockSettings(state.settingsFrame, recordOptions);
+        fields = ClockReplyFields(state.settingsFrame);
     }
 
-    fields.insert(fields.begin(), Field{"address", dotted});
+    fields.insert(fields.begin(), FieldText{"address", 0, dotted});
     if (json) {
-        PrintFieldsJson(io.out, fields);
+        PrintFieldsJson(io.out, fields, withSecrets);
     } else {
-        PrintFieldsText(io.out, fields);
+        PrintFieldsText(io.out, fields, withSecrets);
     }
     return kExitSuccess;
 }

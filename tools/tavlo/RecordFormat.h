@@ -1,6 +1,5 @@
-// A clock's settings record as named fields with the values in the forms the pages show:
-// dotted addresses, version "3.29", readings with one decimal, texts as text (UTF-8), the time
-// zone as its list label, names from the pages' lists.
+// Printing a clock's read reply: every field by name, in the forms the pages show
+// (settings::FieldText), as aligned text or as one JSON object.
 #pragma once
 
 #include <ostream>
@@ -9,29 +8,21 @@
 
 #include "settings/ClockSettings.h"
 #include "settings/EarlyClockSettings.h"
+#include "settings/FieldText.h"
 
 namespace tavlo::cli {
 
-struct Field {
-    std::string name;
-    std::string value;
-    friend bool operator==(const Field&, const Field&) = default;
-};
+using settings::FieldText;
 
-struct RecordOptions {
-    // The clock's own passwords (user, global, Wi-Fi) are printed only when asked for.
-    bool withPasswords = false;
-};
+// The settings record of a current clock followed by its Wi-Fi fields.
+std::vector<FieldText> ClockReplyFields(settings::ConstSettingsBytes frame);
+// The settings record of an early-version clock.
+std::vector<FieldText> EarlyReplyFields(settings::ConstCommandBytes frame);
 
-// Every field of a current clock's read reply (SettingsFrame).
-std::vector<Field> DescribeClockSettings(settings::ConstSettingsBytes frame,
-                                         const RecordOptions& options);
-// Every field of an early-version clock's read reply (CommandFrame).
-std::vector<Field> DescribeEarlyClockSettings(settings::ConstCommandBytes frame);
-
-// "name  value" lines, names padded to one column.
-void PrintFieldsText(std::ostream& out, const std::vector<Field>& fields);
+// Secret fields (passwords, keys) are left out unless `withSecrets`.
+// "name  value" lines, names padded to one column, control characters made visible.
+void PrintFieldsText(std::ostream& out, const std::vector<FieldText>& fields, bool withSecrets);
 // One JSON object on one line; every value is a string.
-void PrintFieldsJson(std::ostream& out, const std::vector<Field>& fields);
+void PrintFieldsJson(std::ostream& out, const std::vector<FieldText>& fields, bool withSecrets);
 
 }  // namespace tavlo::cli

@@ -14,7 +14,9 @@
 
 #include "platform/Ipv4.h"
 #include "platform/Network.h"
+#include "protocol/CommandFrames.h"
 #include "protocol/Discovery.h"
+#include "protocol/Frames.h"
 #include "protocol/ProtocolState.h"
 #include "tests/network/support/TestNetwork.h"
 #include "tools/clocksim/Config.h"
@@ -236,13 +238,21 @@ TEST_F(DiscoveryNetworkTest, ReadReturnsTheSimulatorsRecordFieldForField) {
         const auto clock = std::find_if(config->clocks.begin(), config->clocks.end(),
                                         [&](const auto& k) { return k.address == address; });
         ASSERT_NE(clock, config->clocks.end());
-        std::vector<cli::Field> fields =
-            clocksim::IsEarly(clock->kind)
-                ? cli::DescribeEarlyClockSettings(clock->earlyRecord)
-                : cli::DescribeClockSettings(clock->record, {.withPasswords = true});
-        fields.insert(fields.begin(), cli::Field{"address", c.address});
+        // The record as a read reply carries it: acknowledged, with the read's own codes.
+        protocol::SettingsFrame record = clock->record;
+        record[protocol::kFlagsOffset] |= protocol::kFlagCarriedOut;
+        record[protocol::kFrameTypeOffset] = protocol::ToByte(protocol::FrameType::kReadSettings);
+        protocol::CommandFrame early = clock->earlyRecord;
+        early[protocol::kRequestMarkerOffset] = protocol::kRequestMarker;
+        early[protocol::kCommandCodeOffset] = protocol::ToByte(protocol::CommandCode::kRead);
+        early[protocol::kChecksumOffset] = 0;
+        early[protocol::kChecksumOffset] = protocol::CommandFrameChecksum(early);
+        std::vector<cli::FieldText> fields = clocksim::IsEarly(clock->kind)
+                                                 ? cli::EarlyReplyFields(early)
+                                                 : cli::ClockReplyFields(record);
+        fields.insert(fields.begin(), cli::FieldText{"address", 0, c.address});
         std::ostringstream expected;
-        cli::PrintFieldsJson(expected, fields);
+        cli::PrintFieldsJson(expected, fields, true);
 
         const auto [out, status] = RunCli({"read", c.address, c.option, "--json", "--passwords"});
         EXPECT_EQ(status, 0);
