@@ -1,0 +1,155 @@
+// Clock discovery: the search engine behind the window's "Search" button and `tavlo search`.
+//
+// One search covers one clock family (wired: chunked type-3 probes on port 6869, five rounds;
+// Wi-Fi: whole type-3 frames on port 6866, three rounds) and then the clocks of the early
+// firmware versions (command-1 probes). Every answer becomes an item text "address (SN)" under
+// a group; each group ends sorted by text, de-duplicated and labelled with its count.
+//
+// The engine never touches widgets: it reads a snapshot of the window's search controls when
+// it starts (SearchOptions), tells the window which of those controls it changed
+// (SearchControls) and reports everything else through SearchReporter, on the worker thread.
+// A window implements SearchReporter by posting each call to its GUI thread.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/Network.h"
+#include "protocol/ProtocolState.h"
+
+namespace tavlo::protocol {
+
+// Values of SearchStopFlag.
+inline constexpr std::uint8_t kSearchRunning = 0;        // a search is under way
+inline constexpr std::uint8_t kSearchStopRequested = 1;  // "Stop to Search" was pressed
+inline constexpr std::uint8_t kSearchIdle = 2;           // no search runs (the start value)
+
+// Search state shared by the window, reading, Modify and the pages. The application creates
+// exactly one and hands it to every part that needs it; tests make their own.
+struct SearchState {
+    // Clock family chosen by the "WIRED"/"WIFI" radios or by the last search:
+    // Wi-Fi = 1 and 0, wired = 0 and 1, neither = both 0 (before any choice).
+    std::atomic<std::uint16_t> WifiFamilySelected{0};
+    std::atomic<std::uint16_t> WiredFamilySelected{0};
+    // 2 idle, 1 stop requested, 0 while a search runs. The engine sets it to 0 when the search
+    // really starts (only from idle, so a stop asked for before that still counts) and back to
+    // 2 when it ends.
+    std::atomic<std::uint8_t> SearchStopFlag{kSearchIdle};
+};
+
+// The window's search controls as the engine reads them when a search starts.
+struct SearchOptions {
+    bool broadcastChecked = false;      // "Broadcast" radio
+    bool unicastChecked = false;        // "Unicast" radio
+    std::string ipAddressText;          // IP-address control text, e.g. "192.168.1.1"
+    bool wiredChecked = false;          // "WIRED" radio
+    bool wifiChecked = false;           // "WIFI" radio
+    bool earlyVersionsChecked = false;  // "Early versions" check box
+    bool v32Checked = false;            // "V3.2" check box
+};
+
+// The controls after the engine changed them. The engine checks "Broadcast" and disables the
+// IP-address control for a broadcast search, checks "WIRED" when no family was chosen (and
+// clears the radio of the family not searched), and checks both generation boxes when
+// neither was checked. The window applies every field as given.
+struct SearchControls {
+    bool broadcastChecked = false;
+    bool unicastChecked = false;
+    bool ipAddressEnabled = true;
+    bool wiredChecked = false;
+    bool wifiChecked = false;
+    bool earlyVersionsChecked = false;
+    bool v32Checked = false;
+};
+
+// The two groups a search can create in the device tree.
+enum class SearchGroup : std::uint8_t {
+    kCurrent,  // current clocks of the searched family: "a.b.c.0 (WIRED:n)" / "(WIFI:n)"
+    kEarly,    // early firmware versions: "Early Versions: n"
+};
+
+// Texts of the search, shown as they are.
+inline constexpr const char* kPleaseSelectValidIp = "Please select a valid IP!";
+inline constexpr const char* kEarlyVersionsText = "Early Versions";
+
+// Everything a search shows. Called on the worker thread, in the order the search makes the
+// changes; texts are UTF-8. Every function has an empty default so that a front end
+// implements only what it shows.
+class SearchReporter {
+  public:
+    virtual ~SearchReporter() = default;
+
+    // The engine changed the search controls (called before searchStarted, and possibly even
+    // when the search then ends without starting).
+    virtual void controlsChanged(const SearchControls& /*controls*/) {}
+    // A message box text; the search does not start ("Please select a valid IP!").
+    virtual void message(const std::string& /*text*/) {}
+    // The search started: hide and disable "Search", show "Stop to Search", disable the tree.
+    virtual void searchStarted() {}
+    // A unicast sweep moved on: the IP-address control now shows this dotted address.
+    virtual void addressProbed(const std::string& /*dottedAddress*/) {}
+    // A root group item was created with this text ("192.168.1.0" or "Early Versions").
+    virtual void groupCreated(SearchGroup /*group*/, const std::string& /*text*/) {}
+    // An item was inserted last in the group: "192.168.1.20 (SN0042)" or "192.168.1.20".
+    // The same text can come more than once (a clock answers every round).
+    virtual void itemAdded(SearchGroup /*group*/, const std::string& /*text*/) {}
+    // The group was sorted by text and de-duplicated: `items` is the group's complete final
+    // list of children in order, and `label` its new text ("192.168.1.0 (WIRED:3)",
+    // "Early Versions: 2"). The window replaces the group's children and text with these.
+    virtual void groupFinished(SearchGroup /*group*/, const std::vector<std::string>& /*items*/,
+                               const std::string& /*label*/) {}
+    // The group item is to be expanded.
+    virtual void groupExpanded(SearchGroup /*group*/) {}
+    // The search ended: show and enable "Search", hide "Stop to Search", enable the tree.
+    virtual void searchEnded() {}
+};
+
+// How a search ended.
+enum class SearchOutcome : std::uint8_t {
+    kCompleted,       // ran to its end (or to a requested stop)
+    kInvalidAddress,  // "Please select a valid IP!"; nothing else happened
+    kNoLocalAddress,  // this machine's addresses could not be listed; nothing was sent
+    kSocketFailed,    // no UDP socket could be opened; nothing was sent
+};
+
+// Runs one whole search on the calling thread and returns when it is over. `stop`, when
+// given, is a second stop request besides SearchStopFlag (owned by a SearchWorker, so a stale
+// flag can never stop a later search). Once a stop is requested, a wait or pause that is
+// running ends at once; the remaining rounds of the current address are still sent, as is
+// every group label.
+SearchOutcome RunSearch(platform::Network& network, ProtocolState& protocol, SearchState& state,
+                        const SearchOptions& options, SearchReporter& reporter,
+                        const std::atomic<bool>* stop = nullptr);
+
+// Runs one search on its own thread. Destroying it stops the search and waits for the thread,
+// which then takes at most a few tens of milliseconds (the waits poll the stop request).
+// The network, protocol state, search state and reporter must outlive the worker.
+class SearchWorker {
+  public:
+    SearchWorker(platform::Network& network, ProtocolState& protocol, SearchState& state,
+                 SearchOptions options, SearchReporter& reporter);
+    ~SearchWorker();
+    SearchWorker(const SearchWorker&) = delete;
+    SearchWorker& operator=(const SearchWorker&) = delete;
+
+    // "Stop to Search": sets SearchStopFlag to 1 while the search runs; does not wait.
+    void requestStop();
+    // True until the search has ended (searchEnded has then been reported, if it started).
+    bool running() const { return running_.load(); }
+    // Waits for the thread to end.
+    void join();
+    // How the search ended; valid once running() is false.
+    SearchOutcome outcome() const { return outcome_.load(); }
+
+  private:
+    SearchState& state_;
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> running_{true};
+    std::atomic<SearchOutcome> outcome_{SearchOutcome::kCompleted};
+    std::thread thread_;
+};
+
+}  // namespace tavlo::protocol
