@@ -8,7 +8,7 @@ namespace tavlo::app {
 class CAboutDlg final : public QDialog {
     Q_OBJECT
 
-public:
+  public:
     explicit CAboutDlg(QWidget* parent = nullptr);
 };
 

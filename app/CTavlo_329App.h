@@ -13,7 +13,7 @@
 namespace tavlo::app {
 
 class CTavlo_329App final {
-public:
+  public:
     // Needs a QApplication.
     explicit CTavlo_329App(std::unique_ptr<platform::Network> network);
 
@@ -21,7 +21,7 @@ public:
     // once the login dialog has closed.
     int InitInstance();
 
-private:
+  private:
     void runMainWindow();
 
     std::unique_ptr<platform::Network> network_;

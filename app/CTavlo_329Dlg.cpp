@@ -43,7 +43,9 @@ constexpr int kPageInsetTop = 20;
 constexpr int kPageInsetRight = 2;
 constexpr int kPageInsetBottom = 2;
 
-QString text(const char* s) { return QString::fromLatin1(s); }
+QString text(const char* s) {
+    return QString::fromLatin1(s);
+}
 
 template <typename W>
 W* place(W* widget, const QRect& rect, const char* objectName) {
@@ -117,18 +119,20 @@ CTavlo_329Dlg::CTavlo_329Dlg(MainDialogContext context, QWidget* parent)
     connect(about, &QShortcut::activated, this, &CTavlo_329Dlg::OnAbout);
 }
 
-CTavlo_329Dlg::~CTavlo_329Dlg() { stopSearchAndWait(); }
+CTavlo_329Dlg::~CTavlo_329Dlg() {
+    stopSearchAndWait();
+}
 
 void CTavlo_329Dlg::createControls() {
     tree_ = place(new DeviceTree(this), kTreeRect, "deviceTree");
     tabs_ = place(new TabControl(this), kTabRect, "tabControl");
 
-    onlineClient_ = place(new QGroupBox(text("Online Client"), this), kOnlineClientRect,
-                          "onlineClientGroup");
+    onlineClient_ =
+        place(new QGroupBox(text("Online Client"), this), kOnlineClientRect, "onlineClientGroup");
     onlineClient_->lower();
     ipAddress_ = place(new ui::Ipv4AddressEdit(this), kIpAddressRect, "ipAddress");
-    broadcastRadio_ = place(new QRadioButton(text("Broadcast"), this), kBroadcastRect,
-                            "broadcastRadio");
+    broadcastRadio_ =
+        place(new QRadioButton(text("Broadcast"), this), kBroadcastRect, "broadcastRadio");
     unicastRadio_ = place(new QRadioButton(text("Unicast"), this), kUnicastRect, "unicastRadio");
     wiredRadio_ = place(new QRadioButton(text("WIRED"), this), kWiredRect, "wiredRadio");
     wifiRadio_ = place(new QRadioButton(text("WIFI"), this), kWifiRect, "wifiRadio");
@@ -228,9 +232,9 @@ void CTavlo_329Dlg::scaleControls(const QSize& newSize) {
         return;
     }
     // "Stop to Search", "WIRED", "WIFI" and the group box keep their place and size.
-    QWidget* const scaled[] = {modifyButton_,       batchModifyButton_, searchButton_, tree_,
-                               tabs_,               earlyVersionsCheck_, v32Check_,    ipAddress_,
-                               broadcastRadio_,     unicastRadio_};
+    QWidget* const scaled[] = {modifyButton_,   batchModifyButton_,  searchButton_, tree_,
+                               tabs_,           earlyVersionsCheck_, v32Check_,     ipAddress_,
+                               broadcastRadio_, unicastRadio_};
     for (QWidget* widget : scaled) {
         if (widget == nullptr) {
             continue;
@@ -296,7 +300,9 @@ CTavlo_329Dlg::ActiveSearch::~ActiveSearch() {
     *live = false;
 }
 
-void CTavlo_329Dlg::stopSearchAndWait() { search_.reset(); }
+void CTavlo_329Dlg::stopSearchAndWait() {
+    search_.reset();
+}
 
 bool CTavlo_329Dlg::searchRunning() const {
     return search_ != nullptr && search_->worker != nullptr && search_->worker->running();
@@ -369,11 +375,17 @@ void CTavlo_329Dlg::applySearchControls(const protocol::SearchControls& controls
     v32Check_->setChecked(controls.v32Checked);
 }
 
-void CTavlo_329Dlg::showSearchMessage(const QString& message) { context_.prompter.inform(message); }
+void CTavlo_329Dlg::showSearchMessage(const QString& message) {
+    context_.prompter.inform(message);
+}
 
-void CTavlo_329Dlg::onSearchStarted() { setSearchUiRunning(true); }
+void CTavlo_329Dlg::onSearchStarted() {
+    setSearchUiRunning(true);
+}
 
-void CTavlo_329Dlg::showProbedAddress(const QString& dotted) { ipAddress_->setText(dotted); }
+void CTavlo_329Dlg::showProbedAddress(const QString& dotted) {
+    ipAddress_->setText(dotted);
+}
 
 void CTavlo_329Dlg::addGroup(protocol::SearchGroup group, const QString& label) {
     tree_->addGroup(group, label);
@@ -388,7 +400,9 @@ void CTavlo_329Dlg::finishGroup(protocol::SearchGroup group, const QStringList& 
     tree_->finishGroup(group, items, label);
 }
 
-void CTavlo_329Dlg::expandGroup(protocol::SearchGroup group) { tree_->expandGroup(group); }
+void CTavlo_329Dlg::expandGroup(protocol::SearchGroup group) {
+    tree_->expandGroup(group);
+}
 
 void CTavlo_329Dlg::onSearchEnded() {
     setSearchUiRunning(false);

@@ -61,7 +61,7 @@ struct MainDialogPages {
 class CTavlo_329Dlg final : public QDialog, private SearchView {
     Q_OBJECT
 
-public:
+  public:
     // Result of RunModal when the sockets layer could not be started.
     static constexpr int kSocketInitFailed = -1;
 
@@ -90,13 +90,13 @@ public:
     DeviceTree* deviceTree() const { return tree_; }
     TabControl* tabControl() const { return tabs_; }
 
-protected:
+  protected:
     void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void done(int result) override;
 
-private:
+  private:
     void createControls();
     MainDialogPages createPages();
     QRect pageRect() const;

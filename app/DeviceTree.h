@@ -13,7 +13,7 @@ namespace tavlo::app {
 class DeviceTree final : public QTreeWidget {
     Q_OBJECT
 
-public:
+  public:
     explicit DeviceTree(QWidget* parent = nullptr);
 
     // Deletes every item, groups included.
@@ -28,7 +28,7 @@ public:
 
     QTreeWidgetItem* groupItem(protocol::SearchGroup group) const;
 
-private:
+  private:
     std::map<protocol::SearchGroup, QTreeWidgetItem*> groups_;
 };
 

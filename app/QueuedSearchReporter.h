@@ -16,7 +16,7 @@ namespace tavlo::app {
 
 // The window side of a search; every function runs on the GUI thread.
 class SearchView {
-public:
+  public:
     virtual ~SearchView() = default;
     virtual void applySearchControls(const protocol::SearchControls& controls) = 0;
     virtual void showSearchMessage(const QString& text) = 0;
@@ -31,7 +31,7 @@ public:
 };
 
 class QueuedSearchReporter final : public protocol::SearchReporter {
-public:
+  public:
     // `view` must live as long as `context` (usually they are the same window). `live` is
     // read and written on the GUI thread only.
     QueuedSearchReporter(QObject* context, SearchView& view, std::shared_ptr<const bool> live);
@@ -47,7 +47,7 @@ public:
     void groupExpanded(protocol::SearchGroup group) override;
     void searchEnded() override;
 
-private:
+  private:
     template <typename F>
     void post(F&& call);
 

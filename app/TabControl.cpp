@@ -25,11 +25,17 @@ void TabControl::addTab(const QString& text) {
     bar_->resize(width(), bar_->sizeHint().height());
 }
 
-int TabControl::count() const { return bar_->count(); }
+int TabControl::count() const {
+    return bar_->count();
+}
 
-QString TabControl::tabText(int index) const { return bar_->tabText(index); }
+QString TabControl::tabText(int index) const {
+    return bar_->tabText(index);
+}
 
-int TabControl::currentIndex() const { return bar_->currentIndex(); }
+int TabControl::currentIndex() const {
+    return bar_->currentIndex();
+}
 
 void TabControl::setCurrentIndexSilently(int index) {
     silent_ = true;

@@ -12,7 +12,7 @@ namespace tavlo::app {
 class TabControl final : public QWidget {
     Q_OBJECT
 
-public:
+  public:
     explicit TabControl(QWidget* parent = nullptr);
 
     void addTab(const QString& text);
@@ -23,15 +23,15 @@ public:
     void setCurrentIndexSilently(int index);
     QTabBar* tabBar() const { return bar_; }
 
-signals:
+  signals:
     // The operator selected another tab.
     void selectionChanged(int index);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
-private:
+  private:
     QTabBar* bar_ = nullptr;
     bool silent_ = false;
 };

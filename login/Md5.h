@@ -13,13 +13,13 @@ using Md5Digest = std::array<std::uint8_t, kMd5DigestSize>;
 
 // Incremental MD5: feed any number of pieces, then take the digest once.
 class Md5 {
-public:
+  public:
     Md5();
     void update(std::span<const std::uint8_t> data);
     // Pads, finishes and returns the digest. The object must not be updated afterwards.
     Md5Digest finish();
 
-private:
+  private:
     static constexpr std::size_t kBlockSize = 64;
     void transform(const std::uint8_t* block);
 

@@ -16,7 +16,9 @@
 namespace tavlo::login {
 namespace {
 
-QString text(const char* s) { return QString::fromLatin1(s); }
+QString text(const char* s) {
+    return QString::fromLatin1(s);
+}
 
 QLineEdit* makePasswordEdit(const char* objectName) {
     auto* edit = new QLineEdit;
@@ -100,7 +102,9 @@ My_Login_Infor::My_Login_Infor(ui::Prompter& prompter,
     passwordEdit_->setFocus();
 }
 
-int My_Login_Infor::RunLogin() { return exec(); }
+int My_Login_Infor::RunLogin() {
+    return exec();
+}
 
 void My_Login_Infor::selectLoginMode() {
     loginRadio_->setChecked(true);
@@ -134,7 +138,7 @@ void My_Login_Infor::OnLogin() {
     const LoginResult result =
         passwordFile_ ? checkLogin(*passwordFile_, password)
                       : (std::ranges::equal(password, kDefaultPassword) ? LoginResult::kAccepted
-                                                                         : LoginResult::kRejected);
+                                                                        : LoginResult::kRejected);
     if (result != LoginResult::kAccepted) {
         prompter_.inform(text(kPasswordErrorText));
         return;

@@ -37,7 +37,7 @@ std::vector<std::uint8_t> passwordTextBytes(const QString& text);
 class My_Login_Infor final : public QDialog {
     Q_OBJECT
 
-public:
+  public:
     // Runs the main window modally and returns when it has been closed.
     using MainWindowRunner = std::function<void()>;
 
@@ -55,10 +55,10 @@ public:
     // "Modify" button: replaces the stored password.
     void OnModifyPassword();
 
-protected:
+  protected:
     void keyPressEvent(QKeyEvent* event) override;
 
-private:
+  private:
     void selectLoginMode();
     void selectModifyMode();
 

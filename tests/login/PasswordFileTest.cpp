@@ -1,5 +1,5 @@
-#include <gtest/gtest.h>
 #include <grp.h>
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,7 +19,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<std::uint8_t> bytes(std::string_view text) { return {text.begin(), text.end()}; }
+std::vector<std::uint8_t> bytes(std::string_view text) {
+    return {text.begin(), text.end()};
+}
 
 std::string hex(const Md5Digest& digest) {
     std::string out;
@@ -102,7 +104,7 @@ TEST(PasswordFilePathTest, ConfigHomeThenHome) {
 }
 
 class PasswordFileTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         root_ = fs::temp_directory_path() /
                 ("tavlo-pw-" + std::to_string(::getpid()) + "-" +
@@ -181,8 +183,8 @@ TEST_F(PasswordFileTest, ShortFileRefusesEverything) {
     writeFile(std::vector<std::uint8_t>(digest.begin(), digest.begin() + 15));
     for (auto pw : {"pw", "XKVnoctilume", ""}) {
         EXPECT_EQ(login(pw), LoginResult::kRejected) << pw;
-        EXPECT_EQ(change(pw, "new"), pw[0] ? ChangeResult::kOldPasswordWrong
-                                           : ChangeResult::kOldPasswordEmpty);
+        EXPECT_EQ(change(pw, "new"),
+                  pw[0] ? ChangeResult::kOldPasswordWrong : ChangeResult::kOldPasswordEmpty);
     }
     EXPECT_EQ(readFile().size(), 15u);
     writeFile({});
@@ -231,10 +233,10 @@ constexpr auto kReadAndSearch = fs::perms::owner_all | fs::perms::group_read |
                                 fs::perms::others_exec;
 
 TEST_F(PasswordFileTest, UnwritableFolderGivesNoRight) {
-    fs::permissions(root_, ::geteuid() == 0 ? kReadAndSearch
-                                            : fs::perms::owner_read | fs::perms::owner_exec);
-    const int result = runUnprivileged(
-        [this] { return static_cast<int>(change("XKVnoctilume", "new")); });
+    fs::permissions(
+        root_, ::geteuid() == 0 ? kReadAndSearch : fs::perms::owner_read | fs::perms::owner_exec);
+    const int result =
+        runUnprivileged([this] { return static_cast<int>(change("XKVnoctilume", "new")); });
     EXPECT_EQ(result, static_cast<int>(ChangeResult::kNoRight));
     EXPECT_FALSE(fs::exists(file_.parent_path()));
 }
@@ -259,8 +261,7 @@ TEST_F(PasswordFileTest, UnsearchableFolderRefusesTheDefault) {
     fs::create_directories(file_.parent_path());
     fs::permissions(root_, kReadAndSearch);
     fs::permissions(file_.parent_path(), fs::perms::owner_all);
-    const int result =
-        runUnprivileged([this] { return static_cast<int>(login("XKVnoctilume")); });
+    const int result = runUnprivileged([this] { return static_cast<int>(login("XKVnoctilume")); });
     EXPECT_EQ(result, static_cast<int>(LoginResult::kRejected));
 }
 
