@@ -33,7 +33,6 @@ void CTavlo_329App::runMainWindow() {
     MainDialogContext context{*network_, protocol_, search_, prompter_,
                               [this] { return network_->openUdp() != nullptr; }};
     CTavlo_329Dlg mainDialog(context);
-    mainDialog.setWindowIcon(applicationIcon());
     prompter_.setParentWidget(&mainDialog);
     mainDialog.RunModal();
     prompter_.setParentWidget(nullptr);

@@ -11,6 +11,7 @@
 #include <QResizeEvent>
 #include <QShortcut>
 
+#include "app/AppIcon.h"
 #include "app/CAboutDlg.h"
 #include "app/DeviceTree.h"
 #include "app/TabControl.h"
@@ -96,6 +97,7 @@ CTavlo_329Dlg::CTavlo_329Dlg(MainDialogContext context, QWidget* parent)
     : QDialog(parent), context_(std::move(context)) {
     setObjectName(QStringLiteral("CTavlo_329Dlg"));
     setWindowTitle(text(kAppName));
+    setWindowIcon(applicationIcon());
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint |
                    Qt::WindowCloseButtonHint);
@@ -333,7 +335,8 @@ void CTavlo_329Dlg::OnSearch() {
     }
     auto search = std::make_unique<ActiveSearch>();
     search->live = std::make_shared<bool>(true);
-    search->reporter = std::make_unique<QueuedSearchReporter>(this, *this, search->live);
+    SearchView& view = *this;
+    search->reporter = std::make_unique<QueuedSearchReporter>(this, view, search->live);
     search->worker = std::make_unique<protocol::SearchWorker>(
         context_.network, context_.protocol, context_.search, searchOptions(), *search->reporter);
     search_ = std::move(search);

@@ -68,6 +68,10 @@ void QueuedSearchReporter::groupExpanded(protocol::SearchGroup group) {
     post([view = &view_, group] { view->expandGroup(group); });
 }
 
+void QueuedSearchReporter::networkError(const std::string& text) {
+    post([view = &view_, text = fromUtf8(text)] { view->showSearchMessage(text); });
+}
+
 void QueuedSearchReporter::searchEnded() {
     post([view = &view_] { view->onSearchEnded(); });
 }

@@ -45,6 +45,7 @@ class QueuedSearchReporter final : public protocol::SearchReporter {
     void groupFinished(protocol::SearchGroup group, const std::vector<std::string>& items,
                        const std::string& label) override;
     void groupExpanded(protocol::SearchGroup group) override;
+    void networkError(const std::string& text) override;
     void searchEnded() override;
 
   private:
