@@ -132,7 +132,11 @@ void CTavlo_329Dlg::createControls() {
     onlineClient_ =
         place(new QGroupBox(text("Online Client"), this), kOnlineClientRect, "onlineClientGroup");
     onlineClient_->lower();
-    ipAddress_ = place(new ui::Ipv4AddressEdit(this), kIpAddressRect, "ipAddress");
+    ipAddress_ = new ui::Ipv4AddressEdit(this);
+    // The window places and scales this control itself, free of the control's own limits.
+    ipAddress_->setMinimumSize(0, 0);
+    ipAddress_->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    place(ipAddress_, kIpAddressRect, "ipAddress");
     broadcastRadio_ =
         place(new QRadioButton(text("Broadcast"), this), kBroadcastRect, "broadcastRadio");
     unicastRadio_ = place(new QRadioButton(text("Unicast"), this), kUnicastRect, "unicastRadio");
