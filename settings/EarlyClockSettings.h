@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "platform/Network.h"
+#include "protocol/Frames.h"
 #include "protocol/ProtocolState.h"
 #include "settings/ClockSettings.h"
 #include "settings/TimeZone.h"
@@ -57,6 +58,12 @@ inline constexpr std::uint8_t kStaticIp = 0;
 static_assert(kTimeServerAddressesOffset + kTimeServerCount * kAddressSize == kIpAddressOffset);
 static_assert(kSerialNumberOffset + kSerialNumberSize == kChecksumOffset);
 static_assert(kChecksumOffset < protocol::kCommandFrameSize);
+// The header fields this record shares with the frame layer.
+static_assert(kRequestMarkerOffset == protocol::kRequestMarkerOffset &&
+              kCommandCodeOffset == protocol::kCommandCodeOffset &&
+              kChecksumOffset == protocol::kChecksumOffset);
+static_assert(kSerialNumberOffset == protocol::kEarlySerialNumberOffset &&
+              kSerialNumberSize == protocol::kEarlySerialNumberSize);
 
 }  // namespace early
 
@@ -64,6 +71,8 @@ class ConstEarlyClockSettings {
   public:
     // NOLINTNEXTLINE(google-explicit-constructor): a view of the frame it is made from.
     ConstEarlyClockSettings(ConstCommandBytes bytes) : bytes_(bytes) {}
+    // NOLINTNEXTLINE(google-explicit-constructor)
+    ConstEarlyClockSettings(const protocol::CommandFrame& frame) : bytes_(frame) {}
 
     ConstCommandBytes bytes() const { return bytes_; }
 
@@ -98,6 +107,8 @@ class EarlyClockSettings : public ConstEarlyClockSettings {
   public:
     // NOLINTNEXTLINE(google-explicit-constructor): a view of the frame it is made from.
     EarlyClockSettings(CommandBytes bytes) : ConstEarlyClockSettings(bytes), bytes_(bytes) {}
+    // NOLINTNEXTLINE(google-explicit-constructor)
+    EarlyClockSettings(protocol::CommandFrame& frame) : EarlyClockSettings(CommandBytes(frame)) {}
 
     CommandBytes mutableBytes() const { return bytes_; }
 
