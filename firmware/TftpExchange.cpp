@@ -93,12 +93,12 @@ int TftpClient::TftpExchange(std::span<const std::uint8_t> payload, std::uint32_
     if (!socket_) {
         return kExchangeGaveUp;
     }
-    std::vector<std::uint8_t> datagram;
+    std::vector<std::uint8_t>& datagram = datagram_;
     if (kind == ExchangeKind::kRequest) {
         datagram.assign(payload.begin(), payload.end());
         peerPort_ = kTftpServerPort;
     } else {
-        datagram = BuildDataPacket(block, payload);
+        BuildDataPacket(block, payload, datagram);
     }
     DiscardStaleDatagrams();
     platform::Endpoint destination{broadcast_ ? platform::kLimitedBroadcast : clock_, peerPort_};
@@ -118,8 +118,10 @@ int TftpClient::TftpExchange(std::span<const std::uint8_t> payload, std::uint32_
         ++sendCount_;
         const Reply reply = AwaitReply(destination, acknowledgeable);
         if (reply.acknowledgement) {
-            if (reply.block == 0) {
-                // The clock prepares its flash after taking the write request.
+            if (kind == ExchangeKind::kRequest) {
+                // The clock prepares its flash after taking the write request. A late copy
+                // of that acknowledgement during the data phase (a TFTP server repeats it
+                // while waiting for block 1) only makes block 1 go again, without a pause.
                 network_.sleep(kPauseAfterRequestAcknowledged);
             }
             return reply.block + 1;

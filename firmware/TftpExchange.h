@@ -12,6 +12,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "firmware/UpdateState.h"
 #include "platform/Network.h"
@@ -82,6 +83,7 @@ class TftpClient {
     bool broadcast_ = false;
     std::uint16_t peerPort_ = 0;
     int sendCount_ = 0;
+    std::vector<std::uint8_t> datagram_;  // the packet being sent, storage kept across blocks
 };
 
 }  // namespace tavlo::firmware

@@ -114,8 +114,17 @@ void UpdateWorker::Start() {
     running_.store(true);
     thread_ = std::thread([this] {
         outcome_ = Run();
-        running_.store(false);
+        {
+            std::lock_guard lock(endMutex_);
+            running_.store(false);
+        }
+        ended_.notify_all();
     });
+}
+
+bool UpdateWorker::WaitFor(std::chrono::milliseconds timeout) {
+    std::unique_lock lock(endMutex_);
+    return ended_.wait_for(lock, timeout, [this] { return !running_.load(); });
 }
 
 void UpdateWorker::Join() {

@@ -4,8 +4,11 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -73,6 +76,8 @@ class UpdateWorker {
     void Start();
     // True from Start until the update has ended.
     bool IsRunning() const { return running_.load(); }
+    // Waits up to `timeout` for the update to end; true when it has.
+    bool WaitFor(std::chrono::milliseconds timeout);
     // Waits for the thread to end.
     void Join();
     // The result of the finished run (meaningful once IsRunning() is false).
@@ -91,6 +96,8 @@ class UpdateWorker {
     MacLookupFunction lookupMac_;
     std::atomic<bool> stopRequest_{false};
     std::atomic<bool> running_{false};
+    std::mutex endMutex_;
+    std::condition_variable ended_;
     UpdateOutcome outcome_;
     std::thread thread_;
 };
