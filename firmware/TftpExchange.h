@@ -57,7 +57,10 @@ class TftpClient {
     // acknowledgement or when a break was confirmed. An acknowledgement of a block later
     // than `block` cannot belong to this transfer and counts as no acknowledgement; an
     // earlier one is taken (the caller sends again from there).
-    int TftpExchange(std::span<const std::uint8_t> payload, std::uint32_t block, ExchangeKind kind);
+    // `whileWaiting`, when given, runs once per exchange: right after the first send (while
+    // the clock works), or before the break question if that comes first.
+    int TftpExchange(std::span<const std::uint8_t> payload, std::uint32_t block, ExchangeKind kind,
+                     const std::function<void()>& whileWaiting = {});
 
     bool BroadcastMode() const { return broadcast_; }
     std::uint16_t PeerPort() const { return peerPort_; }

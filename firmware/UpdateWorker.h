@@ -38,13 +38,6 @@ inline constexpr const char* kBinaryFileMark = ".bin";
 inline constexpr const char* kHexFileMark = ".hex";
 bool IsFirmwarePath(const std::string& path);
 
-// "Block# %d , Size#%d bytes ( %.2f %% )" after a full block.
-std::string FormatProgressLine(int block, int bytes, double percent);
-// "Block# %d , Size#%d bytes ( %d %% )" when the transfer is complete.
-std::string FormatFinalProgressLine(int block, int bytes, int percent);
-// "Total Update: %d".
-std::string FormatCounterLine(int updateCounter);
-
 inline constexpr int kWorkerSucceeded = 0;
 inline constexpr int kWorkerFailed = -1;
 

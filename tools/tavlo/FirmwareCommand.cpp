@@ -104,9 +104,23 @@ class CliUpdatePage final : public firmware::UpdatePage {
         std::lock_guard lock(mutex_);
         mac_ = text;
     }
+    // Called on the worker's thread only.
     void SetProgressLine(const std::string& text) override {
-        std::lock_guard lock(mutex_);
-        progressText_ = text;
+        if (text.empty()) {
+            progress_.clear();
+        } else {
+            progress_.show(Bar(1.0) + text);
+        }
+    }
+    void SetBlockProgress(int block, int bytes, double percent, std::uint32_t fileLength) override {
+        // Redraw only when the bar moves visibly: thousands of blocks go by a second.
+        const double share = fileLength == 0 ? 1.0 : static_cast<double>(bytes) / fileLength;
+        const int permille = static_cast<int>(share * kPermille);
+        if (!io_.errIsTerminal || permille == lastPermille_) {
+            return;
+        }
+        lastPermille_ = permille;
+        progress_.show(Bar(share) + firmware::FormatProgressLine(block, bytes, percent));
     }
     void SetCounterLine(const std::string&) override {}
     void ShowMessage(const std::string& text) override {
@@ -136,25 +150,6 @@ class CliUpdatePage final : public firmware::UpdatePage {
     }
     void FocusAddressControl() override {}
     void FocusMacAddressField() override {}
-    void BlockProgress(std::uint32_t acknowledgedBytes, std::uint32_t fileLength) override {
-        const double share =
-            fileLength == 0 ? 1.0 : static_cast<double>(acknowledgedBytes) / fileLength;
-        const int filled = static_cast<int>(share * kBarWidth);
-        std::string text;
-        {
-            std::lock_guard lock(mutex_);
-            // Redraw only when the line changes visibly: thousands of blocks go by a second.
-            const int permille = static_cast<int>(share * kPermille);
-            if (permille == lastPermille_ && acknowledgedBytes != fileLength) {
-                return;
-            }
-            lastPermille_ = permille;
-            text = "[" + std::string(static_cast<std::size_t>(filled), '#') +
-                   std::string(static_cast<std::size_t>(kBarWidth - filled), '.') + "] " +
-                   progressText_;
-        }
-        progress_.show(text);
-    }
     void ShowWaiting(const std::string& text) { progress_.show(text); }
 
     std::string Result() {
@@ -167,6 +162,11 @@ class CliUpdatePage final : public firmware::UpdatePage {
     }
 
   private:
+    static std::string Bar(double share) {
+        const int filled = static_cast<int>(share * kBarWidth);
+        return "[" + std::string(static_cast<std::size_t>(filled), '#') +
+               std::string(static_cast<std::size_t>(kBarWidth - filled), '.') + "] ";
+    }
     static std::string Prefix() {
         return std::string(kProgramName) + " " + std::string(kCommand) + ": ";
     }
@@ -178,7 +178,6 @@ class CliUpdatePage final : public firmware::UpdatePage {
     const bool askOnTerminal_;
     ProgressLine progress_;
     std::mutex mutex_;
-    std::string progressText_;
     std::string result_;
     int lastPermille_ = -1;
 };
