@@ -1,7 +1,6 @@
 #include "protocol/Discovery.h"
 
 #include <algorithm>
-#include <cctype>
 #include <chrono>
 #include <cstddef>
 #include <memory>
@@ -10,6 +9,7 @@
 #include <utility>
 
 #include "platform/Ipv4.h"
+#include "platform/TextCodec.h"
 #include "protocol/Chunks.h"
 #include "protocol/CommandFrames.h"
 #include "protocol/Exchanges.h"
@@ -70,9 +70,8 @@ bool IsDottedQuad(std::string_view text) {
             end = text.size();
         }
         const std::string_view part = text.substr(pos, end - pos);
-        if (part.empty() || part.size() > 3 || !std::all_of(part.begin(), part.end(), [](char c) {
-                return std::isdigit(static_cast<unsigned char>(c));
-            })) {
+        if (part.empty() || part.size() > 3 ||
+            !std::all_of(part.begin(), part.end(), [](char c) { return c >= '0' && c <= '9'; })) {
             return false;
         }
         int value = 0;
@@ -90,7 +89,11 @@ bool IsDottedQuad(std::string_view text) {
 
 // The tree control's order: case-insensitive, then byte order so equal texts sit together.
 bool TreeTextLess(const std::string& a, const std::string& b) {
-    const auto fold = [](unsigned char c) { return std::tolower(c); };
+    // ASCII only, whatever the process locale: the second byte of a two-byte character
+    // must never fold.
+    const auto fold = [](unsigned char c) {
+        return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c - 'A' + 'a') : c;
+    };
     const bool less =
         std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [&](char x, char y) {
             return fold(static_cast<unsigned char>(x)) < fold(static_cast<unsigned char>(y));
@@ -105,10 +108,10 @@ bool TreeTextLess(const std::string& a, const std::string& b) {
     return !greater && a < b;
 }
 
-// Item texts travel in the clock's own single-byte text; serial numbers are plain ASCII in
-// practice, so they are shown as they are.
+// Item texts are kept in the clocks' code page (sorted and compared as such) and reported
+// in UTF-8.
 std::string ToDisplayText(const std::string& text) {
-    return text;
+    return platform::Cp936ToUtf8(text);
 }
 
 // One group item of the device tree and its children, in the clock's own text encoding.

@@ -375,6 +375,16 @@ TEST_F(DiscoveryTest, WifiSearchFindsBothGenerations) {
     EXPECT_TRUE(recorder.has("finished early Early Versions: 1 [172.16.5.41 (OLD);]"));
 }
 
+TEST_F(DiscoveryTest, SerialNumbersInTheClocksCodePageAreReportedAsUtf8) {
+    // U+949F in code page 936 is D6 D3.
+    AddClock(net, Kind::kWired, MakeIpv4(192, 168, 1, 20), "\xD6\xD3-1");
+    AddClock(net, Kind::kEarlyWired, MakeIpv4(192, 168, 1, 21), "\xD6\xD3-2");
+    Run(Broadcast(false));
+    EXPECT_TRUE(recorder.has("item current 192.168.1.20 (\u949F-1)"));
+    EXPECT_TRUE(recorder.has("finished current 192.168.1.0 (WIRED:1) [192.168.1.20 (\u949F-1);]"));
+    EXPECT_TRUE(recorder.has("finished early Early Versions: 1 [192.168.1.21 (\u949F-2);]"));
+}
+
 TEST_F(DiscoveryTest, OwnEchoFromAnyLocalAddressIsNeverListed) {
     // The echo comes from the second address: every address of this machine is compared.
     net.echoBroadcastsFrom(kPcSecondAddress);
