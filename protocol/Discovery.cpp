@@ -141,7 +141,10 @@ class SearchRun {
                (stop_ != nullptr && stop_->load());
     }
 
-    platform::WaitResult waitForReply(milliseconds timeout);
+    // Waits up to `timeout` for the next reply of a round that began at tick `roundStart`.
+    // A round never collects for longer than its wait plus kMaxCollectTime, so a peer that
+    // keeps sending cannot hold the search for ever.
+    platform::WaitResult waitForReply(milliseconds timeout, std::uint32_t roundStart);
     void pause(milliseconds duration);
 
     // Walks the sweep from `first` (host order), calling probe(current) for every address.
@@ -178,18 +181,22 @@ class SearchRun {
     Group early_;
 };
 
-platform::WaitResult SearchRun::waitForReply(milliseconds timeout) {
+platform::WaitResult SearchRun::waitForReply(milliseconds timeout, std::uint32_t roundStart) {
     const std::uint32_t start = network_.tickCount();
+    const milliseconds roundLimit = timeout + kMaxCollectTime;
     for (;;) {
         if (stopRequested()) {
             return platform::WaitResult::kTimeout;
         }
-        // Tick arithmetic wraps at 2^32; the difference stays right across the wrap.
-        const auto elapsed = milliseconds(network_.tickCount() - start);
-        if (elapsed >= timeout) {
+        // Tick arithmetic wraps at 2^32; the differences stay right across the wrap.
+        const std::uint32_t now = network_.tickCount();
+        const auto elapsed = milliseconds(now - start);
+        const auto roundElapsed = milliseconds(now - roundStart);
+        if (elapsed >= timeout || roundElapsed >= roundLimit) {
             return platform::WaitResult::kTimeout;
         }
-        const milliseconds slice = std::min(timeout - elapsed, kStopPollInterval);
+        const milliseconds slice =
+            std::min({timeout - elapsed, roundLimit - roundElapsed, kStopPollInterval});
         const platform::WaitResult result = socket_->waitReadable(slice);
         if (result != platform::WaitResult::kTimeout) {
             return result;
@@ -256,7 +263,8 @@ void SearchRun::probeWifi(std::uint32_t host) {
         frame[kFrameTypeOffset] = ToByte(FrameType::kDiscovery);
         std::copy(kMagic.begin(), kMagic.end(), frame.begin() + kMagicOffset);
         sendProbe(frame, host, kFullFramePort);
-        while (waitForReply(wait) == platform::WaitResult::kReadable) {
+        const std::uint32_t roundStart = network_.tickCount();
+        while (waitForReply(wait, roundStart) == platform::WaitResult::kReadable) {
             if (stopRequested()) {
                 break;
             }
@@ -286,7 +294,8 @@ void SearchRun::probeWired(std::uint32_t host) {
         chunk.fill(0);
         BuildNextChunk(protocol_, chunk, nonces_);
         sendProbe(chunk, host, kChunkPort);
-        while (waitForReply(wait) == platform::WaitResult::kReadable) {
+        const std::uint32_t roundStart = network_.tickCount();
+        while (waitForReply(wait, roundStart) == platform::WaitResult::kReadable) {
             if (stopRequested()) {
                 break;
             }
@@ -321,7 +330,8 @@ void SearchRun::probeEarly(std::uint32_t host, std::uint16_t port, milliseconds 
     frame.fill(0);
     SealCommandFrame(frame, ToByte(CommandCode::kRead), RequestMarker::kLeave);
     sendProbe(frame, host, port);
-    while (waitForReply(wait) == platform::WaitResult::kReadable) {
+    const std::uint32_t roundStart = network_.tickCount();
+    while (waitForReply(wait, roundStart) == platform::WaitResult::kReadable) {
         if (stopRequested()) {
             break;
         }

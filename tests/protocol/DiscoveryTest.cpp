@@ -438,6 +438,24 @@ TEST_F(DiscoveryTest, HalfReceivedReplyNeverShiftsTheNextAnnouncement) {
     EXPECT_TRUE(recorder.has("finished current 192.168.1.0 (WIRED:1) [192.168.1.61 (SN-B);]"));
 }
 
+TEST_F(DiscoveryTest, EndlessStreamOfDatagramsCannotHoldTheSearch) {
+    // Something on the segment answers every probe with a datagram every 100 ms for ever.
+    const Ipv4 chatty = MakeIpv4(192, 168, 1, 99);
+    net.addPeer(chatty, [&](const SentDatagram& request, FakeNetwork& n) {
+        if (request.bytes.size() == kChunkSize) {
+            for (int i = 1; i <= 400; ++i) {
+                n.reply(request, chatty, std::vector<std::uint8_t>(3, 0), milliseconds(100 * i));
+            }
+        }
+    });
+    Run(Broadcast(false));
+    // The first round collects for its 500 ms wait plus 30 s, then the rounds go on as usual.
+    const auto sent = net.sent();
+    ASSERT_EQ(sent.size(), 6u);
+    EXPECT_EQ(sent[1].timeMs, 31000u);
+    EXPECT_TRUE(recorder.linesStartingWith("item ").empty());
+}
+
 TEST_F(DiscoveryTest, PleaseSelectAValidIp) {
     for (const char* text : {"0.0.0.0", "", "not an address", "1.2.3.256"}) {
         SCOPED_TRACE(text);
