@@ -55,6 +55,8 @@ QStringList TimeZoneItems() {
 QComboBox* MakeList(QWidget* parent, const QStringList& items, bool editable = false) {
     auto* list = new QComboBox(parent);
     list->setEditable(editable);
+    // Typing into an editable list never adds an item to it.
+    list->setInsertPolicy(QComboBox::NoInsert);
     list->addItems(items);
     list->setMaxVisibleItems(items.size() > 0 && items.size() < 16 ? items.size() : 16);
     list->setSizeAdjustPolicy(QComboBox::AdjustToContents);
@@ -119,10 +121,7 @@ My_Basic_Infor::My_Basic_Infor(protocol::ProtocolState& protocol, protocol::Sear
     left->addWidget(buildTimeGroup());
     left->addWidget(buildIpGroup());
     left->addWidget(buildCountDownGroup());
-    auto* energyRow = new QHBoxLayout;
-    energyRow->addWidget(buildEnergyGroup(), 1);
-    energyRow->addWidget(buildBrightnessGroup(), 0);
-    left->addLayout(energyRow);
+    left->addWidget(buildEnergyGroup());
     left->addWidget(buildPasswordGroup());
     left->addStretch(1);
 
@@ -131,12 +130,13 @@ My_Basic_Infor::My_Basic_Infor(protocol::ProtocolState& protocol, protocol::Sear
     right->addWidget(buildDstGroup());
     right->addWidget(buildTextGroup());
     right->addWidget(buildHumitureGroup());
+    right->addWidget(buildBrightnessGroup());
     right->addStretch(1);
 
     grid->addLayout(left, 0, 0);
     grid->addLayout(right, 0, 1);
-    grid->setColumnStretch(0, 4);
-    grid->setColumnStretch(1, 6);
+    grid->setColumnStretch(0, 2);
+    grid->setColumnStretch(1, 3);
 
     setInitialStates();
 }
@@ -289,10 +289,10 @@ QWidget* My_Basic_Infor::buildEnergyGroup() {
 
 QWidget* My_Basic_Infor::buildBrightnessGroup() {
     auto* box = new QGroupBox(QStringLiteral("Brightness Setting"), this);
-    auto* column = new QVBoxLayout(box);
+    auto* row = new QHBoxLayout(box);
     c_.brightness = MakeList(box, kBrightnessItems);
-    column->addWidget(c_.brightness);
-    column->addStretch(1);
+    row->addWidget(c_.brightness);
+    row->addStretch(1);
     return box;
 }
 

@@ -207,11 +207,15 @@ class TestBasicPage : public QObject {
         for (const QGroupBox* box : f.page.findChildren<QGroupBox*>()) {
             groups << box->title();
         }
-        QCOMPARE(groups,
-                 (QStringList{"Versions Information", "Time Setting", "Clock IP Setting",
-                              "Count Down Setting", "Energy Saving Setting", "Brightness Setting",
-                              "Password Information", "NTP Setting", "Daylight Saving Time Setting",
-                              "Text Display", "Humiture and Temperature Setting"}));
+        groups.sort();
+        QStringList expected{"Versions Information", "Time Setting",
+                             "Clock IP Setting",     "NTP Setting",
+                             "Count Down Setting",   "Energy Saving Setting",
+                             "Brightness Setting",   "Daylight Saving Time Setting",
+                             "Text Display",         "Humiture and Temperature Setting",
+                             "Password Information"};
+        expected.sort();
+        QCOMPARE(groups, expected);
     }
 
     void initialStates() {
@@ -551,6 +555,22 @@ class TestBasicPage : public QObject {
         QVERIFY(!reachedParent);
         QTest::keyClick(edit, Qt::Key_F5);  // other keys still travel up
         QVERIFY(reachedParent);
+    }
+
+    void typedListValueIsNotAddedToTheList() {
+        Fixture f;
+        f.page.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f.page));
+        for (QComboBox* list : {f.c.alternateSeconds, f.c.timeDuration}) {
+            const int count = list->count();
+            list->setEnabled(true);
+            list->setFocus();
+            list->clearEditText();
+            QTest::keyClicks(list->lineEdit(), QStringLiteral("7"));
+            QTest::keyClick(list->lineEdit(), Qt::Key_Return);
+            QCOMPARE(list->count(), count);
+            QCOMPARE(list->currentText(), QStringLiteral("7"));
+        }
     }
 
     void screenshot() {
