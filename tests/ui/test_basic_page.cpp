@@ -575,8 +575,20 @@ class TestBasicPage : public QObject {
 
     void screenshot() {
         Fixture f;
+        // The page fits the main window's tab area without making the window grow.
+        QVERIFY(f.page.sizeHint().width() <= tavlo::ui::testing::kPageAreaSize.width());
+        QVERIFY(f.page.sizeHint().height() <= tavlo::ui::testing::kPageAreaSize.height());
         QVERIFY(tavlo::ui::testing::SavePageScreenshot(f.page, QStringLiteral("basic-page.png"),
-                                                       QSize(760, 600)));
+                                                       tavlo::ui::testing::kPageAreaSize));
+        // And once with every control in use, to see that the lists show their items whole.
+        Fixture filled;
+        FillEverything(filled);
+        filled.c.brightness->setCurrentIndex(0);
+        filled.c.dstStart.week->setCurrentIndex(1);
+        filled.c.timeZone->setCurrentIndex(30);
+        QVERIFY(tavlo::ui::testing::SavePageScreenshot(filled.page,
+                                                       QStringLiteral("basic-page-filled.png"),
+                                                       tavlo::ui::testing::kPageAreaSize));
     }
 };
 
