@@ -19,16 +19,25 @@ inline constexpr Ipv4 kAnyAddress = 0;
 inline constexpr Ipv4 kLimitedBroadcast = 0xFFFFFFFFu;
 
 struct Endpoint {
-    Ipv4 address = 0;         // network byte order
-    std::uint16_t port = 0;   // host byte order
+    Ipv4 address = 0;        // network byte order
+    std::uint16_t port = 0;  // host byte order
     friend bool operator==(const Endpoint&, const Endpoint&) = default;
 };
 
 enum class WaitResult { kReadable, kTimeout, kError };
 
+// What kind of failure lastError() describes.
+enum class SocketError {
+    kNone,
+    kAddressInUse,  // bind: the port is taken by another socket or program
+    kAccessDenied,  // bind to a privileged port, or send to a broadcast address without
+                    // SO_BROADCAST
+    kOther,
+};
+
 // One UDP socket. Closed when destroyed.
 class UdpSocket {
-public:
+  public:
     virtual ~UdpSocket() = default;
 
     // SO_BROADCAST on.
@@ -49,11 +58,15 @@ public:
     virtual long receiveFrom(std::span<std::uint8_t> buffer, Endpoint& from) = 0;
     // Text of the last failure (bind, send, receive), empty when none.
     virtual std::string lastError() const = 0;
+    // Kind of the last failure.
+    virtual SocketError lastErrorKind() const {
+        return lastError().empty() ? SocketError::kNone : SocketError::kOther;
+    }
 };
 
 // Socket factory, clock and host facts.
 class Network {
-public:
+  public:
     virtual ~Network() = default;
 
     // A new UDP socket, or nullptr when none can be opened.

@@ -103,6 +103,9 @@ class SearchReporter {
                                const std::string& /*label*/) {}
     // The group item is to be expanded.
     virtual void groupExpanded(SearchGroup /*group*/) {}
+    // The search's socket could not take its port (another program holds it), so no reply
+    // can arrive; the search ends at once. `text` says why, for an operator.
+    virtual void networkError(const std::string& /*text*/) {}
     // The search ended: show and enable "Search", hide "Stop to Search", enable the tree.
     virtual void searchEnded() {}
 };
@@ -113,6 +116,7 @@ enum class SearchOutcome : std::uint8_t {
     kInvalidAddress,  // "Please select a valid IP!"; nothing else happened
     kNoLocalAddress,  // this machine's addresses could not be listed; nothing was sent
     kSocketFailed,    // no UDP socket could be opened; nothing was sent
+    kBindFailed,      // the port is taken (networkError was reported); nothing was sent
 };
 
 // Runs one whole search on the calling thread and returns when it is over. `stop`, when

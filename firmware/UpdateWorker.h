@@ -1,0 +1,95 @@
+// The firmware update of one clock: reads the target, the file and the MAC address from the
+// System page, writes the file to the clock over TFTP and reports progress and the result
+// back through the page. Runs on its own thread; the page only asks whether it still runs.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "firmware/UpdatePage.h"
+#include "firmware/UpdateState.h"
+#include "platform/MacLookup.h"
+#include "platform/Network.h"
+
+namespace tavlo::firmware {
+
+inline constexpr const char* kInvalidIpMessage = "Please enter a valid IP!";
+inline constexpr const char* kSelectFileErrorMessage = "Select file error!";
+inline constexpr const char* kFileMissingMessage = "File does not exist!";
+inline constexpr const char* kFileTooLargeMessage =
+    "File is too large! At most 33553919 bytes can be updated.";
+inline constexpr const char* kInvalidMacMessage = "Please enter a valid MAC address!";
+inline constexpr const char* kNetworkAnomalyMessage =
+    "Network anomalies,the NTP clock without reply!\nThen you need to manually restart the NTP "
+    "clock!";
+inline constexpr const char* kUpdateSuccessfulMessage = "Update Successful!";
+inline constexpr const char* kUpdateFalseMessage = "Update False!";
+inline constexpr const char* kBreakQuestion = "Do you want to break update?";
+
+// Firmware files are recognised by these parts of their path (case-sensitive, anywhere).
+inline constexpr const char* kBinaryFileMark = ".bin";
+inline constexpr const char* kHexFileMark = ".hex";
+bool IsFirmwarePath(const std::string& path);
+
+// "Block# %d , Size#%d bytes ( %.2f %% )" after a full block.
+std::string FormatProgressLine(int block, int bytes, double percent);
+// "Block# %d , Size#%d bytes ( %d %% )" when the transfer is complete.
+std::string FormatFinalProgressLine(int block, int bytes, int percent);
+// "Total Update: %d".
+std::string FormatCounterLine(int updateCounter);
+
+inline constexpr int kWorkerSucceeded = 0;
+inline constexpr int kWorkerFailed = -1;
+
+struct UpdateOutcome {
+    int exitCode = kWorkerFailed;
+    std::uint32_t fileLength = 0;
+    // Milliseconds from the first data block to the acknowledgement of the last one (the
+    // pause after the write request is not part of it); 0 when the data phase never ended.
+    std::uint32_t dataPhaseMs = 0;
+    int datagramsSent = 0;
+};
+
+using MacLookupFunction = std::function<std::optional<platform::MacAddress>(platform::Ipv4)>;
+
+class UpdateWorker {
+  public:
+    // `lookupMac` answers for an empty "MAC Address:" field (normally
+    // platform::LookupMacAddress). All references must outlive the worker.
+    UpdateWorker(platform::Network& network, UpdateState& state, UpdatePage& page,
+                 MacLookupFunction lookupMac);
+    // Asks a running update to give up before its next send, then waits for the thread.
+    ~UpdateWorker();
+    UpdateWorker(const UpdateWorker&) = delete;
+    UpdateWorker& operator=(const UpdateWorker&) = delete;
+
+    // Starts the update on a new thread (once).
+    void Start();
+    // True from Start until the update has ended.
+    bool IsRunning() const { return running_.load(); }
+    // Waits for the thread to end.
+    void Join();
+    // The result of the finished run (meaningful once IsRunning() is false).
+    UpdateOutcome Outcome() const;
+
+    // The whole update on the calling thread.
+    UpdateOutcome Run();
+
+  private:
+    UpdateOutcome Fail(UpdateOutcome outcome);
+
+    platform::Network& network_;
+    UpdateState& state_;
+    UpdatePage& page_;
+    MacLookupFunction lookupMac_;
+    std::atomic<bool> stopRequest_{false};
+    std::atomic<bool> running_{false};
+    UpdateOutcome outcome_;
+    std::thread thread_;
+};
+
+}  // namespace tavlo::firmware

@@ -1,0 +1,43 @@
+// Dotted IPv4 text and byte-order helpers. Addresses travel in network byte order (as
+// inet_addr returns them); these helpers are the only place that knows how octets sit in
+// such a value.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/Network.h"
+
+namespace tavlo::platform {
+
+// Longest text ParseIpv4 looks at (up to the first blank); longer text is malformed.
+inline constexpr std::size_t kMaxAddressText = 64;
+
+constexpr std::uint32_t ByteSwap32(std::uint32_t value) {
+    return ((value & 0x000000FFu) << 24) | ((value & 0x0000FF00u) << 8) |
+           ((value & 0x00FF0000u) >> 8) | ((value & 0xFF000000u) >> 24);
+}
+
+// htonl / ntohl.
+std::uint32_t HostToNetwork32(std::uint32_t host);
+std::uint32_t NetworkToHost32(std::uint32_t network);
+// htons / ntohs.
+std::uint16_t HostToNetwork16(std::uint16_t host);
+std::uint16_t NetworkToHost16(std::uint16_t network);
+
+// The address a.b.c.d in network byte order.
+Ipv4 MakeIpv4(std::uint8_t a, std::uint8_t b, std::uint8_t c, std::uint8_t d);
+// First (a) and last (d) number of the dotted form a.b.c.d.
+std::uint8_t FirstOctet(Ipv4 address);
+std::uint8_t LastOctet(Ipv4 address);
+
+// inet_addr of the text up to the first blank (or NUL), so "192.168.1.20 (SN0042)" gives
+// 192.168.1.20. Accepts what inet_addr accepts ("10", "0x0a.1", ...). Malformed or overlong
+// text gives 255.255.255.255 (kLimitedBroadcast), like inet_addr.
+Ipv4 ParseIpv4(std::string_view text);
+
+// inet_ntoa form: "a.b.c.d".
+std::string FormatIpv4(Ipv4 address);
+
+}  // namespace tavlo::platform

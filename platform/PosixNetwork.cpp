@@ -1,0 +1,188 @@
+#include "platform/PosixNetwork.h"
+
+#include <ifaddrs.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <ctime>
+#include <system_error>
+#include <thread>
+
+namespace tavlo::platform {
+namespace {
+
+sockaddr_in MakeSockaddr(Ipv4 address, std::uint16_t port) {
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_addr.s_addr = address;
+    sa.sin_port = htons(port);
+    return sa;
+}
+
+class PosixUdpSocket final : public UdpSocket {
+  public:
+    explicit PosixUdpSocket(int fd) : fd_(fd) {}
+    ~PosixUdpSocket() override { ::close(fd_); }
+    PosixUdpSocket(const PosixUdpSocket&) = delete;
+    PosixUdpSocket& operator=(const PosixUdpSocket&) = delete;
+
+    bool enableBroadcast() override {
+        const int on = 1;
+        return check(::setsockopt(fd_, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) == 0);
+    }
+
+    bool setReceiveBuffer(int bytes) override {
+        // SO_RCVBUFFORCE passes the system limit (rmem_max) but needs CAP_NET_ADMIN; without
+        // it the plain option still gets as much as the limit allows.
+        if (::setsockopt(fd_, SOL_SOCKET, SO_RCVBUFFORCE, &bytes, sizeof bytes) == 0) {
+            return true;
+        }
+        return check(::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes) == 0);
+    }
+
+    bool bind(Ipv4 address, std::uint16_t port) override {
+        const sockaddr_in sa = MakeSockaddr(address, port);
+        return check(::bind(fd_, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == 0);
+    }
+
+    std::uint16_t localPort() const override {
+        sockaddr_in sa{};
+        socklen_t length = sizeof sa;
+        if (::getsockname(fd_, reinterpret_cast<sockaddr*>(&sa), &length) != 0) {
+            return 0;
+        }
+        return ntohs(sa.sin_port);
+    }
+
+    long sendTo(std::span<const std::uint8_t> data, Endpoint to) override {
+        const sockaddr_in sa = MakeSockaddr(to.address, to.port);
+        ssize_t sent = 0;
+        do {
+            sent = ::sendto(fd_, data.data(), data.size(), 0,
+                            reinterpret_cast<const sockaddr*>(&sa), sizeof sa);
+        } while (sent < 0 && errno == EINTR);
+        check(sent >= 0);
+        return static_cast<long>(sent);
+    }
+
+    WaitResult waitReadable(std::chrono::milliseconds timeout) override {
+        using Clock = std::chrono::steady_clock;
+        const auto deadline = Clock::now() + timeout;
+        for (;;) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+            const int wait = static_cast<int>(std::max<long long>(0, left.count()));
+            pollfd p{fd_, POLLIN, 0};
+            const int ready = ::poll(&p, 1, wait);
+            if (ready > 0) {
+                if ((p.revents & POLLIN) != 0) {
+                    return WaitResult::kReadable;
+                }
+                check(false, EIO);
+                return WaitResult::kError;
+            }
+            if (ready == 0) {
+                return WaitResult::kTimeout;
+            }
+            if (errno != EINTR) {
+                check(false);
+                return WaitResult::kError;
+            }
+        }
+    }
+
+    long receiveFrom(std::span<std::uint8_t> buffer, Endpoint& from) override {
+        sockaddr_in sa{};
+        socklen_t length = sizeof sa;
+        ssize_t received = 0;
+        // MSG_TRUNC: the result is the datagram's real size even when it did not fit.
+        // MSG_DONTWAIT: a datagram announced by poll may still be discarded by the kernel
+        // (bad checksum); never block here.
+        do {
+            length = sizeof sa;
+            received = ::recvfrom(fd_, buffer.data(), buffer.size(), MSG_TRUNC | MSG_DONTWAIT,
+                                  reinterpret_cast<sockaddr*>(&sa), &length);
+        } while (received < 0 && errno == EINTR);
+        if (!check(received >= 0)) {
+            return -1;
+        }
+        from.address = sa.sin_addr.s_addr;
+        from.port = ntohs(sa.sin_port);
+        return static_cast<long>(received);
+    }
+
+    std::string lastError() const override { return error_; }
+    SocketError lastErrorKind() const override { return errorKind_; }
+
+  private:
+    // Records errno (or `code`) as the last failure when `ok` is false; returns `ok`.
+    bool check(bool ok, int code = 0) {
+        if (!ok) {
+            const int error = code != 0 ? code : errno;
+            error_ = std::system_category().message(error);
+            errorKind_ = error == EADDRINUSE                   ? SocketError::kAddressInUse
+                         : (error == EACCES || error == EPERM) ? SocketError::kAccessDenied
+                                                               : SocketError::kOther;
+        }
+        return ok;
+    }
+
+    int fd_;
+    std::string error_;
+    SocketError errorKind_ = SocketError::kNone;
+};
+
+}  // namespace
+
+std::unique_ptr<UdpSocket> PosixNetwork::openUdp() {
+    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        return nullptr;
+    }
+    return std::make_unique<PosixUdpSocket>(fd);
+}
+
+void PosixNetwork::sleep(std::chrono::milliseconds duration) {
+    std::this_thread::sleep_for(duration);
+}
+
+std::uint32_t PosixNetwork::tickCount() {
+    const auto since = std::chrono::steady_clock::now().time_since_epoch();
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(since).count();
+    return static_cast<std::uint32_t>(static_cast<std::uint64_t>(ms));
+}
+
+std::int64_t PosixNetwork::timeSeconds() {
+    return static_cast<std::int64_t>(std::time(nullptr));
+}
+
+std::vector<Ipv4> PosixNetwork::localAddresses() {
+    std::vector<Ipv4> result;
+    ifaddrs* list = nullptr;
+    if (::getifaddrs(&list) != 0) {
+        return result;
+    }
+    for (const ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
+        if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_INET) {
+            continue;
+        }
+        sockaddr_in sa{};
+        std::copy_n(reinterpret_cast<const std::uint8_t*>(entry->ifa_addr), sizeof sa,
+                    reinterpret_cast<std::uint8_t*>(&sa));
+        const Ipv4 address = sa.sin_addr.s_addr;
+        if (std::find(result.begin(), result.end(), address) == result.end()) {
+            result.push_back(address);
+        }
+    }
+    ::freeifaddrs(list);
+    return result;
+}
+
+std::unique_ptr<Network> makeSystemNetwork() {
+    return std::make_unique<PosixNetwork>();
+}
+
+}  // namespace tavlo::platform

@@ -1,0 +1,80 @@
+// Cutting the SettingsFrame into scrambled FrameChunk datagrams and putting a received frame
+// together again.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "platform/Network.h"
+#include "protocol/Frames.h"
+#include "protocol/ProtocolState.h"
+
+namespace tavlo::protocol {
+
+// Where chunk nonces come from. The application uses one ClockNonceSource; tests inject
+// chosen nonces.
+class NonceSource {
+  public:
+    virtual ~NonceSource() = default;
+    // A nonce of 0 to 32767 whose low byte is not zero.
+    virtual std::uint32_t NextNonce() = 0;
+};
+
+// Seeds the run-time library's generator with the time in seconds plus the tick count and
+// draws one value, drawing again while its low byte (chunk byte 101) is zero: a zero there
+// would empty the nonce text and the chunk would carry no data. Keeps no state between
+// calls, so one instance may serve every thread.
+class ClockNonceSource final : public NonceSource {
+  public:
+    explicit ClockNonceSource(platform::Network& network) : network_(network) {}
+    std::uint32_t NextNonce() override;
+
+    // The draw itself, for a given seed.
+    static std::uint32_t NonceForSeed(std::uint32_t seed);
+
+  private:
+    platform::Network& network_;
+};
+
+// Keyed XOR pass: for each key byte in turn, destination[j] = source[j] ^ key byte for j below
+// `length`. Passes do not accumulate unless destination and source are the same bytes; an
+// empty key leaves the destination untouched. `length` is cut to both spans.
+void XorPass(std::span<std::uint8_t> destination, std::span<const std::uint8_t> source,
+             std::uint16_t length, std::span<const std::uint8_t> key);
+
+// The chunk's nonce text: the bytes from 101 up to the first zero, at most 4.
+std::span<const std::uint8_t> NonceText(const FrameChunk& chunk);
+
+// Draws a nonce into bytes 101..104 and fills the data field from the chunk's length byte
+// (at most 100) bytes of `source`: data[j] = source[j] ^ N ^ K, N the last nonce text byte and
+// K the last key character. Number and length must already be set.
+void ScrambleChunk(FrameChunk& chunk, std::span<const std::uint8_t> source, NonceSource& nonces);
+
+// Writes the chunk's plain bytes (length byte, at most 100, cut to the destination's size) to
+// `destination`; returns how many were written (0 when the nonce text is empty).
+std::size_t UnscrambleChunk(std::span<std::uint8_t> destination, const FrameChunk& chunk);
+
+// Clears `chunk`, writes the magic into the SettingsFrame and builds its next chunk by the
+// frame type. Returns how many chunks are still to come after this one (7 down to 1), or 0
+// for the last or only chunk (an unknown type gives an all-zero chunk and 0).
+std::uint8_t BuildNextChunk(ProtocolState& state, FrameChunk& chunk, NonceSource& nonces);
+
+enum class ChunkVerdict {
+    kTaken,       // placed into the SettingsFrame
+    kBadLength,   // length byte 0 or above 100: dropped, state untouched
+    kRepeat,      // same number as the chunk before: dropped
+    kNinthChunk,  // eight chunks taken already: dropped, reassembly back to idle
+};
+
+// Takes one received chunk into the SettingsFrame at offset 100 * ReassemblyCount (arrival
+// order). Data that would run past the frame's end is cut there.
+ChunkVerdict AcceptChunk(ProtocolState& state, const FrameChunk& chunk);
+
+// Back to idle: the receiving side (ReassemblyCount, LastChunkNumber) and the sending side
+// (ChunkCounter, ChunkOffset). Every exchange resets both when it starts; discovery resets the
+// reassembly once per round.
+void ResetReassembly(ChunkState& chunks);
+void ResetChunkSending(ChunkState& chunks);
+
+}  // namespace tavlo::protocol

@@ -1,0 +1,518 @@
+#include "protocol/Discovery.h"
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <cstddef>
+#include <memory>
+#include <span>
+#include <string_view>
+#include <utility>
+
+#include "platform/Ipv4.h"
+#include "protocol/Chunks.h"
+#include "protocol/CommandFrames.h"
+#include "protocol/Frames.h"
+
+namespace tavlo::protocol {
+namespace {
+
+using platform::Ipv4;
+using std::chrono::milliseconds;
+
+// Rounds and waits of one probed address.
+constexpr int kWifiRounds = 3;
+constexpr int kWiredRounds = 5;
+constexpr milliseconds kWifiBroadcastWait{1000};
+constexpr milliseconds kWifiUnicastWait{20000};
+constexpr milliseconds kWiredBroadcastWait{500};
+constexpr milliseconds kWiredUnicastWait{200};
+constexpr milliseconds kWiredRoundPause{500};
+constexpr milliseconds kWifiEarlyBroadcastWait{1000};
+constexpr milliseconds kWiredEarlyBroadcastWait{2000};
+constexpr milliseconds kEarlyUnicastWait{100};
+// Waits and pauses look at the stop request at least this often.
+constexpr milliseconds kStopPollInterval{50};
+// Hundreds of clocks answer a broadcast at once.
+constexpr int kReplyReceiveBuffer = 1 << 20;
+
+// Sweep arithmetic, in host byte order.
+constexpr std::uint32_t kHostBroadcast = 0xFFFFFFFFu;
+constexpr std::uint32_t kLastOctetMask = 0x000000FFu;
+constexpr std::uint32_t kNetworkPartMask = 0xFFFFFF00u;
+constexpr std::uint32_t kLastOctetBroadcast = 255;
+constexpr std::uint32_t kLastOctetFinal = 254;
+constexpr std::uint32_t kLastOctetNetwork = 0;
+
+// Group labels: "%s (WIRED:%d)", "%s (WIFI:%d)" and "%s: %d" with "Early Versions".
+constexpr const char* kWiredLabelStart = " (WIRED:";
+constexpr const char* kWifiLabelStart = " (WIFI:";
+constexpr const char* kLabelEnd = ")";
+constexpr const char* kEarlyLabelSeparator = ": ";
+
+std::uint8_t LastOctetOfHost(std::uint32_t host) {
+    return static_cast<std::uint8_t>(host & kLastOctetMask);
+}
+
+// A fixed-width text field: bytes up to the first NUL or the end of the field.
+std::string FieldText(std::span<const std::uint8_t> field) {
+    const auto end = std::find(field.begin(), field.end(), std::uint8_t{0});
+    return std::string(field.begin(), end);
+}
+
+// True when `text` (up to the first blank) is four decimal numbers 0..255 joined by dots.
+bool IsDottedQuad(std::string_view text) {
+    text = text.substr(0, text.find(' '));
+    int parts = 0;
+    std::size_t pos = 0;
+    while (pos <= text.size()) {
+        std::size_t end = text.find('.', pos);
+        if (end == std::string_view::npos) {
+            end = text.size();
+        }
+        const std::string_view part = text.substr(pos, end - pos);
+        if (part.empty() || part.size() > 3 || !std::all_of(part.begin(), part.end(), [](char c) {
+                return std::isdigit(static_cast<unsigned char>(c));
+            })) {
+            return false;
+        }
+        int value = 0;
+        for (char c : part) {
+            value = value * 10 + (c - '0');
+        }
+        if (value > 255) {
+            return false;
+        }
+        ++parts;
+        pos = end + 1;
+    }
+    return parts == 4;
+}
+
+// The tree control's order: case-insensitive, then byte order so equal texts sit together.
+bool TreeTextLess(const std::string& a, const std::string& b) {
+    const auto fold = [](unsigned char c) { return std::tolower(c); };
+    const bool less =
+        std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [&](char x, char y) {
+            return fold(static_cast<unsigned char>(x)) < fold(static_cast<unsigned char>(y));
+        });
+    if (less) {
+        return true;
+    }
+    const bool greater =
+        std::lexicographical_compare(b.begin(), b.end(), a.begin(), a.end(), [&](char x, char y) {
+            return fold(static_cast<unsigned char>(x)) < fold(static_cast<unsigned char>(y));
+        });
+    return !greater && a < b;
+}
+
+// Item texts travel in the clock's own single-byte text; serial numbers are plain ASCII in
+// practice, so they are shown as they are.
+std::string ToDisplayText(const std::string& text) {
+    return text;
+}
+
+// One group item of the device tree and its children, in the clock's own text encoding.
+struct Group {
+    bool exists = false;
+    std::string text;
+    std::vector<std::string> items;
+};
+
+class SearchRun {
+  public:
+    SearchRun(platform::Network& network, ProtocolState& protocol, SearchState& state,
+              const SearchOptions& options, SearchReporter& reporter, const std::atomic<bool>* stop)
+        : network_(network),
+          protocol_(protocol),
+          state_(state),
+          options_(options),
+          reporter_(reporter),
+          stop_(stop),
+          nonces_(network) {}
+
+    SearchOutcome run();
+
+  private:
+    bool stopRequested() const {
+        return state_.SearchStopFlag.load() == kSearchStopRequested ||
+               (stop_ != nullptr && stop_->load());
+    }
+
+    platform::WaitResult waitForReply(milliseconds timeout);
+    void pause(milliseconds duration);
+
+    // Walks the sweep from `first` (host order), calling probe(current) for every address.
+    template <typename Probe>
+    void sweep(std::uint32_t first, Probe&& probe);
+
+    void probeWifi(std::uint32_t host);
+    void probeWired(std::uint32_t host);
+    void probeEarly(std::uint32_t host, std::uint16_t port, milliseconds broadcastWait,
+                    bool insertItems);
+
+    void takeCurrent(Ipv4 sender, std::span<const std::uint8_t> serialField);
+    // Sorts and de-duplicates the group, then labels it labelStart + count + labelEnd.
+    void finishGroup(SearchGroup which, Group& group, const std::string& labelStart,
+                     const std::string& labelEnd);
+    void reportControls() { reporter_.controlsChanged(controls_); }
+    bool isLocal(Ipv4 address) const {
+        const auto& local = protocol_.LocalAddressList;
+        return std::find(local.begin(), local.end(), address) != local.end();
+    }
+    bool sendProbe(std::span<const std::uint8_t> bytes, std::uint32_t host, std::uint16_t port) {
+        const platform::Endpoint to{platform::HostToNetwork32(host), port};
+        return socket_->sendTo(bytes, to) == static_cast<long>(bytes.size());
+    }
+
+    platform::Network& network_;
+    ProtocolState& protocol_;
+    SearchState& state_;
+    const SearchOptions& options_;
+    SearchReporter& reporter_;
+    const std::atomic<bool>* stop_;
+    ClockNonceSource nonces_;
+
+    SearchControls controls_;
+    std::unique_ptr<platform::UdpSocket> socket_;
+    Group current_;
+    Group early_;
+};
+
+platform::WaitResult SearchRun::waitForReply(milliseconds timeout) {
+    const std::uint32_t start = network_.tickCount();
+    for (;;) {
+        if (stopRequested()) {
+            return platform::WaitResult::kTimeout;
+        }
+        // Tick arithmetic wraps at 2^32; the difference stays right across the wrap.
+        const auto elapsed = milliseconds(network_.tickCount() - start);
+        if (elapsed >= timeout) {
+            return platform::WaitResult::kTimeout;
+        }
+        const milliseconds slice = std::min(timeout - elapsed, kStopPollInterval);
+        const platform::WaitResult result = socket_->waitReadable(slice);
+        if (result != platform::WaitResult::kTimeout) {
+            return result;
+        }
+    }
+}
+
+void SearchRun::pause(milliseconds duration) {
+    const std::uint32_t start = network_.tickCount();
+    for (;;) {
+        if (stopRequested()) {
+            return;
+        }
+        const auto elapsed = milliseconds(network_.tickCount() - start);
+        if (elapsed >= duration) {
+            return;
+        }
+        network_.sleep(std::min(duration - elapsed, kStopPollInterval));
+    }
+}
+
+template <typename Probe>
+void SearchRun::sweep(std::uint32_t first, Probe&& probe) {
+    std::uint32_t current = first;
+    for (;;) {
+        // A network address (last octet 0) is never sent to; the sweep moves past it.
+        if (current == kHostBroadcast || LastOctetOfHost(current) != kLastOctetNetwork) {
+            probe(current);
+        }
+        const std::uint8_t last = LastOctetOfHost(current);
+        if (current == kHostBroadcast || last == kLastOctetBroadcast || last == kLastOctetFinal) {
+            return;
+        }
+        ++current;
+        reporter_.addressProbed(platform::FormatIpv4(platform::HostToNetwork32(current)));
+        if (stopRequested()) {
+            return;
+        }
+    }
+}
+
+void SearchRun::takeCurrent(Ipv4 sender, std::span<const std::uint8_t> serialField) {
+    if (!current_.exists) {
+        current_.exists = true;
+        const std::uint32_t masked = platform::NetworkToHost32(sender) & kNetworkPartMask;
+        current_.text = platform::FormatIpv4(platform::HostToNetwork32(masked));
+        reporter_.groupCreated(SearchGroup::kCurrent, current_.text);
+    }
+    const std::string serial = FieldText(serialField);
+    std::string text = platform::FormatIpv4(sender);
+    if (!serial.empty()) {
+        text += " (" + serial + ")";
+    }
+    current_.items.push_back(text);
+    reporter_.itemAdded(SearchGroup::kCurrent, ToDisplayText(text));
+}
+
+void SearchRun::probeWifi(std::uint32_t host) {
+    const bool broadcast = host == kHostBroadcast;
+    const milliseconds wait = broadcast ? kWifiBroadcastWait : kWifiUnicastWait;
+    SettingsFrame& frame = protocol_.settingsFrame;
+    for (int round = 0; round < kWifiRounds; ++round) {
+        frame.fill(0);
+        frame[kFrameTypeOffset] = ToByte(FrameType::kDiscovery);
+        std::copy(kMagic.begin(), kMagic.end(), frame.begin() + kMagicOffset);
+        sendProbe(frame, host, kFullFramePort);
+        while (waitForReply(wait) == platform::WaitResult::kReadable) {
+            if (stopRequested()) {
+                break;
+            }
+            frame.fill(0);
+            platform::Endpoint from;
+            const long size = socket_->receiveFrom(frame, from);
+            if (from.address == platform::kLimitedBroadcast ||
+                size != static_cast<long>(kSettingsFrameSize) || isLocal(from.address)) {
+                continue;
+            }
+            takeCurrent(from.address, std::span<const std::uint8_t>(frame).subspan(
+                                          kSerialNumberOffset, kSerialNumberSize));
+        }
+    }
+}
+
+void SearchRun::probeWired(std::uint32_t host) {
+    const bool broadcast = host == kHostBroadcast;
+    const milliseconds wait = broadcast ? kWiredBroadcastWait : kWiredUnicastWait;
+    SettingsFrame& frame = protocol_.settingsFrame;
+    FrameChunk chunk{};
+    for (int round = 0; round < kWiredRounds; ++round) {
+        ResetReassembly(protocol_.chunks);
+        frame.fill(0);
+        frame[kFlagsOffset] |= kFlagCarriedOut;
+        frame[kFrameTypeOffset] = ToByte(FrameType::kDiscovery);
+        chunk.fill(0);
+        BuildNextChunk(protocol_, chunk, nonces_);
+        sendProbe(chunk, host, kChunkPort);
+        while (waitForReply(wait) == platform::WaitResult::kReadable) {
+            if (stopRequested()) {
+                break;
+            }
+            chunk.fill(0);
+            frame.fill(0);
+            platform::Endpoint from;
+            const long size = socket_->receiveFrom(chunk, from);
+            if (from.address == platform::kLimitedBroadcast ||
+                size != static_cast<long>(kChunkSize) || isLocal(from.address)) {
+                continue;
+            }
+            // Every announcement is one whole chunk and the frame was just cleared, so
+            // nothing a previous datagram left behind may shift this one.
+            ResetReassembly(protocol_.chunks);
+            AcceptChunk(protocol_, chunk);
+            if ((frame[kFlagsOffset] & kFlagCarriedOut) != 0 &&
+                frame[kFrameTypeOffset] == ToByte(FrameType::kDiscovery)) {
+                takeCurrent(from.address, std::span<const std::uint8_t>(frame).subspan(
+                                              kSerialNumberOffset, kSerialNumberSize));
+            }
+        }
+        pause(kWiredRoundPause);
+    }
+}
+
+void SearchRun::probeEarly(std::uint32_t host, std::uint16_t port, milliseconds broadcastWait,
+                           bool insertItems) {
+    // A subnet broadcast (a.b.c.255) collects answers from many clocks, as the limited one.
+    const bool broadcast = LastOctetOfHost(host) == kLastOctetBroadcast;
+    const milliseconds wait = broadcast ? broadcastWait : kEarlyUnicastWait;
+    CommandFrame& frame = protocol_.commandFrame;
+    frame.fill(0);
+    SealCommandFrame(frame, ToByte(CommandCode::kRead), RequestMarker::kLeave);
+    sendProbe(frame, host, port);
+    while (waitForReply(wait) == platform::WaitResult::kReadable) {
+        if (stopRequested()) {
+            break;
+        }
+        frame.fill(0);
+        platform::Endpoint from;
+        const long size = socket_->receiveFrom(frame, from);
+        if (from.address == platform::kLimitedBroadcast ||
+            size != static_cast<long>(kCommandFrameSize) || frame[kRequestMarkerOffset] == 0 ||
+            isLocal(from.address)) {
+            continue;
+        }
+        if (!insertItems) {
+            continue;
+        }
+        const std::string serial = FieldText(std::span<const std::uint8_t>(frame).subspan(
+            kEarlySerialNumberOffset, kEarlySerialNumberSize));
+        std::string text = platform::FormatIpv4(from.address);
+        if (!serial.empty()) {
+            text += " (" + serial + ")";
+        }
+        early_.items.push_back(text);
+        reporter_.itemAdded(SearchGroup::kEarly, ToDisplayText(text));
+    }
+}
+
+void SearchRun::finishGroup(SearchGroup which, Group& group, const std::string& labelStart,
+                            const std::string& labelEnd) {
+    auto& items = group.items;
+    std::stable_sort(items.begin(), items.end(), TreeTextLess);
+    items.erase(std::unique(items.begin(), items.end()), items.end());
+    const std::string label = labelStart + std::to_string(items.size()) + labelEnd;
+    std::vector<std::string> shown;
+    shown.reserve(items.size());
+    for (const std::string& item : items) {
+        shown.push_back(ToDisplayText(item));
+    }
+    reporter_.groupFinished(which, shown, label);
+    reporter_.groupExpanded(which);
+}
+
+SearchOutcome SearchRun::run() {
+    controls_ = SearchControls{options_.broadcastChecked,  options_.unicastChecked,
+                               !options_.broadcastChecked, options_.wiredChecked,
+                               options_.wifiChecked,       options_.earlyVersionsChecked,
+                               options_.v32Checked};
+
+    // Address mode.
+    std::uint32_t start = kHostBroadcast;
+    if (options_.unicastChecked) {
+        const Ipv4 parsed = platform::ParseIpv4(options_.ipAddressText);
+        // Text that is no address at all reads as 255.255.255.255; it must not turn a
+        // unicast sweep into a broadcast.
+        if (parsed == 0 ||
+            (parsed == platform::kLimitedBroadcast && !IsDottedQuad(options_.ipAddressText))) {
+            reporter_.message(kPleaseSelectValidIp);
+            return SearchOutcome::kInvalidAddress;
+        }
+        start = platform::NetworkToHost32(parsed);
+    } else {
+        controls_.broadcastChecked = true;
+        controls_.ipAddressEnabled = false;
+        reportControls();
+    }
+
+    // Every address of this machine, so that our own broadcasts coming back are never taken.
+    std::vector<Ipv4> local = network_.localAddresses();
+    if (local.empty()) {
+        return SearchOutcome::kNoLocalAddress;
+    }
+    protocol_.LocalAddressList = std::move(local);
+
+    socket_ = network_.openUdp();
+    if (!socket_) {
+        return SearchOutcome::kSocketFailed;
+    }
+    socket_->setReceiveBuffer(kReplyReceiveBuffer);
+    std::uint32_t first = start;
+    if (LastOctetOfHost(start) == kLastOctetBroadcast) {
+        socket_->enableBroadcast();
+        first = kHostBroadcast;
+    }
+
+    // The search starts. A stop asked for before this point stays asked for.
+    std::uint8_t idle = kSearchIdle;
+    state_.SearchStopFlag.compare_exchange_strong(idle, kSearchRunning);
+    reporter_.searchStarted();
+
+    // Generations and family.
+    if (!controls_.earlyVersionsChecked && !controls_.v32Checked) {
+        controls_.earlyVersionsChecked = true;
+        controls_.v32Checked = true;
+    }
+    if (!controls_.wiredChecked && !controls_.wifiChecked) {
+        controls_.wiredChecked = true;
+    }
+    const bool wifi = !controls_.wiredChecked;
+    controls_.wifiChecked = wifi;
+    state_.WifiFamilySelected.store(wifi ? 1 : 0);
+    state_.WiredFamilySelected.store(wifi ? 0 : 1);
+    reportControls();
+
+    SearchOutcome outcome = SearchOutcome::kCompleted;
+    const std::uint16_t port = wifi ? kFullFramePort : kChunkPort;
+    if (!socket_->bind(platform::kAnyAddress, port)) {
+        reporter_.networkError("Cannot use UDP port " + std::to_string(port) + ": " +
+                               socket_->lastError());
+        outcome = SearchOutcome::kBindFailed;
+    } else if (wifi) {
+        if (controls_.v32Checked) {
+            sweep(first, [this](std::uint32_t host) { probeWifi(host); });
+            if (current_.exists) {
+                finishGroup(SearchGroup::kCurrent, current_, current_.text + kWifiLabelStart,
+                            kLabelEnd);
+            }
+        }
+        const bool early = controls_.earlyVersionsChecked;
+        if (early) {
+            early_.exists = true;
+            reporter_.groupCreated(SearchGroup::kEarly, kEarlyVersionsText);
+        }
+        if (!stopRequested() && (early || controls_.v32Checked)) {
+            sweep(start, [this, early](std::uint32_t host) {
+                probeEarly(host, kFullFramePort, kWifiEarlyBroadcastWait, early);
+            });
+        }
+        if (early) {
+            finishGroup(SearchGroup::kEarly, early_,
+                        std::string(kEarlyVersionsText) + kEarlyLabelSeparator, "");
+        }
+    } else {
+        if (controls_.v32Checked) {
+            sweep(first, [this](std::uint32_t host) { probeWired(host); });
+            if (current_.exists) {
+                finishGroup(SearchGroup::kCurrent, current_, current_.text + kWiredLabelStart,
+                            kLabelEnd);
+            }
+        }
+        if (controls_.earlyVersionsChecked) {
+            early_.exists = true;
+            reporter_.groupCreated(SearchGroup::kEarly, kEarlyVersionsText);
+            if (!stopRequested()) {
+                sweep(start, [this](std::uint32_t host) {
+                    probeEarly(host, kCommandPort, kWiredEarlyBroadcastWait, true);
+                });
+            }
+            finishGroup(SearchGroup::kEarly, early_,
+                        std::string(kEarlyVersionsText) + kEarlyLabelSeparator, "");
+        }
+    }
+
+    socket_.reset();
+    reporter_.searchEnded();
+    state_.SearchStopFlag.store(kSearchIdle);
+    return outcome;
+}
+
+}  // namespace
+
+SearchOutcome RunSearch(platform::Network& network, ProtocolState& protocol, SearchState& state,
+                        const SearchOptions& options, SearchReporter& reporter,
+                        const std::atomic<bool>* stop) {
+    SearchRun run(network, protocol, state, options, reporter, stop);
+    return run.run();
+}
+
+SearchWorker::SearchWorker(platform::Network& network, ProtocolState& protocol, SearchState& state,
+                           SearchOptions options, SearchReporter& reporter)
+    : state_(state) {
+    thread_ =
+        std::thread([this, &network, &protocol, &state, options = std::move(options), &reporter] {
+            outcome_.store(RunSearch(network, protocol, state, options, reporter, &stop_));
+            running_.store(false);
+        });
+}
+
+SearchWorker::~SearchWorker() {
+    requestStop();
+    join();
+}
+
+void SearchWorker::requestStop() {
+    stop_.store(true);
+    std::uint8_t running = kSearchRunning;
+    state_.SearchStopFlag.compare_exchange_strong(running, kSearchStopRequested);
+}
+
+void SearchWorker::join() {
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+}
+
+}  // namespace tavlo::protocol

@@ -1,0 +1,247 @@
+#include "protocol/Exchanges.h"
+
+#include <algorithm>
+#include <array>
+#include <memory>
+
+#include "platform/Ipv4.h"
+#include "protocol/CommandFrames.h"
+#include "protocol/Frames.h"
+
+namespace tavlo::protocol {
+
+using platform::Endpoint;
+using platform::Ipv4;
+using platform::UdpSocket;
+using platform::WaitResult;
+
+namespace {
+
+constexpr std::uint8_t kBroadcastOctet = 255;
+constexpr std::uint8_t kNetworkOctet = 0;
+constexpr char kNoSocketText[] = "no UDP socket could be opened";
+
+}  // namespace
+
+bool IsRejectedTarget(Ipv4 target) {
+    return target == 0 || platform::LastOctet(target) == kNetworkOctet;
+}
+
+bool IsBroadcastTarget(Ipv4 target) {
+    return target == platform::kLimitedBroadcast || platform::LastOctet(target) == kBroadcastOctet;
+}
+
+bool IsLocalSender(const ProtocolState& state, Ipv4 sender) {
+    return sender != 0 && std::find(state.LocalAddressList.begin(), state.LocalAddressList.end(),
+                                    sender) != state.LocalAddressList.end();
+}
+
+struct ClockExchanges::Opened {
+    std::unique_ptr<UdpSocket> socket;
+    Endpoint to;
+    bool broadcast = false;
+};
+
+ClockExchanges::ClockExchanges(platform::Network& network, ProtocolState& state,
+                               NonceSource& nonces)
+    : network_(network), state_(state), nonces_(nonces) {}
+
+void ClockExchanges::fail(ExchangeFailure failure, std::string text) {
+    failure_ = failure;
+    failureText_ = std::move(text);
+}
+
+bool ClockExchanges::open(Ipv4 target, std::uint16_t port, Opened& opened) {
+    opened.socket = network_.openUdp();
+    if (!opened.socket) {
+        fail(ExchangeFailure::kNoSocket, kNoSocketText);
+        return false;
+    }
+    opened.broadcast = IsBroadcastTarget(target);
+    opened.to = Endpoint{opened.broadcast ? platform::kLimitedBroadcast : target, port};
+    if (opened.broadcast) {
+        opened.socket->enableBroadcast();
+        // Hundreds of clocks may answer at once; the kernel must not drop their replies.
+        opened.socket->setReceiveBuffer(kBroadcastReceiveBuffer);
+    }
+    if (!opened.socket->bind(platform::kAnyAddress, port)) {
+        const bool inUse = opened.socket->lastErrorKind() == platform::SocketError::kAddressInUse;
+        fail(inUse ? ExchangeFailure::kPortInUse : ExchangeFailure::kBindFailed,
+             opened.socket->lastError());
+        opened.socket.reset();
+        return false;
+    }
+    return true;
+}
+
+// Receives datagrams while each arrives within `timeout` of the previous wait's start, at most
+// kMaxCollectTime in all. Datagrams of the wrong size or from this machine are dropped; the
+// others go to onDatagram(from), which returns false to stop. A failed wait or receive ends
+// the collection.
+template <typename OnDatagram>
+void ClockExchanges::collect(UdpSocket& socket, std::chrono::milliseconds timeout,
+                             std::span<std::uint8_t> buffer, std::size_t frameSize,
+                             OnDatagram onDatagram) {
+    const std::uint32_t start = network_.tickCount();
+    const auto limit = static_cast<std::uint32_t>(kMaxCollectTime.count());
+    while (network_.tickCount() - start < limit) {
+        if (socket.waitReadable(timeout) != WaitResult::kReadable) {
+            return;
+        }
+        std::fill(buffer.begin(), buffer.end(), std::uint8_t{0});
+        Endpoint from;
+        const long size = socket.receiveFrom(buffer, from);
+        if (size < 0) {
+            return;
+        }
+        if (static_cast<std::size_t>(size) != frameSize || IsLocalSender(state_, from.address)) {
+            continue;
+        }
+        if (!onDatagram(from)) {
+            return;
+        }
+    }
+}
+
+std::uint8_t ClockExchanges::ExchangeFullFrame(Ipv4 target) {
+    fail(ExchangeFailure::kNone, {});
+    ResetReassembly(state_.chunks);
+    ResetChunkSending(state_.chunks);
+    if (IsRejectedTarget(target)) {
+        return kExchangeNoAnswer;
+    }
+    Opened opened;
+    if (!open(target, kFullFramePort, opened)) {
+        return kExchangeNoAnswer;
+    }
+    SettingsFrame& frame = state_.settingsFrame;
+    std::copy(kMagic.begin(), kMagic.end(), frame.begin() + kMagicOffset);
+    opened.socket->sendTo(frame, opened.to);
+    if (opened.broadcast) {
+        network_.sleep(kBroadcastSendPause);
+    }
+
+    frame.fill(0);
+    // Replies are received aside and copied into the frame only when accepted, so a stray
+    // datagram never overwrites a clock's reply.
+    SettingsFrame received{};
+    std::uint8_t count = 0;
+    const auto timeout = platform::FirstOctet(opened.to.address) == kBroadcastOctet
+                             ? kBroadcastFrameTimeout
+                             : kFullFrameTimeout;
+    collect(*opened.socket, timeout, received, kSettingsFrameSize, [&](const Endpoint&) {
+        frame = received;
+        count = static_cast<std::uint8_t>(count + 1);
+        return true;
+    });
+    opened.socket.reset();
+
+    if (opened.broadcast) {
+        return count;
+    }
+    return (frame[kFlagsOffset] & kFlagCarriedOut) != 0 ? kExchangeAcknowledged : kExchangeNoAnswer;
+}
+
+std::uint8_t ClockExchanges::ExchangeChunkedFrame(Ipv4 target) {
+    fail(ExchangeFailure::kNone, {});
+    ResetReassembly(state_.chunks);
+    ResetChunkSending(state_.chunks);
+    if (IsRejectedTarget(target)) {
+        return kExchangeNoAnswer;
+    }
+    Opened opened;
+    if (!open(target, kChunkPort, opened)) {
+        return kExchangeNoAnswer;
+    }
+
+    FrameChunk chunk{};
+    int failedSends = 0;
+    for (;;) {
+        const std::uint8_t remaining = BuildNextChunk(state_, chunk, nonces_);
+        if (opened.socket->sendTo(chunk, opened.to) != static_cast<long>(kChunkSize)) {
+            // The failed chunk is not repeated: the next one follows.
+            if (++failedSends >= kMaxFailedChunkSends) {
+                ResetChunkSending(state_.chunks);
+                fail(ExchangeFailure::kSendsFailed, opened.socket->lastError());
+                return kExchangeNoAnswer;
+            }
+            continue;
+        }
+        if (opened.broadcast) {
+            network_.sleep(kBroadcastSendPause);
+        }
+        if (remaining == 0) {
+            break;
+        }
+    }
+
+    state_.settingsFrame.fill(0);
+    std::uint8_t count = 0;
+    const auto timeout = platform::FirstOctet(opened.to.address) == kBroadcastOctet
+                             ? kBroadcastFrameTimeout
+                             : kChunkedTimeout;
+    collect(*opened.socket, timeout, chunk, kChunkSize, [&](const Endpoint&) {
+        if (opened.broadcast) {
+            count = static_cast<std::uint8_t>(count + 1);
+        } else {
+            AcceptChunk(state_, chunk);
+        }
+        return true;
+    });
+    opened.socket.reset();
+
+    if (opened.broadcast) {
+        return count;
+    }
+    return (state_.settingsFrame[kFlagsOffset] & kFlagCarriedOut) != 0 ? kExchangeAcknowledged
+                                                                       : kExchangeNoAnswer;
+}
+
+std::int32_t ClockExchanges::ExchangeCommandFrame(std::uint8_t command, Ipv4 target) {
+    fail(ExchangeFailure::kNone, {});
+    ResetReassembly(state_.chunks);
+    ResetChunkSending(state_.chunks);
+    if (IsRejectedTarget(target)) {
+        return kCommandNoAnswer;
+    }
+    Opened opened;
+    if (!open(target, kCommandPort, opened)) {
+        return kCommandNoAnswer;
+    }
+    CommandFrame& frame = state_.commandFrame;
+    if (command != ToByte(CommandCode::kWrite)) {
+        frame.fill(0);
+    }
+    SealCommandFrame(frame, command, RequestMarker::kSet);
+    opened.socket->sendTo(frame, opened.to);
+
+    std::int32_t count = kCommandNoAnswer;
+    bool unicastDone = false;
+    CommandFrame received{};
+    const auto timeout = platform::FirstOctet(opened.to.address) == kBroadcastOctet
+                             ? kBroadcastCommandTimeout
+                             : kCommandTimeout;
+    collect(*opened.socket, timeout, received, kCommandFrameSize, [&](const Endpoint&) {
+        // A reply of the right size from another host replaces what the frame held; only a
+        // valid one is kept in it.
+        frame.fill(0);
+        if (received[kRequestMarkerOffset] != kRequestMarker || !CheckCommandFrame(received)) {
+            return true;
+        }
+        frame = received;
+        if (!opened.broadcast) {
+            unicastDone = true;
+            return false;
+        }
+        count = count < 0 ? 1 : count + 1;
+        return true;
+    });
+    opened.socket.reset();
+    return unicastDone ? kCommandAcknowledged : count;
+}
+
+bool StartSockets(platform::Network& network) {
+    return network.openUdp() != nullptr;
+}
+
+}  // namespace tavlo::protocol

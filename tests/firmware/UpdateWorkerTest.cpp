@@ -1,0 +1,634 @@
+// The firmware transfer against clocks scripted on the fake network: packets, their order
+// and timing, the page's lines and boxes, and every way a transfer fails.
+#include "firmware/UpdateWorker.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "firmware/TftpExchange.h"
+#include "firmware/TftpPacket.h"
+#include "platform/Ipv4.h"
+#include "tests/support/FakeNetwork.h"
+
+namespace tavlo::firmware {
+namespace {
+
+using platform::Endpoint;
+using platform::Ipv4;
+using platform::MakeIpv4;
+using std::chrono::milliseconds;
+using test::FakeNetwork;
+using test::SentDatagram;
+using Bytes = std::vector<std::uint8_t>;
+
+const Ipv4 kClock = MakeIpv4(198, 18, 0, 10);
+constexpr std::uint16_t kClockTransferPort = 50069;
+constexpr const char* kMac = "00-00-5E-00-53-01";
+
+Bytes Packet(TftpOpcode opcode, std::uint16_t second, std::size_t size = kAcknowledgementSize) {
+    Bytes bytes(size);
+    WriteBe16(bytes, 0, static_cast<std::uint16_t>(opcode));
+    WriteBe16(bytes, 2, second);
+    return bytes;
+}
+Bytes Ack(std::uint16_t block) {
+    return Packet(TftpOpcode::kAcknowledgement, block);
+}
+
+std::uint16_t OpcodeOf(const SentDatagram& d) {
+    return ReadBe16(d.bytes, 0);
+}
+std::uint16_t BlockOf(const SentDatagram& d) {
+    return ReadBe16(d.bytes, 2);
+}
+bool IsRequest(const SentDatagram& d) {
+    return OpcodeOf(d) == static_cast<std::uint16_t>(TftpOpcode::kWriteRequest);
+}
+
+// The System page as a recorder: fields to read, every line and box in order, scripted
+// answers to the break question.
+class RecordingPage : public UpdatePage {
+  public:
+    Ipv4 address = kClock;
+    std::string path;
+    std::string mac = kMac;
+    std::deque<bool> answers;  // for AskYesNo; Yes when empty
+    std::function<void()> onResult;
+
+    Ipv4 TargetAddress() override { return address; }
+    std::string FirmwarePath() override { return path; }
+    std::string MacAddressText() override { return mac; }
+    void SetMacAddressText(const std::string& text) override {
+        mac = text;
+        Log("mac: " + text);
+    }
+    void SetProgressLine(const std::string& text) override { Log("progress: " + text); }
+    void SetCounterLine(const std::string& text) override { Log("counter: " + text); }
+    void ShowMessage(const std::string& text) override { Log("message: " + text); }
+    void ShowUpdateResult(const std::string& text) override {
+        Log(std::string(kUpdateResultTitle) + ": " + text);
+        if (onResult) {
+            onResult();
+        }
+    }
+    bool AskYesNo(const std::string& text) override {
+        Log("ask: " + text);
+        std::lock_guard lock(mutex_);
+        if (answers.empty()) {
+            return true;
+        }
+        const bool yes = answers.front();
+        answers.pop_front();
+        return yes;
+    }
+    void FocusAddressControl() override { Log("focus: address"); }
+    void FocusMacAddressField() override { Log("focus: mac"); }
+
+    std::vector<std::string> Events() const {
+        std::lock_guard lock(mutex_);
+        return events_;
+    }
+    std::vector<std::string> EventsStartingWith(const std::string& prefix) const {
+        std::vector<std::string> out;
+        for (const auto& e : Events()) {
+            if (e.rfind(prefix, 0) == 0) {
+                out.push_back(e);
+            }
+        }
+        return out;
+    }
+
+  private:
+    void Log(const std::string& text) {
+        std::lock_guard lock(mutex_);
+        events_.push_back(text);
+    }
+    mutable std::mutex mutex_;
+    std::vector<std::string> events_;
+};
+
+// A clock on the fake network. By default it acknowledges the write request from a port of
+// its own (as TFTP servers do) and takes blocks lock-step; the hooks change single answers.
+struct FakeClock {
+    Ipv4 address = kClock;
+    Bytes image;
+    std::uint16_t lastBlock = 0;
+    // Return the datagrams to answer with (empty: stay silent). Default: plain behaviour.
+    std::function<std::vector<Bytes>(const SentDatagram&)> onRequest;
+    std::function<std::vector<Bytes>(const SentDatagram&)> onData;
+
+    void Attach(FakeNetwork& net) {
+        net.addPeer(address, [this](const SentDatagram& d, FakeNetwork& n) { Handle(d, n); });
+    }
+    std::vector<Bytes> Plain(const SentDatagram& d) {
+        if (IsRequest(d)) {
+            image.clear();
+            lastBlock = 0;
+            return {Ack(0)};
+        }
+        const std::uint16_t block = BlockOf(d);
+        if (block == static_cast<std::uint16_t>(lastBlock + 1)) {
+            image.insert(image.end(), d.bytes.begin() + kDataOffset, d.bytes.end());
+            lastBlock = block;
+        }
+        return {Ack(block)};
+    }
+    void Handle(const SentDatagram& d, FakeNetwork& net) {
+        std::vector<Bytes> replies;
+        if (IsRequest(d)) {
+            replies = onRequest ? onRequest(d) : Plain(d);
+        } else if (OpcodeOf(d) == static_cast<std::uint16_t>(TftpOpcode::kData)) {
+            replies = onData ? onData(d) : Plain(d);
+        }
+        for (auto& bytes : replies) {
+            net.deliver(d.from.port, Endpoint{address, kClockTransferPort}, std::move(bytes));
+        }
+    }
+};
+
+class UpdateWorkerTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ = std::filesystem::temp_directory_path() /
+               ("tavlo-fw-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+                "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::create_directories(dir_);
+        clock_.Attach(net_);
+    }
+    void TearDown() override { std::filesystem::remove_all(dir_); }
+
+    // A firmware file of `size` bytes with a recognisable pattern; its path goes to the page.
+    Bytes MakeFile(std::size_t size, const std::string& name = "image.bin") {
+        Bytes bytes(size);
+        for (std::size_t i = 0; i < size; ++i) {
+            bytes[i] = static_cast<std::uint8_t>((i * 7 + i / 512) & 0xFF);
+        }
+        page_.path = (dir_ / name).string();
+        std::ofstream(page_.path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(size));
+        return bytes;
+    }
+
+    UpdateOutcome Run() {
+        UpdateWorker worker(net_, state_, page_, [this](Ipv4 address) {
+            lookups_.push_back(address);
+            return lookupAnswer_;
+        });
+        return worker.Run();
+    }
+
+    std::vector<SentDatagram> Sent() const { return net_.sent(); }
+    int CountRequests() const {
+        int count = 0;
+        for (const auto& d : Sent()) {
+            count += IsRequest(d) ? 1 : 0;
+        }
+        return count;
+    }
+    std::vector<std::uint16_t> DataBlocks() const {
+        std::vector<std::uint16_t> blocks;
+        for (const auto& d : Sent()) {
+            if (!IsRequest(d)) {
+                blocks.push_back(BlockOf(d));
+            }
+        }
+        return blocks;
+    }
+
+    FakeNetwork net_;
+    UpdateState state_;
+    RecordingPage page_;
+    FakeClock clock_;
+    std::filesystem::path dir_;
+    std::vector<Ipv4> lookups_;
+    std::optional<platform::MacAddress> lookupAnswer_;
+};
+
+const std::string kFalse = std::string(kUpdateResultTitle) + ": Update False!";
+const std::string kSuccess = std::string(kUpdateResultTitle) + ": Update Successful!";
+const std::string kNetwork = std::string("message: ") + kNetworkAnomalyMessage;
+
+struct TransferCase {
+    std::size_t size;
+    std::vector<std::uint16_t> blocks;
+    std::vector<std::size_t> blockSizes;
+    std::vector<std::string> progress;
+};
+
+class TransferTest : public UpdateWorkerTest, public ::testing::WithParamInterface<TransferCase> {};
+
+TEST_P(TransferTest, SendsEveryBlockLockStepAndReportsProgress) {
+    const TransferCase& c = GetParam();
+    const Bytes file = MakeFile(c.size);
+    const UpdateOutcome outcome = Run();
+
+    EXPECT_EQ(outcome.exitCode, kWorkerSucceeded);
+    EXPECT_EQ(clock_.image, file);
+    const auto sent = Sent();
+    ASSERT_EQ(sent.size(), 1 + c.blocks.size());
+    EXPECT_EQ(sent[0].bytes, BuildWriteRequest(*ParseMacAddress(kMac), c.size));
+    EXPECT_EQ(sent[0].to, (Endpoint{kClock, kTftpServerPort}));
+    // Data goes to the port the clock answered from, 3 s after the request's acknowledgement.
+    EXPECT_EQ(sent[1].timeMs - sent[0].timeMs, 3000u);
+    for (std::size_t i = 0; i < c.blocks.size(); ++i) {
+        EXPECT_EQ(BlockOf(sent[i + 1]), c.blocks[i]);
+        EXPECT_EQ(sent[i + 1].bytes.size(), kDataOffset + c.blockSizes[i]);
+        EXPECT_EQ(sent[i + 1].to, (Endpoint{kClock, kClockTransferPort}));
+    }
+    // One socket, one local port for the whole transfer.
+    for (const auto& d : sent) {
+        EXPECT_EQ(d.socketId, sent[0].socketId);
+    }
+    std::vector<std::string> expected;
+    for (const auto& line : c.progress) {
+        expected.push_back("progress: " + line);
+    }
+    EXPECT_EQ(page_.EventsStartingWith("progress: "), expected);
+    const auto events = page_.Events();
+    ASSERT_GE(events.size(), 2u);
+    EXPECT_EQ(events[events.size() - 2], "counter: Total Update: 0");
+    EXPECT_EQ(events.back(), kSuccess);
+    EXPECT_EQ(state_.updateCounter.load(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, TransferTest,
+    ::testing::Values(TransferCase{0, {1}, {0}, {"Block# 1 , Size#0 bytes ( 100 % )"}},
+                      TransferCase{700,
+                                   {1, 2},
+                                   {512, 188},
+                                   {"Block# 1 , Size#512 bytes ( 73.14 % )",
+                                    "Block# 2 , Size#700 bytes ( 100 % )"}},
+                      TransferCase{1024,
+                                   {1, 2, 3},
+                                   {512, 512, 0},
+                                   {"Block# 1 , Size#512 bytes ( 50.00 % )",
+                                    "Block# 2 , Size#1024 bytes ( 100.00 % )",
+                                    "Block# 3 , Size#1024 bytes ( 100 % )"}}));
+
+TEST_F(UpdateWorkerTest, CounterLineShowsTheCountBeforeThisUpdate) {
+    MakeFile(10);
+    state_.updateCounter = 4;
+    EXPECT_EQ(Run().exitCode, kWorkerSucceeded);
+    EXPECT_EQ(page_.EventsStartingWith("counter: "),
+              std::vector<std::string>{"counter: Total Update: 4"});
+    EXPECT_EQ(state_.updateCounter.load(), 5);
+}
+
+TEST_F(UpdateWorkerTest, OlderAcknowledgementMakesTheBlockGoAgain) {
+    const Bytes file = MakeFile(1500);
+    bool askedAgain = false;
+    clock_.onData = [&](const SentDatagram& d) -> std::vector<Bytes> {
+        if (BlockOf(d) == 2 && !askedAgain) {
+            askedAgain = true;
+            return {Ack(1)};
+        }
+        return clock_.Plain(d);
+    };
+    EXPECT_EQ(Run().exitCode, kWorkerSucceeded);
+    EXPECT_EQ(DataBlocks(), (std::vector<std::uint16_t>{1, 2, 2, 3}));
+    EXPECT_EQ(clock_.image, file);
+    EXPECT_EQ(page_.EventsStartingWith("progress: "),
+              (std::vector<std::string>{"progress: Block# 1 , Size#512 bytes ( 34.13 % )",
+                                        "progress: Block# 1 , Size#512 bytes ( 34.13 % )",
+                                        "progress: Block# 2 , Size#1024 bytes ( 68.27 % )",
+                                        "progress: Block# 3 , Size#1500 bytes ( 100 % )"}));
+}
+
+TEST_F(UpdateWorkerTest, OlderAcknowledgementOfTheLastBlockIsNotSuccess) {
+    const Bytes file = MakeFile(700);
+    bool askedAgain = false;
+    clock_.onData = [&](const SentDatagram& d) -> std::vector<Bytes> {
+        if (BlockOf(d) == 2 && !askedAgain) {
+            askedAgain = true;
+            return {Ack(1)};
+        }
+        return clock_.Plain(d);
+    };
+    EXPECT_EQ(Run().exitCode, kWorkerSucceeded);
+    EXPECT_EQ(DataBlocks(), (std::vector<std::uint16_t>{1, 2, 2}));
+    EXPECT_EQ(clock_.image, file);
+}
+
+TEST_F(UpdateWorkerTest, DuplicateAcknowledgementLeftFromAnEarlierBlockIsDiscarded) {
+    const Bytes file = MakeFile(1500);
+    clock_.onData = [&](const SentDatagram& d) -> std::vector<Bytes> {
+        auto replies = clock_.Plain(d);
+        if (BlockOf(d) == 1) {
+            replies.push_back(Ack(1));  // the same acknowledgement twice
+        }
+        return replies;
+    };
+    EXPECT_EQ(Run().exitCode, kWorkerSucceeded);
+    EXPECT_EQ(DataBlocks(), (std::vector<std::uint16_t>{1, 2, 3}));
+    EXPECT_EQ(clock_.image, file);
+}
+
+TEST_F(UpdateWorkerTest, SilentClockGetsTheRequestSixtyTimesASecondApart) {
+    MakeFile(700);
+    clock_.onRequest = [](const SentDatagram&) { return std::vector<Bytes>{}; };
+    EXPECT_EQ(Run().exitCode, kWorkerFailed);
+    const auto sent = Sent();
+    ASSERT_EQ(sent.size(), 60u);
+    for (std::size_t i = 1; i < sent.size(); ++i) {
+        EXPECT_EQ(sent[i].timeMs - sent[i - 1].timeMs, 1000u);
+        EXPECT_EQ(sent[i].bytes, sent[0].bytes);
+    }
+    EXPECT_EQ(page_.Events(), (std::vector<std::string>{"progress: ", kFalse}));
+}
+
+TEST_F(UpdateWorkerTest, SilenceDuringDataShowsTheNetworkMessage) {
+    MakeFile(1500);
+    clock_.onData = [&](const SentDatagram& d) -> std::vector<Bytes> {
+        if (BlockOf(d) == 2) {
+            return {};
+        }
+        return clock_.Plain(d);
+    };
+    EXPECT_EQ(Run().exitCode, kWorkerFailed);
+    EXPECT_EQ(DataBlocks().size(), 61u);  // block 1 once, block 2 sixty times
+    const auto events = page_.Events();
+    ASSERT_GE(events.size(), 3u);
+    EXPECT_EQ(std::vector<std::string>(events.end() - 3, events.end()),
+              (std::vector<std::string>{kNetwork, "progress: ", kFalse}));
+    EXPECT_EQ(state_.updateCounter.load(), 0);
+}
+
+struct NotAnAckCase {
+    const char* name;
+    Bytes reply;
+};
+
+class NotAnAcknowledgementTest : public UpdateWorkerTest,
+                                 public ::testing::WithParamInterface<NotAnAckCase> {};
+
+TEST_P(NotAnAcknowledgementTest, CountsAsNoAnswer) {
+    MakeFile(700);
+    clock_.onRequest = [](const SentDatagram&) { return std::vector<Bytes>{GetParam().reply}; };
+    EXPECT_EQ(Run().exitCode, kWorkerFailed);
+    EXPECT_EQ(CountRequests(), 60);
+    EXPECT_EQ(DataBlocks().size(), 0u);
+    EXPECT_EQ(page_.Events(), (std::vector<std::string>{"progress: ", kFalse}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Replies, NotAnAcknowledgementTest,
+    ::testing::Values(NotAnAckCase{"OptionAck",
+                                   [] {
+                                       Bytes b = {0, 6};
+                                       for (const char* t : {"blksize", "512", "tsize", "700"}) {
+                                           b.insert(b.end(), t,
+                                                    t + std::char_traits<char>::length(t));
+                                           b.push_back(0);
+                                       }
+                                       return b;
+                                   }()},
+                      NotAnAckCase{"Error",
+                                   [] {
+                                       Bytes b = Packet(TftpOpcode::kError, 2);
+                                       b.push_back('x');
+                                       b.push_back(0);
+                                       return b;
+                                   }()},
+                      NotAnAckCase{"TooShort", Bytes{0, 4, 0}},
+                      NotAnAckCase{"AckOfALaterBlock", Ack(5)}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(UpdateWorkerTest, BreakSetBeforeTheRequestFailsWithoutAsking) {
+    MakeFile(700);
+    state_.breakFlag = true;
+    EXPECT_EQ(Run().exitCode, kWorkerFailed);
+    EXPECT_TRUE(Sent().empty());
+    EXPECT_EQ(page_.Events(), (std::vector<std::string>{"progress: ", kFalse}));
+    EXPECT_TRUE(state_.breakFlag.load());
+}
+
+struct BreakCase {
+    const char* name;
+    bool duringData;
+    bool yes;
+};
+
+class BreakTest : public UpdateWorkerTest, public ::testing::WithParamInterface<BreakCase> {};
+
+TEST_P(BreakTest, QuestionBeforeTheNextSend) {
+    const BreakCase& c = GetParam();
+    const Bytes file = MakeFile(700);
+    // "Break" is pressed while the packet is out; the clock does not answer that send.
+    bool pressed = false;
+    auto pressBreak = [&](const SentDatagram& d) -> std::vector<Bytes> {
+        if (!pressed) {
+            pressed = true;
+            state_.breakFlag = true;
+            return {};
+        }
+        return clock_.Plain(d);
+    };
+    if (c.duringData) {
+        clock_.onData = pressBreak;
+    } else {
+        clock_.onRequest = pressBreak;
+    }
+    page_.answers = {c.yes};
+    const UpdateOutcome outcome = Run();
+
+    const auto asks = page_.EventsStartingWith("ask: ");
+    EXPECT_EQ(asks, std::vector<std::string>{"ask: Do you want to break update?"});
+    if (c.yes) {
+        EXPECT_EQ(outcome.exitCode, kWorkerFailed);
+        EXPECT_TRUE(state_.breakFlag.load());  // left for the update monitor
+        EXPECT_EQ(Sent().size(), c.duringData ? 2u : 1u);
+        const auto events = page_.Events();
+        EXPECT_EQ(events.back(), kFalse);
+        EXPECT_EQ(page_.EventsStartingWith("message: ").size(), c.duringData ? 1u : 0u);
+    } else {
+        EXPECT_EQ(outcome.exitCode, kWorkerSucceeded);
+        EXPECT_FALSE(state_.breakFlag.load());
+        EXPECT_EQ(clock_.image, file);
+        const auto sent = Sent();
+        // The same packet goes again after the question.
+        const std::size_t first = c.duringData ? 1 : 0;
+        EXPECT_EQ(sent[first].bytes, sent[first + 1].bytes);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Phases, BreakTest,
+                         ::testing::Values(BreakCase{"RequestYes", false, true},
+                                           BreakCase{"RequestNo", false, false},
+                                           BreakCase{"DataYes", true, true},
+                                           BreakCase{"DataNo", true, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(UpdateWorkerTest, BroadcastModeSkipsOtherDatagramsWithinOneWait) {
+    const Bytes file = MakeFile(700);
+    page_.address = MakeIpv4(198, 18, 0, 255);
+    // Each packet is first answered by something that is not an acknowledgement.
+    auto noisy = [&](const SentDatagram& d) {
+        auto replies = clock_.Plain(d);
+        replies.insert(replies.begin(), Packet(TftpOpcode::kError, 0, 6));
+        return replies;
+    };
+    clock_.onRequest = noisy;
+    clock_.onData = noisy;
+    EXPECT_EQ(Run().exitCode, kWorkerSucceeded);
+    EXPECT_EQ(clock_.image, file);
+    const auto sent = Sent();
+    ASSERT_EQ(sent.size(), 3u);  // no packet sent twice
+    EXPECT_EQ(sent[0].to, (Endpoint{platform::kLimitedBroadcast, kTftpServerPort}));
+    EXPECT_EQ(sent[1].to, (Endpoint{platform::kLimitedBroadcast, kClockTransferPort}));
+    EXPECT_TRUE(sent[0].broadcast);
+    EXPECT_TRUE(net_.sockets().at(static_cast<std::size_t>(sent[0].socketId)).broadcastEnabled);
+}
+
+TEST_F(UpdateWorkerTest, UnicastModeSendsAgainAfterADatagramThatIsNoAcknowledgement) {
+    MakeFile(700);
+    bool noisy = true;
+    clock_.onRequest = [&](const SentDatagram& d) -> std::vector<Bytes> {
+        if (noisy) {
+            noisy = false;
+            return {Packet(TftpOpcode::kError, 0, 6)};
+        }
+        return clock_.Plain(d);
+    };
+    EXPECT_EQ(Run().exitCode, kWorkerSucceeded);
+    EXPECT_EQ(CountRequests(), 2);
+}
+
+TEST_F(UpdateWorkerTest, RefusalsBeforeAnyPacket) {
+    struct Case {
+        Ipv4 address;
+        std::string path;
+        std::string mac;
+        std::vector<std::string> events;
+    };
+    MakeFile(700);
+    const std::string good = page_.path;
+    const std::vector<Case> cases = {
+        {0, good, kMac, {"message: Please enter a valid IP!", "focus: address"}},
+        {MakeIpv4(198, 18, 0, 0),
+         good,
+         kMac,
+         {"message: Please enter a valid IP!", "focus: address"}},
+        {kClock, (dir_ / "image.BIN").string(), kMac, {"message: Select file error!"}},
+        {kClock, (dir_ / "missing.bin").string(), kMac, {"message: File does not exist!"}},
+        {kClock, dir_.string() + "/dir.bin", kMac, {"message: File does not exist!"}},
+        {kClock, good, "   ", {"message: Please enter a valid MAC address!", "focus: mac"}},
+        {kClock,
+         good,
+         "00-00-5E-00-53",
+         {"message: Please enter a valid MAC address!", "focus: mac"}},
+        {kClock,
+         good,
+         "00:00:5E:00:53:01",
+         {"message: Please enter a valid MAC address!", "focus: mac"}},
+    };
+    std::filesystem::create_directories(dir_ / "dir.bin");
+    for (const Case& c : cases) {
+        RecordingPage page;
+        page.address = c.address;
+        page.path = c.path;
+        page.mac = c.mac;
+        UpdateWorker worker(net_, state_, page, nullptr);
+        EXPECT_EQ(worker.Run().exitCode, kWorkerFailed) << c.path << " " << c.mac;
+        EXPECT_EQ(page.Events(), c.events) << c.path << " " << c.mac;
+    }
+    EXPECT_TRUE(Sent().empty());
+}
+
+TEST_F(UpdateWorkerTest, FileOf65535BlocksOrMoreIsRefused) {
+    MakeFile(0);
+    std::filesystem::resize_file(page_.path, kMaxFileSize + 1);  // 33,553,920 bytes
+    EXPECT_EQ(Run().exitCode, kWorkerFailed);
+    EXPECT_EQ(page_.Events(),
+              std::vector<std::string>{std::string("message: ") + kFileTooLargeMessage});
+    EXPECT_TRUE(Sent().empty());
+}
+
+TEST_F(UpdateWorkerTest, EmptyMacFieldIsFilledFromTheNeighbourTable) {
+    const Bytes file = MakeFile(700);
+    page_.mac.clear();
+    lookupAnswer_ = platform::MacAddress{0x41, 0x42, 0x43, 0x44, 0x45, 0x46};
+    EXPECT_EQ(Run().exitCode, kWorkerSucceeded);
+    EXPECT_EQ(lookups_, std::vector<Ipv4>{kClock});
+    EXPECT_EQ(page_.Events().front(), "mac: 41-42-43-44-45-46");
+    EXPECT_EQ(Sent()[0].bytes, BuildWriteRequest(*lookupAnswer_, 700));
+}
+
+TEST_F(UpdateWorkerTest, EmptyMacFieldWithoutNeighbourEntryIsRefused) {
+    MakeFile(700);
+    page_.mac.clear();
+    EXPECT_EQ(Run().exitCode, kWorkerFailed);
+    EXPECT_EQ(page_.Events(), (std::vector<std::string>{
+                                  "message: Please enter a valid MAC address!", "focus: mac"}));
+    EXPECT_TRUE(Sent().empty());
+}
+
+TEST_F(UpdateWorkerTest, FileThatShrinksEndsTheUpdate) {
+    MakeFile(1500);
+    clock_.onData = [&](const SentDatagram& d) {
+        std::filesystem::resize_file(page_.path, 600);
+        return clock_.Plain(d);
+    };
+    EXPECT_EQ(Run().exitCode, kWorkerFailed);
+    EXPECT_EQ(DataBlocks(), std::vector<std::uint16_t>{1});
+    const auto events = page_.Events();
+    EXPECT_EQ(std::vector<std::string>(events.end() - 2, events.end()),
+              (std::vector<std::string>{"progress: ", kFalse}));
+    EXPECT_TRUE(page_.EventsStartingWith("message: ").empty());
+}
+
+TEST_F(UpdateWorkerTest, FileIsNeverChanged) {
+    const Bytes file = MakeFile(2000);
+    const auto before = std::filesystem::last_write_time(page_.path);
+    EXPECT_EQ(Run().exitCode, kWorkerSucceeded);
+    std::ifstream in(page_.path, std::ios::binary);
+    const Bytes after((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(after, file);
+    EXPECT_EQ(std::filesystem::last_write_time(page_.path), before);
+}
+
+TEST_F(UpdateWorkerTest, RunsOnItsOwnThreadAndSaysWhenItHasEnded) {
+    const Bytes file = MakeFile(5000);
+    UpdateWorker worker(net_, state_, page_, nullptr);
+    EXPECT_FALSE(worker.IsRunning());
+    worker.Start();
+    for (int i = 0; i < 5000 && worker.IsRunning(); ++i) {
+        std::this_thread::sleep_for(milliseconds(1));
+    }
+    EXPECT_FALSE(worker.IsRunning());
+    worker.Join();
+    EXPECT_EQ(worker.Outcome().exitCode, kWorkerSucceeded);
+    EXPECT_EQ(worker.Outcome().fileLength, 5000u);
+    EXPECT_EQ(clock_.image, file);
+}
+
+TEST_F(UpdateWorkerTest, DestroyingARunningWorkerStopsItQuietly) {
+    MakeFile(700);
+    // The clock never answers; the owner goes away while the worker re-sends.
+    clock_.onRequest = [&](const SentDatagram&) {
+        std::this_thread::sleep_for(milliseconds(2));
+        return std::vector<Bytes>{};
+    };
+    {
+        UpdateWorker worker(net_, state_, page_, nullptr);
+        worker.Start();
+        while (Sent().empty()) {
+            std::this_thread::yield();
+        }
+    }
+    EXPECT_LT(CountRequests(), 60);
+    EXPECT_TRUE(page_.Events().empty());
+}
+
+}  // namespace
+}  // namespace tavlo::firmware

@@ -1,0 +1,557 @@
+// The discovery engine on the fake network: rounds, waits and pauses in virtual milliseconds,
+// sweep order, filters, grouping, sorting, labels, stop requests and the worker thread.
+#include "protocol/Discovery.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/Ipv4.h"
+#include "protocol/Chunks.h"
+#include "protocol/CommandFrames.h"
+#include "protocol/Frames.h"
+#include "tests/support/FakeNetwork.h"
+
+namespace tavlo::protocol {
+namespace {
+
+using platform::FormatIpv4;
+using platform::Ipv4;
+using platform::MakeIpv4;
+using std::chrono::milliseconds;
+using test::FakeNetwork;
+using test::SentDatagram;
+
+const Ipv4 kPcAddress = MakeIpv4(192, 168, 1, 2);
+const Ipv4 kPcSecondAddress = MakeIpv4(10, 1, 1, 2);
+
+class FixedNonce final : public NonceSource {
+  public:
+    std::uint32_t NextNonce() override { return 0x4142; }
+};
+
+// Records every report as one line of text.
+class Recorder final : public SearchReporter {
+  public:
+    void controlsChanged(const SearchControls& c) override {
+        last = c;
+        add("controls");
+    }
+    void message(const std::string& text) override { add("message " + text); }
+    void searchStarted() override { add("started"); }
+    void addressProbed(const std::string& address) override { add("probed " + address); }
+    void groupCreated(SearchGroup g, const std::string& text) override {
+        add("created " + name(g) + " " + text);
+    }
+    void itemAdded(SearchGroup g, const std::string& text) override {
+        add("item " + name(g) + " " + text);
+        if (onItem) {
+            onItem();
+        }
+    }
+    void groupFinished(SearchGroup g, const std::vector<std::string>& items,
+                       const std::string& label) override {
+        std::string line = "finished " + name(g) + " " + label + " [";
+        for (const auto& item : items) {
+            line += item + ";";
+        }
+        add(line + "]");
+    }
+    void groupExpanded(SearchGroup g) override { add("expanded " + name(g)); }
+    void networkError(const std::string& text) override { add("error " + text); }
+    void searchEnded() override { add("ended"); }
+
+    std::vector<std::string> lines() {
+        std::lock_guard lock(mutex_);
+        return lines_;
+    }
+    std::vector<std::string> linesStartingWith(const std::string& prefix) {
+        std::vector<std::string> out;
+        for (const auto& line : lines()) {
+            if (line.rfind(prefix, 0) == 0) {
+                out.push_back(line);
+            }
+        }
+        return out;
+    }
+    bool has(const std::string& line) {
+        const auto all = lines();
+        return std::find(all.begin(), all.end(), line) != all.end();
+    }
+
+    SearchControls last;
+    std::function<void()> onItem;
+
+  private:
+    static std::string name(SearchGroup g) {
+        return g == SearchGroup::kCurrent ? "current" : "early";
+    }
+    void add(std::string line) {
+        std::lock_guard lock(mutex_);
+        lines_.push_back(std::move(line));
+    }
+    std::mutex mutex_;
+    std::vector<std::string> lines_;
+};
+
+std::vector<std::uint8_t> WiredAnnouncement(const std::string& serial, bool flag = true,
+                                            std::uint8_t type = 3) {
+    ProtocolState clock;
+    clock.settingsFrame[kFlagsOffset] = flag ? kFlagCarriedOut : 0;
+    clock.settingsFrame[kFrameTypeOffset] = type;
+    std::memcpy(clock.settingsFrame.data() + kSerialNumberOffset, serial.data(),
+                std::min(serial.size(), kSerialNumberSize));
+    FrameChunk chunk{};
+    FixedNonce nonces;
+    BuildNextChunk(clock, chunk, nonces);
+    return {chunk.begin(), chunk.end()};
+}
+
+std::vector<std::uint8_t> WifiAnnouncement(const std::string& serial) {
+    std::vector<std::uint8_t> frame(kSettingsFrameSize, 0);
+    frame[kFlagsOffset] = kFlagCarriedOut;
+    frame[kFrameTypeOffset] = 3;
+    std::memcpy(frame.data() + kSerialNumberOffset, serial.data(),
+                std::min(serial.size(), kSerialNumberSize));
+    return frame;
+}
+
+std::vector<std::uint8_t> EarlyAnswer(const std::string& serial, std::uint8_t marker = 1) {
+    std::vector<std::uint8_t> frame(kCommandFrameSize, 0);
+    frame[kRequestMarkerOffset] = marker;
+    frame[kCommandCodeOffset] = 1;
+    std::memcpy(frame.data() + kEarlySerialNumberOffset, serial.data(),
+                std::min(serial.size(), kEarlySerialNumberSize - 1));
+    return frame;
+}
+
+enum class Kind { kWired, kWifi, kEarlyWired, kEarlyWifi };
+
+// A clock at `address` answering the probes of its kind (every round, after `delay`).
+void AddClock(FakeNetwork& net, Kind kind, Ipv4 address, const std::string& serial,
+              milliseconds delay = milliseconds(5)) {
+    net.addPeer(address, [=](const SentDatagram& request, FakeNetwork& n) {
+        const std::size_t size = request.bytes.size();
+        switch (kind) {
+            case Kind::kWired:
+                if (request.to.port == kChunkPort && size == kChunkSize) {
+                    n.reply(request, address, WiredAnnouncement(serial), delay);
+                }
+                break;
+            case Kind::kWifi:
+                if (request.to.port == kFullFramePort && size == kSettingsFrameSize) {
+                    n.reply(request, address, WifiAnnouncement(serial), delay);
+                }
+                break;
+            case Kind::kEarlyWired:
+                if (request.to.port == kCommandPort && size == kCommandFrameSize) {
+                    n.reply(request, address, EarlyAnswer(serial), delay);
+                }
+                break;
+            case Kind::kEarlyWifi:
+                if (request.to.port == kFullFramePort && size == kCommandFrameSize) {
+                    n.reply(request, address, EarlyAnswer(serial), delay);
+                }
+                break;
+        }
+    });
+}
+
+class DiscoveryTest : public ::testing::Test {
+  protected:
+    DiscoveryTest() { net.setLocalAddresses({kPcAddress, kPcSecondAddress}); }
+
+    SearchOutcome Run(const SearchOptions& options) {
+        return RunSearch(net, protocol, state, options, recorder);
+    }
+    static SearchOptions Unicast(const std::string& from, bool wifi = false) {
+        SearchOptions o;
+        o.unicastChecked = true;
+        o.ipAddressText = from;
+        o.wifiChecked = wifi;
+        o.wiredChecked = !wifi;
+        return o;
+    }
+    static SearchOptions Broadcast(bool wifi) {
+        SearchOptions o;
+        o.broadcastChecked = true;
+        o.wifiChecked = wifi;
+        o.wiredChecked = !wifi;
+        return o;
+    }
+    // (time, dotted target, port, size) of every datagram sent.
+    std::vector<std::string> Sends() {
+        std::vector<std::string> out;
+        for (const auto& s : net.sent()) {
+            out.push_back(std::to_string(s.timeMs) + " " + FormatIpv4(s.to.address) + ":" +
+                          std::to_string(s.to.port) + " " + std::to_string(s.bytes.size()));
+        }
+        return out;
+    }
+
+    FakeNetwork net;
+    ProtocolState protocol;
+    SearchState state;
+    Recorder recorder;
+};
+
+TEST_F(DiscoveryTest, FirstSearchWithNothingChosenIsAWiredBroadcastOfBothGenerations) {
+    EXPECT_EQ(Run(SearchOptions{}), SearchOutcome::kCompleted);
+
+    const SearchControls& c = recorder.last;
+    EXPECT_TRUE(c.broadcastChecked);
+    EXPECT_FALSE(c.unicastChecked);
+    EXPECT_FALSE(c.ipAddressEnabled);
+    EXPECT_TRUE(c.wiredChecked);
+    EXPECT_FALSE(c.wifiChecked);
+    EXPECT_TRUE(c.earlyVersionsChecked);
+    EXPECT_TRUE(c.v32Checked);
+    EXPECT_EQ(state.WifiFamilySelected.load(), 0);
+    EXPECT_EQ(state.WiredFamilySelected.load(), 1);
+    EXPECT_EQ(state.SearchStopFlag.load(), kSearchIdle);
+
+    // Five rounds of (500 ms wait + 500 ms pause), then one early probe with a 2 s wait.
+    EXPECT_EQ(Sends(), (std::vector<std::string>{
+                           "0 255.255.255.255:6869 106", "1000 255.255.255.255:6869 106",
+                           "2000 255.255.255.255:6869 106", "3000 255.255.255.255:6869 106",
+                           "4000 255.255.255.255:6869 106", "5000 255.255.255.255:6869 95"}));
+    EXPECT_EQ(net.now(), 7000u);
+
+    // One socket for the whole search, on the wired port, broadcast, with a big buffer.
+    const auto sockets = net.sockets();
+    ASSERT_EQ(sockets.size(), 1u);
+    EXPECT_TRUE(sockets[0].broadcastEnabled);
+    EXPECT_GE(sockets[0].receiveBuffer, 1 << 20);
+    EXPECT_EQ(sockets[0].boundTo.port, kChunkPort);
+    EXPECT_FALSE(sockets[0].open);
+
+    // No current clock answered: no group for it; the early group says 0.
+    EXPECT_EQ(recorder.lines(),
+              (std::vector<std::string>{
+                  "controls", "started", "controls", "created early Early Versions",
+                  "finished early Early Versions: 0 []", "expanded early", "ended"}));
+}
+
+TEST_F(DiscoveryTest, ProbesCarryTheDiscoveryCodes) {
+    Run(Broadcast(false));
+    const auto sent = net.sent();
+    ASSERT_EQ(sent.size(), 6u);
+
+    // Wired probe: one chunk (number 1, length 99) of a type-3 frame with flag bit 0.
+    FrameChunk chunk{};
+    std::copy(sent[0].bytes.begin(), sent[0].bytes.end(), chunk.begin());
+    EXPECT_EQ(chunk[kChunkNumberOffset], 1);
+    EXPECT_EQ(chunk[kChunkLengthOffset], kOneChunkLength);
+    SettingsFrame plain{};
+    UnscrambleChunk(plain, chunk);
+    EXPECT_EQ(plain[0], kMagic[0]);
+    EXPECT_EQ(plain[1], kMagic[1]);
+    EXPECT_EQ(plain[kFlagsOffset], kFlagCarriedOut);
+    EXPECT_EQ(plain[kFrameTypeOffset], 3);
+
+    // Early probe: magic, command 1, marker 0, checksum of bytes 0..93.
+    CommandFrame early{};
+    std::copy(sent[5].bytes.begin(), sent[5].bytes.end(), early.begin());
+    EXPECT_EQ(early[0], kMagic[0]);
+    EXPECT_EQ(early[kCommandCodeOffset], 1);
+    EXPECT_EQ(early[kRequestMarkerOffset], 0);
+    EXPECT_EQ(early[kChecksumOffset], CommandFrameChecksum(early));
+}
+
+TEST_F(DiscoveryTest, WifiBroadcastIsThreeRoundsOfOneSecondThenTheEarlyPassOnItsOwnPort) {
+    Run(Broadcast(true));
+    EXPECT_EQ(Sends(), (std::vector<std::string>{
+                           "0 255.255.255.255:6866 772", "1000 255.255.255.255:6866 772",
+                           "2000 255.255.255.255:6866 772", "3000 255.255.255.255:6866 95"}));
+    EXPECT_EQ(net.now(), 4000u);
+    EXPECT_EQ(state.WifiFamilySelected.load(), 1);
+    EXPECT_EQ(state.WiredFamilySelected.load(), 0);
+    EXPECT_EQ(net.sockets()[0].boundTo.port, kFullFramePort);
+    // The Wi-Fi probe leaves flag bit 0 clear.
+    const auto sent = net.sent();
+    EXPECT_EQ(sent[0].bytes[kFlagsOffset], 0);
+    EXPECT_EQ(sent[0].bytes[kFrameTypeOffset], 3);
+    EXPECT_EQ(sent[0].bytes[0], kMagic[0]);
+}
+
+TEST_F(DiscoveryTest, WifiUnicastWaitsTwentySecondsPerRound) {
+    Run(Unicast("192.168.1.254", true));
+    EXPECT_EQ(Sends(), (std::vector<std::string>{
+                           "0 192.168.1.254:6866 772", "20000 192.168.1.254:6866 772",
+                           "40000 192.168.1.254:6866 772", "60000 192.168.1.254:6866 95"}));
+    EXPECT_EQ(net.now(), 60100u);
+    EXPECT_FALSE(net.sockets()[0].broadcastEnabled);
+}
+
+TEST_F(DiscoveryTest, UnicastSweepFrom250StopsAfter254AndTheEarlyPassStartsAgain) {
+    Run(Unicast("192.168.1.250"));
+    EXPECT_EQ(recorder.linesStartingWith("probed "),
+              (std::vector<std::string>{"probed 192.168.1.251", "probed 192.168.1.252",
+                                        "probed 192.168.1.253", "probed 192.168.1.254",
+                                        "probed 192.168.1.251", "probed 192.168.1.252",
+                                        "probed 192.168.1.253", "probed 192.168.1.254"}));
+    std::vector<std::string> expected;
+    std::uint64_t t = 0;
+    for (int last = 250; last <= 254; ++last) {
+        for (int round = 0; round < 5; ++round) {
+            expected.push_back(std::to_string(t) + " 192.168.1." + std::to_string(last) +
+                               ":6869 106");
+            t += 700;  // 200 ms wait + 500 ms pause
+        }
+    }
+    for (int last = 250; last <= 254; ++last) {
+        expected.push_back(std::to_string(t) + " 192.168.1." + std::to_string(last) + ":6869 95");
+        t += 100;
+    }
+    EXPECT_EQ(Sends(), expected);
+    EXPECT_EQ(net.now(), t);
+    EXPECT_FALSE(recorder.last.broadcastChecked);
+    EXPECT_TRUE(recorder.last.unicastChecked);
+}
+
+TEST_F(DiscoveryTest, UnicastStartAt255BroadcastsAndTheEarlyPassSendsToItOnce) {
+    Run(Unicast("192.168.1.255"));
+    const auto sends = Sends();
+    ASSERT_EQ(sends.size(), 6u);
+    EXPECT_EQ(sends[0], "0 255.255.255.255:6869 106");
+    EXPECT_EQ(sends[4], "4000 255.255.255.255:6869 106");
+    EXPECT_EQ(sends[5], "5000 192.168.1.255:6869 95");
+    EXPECT_TRUE(net.sockets()[0].broadcastEnabled);
+    EXPECT_TRUE(recorder.linesStartingWith("probed ").empty());
+}
+
+TEST_F(DiscoveryTest, NetworkAddressIsNotProbed) {
+    Run(Unicast("192.168.1.0"));
+    const auto sent = net.sent();
+    ASSERT_FALSE(sent.empty());
+    EXPECT_TRUE(std::none_of(sent.begin(), sent.end(), [](const SentDatagram& s) {
+        return platform::LastOctet(s.to.address) == 0;
+    }));
+    EXPECT_EQ(FormatIpv4(sent.front().to.address), "192.168.1.1");
+}
+
+TEST_F(DiscoveryTest, ClockAnsweringEveryRoundIsListedOnce) {
+    AddClock(net, Kind::kWired, MakeIpv4(192, 168, 1, 20), "SN0042");
+    Run(Broadcast(false));
+    EXPECT_EQ(recorder.linesStartingWith("item ").size(), 5u);
+    EXPECT_TRUE(recorder.has("created current 192.168.1.0"));
+    EXPECT_TRUE(recorder.has("finished current 192.168.1.0 (WIRED:1) [192.168.1.20 (SN0042);]"));
+    // Each answer restarts the wait: 5 ms late, so every round lasts 5 ms longer.
+    EXPECT_EQ(net.now(), 7025u);
+}
+
+TEST_F(DiscoveryTest, GroupsAreSortedByTextWithSerialNumbersOrBareAddresses) {
+    AddClock(net, Kind::kWired, MakeIpv4(192, 168, 1, 9), "");
+    AddClock(net, Kind::kWired, MakeIpv4(192, 168, 1, 10), "");
+    AddClock(net, Kind::kWired, MakeIpv4(192, 168, 1, 20), "SN0042");
+    AddClock(net, Kind::kWired, MakeIpv4(10, 0, 0, 7), "SN7");  // other subnet, same group
+    AddClock(net, Kind::kEarlyWired, MakeIpv4(192, 168, 1, 30), "E1");
+    AddClock(net, Kind::kEarlyWired, MakeIpv4(192, 168, 1, 4), "");
+    Run(Broadcast(false));
+    const auto finished = recorder.linesStartingWith("finished ");
+    ASSERT_EQ(finished.size(), 2u);
+    // The group is named after the first responder.
+    EXPECT_EQ(finished[0],
+              "finished current 192.168.1.0 (WIRED:4) "
+              "[10.0.0.7 (SN7);192.168.1.10;192.168.1.20 (SN0042);192.168.1.9;]");
+    EXPECT_EQ(finished[1], "finished early Early Versions: 2 [192.168.1.30 (E1);192.168.1.4;]");
+}
+
+TEST_F(DiscoveryTest, WifiSearchFindsBothGenerations) {
+    AddClock(net, Kind::kWifi, MakeIpv4(172, 16, 5, 40), "W-2");
+    AddClock(net, Kind::kWifi, MakeIpv4(172, 16, 5, 39), std::string(20, 'X'));
+    AddClock(net, Kind::kEarlyWifi, MakeIpv4(172, 16, 5, 41), "OLD");
+    AddClock(net, Kind::kEarlyWired, MakeIpv4(172, 16, 5, 42), "NOT-ON-6866");
+    Run(Broadcast(true));
+    EXPECT_TRUE(recorder.has("finished current 172.16.5.0 (WIFI:2) [172.16.5.39 (" +
+                             std::string(20, 'X') + ");172.16.5.40 (W-2);]"));
+    EXPECT_TRUE(recorder.has("finished early Early Versions: 1 [172.16.5.41 (OLD);]"));
+}
+
+TEST_F(DiscoveryTest, OwnEchoFromAnyLocalAddressIsNeverListed) {
+    // The echo comes from the second address: every address of this machine is compared.
+    net.echoBroadcastsFrom(kPcSecondAddress);
+    Run(Broadcast(false));
+    EXPECT_TRUE(recorder.linesStartingWith("item ").empty());
+    EXPECT_EQ(protocol.LocalAddressList, (std::vector<Ipv4>{kPcAddress, kPcSecondAddress}));
+    EXPECT_TRUE(recorder.has("finished early Early Versions: 0 []"));
+}
+
+TEST_F(DiscoveryTest, MalformedAndForeignDatagramsAreDropped) {
+    const Ipv4 clock = MakeIpv4(192, 168, 1, 50);
+    net.addPeer(clock, [&](const SentDatagram& request, FakeNetwork& n) {
+        if (request.bytes.size() == kChunkSize) {
+            auto chunk = WiredAnnouncement("A");
+            n.reply(request, clock, std::vector<std::uint8_t>(chunk.begin(), chunk.end() - 1));
+            n.reply(request, clock, WiredAnnouncement("NOFLAG", false));
+            n.reply(request, clock, WiredAnnouncement("TYPE1", true, 1));  // a read reply
+            std::vector<std::uint8_t> hostile = WiredAnnouncement("B");
+            hostile[kChunkLengthOffset] = 0xFF;  // a length past the data field
+            n.reply(request, clock, hostile);
+            n.reply(request, platform::kLimitedBroadcast, WiredAnnouncement("BCAST"));
+        } else {
+            n.reply(request, clock, EarlyAnswer("MARKER0", 0));
+            n.reply(request, clock, std::vector<std::uint8_t>(kCommandFrameSize + 1, 1));
+            n.reply(request, clock, std::vector<std::uint8_t>(4000, 0xAA));
+        }
+    });
+    Run(Broadcast(false));
+    EXPECT_TRUE(recorder.linesStartingWith("item ").empty());
+    EXPECT_TRUE(recorder.has("finished early Early Versions: 0 []"));
+}
+
+TEST_F(DiscoveryTest, HalfReceivedReplyNeverShiftsTheNextAnnouncement) {
+    const Ipv4 a = MakeIpv4(192, 168, 1, 60);
+    const Ipv4 b = MakeIpv4(192, 168, 1, 61);
+    net.addPeer(a, [&](const SentDatagram& request, FakeNetwork& n) {
+        if (request.bytes.size() != kChunkSize) {
+            return;
+        }
+        // A lone first chunk of an eight-chunk frame, then a proper announcement from b.
+        ProtocolState sender;
+        sender.settingsFrame[kFrameTypeOffset] = 2;
+        FrameChunk first{};
+        FixedNonce nonces;
+        BuildNextChunk(sender, first, nonces);
+        const std::vector<std::uint8_t> part(first.begin(), first.end());
+        n.reply(request, a, part, milliseconds(1));
+        n.reply(request, b, WiredAnnouncement("SN-B"), milliseconds(2));
+    });
+    Run(Broadcast(false));
+    EXPECT_TRUE(recorder.has("finished current 192.168.1.0 (WIRED:1) [192.168.1.61 (SN-B);]"));
+}
+
+TEST_F(DiscoveryTest, PleaseSelectAValidIp) {
+    for (const char* text : {"0.0.0.0", "", "not an address", "1.2.3.256"}) {
+        SCOPED_TRACE(text);
+        Recorder r;
+        EXPECT_EQ(RunSearch(net, protocol, state, Unicast(text), r),
+                  SearchOutcome::kInvalidAddress);
+        EXPECT_EQ(r.lines(), (std::vector<std::string>{"message Please select a valid IP!"}));
+    }
+    EXPECT_TRUE(net.sent().empty());
+    EXPECT_TRUE(net.sockets().empty());
+    EXPECT_EQ(state.SearchStopFlag.load(), kSearchIdle);
+    EXPECT_EQ(state.WiredFamilySelected.load(), 0);
+}
+
+TEST_F(DiscoveryTest, StopDuringSearchFinishesTheRoundsAndStillLabelsTheEarlyGroup) {
+    AddClock(net, Kind::kWired, MakeIpv4(192, 168, 1, 20), "SN0042");
+    AddClock(net, Kind::kEarlyWired, MakeIpv4(192, 168, 1, 21), "E");
+    recorder.onItem = [&] { state.SearchStopFlag.store(kSearchStopRequested); };
+    Run(Broadcast(false));
+    // The rounds of the address are all sent, but no more is received and the early pass
+    // never starts.
+    const auto sends = Sends();
+    ASSERT_EQ(sends.size(), 5u);
+    EXPECT_EQ(sends[0], "0 255.255.255.255:6869 106");
+    EXPECT_EQ(recorder.linesStartingWith("item ").size(), 1u);
+    EXPECT_TRUE(recorder.has("finished current 192.168.1.0 (WIRED:1) [192.168.1.20 (SN0042);]"));
+    EXPECT_TRUE(recorder.has("finished early Early Versions: 0 []"));
+    EXPECT_EQ(recorder.lines().back(), "ended");
+    EXPECT_EQ(state.SearchStopFlag.load(), kSearchIdle);
+    // The waits and pauses after the stop ended at once.
+    EXPECT_EQ(net.now(), 5u);
+}
+
+TEST_F(DiscoveryTest, StopDuringUnicastSweepEndsBeforeTheNextAddress) {
+    AddClock(net, Kind::kWired, MakeIpv4(192, 168, 1, 3), "C3");
+    recorder.onItem = [&] { state.SearchStopFlag.store(kSearchStopRequested); };
+    Run(Unicast("192.168.1.1"));
+    EXPECT_EQ(recorder.linesStartingWith("probed "),
+              (std::vector<std::string>{"probed 192.168.1.2", "probed 192.168.1.3",
+                                        "probed 192.168.1.4"}));
+    const auto sent = net.sent();
+    EXPECT_EQ(FormatIpv4(sent.back().to.address), "192.168.1.3");
+    EXPECT_EQ(sent.size(), 15u);
+    EXPECT_TRUE(recorder.has("finished early Early Versions: 0 []"));
+}
+
+TEST_F(DiscoveryTest, PortTakenEndsTheSearchWithAReason) {
+    net.failBind("Address already in use");
+    EXPECT_EQ(Run(Broadcast(false)), SearchOutcome::kBindFailed);
+    EXPECT_TRUE(net.sent().empty());
+    const auto errors = recorder.linesStartingWith("error ");
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_NE(errors[0].find("6869"), std::string::npos);
+    EXPECT_EQ(recorder.lines().back(), "ended");
+    EXPECT_EQ(state.SearchStopFlag.load(), kSearchIdle);
+}
+
+TEST_F(DiscoveryTest, NoSocketOrNoLocalAddressEndsSilentlyBeforeStarting) {
+    net.failOpenUdp(true);
+    EXPECT_EQ(Run(SearchOptions{}), SearchOutcome::kSocketFailed);
+    net.failOpenUdp(false);
+    net.setLocalAddresses({});
+    EXPECT_EQ(Run(SearchOptions{}), SearchOutcome::kNoLocalAddress);
+    EXPECT_TRUE(net.sent().empty());
+    EXPECT_EQ(recorder.linesStartingWith("started").size(), 0u);
+}
+
+// The worker thread: on its first move to a new address it tells the test and holds the
+// search until the stop request arrives, so the test sees exactly where the search stopped.
+class HoldOnProbe final : public SearchReporter {
+  public:
+    explicit HoldOnProbe(SearchState& state) : state_(state) {}
+    void addressProbed(const std::string&) override {
+        {
+            std::lock_guard lock(mutex);
+            probed = true;
+        }
+        changed.notify_all();
+        const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (state_.SearchStopFlag.load() != kSearchStopRequested &&
+               std::chrono::steady_clock::now() < give_up) {
+            std::this_thread::sleep_for(milliseconds(1));
+        }
+    }
+    void searchEnded() override { ended = true; }
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool probed = false;
+    std::atomic<bool> ended{false};
+
+  private:
+    SearchState& state_;
+};
+
+TEST_F(DiscoveryTest, WorkerDestroyedDuringWifiUnicastSweepStopsAndJoins) {
+    HoldOnProbe reporter(state);
+    {
+        SearchWorker worker(net, protocol, state, Unicast("192.168.1.1", true), reporter);
+        std::unique_lock lock(reporter.mutex);
+        ASSERT_TRUE(reporter.changed.wait_for(lock, std::chrono::seconds(30),
+                                              [&] { return reporter.probed; }));
+        EXPECT_TRUE(worker.running());
+    }
+    EXPECT_TRUE(reporter.ended);
+    EXPECT_EQ(state.SearchStopFlag.load(), kSearchIdle);
+    // The three rounds of the first address; the next address and the early pass never ran.
+    EXPECT_EQ(net.sent().size(), 3u);
+}
+
+TEST_F(DiscoveryTest, StopAfterTheSearchEndedDoesNotStopTheNextOne) {
+    {
+        SearchWorker worker(net, protocol, state, Broadcast(false), recorder);
+        worker.join();
+        EXPECT_FALSE(worker.running());
+        EXPECT_EQ(worker.outcome(), SearchOutcome::kCompleted);
+        worker.requestStop();  // a late click on "Stop to Search"
+    }
+    EXPECT_EQ(state.SearchStopFlag.load(), kSearchIdle);
+    net.clearSent();
+    Recorder second;
+    RunSearch(net, protocol, state, Broadcast(false), second);
+    EXPECT_EQ(net.sent().size(), 6u);
+}
+
+}  // namespace
+}  // namespace tavlo::protocol

@@ -1,0 +1,494 @@
+#include "protocol/Exchanges.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/Ipv4.h"
+#include "protocol/CommandFrames.h"
+#include "protocol/Frames.h"
+#include "tests/protocol/TestNonces.h"
+#include "tests/support/FakeNetwork.h"
+
+namespace tavlo::protocol {
+namespace {
+
+using namespace std::chrono_literals;
+using platform::Ipv4;
+using platform::MakeIpv4;
+using test::FakeNetwork;
+using test::SentDatagram;
+using Bytes = std::vector<std::uint8_t>;
+
+const Ipv4 kPc = MakeIpv4(198, 18, 0, 1);
+const Ipv4 kClockA = MakeIpv4(198, 18, 0, 10);
+const Ipv4 kClockB = MakeIpv4(198, 18, 0, 11);
+const Ipv4 kClockC = MakeIpv4(198, 18, 0, 12);
+const Ipv4 kSubnetBroadcast = MakeIpv4(198, 18, 0, 255);
+const Ipv4 kNetworkAddress = MakeIpv4(198, 18, 0, 0);
+
+// A whole-frame reply: serial number byte, flags and type as given.
+Bytes FullReply(std::uint8_t flags, std::uint8_t type = 1, std::uint8_t marker = 0x5E) {
+    Bytes reply(kSettingsFrameSize, 0);
+    reply[kSerialNumberOffset] = marker;
+    reply[kFlagsOffset] = flags;
+    reply[kFrameTypeOffset] = type;
+    return reply;
+}
+
+// The chunks a clock sends for the given reply frame.
+std::vector<Bytes> ChunkReply(std::uint8_t flags, std::uint8_t type, std::uint8_t marker = 0x5E) {
+    ProtocolState clock;
+    const Bytes whole = FullReply(flags, type, marker);
+    std::copy(whole.begin(), whole.end(), clock.settingsFrame.begin());
+    testing::ScriptedNonces nonces({0x2A11});
+    std::vector<Bytes> chunks;
+    FrameChunk chunk{};
+    for (;;) {
+        const std::uint8_t remaining = BuildNextChunk(clock, chunk, nonces);
+        chunks.emplace_back(chunk.begin(), chunk.end());
+        if (remaining == 0) {
+            return chunks;
+        }
+    }
+}
+
+Bytes CommandReply(std::uint8_t marker, std::uint8_t checksum = 0) {
+    Bytes reply(kCommandFrameSize, 0);
+    reply[kRequestMarkerOffset] = marker;
+    reply[kEarlySerialNumberOffset] = 'E';
+    reply[kChecksumOffset] = checksum;
+    return reply;
+}
+
+class ExchangesTest : public ::testing::Test {
+  protected:
+    ExchangesTest() : exchanges(net, state, nonces) { net.setLocalAddresses({kPc}); }
+
+    // A clock at `address` that answers every datagram with `replies`, `delay` apart.
+    void AddClock(Ipv4 address, std::vector<Bytes> replies,
+                  std::chrono::milliseconds delay = 10ms) {
+        net.addPeer(address, [=](const SentDatagram& request, FakeNetwork& n) {
+            for (std::size_t i = 0; i < replies.size(); ++i) {
+                n.reply(request, address, replies[i], delay * static_cast<int>(i + 1));
+            }
+        });
+    }
+    // Same, but answering only the last chunk of a request (so eight-chunk writes get one
+    // answer).
+    void AddChunkClock(Ipv4 address, std::vector<Bytes> replies) {
+        net.addPeer(address, [=](const SentDatagram& request, FakeNetwork& n) {
+            const std::uint8_t length = request.bytes[kChunkLengthOffset];
+            if (length == kFullChunkLength) {
+                return;
+            }
+            for (std::size_t i = 0; i < replies.size(); ++i) {
+                n.reply(request, address, replies[i], 10ms * static_cast<int>(i + 1));
+            }
+        });
+    }
+
+    void SetType(std::uint8_t type) {
+        state.settingsFrame[kFlagsOffset] = kFlagCarriedOut;
+        state.settingsFrame[kFrameTypeOffset] = type;
+    }
+
+    FakeNetwork net;
+    ProtocolState state;
+    testing::ScriptedNonces nonces{{0x1234}};
+    ClockExchanges exchanges;
+};
+
+// --- Targets ---
+
+TEST_F(ExchangesTest, RejectedTargetsSendNothingAndOpenNoSocket) {
+    for (const Ipv4 target : {Ipv4{0}, kNetworkAddress}) {
+        SetType(1);
+        EXPECT_EQ(exchanges.ExchangeFullFrame(target), 255);
+        EXPECT_EQ(exchanges.ExchangeChunkedFrame(target), 255);
+        EXPECT_EQ(exchanges.ExchangeCommandFrame(1, target), -1);
+    }
+    EXPECT_TRUE(net.sockets().empty());
+    EXPECT_TRUE(net.sent().empty());
+    EXPECT_EQ(net.now(), 0u);
+    EXPECT_EQ(exchanges.lastFailure(), ExchangeFailure::kNone);
+}
+
+TEST_F(ExchangesTest, SubnetBroadcastGoesTo255WithBroadcastOnAndABigReceiveBuffer) {
+    SetType(3);
+    EXPECT_EQ(exchanges.ExchangeFullFrame(kSubnetBroadcast), 0);
+    EXPECT_EQ(net.now(), 100u + 2000u);  // pause, then one silent 2 s wait
+
+    const auto sent = net.sent();
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0].to.address, platform::kLimitedBroadcast);
+    EXPECT_EQ(sent[0].to.port, kFullFramePort);
+    EXPECT_EQ(sent[0].from.port, kFullFramePort);
+    EXPECT_EQ(sent[0].bytes.size(), kSettingsFrameSize);
+    EXPECT_EQ(sent[0].bytes[0], 0x51);
+    EXPECT_EQ(sent[0].bytes[1], 0x5A);
+    const auto socket = net.sockets().at(0);
+    EXPECT_TRUE(socket.broadcastEnabled);
+    EXPECT_GE(socket.receiveBuffer, 1 << 20);
+    EXPECT_EQ(socket.boundTo, (platform::Endpoint{platform::kAnyAddress, kFullFramePort}));
+    EXPECT_EQ(net.openSocketCount(), 0);
+}
+
+TEST_F(ExchangesTest, UnicastSocketsStayPlain) {
+    SetType(1);
+    exchanges.ExchangeChunkedFrame(kClockA);
+    const auto socket = net.sockets().at(0);
+    EXPECT_FALSE(socket.broadcastEnabled);
+    EXPECT_EQ(socket.receiveBuffer, 0);
+    EXPECT_EQ(net.sent().at(0).to, (platform::Endpoint{kClockA, kChunkPort}));
+}
+
+// --- Time-outs: exact virtual milliseconds with a silent line ---
+
+struct TimeoutCase {
+    const char* name;
+    int exchange;  // 0 full, 1 chunked, 2 command
+    std::uint8_t type;
+    Ipv4 target;
+    std::uint64_t expectedMs;
+    std::size_t expectedSends;
+};
+
+class TimeoutTest : public ExchangesTest, public ::testing::WithParamInterface<TimeoutCase> {};
+
+TEST_P(TimeoutTest, SilentLineCostsExactly) {
+    const TimeoutCase& c = GetParam();
+    SetType(c.type);
+    switch (c.exchange) {
+        case 0:
+            exchanges.ExchangeFullFrame(c.target);
+            break;
+        case 1:
+            exchanges.ExchangeChunkedFrame(c.target);
+            break;
+        default:
+            exchanges.ExchangeCommandFrame(1, c.target);
+            break;
+    }
+    EXPECT_EQ(net.now(), c.expectedMs) << c.name;
+    EXPECT_EQ(net.sent().size(), c.expectedSends) << c.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Modes, TimeoutTest,
+    ::testing::Values(TimeoutCase{"full unicast", 0, 1, kClockA, 1000, 1},
+                      TimeoutCase{"full broadcast", 0, 3, platform::kLimitedBroadcast, 2100, 1},
+                      TimeoutCase{"chunked unicast read", 1, 1, kClockA, 500, 1},
+                      TimeoutCase{"chunked unicast write", 1, 2, kClockA, 500, 8},
+                      TimeoutCase{"chunked broadcast read", 1, 1, kSubnetBroadcast, 2100, 1},
+                      TimeoutCase{"chunked broadcast write", 1, 2, kSubnetBroadcast, 800 + 2000, 8},
+                      TimeoutCase{"command unicast", 2, 0, kClockA, 100, 1},
+                      TimeoutCase{"command broadcast", 2, 0, kSubnetBroadcast, 1000, 1},
+                      // First octet 255 without a broadcast last octet: unicast send, long wait.
+                      TimeoutCase{"full first octet 255", 0, 1, MakeIpv4(255, 1, 2, 3), 2000, 1},
+                      TimeoutCase{"command first octet 255", 2, 0, MakeIpv4(255, 1, 2, 3), 1000,
+                                  1}),
+    [](const ::testing::TestParamInfo<TimeoutCase>& info) {
+        std::string name = info.param.name;
+        std::replace(name.begin(), name.end(), ' ', '_');
+        return name;
+    });
+
+// --- ExchangeFullFrame ---
+
+TEST_F(ExchangesTest, FullUnicastResultFollowsFlagBitZero) {
+    SetType(1);
+    AddClock(kClockA, {FullReply(kFlagCarriedOut)});
+    EXPECT_EQ(exchanges.ExchangeFullFrame(kClockA), 1);
+    EXPECT_EQ(state.settingsFrame[kSerialNumberOffset], 0x5E);
+    EXPECT_EQ(net.now(), 10u + 1000u);
+}
+
+TEST_F(ExchangesTest, FullUnicastReplyWithoutFlagGives255) {
+    SetType(1);
+    AddClock(kClockA, {FullReply(0)});
+    EXPECT_EQ(exchanges.ExchangeFullFrame(kClockA), 255);
+    EXPECT_EQ(state.settingsFrame[kSerialNumberOffset], 0x5E);  // the reply is still there
+}
+
+TEST_F(ExchangesTest, QuietLineRuleKeepsWaitingWhileDatagramsFollowWithinTheTimeout) {
+    SetType(1);
+    net.addPeer(kClockA, [](const SentDatagram& request, FakeNetwork& n) {
+        n.reply(request, kClockA, FullReply(0, 1, 1), 900ms);
+        n.reply(request, kClockA, FullReply(kFlagCarriedOut, 1, 2), 1800ms);
+        n.reply(request, kClockA, FullReply(0, 1, 3), 2801ms);  // 1001 ms after: too late
+    });
+    EXPECT_EQ(exchanges.ExchangeFullFrame(kClockA), 1);
+    EXPECT_EQ(state.settingsFrame[kSerialNumberOffset], 2);  // the last accepted one stays
+    EXPECT_EQ(net.now(), 2800u);
+}
+
+TEST_F(ExchangesTest, WrongSizesAndLocalSendersAreDroppedWithoutTouchingTheReply) {
+    SetType(1);
+    state.LocalAddressList = {kPc};
+    net.addPeer(kClockA, [](const SentDatagram& request, FakeNetwork& n) {
+        n.reply(request, kClockA, FullReply(kFlagCarriedOut), 10ms);
+        n.reply(request, kClockA, Bytes(kSettingsFrameSize - 1, 0xEE), 20ms);
+        n.reply(request, kClockA, Bytes(kSettingsFrameSize + 1, 0xEE), 30ms);
+        n.reply(request, kPc, FullReply(0, 1, 0x77), 40ms);
+    });
+    EXPECT_EQ(exchanges.ExchangeFullFrame(kClockA), 1);
+    EXPECT_EQ(state.settingsFrame[kSerialNumberOffset], 0x5E);
+    EXPECT_EQ(state.settingsFrame[0], 0);
+    EXPECT_EQ(net.now(), 40u + 1000u);
+}
+
+TEST_F(ExchangesTest, FullBroadcastCountsOtherHosts) {
+    SetType(3);
+    AddClock(kClockA, {FullReply(kFlagCarriedOut)});
+    AddClock(kClockB, {FullReply(kFlagCarriedOut)});
+    AddClock(kClockC, {FullReply(0)});
+    EXPECT_EQ(exchanges.ExchangeFullFrame(platform::kLimitedBroadcast), 3);
+    EXPECT_EQ(net.now(), 100u + 2000u);  // replies came during the pause
+}
+
+TEST_F(ExchangesTest, EchoOfOwnBroadcastIsFilteredOnlyThroughLocalAddressList) {
+    SetType(3);
+    net.echoBroadcastsFrom(kPc);
+    AddClock(kClockA, {FullReply(kFlagCarriedOut)});
+    EXPECT_EQ(exchanges.ExchangeFullFrame(platform::kLimitedBroadcast), 2);  // list empty
+
+    state.LocalAddressList = {MakeIpv4(10, 9, 8, 7), kPc};
+    EXPECT_EQ(exchanges.ExchangeFullFrame(platform::kLimitedBroadcast), 1);
+    EXPECT_EQ(exchanges.ExchangeChunkedFrame(platform::kLimitedBroadcast), 0);  // 772 != 106
+    EXPECT_EQ(exchanges.ExchangeCommandFrame(1, platform::kLimitedBroadcast), -1);
+}
+
+TEST_F(ExchangesTest, BroadcastCountIsModulo256) {
+    SetType(3);
+    net.onSend([](const SentDatagram& request, FakeNetwork& n) {
+        for (int i = 0; i < 300; ++i) {
+            n.reply(request, MakeIpv4(198, 18, 1, static_cast<std::uint8_t>(1 + i % 250)),
+                    FullReply(kFlagCarriedOut), 1ms);
+        }
+    });
+    EXPECT_EQ(exchanges.ExchangeFullFrame(platform::kLimitedBroadcast), 300 % 256);
+}
+
+// --- ExchangeChunkedFrame ---
+
+TEST_F(ExchangesTest, ChunkedUnicastReadRebuildsTheReply) {
+    SetType(1);
+    AddChunkClock(kClockA, ChunkReply(kFlagCarriedOut, 1));
+    EXPECT_EQ(exchanges.ExchangeChunkedFrame(kClockA), 1);
+    EXPECT_EQ(state.settingsFrame[kSerialNumberOffset], 0x5E);
+    EXPECT_EQ(net.now(), 10u + 500u);
+}
+
+TEST_F(ExchangesTest, ChunkedUnicastWriteSendsEightChunksAndTakesAnEightChunkReply) {
+    SetType(2);
+    state.settingsFrame[700] = 0x70;
+    AddChunkClock(kClockA, ChunkReply(kFlagCarriedOut, 2));
+    EXPECT_EQ(exchanges.ExchangeChunkedFrame(kClockA), 1);
+    const auto sent = net.sent();
+    ASSERT_EQ(sent.size(), 8u);
+    for (std::size_t i = 0; i < sent.size(); ++i) {
+        EXPECT_EQ(sent[i].bytes.size(), kChunkSize);
+        EXPECT_EQ(sent[i].bytes[kChunkNumberOffset], i + 1);
+        EXPECT_EQ(sent[i].timeMs, 0u);  // no pause between unicast sends
+    }
+    EXPECT_EQ(state.settingsFrame[kSerialNumberOffset], 0x5E);
+    EXPECT_EQ(state.settingsFrame[kFrameTypeOffset], 2);
+    EXPECT_EQ(state.chunks.ReassemblyCount, 0);
+    EXPECT_EQ(state.chunks.ChunkCounter, 0);
+}
+
+TEST_F(ExchangesTest, ChunkedUnicastWithoutFlagGives255) {
+    SetType(1);
+    AddChunkClock(kClockA, ChunkReply(0, 1));
+    EXPECT_EQ(exchanges.ExchangeChunkedFrame(kClockA), 255);
+}
+
+TEST_F(ExchangesTest, HalfReceivedReplyNeverShiftsTheNextOne) {
+    SetType(1);
+    // A previous exchange stopped in the middle of an eight-chunk reply.
+    state.chunks.ReassemblyCount = 3;
+    state.chunks.LastChunkNumber = 1;
+    AddChunkClock(kClockA, ChunkReply(kFlagCarriedOut, 1));
+    EXPECT_EQ(exchanges.ExchangeChunkedFrame(kClockA), 1);
+    EXPECT_EQ(state.settingsFrame[kSerialNumberOffset], 0x5E);
+}
+
+TEST_F(ExchangesTest, ChunkedBroadcastCountsChunksNotClocks) {
+    SetType(3);
+    state.LocalAddressList = {kPc};
+    net.echoBroadcastsFrom(kPc);
+    AddChunkClock(kClockA, ChunkReply(kFlagCarriedOut, 3));
+    auto twoChunks = ChunkReply(kFlagCarriedOut, 3);
+    twoChunks.push_back(twoChunks.front());
+    AddChunkClock(kClockB, twoChunks);
+    AddChunkClock(kClockC, {Bytes(kChunkSize - 1, 1), Bytes(kChunkSize + 1, 1)});
+    EXPECT_EQ(exchanges.ExchangeChunkedFrame(kSubnetBroadcast), 3);
+    EXPECT_EQ(state.settingsFrame, SettingsFrame{});  // broadcast chunks are not taken
+}
+
+TEST_F(ExchangesTest, ChunkedBroadcastWritePausesAfterEverySend) {
+    SetType(40);
+    exchanges.ExchangeChunkedFrame(platform::kLimitedBroadcast);
+    const auto sent = net.sent();
+    ASSERT_EQ(sent.size(), 8u);
+    for (std::size_t i = 0; i < sent.size(); ++i) {
+        EXPECT_EQ(sent[i].timeMs, 100u * i);
+        EXPECT_TRUE(sent[i].broadcast);
+    }
+}
+
+TEST_F(ExchangesTest, FailedChunkSendsAreSkippedNotRepeated) {
+    SetType(2);
+    net.failSends(3);
+    exchanges.ExchangeChunkedFrame(kClockA);
+    const auto sent = net.sent();
+    ASSERT_EQ(sent.size(), 5u);
+    EXPECT_EQ(sent.front().bytes[kChunkNumberOffset], 4);
+    EXPECT_EQ(sent.back().bytes[kChunkNumberOffset], 8);
+}
+
+TEST_F(ExchangesTest, SixteenFailedSendsGiveUp) {
+    SetType(2);
+    net.failSends(FakeNetwork::kAlways);
+    EXPECT_EQ(exchanges.ExchangeChunkedFrame(kClockA), 255);
+    EXPECT_EQ(exchanges.lastFailure(), ExchangeFailure::kSendsFailed);
+    EXPECT_FALSE(exchanges.lastFailureText().empty());
+    EXPECT_EQ(nonces.drawn, 16);
+    EXPECT_EQ(state.chunks.ChunkCounter, 0);  // the next write starts at chunk 1
+    EXPECT_EQ(net.now(), 0u);
+    EXPECT_EQ(net.openSocketCount(), 0);
+
+    net.failSends(0);
+    exchanges.ExchangeChunkedFrame(kClockA);
+    EXPECT_EQ(net.sent().at(0).bytes[kChunkNumberOffset], 1);
+    EXPECT_EQ(exchanges.lastFailure(), ExchangeFailure::kNone);
+}
+
+// --- ExchangeCommandFrame ---
+
+TEST_F(ExchangesTest, CommandTwoSendsTheCallersFrameSealed) {
+    CommandFrame& frame = state.commandFrame;
+    for (std::size_t i = 0; i < kCommandFrameSize; ++i) {
+        frame[i] = static_cast<std::uint8_t>(i + 100);
+    }
+    frame[kChecksumOffset] = 0;
+    const CommandFrame before = frame;
+    exchanges.ExchangeCommandFrame(2, kClockA);
+    const Bytes bytes = net.sent().at(0).bytes;
+    ASSERT_EQ(bytes.size(), kCommandFrameSize);
+    EXPECT_EQ(bytes[0], 0x51);
+    EXPECT_EQ(bytes[1], 0x5A);
+    EXPECT_EQ(bytes[kRequestMarkerOffset], 1);
+    EXPECT_EQ(bytes[kCommandCodeOffset], 2);
+    for (std::size_t i = 2; i < kChecksumOffset; ++i) {
+        if (i != kRequestMarkerOffset && i != kCommandCodeOffset) {
+            EXPECT_EQ(bytes[i], before[i]) << i;
+        }
+    }
+    std::uint8_t sum = 0;
+    for (std::size_t i = 0; i < kChecksumOffset; ++i) {
+        sum = static_cast<std::uint8_t>(sum ^ bytes[i]);
+    }
+    EXPECT_EQ(bytes[kChecksumOffset], sum);
+    EXPECT_EQ(net.sent().at(0).to, (platform::Endpoint{kClockA, kCommandPort}));
+}
+
+TEST_F(ExchangesTest, CommandOneClearsTheFrameAndKeepsAPresetChecksumOfCommandTwo) {
+    state.commandFrame.fill(0xAB);
+    exchanges.ExchangeCommandFrame(1, kClockA);
+    Bytes bytes = net.sent().at(0).bytes;
+    EXPECT_EQ(bytes[5], 0);
+    EXPECT_EQ(bytes[kChecksumOffset], 0x51 ^ 0x5A ^ 0x01 ^ 0x01);
+
+    state.commandFrame.fill(0);
+    state.commandFrame[kChecksumOffset] = 0x99;
+    exchanges.ExchangeCommandFrame(2, kClockA);
+    EXPECT_EQ(net.sent().at(1).bytes[kChecksumOffset], 0x99);
+}
+
+TEST_F(ExchangesTest, CommandUnicastTakesTheFirstValidReplyAndEndsAtOnce) {
+    Bytes wrongChecksum = CommandReply(1, 0x01);
+    net.addPeer(kClockA, [&](const SentDatagram& request, FakeNetwork& n) {
+        n.reply(request, kClockA, CommandReply(2), 10ms);  // marker 2: dropped
+        n.reply(request, kClockA, wrongChecksum, 20ms);    // checksum differs: dropped
+        n.reply(request, kClockA, Bytes(kCommandFrameSize + 1, 1), 30ms);
+        n.reply(request, kClockA, CommandReply(1), 40ms);  // taken
+        n.reply(request, kClockA, CommandReply(1), 50ms);
+    });
+    EXPECT_EQ(exchanges.ExchangeCommandFrame(1, kClockA), 1);
+    EXPECT_EQ(net.now(), 40u);
+    EXPECT_EQ(state.commandFrame[kEarlySerialNumberOffset], 'E');
+    EXPECT_EQ(state.commandFrame[kChecksumOffset], 1 ^ 'E');  // filled in
+}
+
+TEST_F(ExchangesTest, CommandUnicastWithOnlyWrongMarkersGivesMinusOne) {
+    AddClock(kClockA, {CommandReply(2), CommandReply(0)});
+    EXPECT_EQ(exchanges.ExchangeCommandFrame(1, kClockA), -1);
+    EXPECT_EQ(net.now(), 20u + 100u);
+}
+
+TEST_F(ExchangesTest, CommandBroadcastCountsValidReplies) {
+    AddClock(kClockA, {CommandReply(1)});
+    AddClock(kClockB, {CommandReply(1, 1 ^ 'E')});
+    AddClock(kClockC, {CommandReply(2)});
+    EXPECT_EQ(exchanges.ExchangeCommandFrame(2, kSubnetBroadcast), 2);
+    EXPECT_EQ(net.now(), 10u + 1000u);
+    EXPECT_EQ(net.sent().at(0).timeMs, 0u);
+}
+
+// --- Socket failures ---
+
+TEST_F(ExchangesTest, BindFailureEndsAtOnceAndSaysWhy) {
+    auto holder = net.openUdp();
+    ASSERT_TRUE(holder->bind(platform::kAnyAddress, kChunkPort));
+    SetType(1);
+    EXPECT_EQ(exchanges.ExchangeChunkedFrame(kClockA), 255);
+    EXPECT_EQ(exchanges.lastFailure(), ExchangeFailure::kPortInUse);
+    EXPECT_FALSE(exchanges.lastFailureText().empty());
+    EXPECT_EQ(exchanges.ExchangeCommandFrame(1, platform::kLimitedBroadcast), -1);
+    EXPECT_EQ(exchanges.lastFailure(), ExchangeFailure::kPortInUse);
+    EXPECT_EQ(net.now(), 0u);
+    EXPECT_TRUE(net.sent().empty());
+
+    EXPECT_EQ(exchanges.ExchangeFullFrame(kClockA), 255);  // 6866 is free
+    EXPECT_EQ(exchanges.lastFailure(), ExchangeFailure::kNone);
+
+    net.failBind("Permission denied", platform::SocketError::kAccessDenied);
+    EXPECT_EQ(exchanges.ExchangeFullFrame(platform::kLimitedBroadcast), 255);
+    EXPECT_EQ(exchanges.lastFailure(), ExchangeFailure::kBindFailed);
+    EXPECT_EQ(exchanges.lastFailureText(), "Permission denied");
+}
+
+TEST_F(ExchangesTest, NoSocketMeansNoAnswer) {
+    net.failOpenUdp(true);
+    SetType(1);
+    EXPECT_EQ(exchanges.ExchangeFullFrame(kClockA), 255);
+    EXPECT_EQ(exchanges.lastFailure(), ExchangeFailure::kNoSocket);
+    EXPECT_EQ(exchanges.ExchangeCommandFrame(1, kClockA), -1);
+    EXPECT_FALSE(StartSockets(net));
+    net.failOpenUdp(false);
+    EXPECT_TRUE(StartSockets(net));
+    EXPECT_EQ(net.openSocketCount(), 0);
+}
+
+TEST_F(ExchangesTest, FailedWaitEndsTheCollection) {
+    SetType(1);
+    AddClock(kClockA, {FullReply(kFlagCarriedOut)});
+    net.failWaits(1);
+    EXPECT_EQ(exchanges.ExchangeFullFrame(kClockA), 255);
+    EXPECT_EQ(net.now(), 0u);
+}
+
+TEST_F(ExchangesTest, AChattyLineCannotHoldAnExchangeForever) {
+    SetType(1);
+    net.addPeer(kClockA, [](const SentDatagram& request, FakeNetwork& n) {
+        for (int i = 1; i <= 200; ++i) {
+            n.reply(request, kClockA, Bytes{1, 2, 3}, 400ms * i);
+        }
+    });
+    EXPECT_EQ(exchanges.ExchangeChunkedFrame(kClockA), 255);
+    EXPECT_GE(net.now(), 30000u);
+    EXPECT_LE(net.now(), 30400u);
+}
+
+}  // namespace
+}  // namespace tavlo::protocol

@@ -1,0 +1,409 @@
+#include "tools/clocksim/TftpServer.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <utility>
+
+#include "firmware/TftpPacket.h"
+
+namespace tavlo::clocksim {
+namespace {
+
+using firmware::ReadBe16;
+using firmware::TftpOpcode;
+using firmware::WriteBe16;
+
+constexpr std::size_t kMacOffset = firmware::kRequestFileNameOffset;
+constexpr std::size_t kMacEnd = kMacOffset + firmware::kRequestFileNameSize;  // the 0 byte
+constexpr std::size_t kErrorTextOffset = 4;
+constexpr std::uint16_t kErrorNotDefined = 0;
+constexpr std::uint16_t kErrorFileNotFound = 1;
+constexpr std::uint16_t kErrorDiskFull = 3;
+constexpr std::uint16_t kErrorUnknownTransfer = 5;
+constexpr int kPercent = 100;
+constexpr std::size_t kMaxDatagram = 2048;
+constexpr int kPollMs = 100;
+constexpr std::uint8_t kBroadcastOctet = 255;
+constexpr std::size_t kLastOctetIndex = 3;
+
+bool IsBroadcast(Ipv4 to) {
+    std::array<std::uint8_t, sizeof to> bytes{};
+    std::memcpy(bytes.data(), &to, sizeof to);
+    return bytes[kLastOctetIndex] == kBroadcastOctet;
+}
+
+std::string Dotted(Ipv4 address) {
+    in_addr in{};
+    in.s_addr = address;
+    char text[INET_ADDRSTRLEN] = {};
+    ::inet_ntop(AF_INET, &in, text, sizeof text);
+    return text;
+}
+
+// NUL-terminated texts after the file name: mode, then option names and values.
+std::vector<std::string> RequestTexts(std::span<const std::uint8_t> data) {
+    std::vector<std::string> texts;
+    std::string current;
+    for (std::size_t i = kMacEnd + 1; i < data.size(); ++i) {
+        if (data[i] == 0) {
+            texts.push_back(current);
+            current.clear();
+        } else {
+            current.push_back(static_cast<char>(data[i]));
+        }
+    }
+    return texts;
+}
+
+std::string Replace(std::string text, const std::string& key, const std::string& value) {
+    for (std::size_t at = text.find(key); at != std::string::npos; at = text.find(key, at)) {
+        text.replace(at, key.size(), value);
+        at += value.size();
+    }
+    return text;
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> MakeAcknowledgement(std::uint16_t block) {
+    std::vector<std::uint8_t> packet(firmware::kAcknowledgementSize);
+    WriteBe16(packet, firmware::kOpcodeOffset,
+              static_cast<std::uint16_t>(TftpOpcode::kAcknowledgement));
+    WriteBe16(packet, firmware::kBlockNumberOffset, block);
+    return packet;
+}
+
+std::vector<std::uint8_t> MakeError(std::uint16_t code, const std::string& text) {
+    std::vector<std::uint8_t> packet(kErrorTextOffset);
+    WriteBe16(packet, firmware::kOpcodeOffset, static_cast<std::uint16_t>(TftpOpcode::kError));
+    WriteBe16(packet, firmware::kBlockNumberOffset, code);
+    packet.insert(packet.end(), text.begin(), text.end());
+    packet.push_back(0);
+    return packet;
+}
+
+std::string DescribeImage(const ReceivedImage& image) {
+    return "tftp " + Dotted(image.clock) + " " + firmware::FormatMacAddress(image.mac) +
+           " received " + std::to_string(image.bytes.size()) + " bytes sha256 " +
+           Sha256Hex(image.bytes);
+}
+
+TftpServer::TftpServer(TftpFaults faults, ImageHandler onImage)
+    : faults_(faults), onImage_(std::move(onImage)), random_(faults.seed) {}
+
+void TftpServer::AddClock(Ipv4 address, const MacAddress& mac) {
+    clocks_.emplace_back(address, mac);
+}
+
+bool TftpServer::Lost() {
+    if (faults_.lossPercent <= 0) {
+        return false;
+    }
+    std::uniform_int_distribution<int> draw(0, kPercent - 1);
+    return draw(random_) < faults_.lossPercent;
+}
+
+void TftpServer::Send(Ipv4 clock, Endpoint to, std::vector<std::uint8_t> bytes,
+                      std::vector<TftpReply>& replies) {
+    if (faults_.silent || Lost()) {
+        return;
+    }
+    replies.push_back(TftpReply{clock, to, std::move(bytes)});
+}
+
+std::vector<TftpReply> TftpServer::OnDatagram(Ipv4 to, Endpoint from,
+                                              std::span<const std::uint8_t> data) {
+    std::vector<TftpReply> replies;
+    if (Lost()) {
+        return replies;
+    }
+    const bool broadcast = IsBroadcast(to);
+    for (const auto& [address, mac] : clocks_) {
+        if (address == from.address) {
+            continue;  // never our own datagrams
+        }
+        if (broadcast || address == to) {
+            OnClockDatagram(address, mac, broadcast, from, data, replies);
+        }
+    }
+    return replies;
+}
+
+void TftpServer::OnClockDatagram(Ipv4 clock, const MacAddress& mac, bool broadcast, Endpoint from,
+                                 std::span<const std::uint8_t> data,
+                                 std::vector<TftpReply>& replies) {
+    const auto head = firmware::ReadPacketHead(data);
+    const std::uint16_t opcode =
+        data.size() >= sizeof(std::uint16_t) ? ReadBe16(data, firmware::kOpcodeOffset) : 0;
+    if (opcode == static_cast<std::uint16_t>(TftpOpcode::kWriteRequest)) {
+        OnWriteRequest(clock, mac, broadcast, from, data, replies);
+    } else if (head && opcode == static_cast<std::uint16_t>(TftpOpcode::kData)) {
+        OnData(clock, broadcast, from, data, replies);
+    }
+    // Anything else (read requests, stray acknowledgements, garbage) is ignored.
+}
+
+void TftpServer::OnWriteRequest(Ipv4 clock, const MacAddress& mac, bool broadcast, Endpoint from,
+                                std::span<const std::uint8_t> data,
+                                std::vector<TftpReply>& replies) {
+    if (data.size() <= kMacEnd || data[kMacEnd] != 0) {
+        return;  // malformed
+    }
+    MacAddress named{};
+    std::copy(data.begin() + kMacOffset, data.begin() + kMacEnd, named.begin());
+    if (named != mac) {
+        if (!broadcast) {
+            Send(clock, from, MakeError(kErrorFileNotFound, "Not this clock"), replies);
+        }
+        return;
+    }
+    const std::vector<std::string> texts = RequestTexts(data);
+    if (texts.empty() || texts[0] != firmware::kTransferMode) {
+        Send(clock, from, MakeError(kErrorNotDefined, "Only octet mode"), replies);
+        return;
+    }
+    std::uint64_t size = 0;
+    for (std::size_t i = 1; i + 1 < texts.size(); i += 2) {
+        if (texts[i] == firmware::kTransferSizeOption) {
+            try {
+                size = std::stoull(texts[i + 1]);
+            } catch (...) {
+                size = 0;
+            }
+        }
+    }
+    if (faults_.errorReply) {
+        Send(clock, from, MakeError(kErrorNotDefined, "Update refused"), replies);
+        return;
+    }
+    if (faults_.optionAcknowledgement) {
+        std::vector<std::uint8_t> packet(sizeof(std::uint16_t));
+        WriteBe16(packet, firmware::kOpcodeOffset,
+                  static_cast<std::uint16_t>(TftpOpcode::kOptionAcknowledgement));
+        for (std::size_t i = 1; i < texts.size(); ++i) {
+            packet.insert(packet.end(), texts[i].begin(), texts[i].end());
+            packet.push_back(0);
+        }
+        Send(clock, from, std::move(packet), replies);
+        return;
+    }
+    if (size > kMaxImageSize) {
+        Send(clock, from, MakeError(kErrorDiskFull, "Image too large"), replies);
+        return;
+    }
+    const TransferKey key{clock, from.address, from.port};
+    auto found = transfers_.find(key);
+    if (found == transfers_.end() || found->second.lastBlock != 0) {
+        // A new transfer (or a fresh start after an earlier one from the same port).
+        if (found == transfers_.end() && transfers_.size() >= kMaxTransfers) {
+            ForgetOldest();
+        }
+        Transfer transfer;
+        transfer.expectedSize = size;
+        transfer.image.clock = clock;
+        transfer.image.mac = mac;
+        transfer.age = ++clock_;
+        transfers_[key] = std::move(transfer);
+    }
+    Send(clock, from, MakeAcknowledgement(0), replies);
+}
+
+void TftpServer::OnData(Ipv4 clock, bool broadcast, Endpoint from,
+                        std::span<const std::uint8_t> data, std::vector<TftpReply>& replies) {
+    const auto found = transfers_.find(TransferKey{clock, from.address, from.port});
+    if (found == transfers_.end()) {
+        if (!broadcast) {
+            Send(clock, from, MakeError(kErrorUnknownTransfer, "Unknown transfer ID"), replies);
+        }
+        return;
+    }
+    Transfer& transfer = found->second;
+    transfer.age = ++clock_;
+    const std::uint16_t block = ReadBe16(data, firmware::kBlockNumberOffset);
+    const auto payload = data.subspan(firmware::kDataOffset);
+    if (payload.size() > kTftpBlockSize) {
+        return;  // not a block of this transfer's size
+    }
+    if (block == transfer.lastBlock && block != 0) {
+        ++transfer.image.duplicates;
+        Send(clock, from, MakeAcknowledgement(block), replies);  // our acknowledgement was lost
+        return;
+    }
+    if (transfer.complete || block != static_cast<std::uint16_t>(transfer.lastBlock + 1)) {
+        return;
+    }
+    if (faults_.acknowledgeOlderEvery > 0 && block % faults_.acknowledgeOlderEvery == 0 &&
+        transfer.askedAgain != block) {
+        // Pretend the block went missing once: ask for it again by acknowledging the one
+        // before it. It is taken when it comes again.
+        transfer.askedAgain = block;
+        Send(clock, from, MakeAcknowledgement(transfer.lastBlock), replies);
+        return;
+    }
+    if (transfer.image.bytes.size() + payload.size() > kMaxImageSize) {
+        Send(clock, from, MakeError(kErrorDiskFull, "Image too large"), replies);
+        transfers_.erase(found);
+        return;
+    }
+    transfer.image.bytes.insert(transfer.image.bytes.end(), payload.begin(), payload.end());
+    transfer.lastBlock = block;
+    Send(clock, from, MakeAcknowledgement(block), replies);
+    if (payload.size() < kTftpBlockSize) {
+        transfer.complete = true;
+        if (onImage_) {
+            onImage_(transfer.image);
+        }
+    }
+}
+
+void TftpServer::ForgetOldest() {
+    auto oldest = transfers_.begin();
+    for (auto it = transfers_.begin(); it != transfers_.end(); ++it) {
+        if (it->second.age < oldest->second.age) {
+            oldest = it;
+        }
+    }
+    if (oldest != transfers_.end()) {
+        transfers_.erase(oldest);
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+
+TftpService::TftpService(TftpFaults faults, std::string storePath,
+                         std::function<void(std::string)> log)
+    : server_(faults, [this](const ReceivedImage& image) { Store(image); }),
+      storePath_(std::move(storePath)),
+      log_(std::move(log)) {}
+
+TftpService::~TftpService() {
+    stop_.store(true);
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+    if (fd_ >= 0) {
+        ::close(fd_);
+    }
+}
+
+void TftpService::AddClock(Ipv4 address, const MacAddress& mac) {
+    server_.AddClock(address, mac);
+}
+
+bool TftpService::Start(std::string& error) {
+    fd_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd_ < 0) {
+        error = std::string("tftp socket: ") + std::strerror(errno);
+        return false;
+    }
+    const int on = 1;
+    ::setsockopt(fd_, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
+    ::setsockopt(fd_, IPPROTO_IP, IP_PKTINFO, &on, sizeof on);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_port = htons(kTftpPort);
+    local.sin_addr.s_addr = INADDR_ANY;
+    if (::bind(fd_, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
+        error = std::string("tftp port 69: ") + std::strerror(errno);
+        return false;
+    }
+    thread_ = std::thread([this] { Loop(); });
+    return true;
+}
+
+void TftpService::Loop() {
+    std::array<std::uint8_t, kMaxDatagram> buffer{};
+    alignas(cmsghdr) std::array<char, CMSG_SPACE(sizeof(in_pktinfo))> control{};
+    while (!stop_.load()) {
+        pollfd ready{fd_, POLLIN, 0};
+        if (::poll(&ready, 1, kPollMs) <= 0) {
+            continue;
+        }
+        sockaddr_in peer{};
+        iovec io{buffer.data(), buffer.size()};
+        msghdr message{};
+        message.msg_name = &peer;
+        message.msg_namelen = sizeof peer;
+        message.msg_iov = &io;
+        message.msg_iovlen = 1;
+        message.msg_control = control.data();
+        message.msg_controllen = control.size();
+        const ssize_t size = ::recvmsg(fd_, &message, MSG_DONTWAIT);
+        if (size < 0 || (message.msg_flags & MSG_TRUNC) != 0) {
+            continue;
+        }
+        Ipv4 to = 0;
+        for (cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr; c = CMSG_NXTHDR(&message, c)) {
+            if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO) {
+                in_pktinfo info{};
+                std::memcpy(&info, CMSG_DATA(c), sizeof info);
+                to = info.ipi_addr.s_addr;
+            }
+        }
+        const Endpoint from{peer.sin_addr.s_addr, ntohs(peer.sin_port)};
+        for (const TftpReply& reply : server_.OnDatagram(
+                 to, from, std::span(buffer.data(), static_cast<std::size_t>(size)))) {
+            sockaddr_in dest{};
+            dest.sin_family = AF_INET;
+            dest.sin_port = htons(reply.to.port);
+            dest.sin_addr.s_addr = reply.to.address;
+            iovec out{const_cast<std::uint8_t*>(reply.bytes.data()), reply.bytes.size()};
+            alignas(cmsghdr) std::array<char, CMSG_SPACE(sizeof(in_pktinfo))> sendControl{};
+            msghdr send{};
+            send.msg_name = &dest;
+            send.msg_namelen = sizeof dest;
+            send.msg_iov = &out;
+            send.msg_iovlen = 1;
+            send.msg_control = sendControl.data();
+            send.msg_controllen = sendControl.size();
+            cmsghdr* c = CMSG_FIRSTHDR(&send);
+            c->cmsg_level = IPPROTO_IP;
+            c->cmsg_type = IP_PKTINFO;
+            c->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
+            in_pktinfo info{};
+            info.ipi_spec_dst.s_addr = reply.from;
+            std::memcpy(CMSG_DATA(c), &info, sizeof info);
+            ::sendmsg(fd_, &send, 0);
+        }
+    }
+}
+
+void TftpService::Store(const ReceivedImage& image) {
+    if (log_) {
+        log_(DescribeImage(image));
+    }
+    if (storePath_.empty()) {
+        return;
+    }
+    std::string path = Replace(storePath_, "{mac}", firmware::FormatMacAddress(image.mac));
+    path = Replace(path, "{addr}", Dotted(image.clock));
+    const std::string partial = path + ".part";
+    {
+        std::ofstream out(partial, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(image.bytes.data()),
+                  static_cast<std::streamsize>(image.bytes.size()));
+        if (!out) {
+            if (log_) {
+                log_("tftp cannot write " + partial);
+            }
+            return;
+        }
+    }
+    std::error_code error;
+    std::filesystem::rename(partial, path, error);
+    if (error && log_) {
+        log_("tftp cannot write " + path + ": " + error.message());
+    }
+}
+
+}  // namespace tavlo::clocksim
