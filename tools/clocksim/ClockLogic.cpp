@@ -274,8 +274,8 @@ Answer ClockResponder::OnCommandFrame(SimClock& clock, std::span<const std::uint
     }
     const std::uint8_t command = checked[protocol::kCommandCodeOffset];
     if (command == protocol::ToByte(protocol::CommandCode::kRead)) {
-        answer.request = checked[protocol::kRequestMarkerOffset] == 0 ? RequestKind::kProbe
-                                                                      : RequestKind::kRead;
+        answer.request =
+            checked[protocol::kRequestMarkerOffset] == 0 ? RequestKind::kProbe : RequestKind::kRead;
     } else if (command == protocol::ToByte(protocol::CommandCode::kWrite)) {
         answer.request = RequestKind::kWriteEarly;
     } else {
@@ -294,10 +294,9 @@ void ClockResponder::Prune(std::int64_t nowMs) {
         }
     }
     while (assemblies_.size() >= kMaxAssemblies) {
-        auto oldest = std::min_element(assemblies_.begin(), assemblies_.end(),
-                                       [](const auto& a, const auto& b) {
-                                           return a.second.lastMs < b.second.lastMs;
-                                       });
+        auto oldest = std::min_element(
+            assemblies_.begin(), assemblies_.end(),
+            [](const auto& a, const auto& b) { return a.second.lastMs < b.second.lastMs; });
         assemblies_.erase(oldest);
     }
 }
@@ -314,7 +313,8 @@ Answer ClockResponder::OnChunk(SimClock& clock, platform::Endpoint from,
     if (number < protocol::kFirstChunkNumber || number > protocol::kChunksPerFrame) {
         return Ignored("chunk number " + std::to_string(number));
     }
-    const bool single = number == protocol::kFirstChunkNumber && length == protocol::kOneChunkLength;
+    const bool single =
+        number == protocol::kFirstChunkNumber && length == protocol::kOneChunkLength;
     if (!single && length != ExpectedChunkLength(number)) {
         return Ignored("chunk " + std::to_string(number) + " with length " +
                        std::to_string(length));

@@ -45,11 +45,11 @@ struct Answer {
 
 // Nonces for the clock's own chunks: 1 to 32767 with a non-zero low byte, from `rng`.
 class SimNonceSource final : public protocol::NonceSource {
-public:
+  public:
     explicit SimNonceSource(std::mt19937& rng) : rng_(rng) {}
     std::uint32_t NextNonce() override;
 
-private:
+  private:
     std::mt19937& rng_;
 };
 
@@ -82,7 +82,7 @@ protocol::CommandFrame EarlyReplyFrame(const SimClock& clock, std::uint8_t comma
 // for each clock and sender. Faults that change what a clock does (silent, ignore-first,
 // no-ack) act here; faults on the way back (loss, delay, ...) are the caller's.
 class ClockResponder {
-public:
+  public:
     explicit ClockResponder(protocol::NonceSource& nonces) : nonces_(nonces) {}
 
     // A 772-byte frame on port 6866 to a Wi-Fi clock.
@@ -100,7 +100,7 @@ public:
     // At most this many half-received requests are kept (the oldest goes first).
     static constexpr std::size_t kMaxAssemblies = 4096;
 
-private:
+  private:
     struct Assembly {
         protocol::SettingsFrame frame{};
         std::uint8_t received = 0;  // bit n-1 for chunk n

@@ -96,8 +96,8 @@ void ClockPortService::Handle(const ReceivedDatagram& datagram,
     JsonObjectWriter line;
     line.add("time_ms", context_.loop.NowMs())
         .add("port", unsigned{socket_->Port()})
-        .add("from", platform::FormatIpv4(datagram.from.address) + ":" +
-                         std::to_string(datagram.from.port))
+        .add("from",
+             platform::FormatIpv4(datagram.from.address) + ":" + std::to_string(datagram.from.port))
         .add("to", platform::FormatIpv4(datagram.destination))
         .addBool("broadcast", broadcast)
         .add("size", static_cast<std::int64_t>(datagram.size));

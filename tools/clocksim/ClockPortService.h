@@ -19,7 +19,7 @@ namespace tavlo::clocksim {
 std::vector<ClockKind> KindsServed(std::uint16_t port, std::size_t size);
 
 class ClockPortService final : public Service {
-public:
+  public:
     ClockPortService(std::unique_ptr<UdpPort> socket, SimContext context,
                      protocol::NonceSource& nonces);
 
@@ -32,7 +32,7 @@ public:
     // Larger datagrams are read as "too large" without their contents.
     static constexpr std::size_t kReceiveBufferSize = 2048;
 
-private:
+  private:
     void Handle(const ReceivedDatagram& datagram, std::span<const std::uint8_t> bytes);
     void Send(platform::Ipv4 from, platform::Endpoint to, const Datagram& bytes);
 

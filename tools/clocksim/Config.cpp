@@ -63,7 +63,7 @@ std::optional<double> ParseFraction(std::string_view text) {
 
 // Walks one JSON object, reporting problems with the member's path.
 class Fields {
-public:
+  public:
     Fields(const JsonValue& object, std::string path, std::string& error)
         : object_(object), path_(std::move(path)), error_(error) {}
 
@@ -201,7 +201,8 @@ public:
                 bytes += static_cast<char>(lead);
                 ++i;
             } else if ((lead & 0xE0) == 0xC0 && i + 1 < utf8.size()) {
-                unsigned cp = ((lead & 0x1Fu) << 6) | (static_cast<unsigned char>(utf8[i + 1]) & 0x3Fu);
+                unsigned cp =
+                    ((lead & 0x1Fu) << 6) | (static_cast<unsigned char>(utf8[i + 1]) & 0x3Fu);
                 if (cp > kMaxByte) {
                     return false;
                 }
@@ -214,7 +215,7 @@ public:
         return true;
     }
 
-private:
+  private:
     const JsonValue& object_;
     std::string path_;
     std::string& error_;
@@ -229,11 +230,14 @@ bool ReadFaults(const JsonValue& value, const std::string& path, Faults& faults,
     }
     Fields f(value, path, error);
     f.boolean("silent", [&](bool v) { faults.silent = v; });
-    f.integer("ignore_first", 0, 1000000, [&](long long v) { faults.ignoreFirst = static_cast<int>(v); });
+    f.integer("ignore_first", 0, 1000000,
+              [&](long long v) { faults.ignoreFirst = static_cast<int>(v); });
     f.number("drop", 0, 1, [&](double v) { faults.drop = v; });
     f.number("duplicate", 0, 1, [&](double v) { faults.duplicate = v; });
-    f.integer("delay_ms", 0, kMaxDelayMs, [&](long long v) { faults.delayMs = static_cast<int>(v); });
-    f.integer("jitter_ms", 0, kMaxDelayMs, [&](long long v) { faults.jitterMs = static_cast<int>(v); });
+    f.integer("delay_ms", 0, kMaxDelayMs,
+              [&](long long v) { faults.delayMs = static_cast<int>(v); });
+    f.integer("jitter_ms", 0, kMaxDelayMs,
+              [&](long long v) { faults.jitterMs = static_cast<int>(v); });
     f.boolean("no_ack", [&](bool v) { faults.noAck = v; });
     f.boolean("wrong_size", [&](bool v) { faults.wrongSize = v; });
     f.boolean("junk", [&](bool v) { faults.junk = v; });
@@ -339,10 +343,12 @@ bool ReadDst(Fields& f, std::optional<std::optional<settings::DstRule>>& out) {
         return true;
     }
     settings::DstRule rule;
-    if (!v->isObject() || v->asObject().size() != 2 || !ReadDstTransition(v->find("start"), rule.start) ||
+    if (!v->isObject() || v->asObject().size() != 2 ||
+        !ReadDstTransition(v->find("start"), rule.start) ||
         !ReadDstTransition(v->find("end"), rule.end)) {
-        return f.fail("dst", "expected false or {\"start\": [month, week 1-6, weekday 1-7, hour], "
-                             "\"end\": [...]}");
+        return f.fail("dst",
+                      "expected false or {\"start\": [month, week 1-6, weekday 1-7, hour], "
+                      "\"end\": [...]}");
     }
     out.emplace(rule);
     return true;
@@ -359,7 +365,8 @@ bool ReadTime3(const JsonValue* v, settings::ClockTime& t) {
     if (!h || !m || !s) {
         return false;
     }
-    t = {static_cast<std::uint8_t>(*h), static_cast<std::uint8_t>(*m), static_cast<std::uint8_t>(*s)};
+    t = {static_cast<std::uint8_t>(*h), static_cast<std::uint8_t>(*m),
+         static_cast<std::uint8_t>(*s)};
     return true;
 }
 
@@ -372,8 +379,8 @@ bool ReadTimeZone(Fields& f, std::optional<settings::TimeZoneOffset>& out) {
     const JsonValue* m = v->isObject() ? v->find("minutes") : nullptr;
     auto hours = h ? Fields::IntegerOf(*h, settings::kMinTimeZoneHours, settings::kMaxTimeZoneHours)
                    : std::nullopt;
-    auto minutes = m ? Fields::IntegerOf(*m, 0, settings::kMinutesPerHour - 1)
-                     : std::optional<long long>(0);
+    auto minutes =
+        m ? Fields::IntegerOf(*m, 0, settings::kMinutesPerHour - 1) : std::optional<long long>(0);
     if (!hours || !minutes || v->asObject().size() != (m ? 2u : 1u)) {
         return f.fail("time_zone", "expected {\"hours\": -12 to 14, \"minutes\": 0 to 59}");
     }
@@ -383,9 +390,12 @@ bool ReadTimeZone(Fields& f, std::optional<settings::TimeZoneOffset>& out) {
 
 bool ApplyCurrentFields(Fields& f, SimClock& clock) {
     const settings::ClockSettings r(clock.record);
-    f.text("serial", settings::kSerialNumberSize, [&](const std::string& v) { r.setSerialNumber(v); });
-    f.integer("version", 0, kMaxU16, [&](long long v) { r.setVersion(static_cast<std::uint16_t>(v)); });
-    f.text("user_password", settings::kPasswordSize, [&](const std::string& v) { r.setUserPassword(v); });
+    f.text("serial", settings::kSerialNumberSize,
+           [&](const std::string& v) { r.setSerialNumber(v); });
+    f.integer("version", 0, kMaxU16,
+              [&](long long v) { r.setVersion(static_cast<std::uint16_t>(v)); });
+    f.text("user_password", settings::kPasswordSize,
+           [&](const std::string& v) { r.setUserPassword(v); });
     f.text("global_password", settings::kPasswordSize,
            [&](const std::string& v) { r.setGlobalPassword(v); });
     f.address("ip", [&](Ipv4 v) { r.setIpAddress(v); });
@@ -426,8 +436,10 @@ bool ApplyCurrentFields(Fields& f, SimClock& clock) {
                 }
                 Fields rf(item, f.path() + ".time_servers[" + std::to_string(i) + "]", f.error());
                 rf.address("address", [&](Ipv4 v) { row.address = v; });
-                rf.integer("port", 0, kMaxU16, [&](long long v) { row.port = static_cast<std::uint16_t>(v); });
-                rf.integer("key_id", 0, kMaxU16, [&](long long v) { row.keyId = static_cast<std::uint16_t>(v); });
+                rf.integer("port", 0, kMaxU16,
+                           [&](long long v) { row.port = static_cast<std::uint16_t>(v); });
+                rf.integer("key_id", 0, kMaxU16,
+                           [&](long long v) { row.keyId = static_cast<std::uint16_t>(v); });
                 rf.text("key", settings::kRowKeySize, [&](const std::string& v) { row.key = v; });
                 rf.onlyKnown();
             }
@@ -454,7 +466,8 @@ bool ApplyCurrentFields(Fields& f, SimClock& clock) {
     }
     f.integer("humiture_unit", 0, kMaxHumitureUnit,
               [&](long long v) { r.setHumitureUnitByte(static_cast<std::uint8_t>(v)); });
-    f.number("temperature", -1000, 1000, [&](double v) { r.setTemperature(static_cast<float>(v)); });
+    f.number("temperature", -1000, 1000,
+             [&](double v) { r.setTemperature(static_cast<float>(v)); });
     f.number("humidity", 0, 100, [&](double v) { r.setHumidity(static_cast<float>(v)); });
     if (const JsonValue* d = f.get("durations")) {
         std::optional<long long> t, te, h;
@@ -486,7 +499,8 @@ bool ApplyCurrentFields(Fields& f, SimClock& clock) {
     if (auto w = f.object("wifi")) {
         const wifi::WifiSettings ws(clock.record);
         w->text("ssid", kMaxWifiSsid, [&](const std::string& v) { ws.setSsid(v); });
-        w->integer("cipher", 0, kMaxByte, [&](long long v) { ws.setCipherCode(static_cast<std::uint8_t>(v)); });
+        w->integer("cipher", 0, kMaxByte,
+                   [&](long long v) { ws.setCipherCode(static_cast<std::uint8_t>(v)); });
         w->integer("auth", 0, kMaxByte,
                    [&](long long v) { ws.setAuthenticationCode(static_cast<std::uint8_t>(v)); });
         w->text("password", kMaxWifiPassword, [&](const std::string& v) { ws.setPassword(v); });
@@ -497,8 +511,10 @@ bool ApplyCurrentFields(Fields& f, SimClock& clock) {
                 [&](const std::string& v) { r.setMailSenderName(v); });
         m->text("sender_domain", settings::kMailSenderDomainSize,
                 [&](const std::string& v) { r.setMailSenderDomain(v); });
-        m->text("send_to", settings::kMailSendToSize, [&](const std::string& v) { r.setMailSendTo(v); });
-        m->text("copy_to", settings::kMailCopyToSize, [&](const std::string& v) { r.setMailCopyTo(v); });
+        m->text("send_to", settings::kMailSendToSize,
+                [&](const std::string& v) { r.setMailSendTo(v); });
+        m->text("copy_to", settings::kMailCopyToSize,
+                [&](const std::string& v) { r.setMailCopyTo(v); });
         m->integer("sensor_state", 0, kMaxByte,
                    [&](long long v) { r.setSensorState(static_cast<std::uint8_t>(v)); });
         m->onlyKnown();
@@ -525,7 +541,8 @@ bool ApplyEarlyFields(Fields& f, SimClock& clock) {
         r.setTimeFormat(v ? settings::early::kTimeFormat24 : settings::early::kTimeFormat12);
     });
     f.boolean("dynamic_ip", [&](bool v) { r.setDynamicIp(v); });
-    f.integer("brightness", 0, kMaxByte, [&](long long v) { r.setBrightness(static_cast<std::uint8_t>(v)); });
+    f.integer("brightness", 0, kMaxByte,
+              [&](long long v) { r.setBrightness(static_cast<std::uint8_t>(v)); });
     if (auto e = f.object("energy_saving")) {
         e->integer("start", 0, settings::kMaxHour,
                    [&](long long v) { r.setEnergySavingStartHour(static_cast<std::uint8_t>(v)); });
@@ -534,7 +551,8 @@ bool ApplyEarlyFields(Fields& f, SimClock& clock) {
         e->onlyKnown();
     }
     if (const JsonValue* servers = f.get("time_servers")) {
-        bool good = servers->isArray() && servers->asArray().size() <= settings::early::kTimeServerCount;
+        bool good =
+            servers->isArray() && servers->asArray().size() <= settings::early::kTimeServerCount;
         std::vector<Ipv4> addresses;
         for (std::size_t i = 0; good && i < servers->asArray().size(); ++i) {
             const JsonValue& item = servers->asArray()[i];
@@ -614,8 +632,9 @@ bool ReadClockEntry(const JsonValue& entry, const std::string& path, const Fault
             clock.mac = *mac;
         }
         if (const JsonValue* hex = f.get("record_hex")) {
-            std::span<std::uint8_t> target = IsEarly(*kind) ? std::span<std::uint8_t>(clock.earlyRecord)
-                                                            : std::span<std::uint8_t>(clock.record);
+            std::span<std::uint8_t> target = IsEarly(*kind)
+                                                 ? std::span<std::uint8_t>(clock.earlyRecord)
+                                                 : std::span<std::uint8_t>(clock.record);
             if (!hex->isString() || !ParseHexBytes(hex->asString(), target)) {
                 return f.fail("record_hex", "expected " + std::to_string(target.size() * 2) +
                                                 " hex digits (the whole record)");
@@ -676,7 +695,8 @@ std::optional<std::vector<Ipv4>> ParseAddressList(std::string_view text, std::st
     std::size_t start = 0;
     while (start <= text.size()) {
         std::size_t comma = text.find(',', start);
-        std::string_view item = text.substr(start, comma == std::string_view::npos ? text.npos : comma - start);
+        std::string_view item =
+            text.substr(start, comma == std::string_view::npos ? text.npos : comma - start);
         start = comma == std::string_view::npos ? text.size() + 1 : comma + 1;
         std::size_t dash = item.find('-');
         auto first = ParseDottedAddress(item.substr(0, dash));
@@ -829,7 +849,8 @@ std::optional<SimConfig> ParseCommandLine(const std::vector<std::string>& args, 
         if (arg == "--help" || arg == "-h") {
             config.help = true;
             return config;
-        } else if (arg == "--wired" || arg == "--wifi" || arg == "--early" || arg == "--early-wifi") {
+        } else if (arg == "--wired" || arg == "--wifi" || arg == "--early" ||
+                   arg == "--early-wifi") {
             if (!value(text)) {
                 return std::nullopt;
             }

@@ -18,8 +18,8 @@ inline constexpr std::size_t kMaxClocks = 4096;
 
 struct SimConfig {
     std::vector<SimClock> clocks;
-    std::string logPath;               // empty: no log
-    std::optional<std::uint32_t> seed; // nothing: from the clock
+    std::string logPath;                // empty: no log
+    std::optional<std::uint32_t> seed;  // nothing: from the clock
     int bufferBytes = kDefaultBufferBytes;
     bool listOnly = false;
     bool help = false;

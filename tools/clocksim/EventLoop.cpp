@@ -38,7 +38,9 @@ bool EventLoop::WatchStopSignals(std::string& error) {
     return true;
 }
 
-void EventLoop::Add(Service& service) { services_.push_back(&service); }
+void EventLoop::Add(Service& service) {
+    services_.push_back(&service);
+}
 
 void EventLoop::After(std::chrono::milliseconds delay, std::function<void()> task) {
     timers_.push(Timer{std::chrono::steady_clock::now() + delay, nextSequence_++, std::move(task)});
@@ -76,7 +78,9 @@ int EventLoop::Run() {
         if (!timers_.empty()) {
             auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                 timers_.top().due - std::chrono::steady_clock::now());
-            waitMs = left.count() < 0 ? 0 : static_cast<int>(std::min<std::int64_t>(left.count(), kIdleWaitMs));
+            waitMs = left.count() < 0
+                         ? 0
+                         : static_cast<int>(std::min<std::int64_t>(left.count(), kIdleWaitMs));
         }
         int ready = ::poll(fds.data(), fds.size(), waitMs);
         if (ready < 0 && errno != EINTR) {

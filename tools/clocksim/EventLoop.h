@@ -13,7 +13,7 @@ namespace tavlo::clocksim {
 
 // Something the loop waits on: a UDP port of the clock protocol, a TFTP server, ...
 class Service {
-public:
+  public:
     virtual ~Service() = default;
     virtual int Fd() const = 0;
     // The descriptor is readable: take what waits (without blocking).
@@ -23,7 +23,7 @@ public:
 };
 
 class EventLoop {
-public:
+  public:
     using TimePoint = std::chrono::steady_clock::time_point;
 
     EventLoop();
@@ -46,7 +46,7 @@ public:
     int Run();
     void Stop() { stopping_ = true; }
 
-private:
+  private:
     struct Timer {
         TimePoint due;
         std::uint64_t sequence;

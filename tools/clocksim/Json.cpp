@@ -64,7 +64,7 @@ constexpr unsigned kFirstControl = 0x20;
 constexpr unsigned kFirstHighByte = 0x80;
 
 class Parser {
-public:
+  public:
     Parser(std::string_view text, const JsonLimits& limits) : text_(text), limits_(limits) {}
 
     std::optional<JsonValue> document(std::string& error) {
@@ -87,7 +87,7 @@ public:
         return value;
     }
 
-private:
+  private:
     std::string where() const {
         std::size_t line = 1;
         std::size_t column = 1;
@@ -286,14 +286,30 @@ private:
             }
             char e = text_[pos_++];
             switch (e) {
-                case '"': out += '"'; break;
-                case '\\': out += '\\'; break;
-                case '/': out += '/'; break;
-                case 'b': out += '\b'; break;
-                case 'f': out += '\f'; break;
-                case 'n': out += '\n'; break;
-                case 'r': out += '\r'; break;
-                case 't': out += '\t'; break;
+                case '"':
+                    out += '"';
+                    break;
+                case '\\':
+                    out += '\\';
+                    break;
+                case '/':
+                    out += '/';
+                    break;
+                case 'b':
+                    out += '\b';
+                    break;
+                case 'f':
+                    out += '\f';
+                    break;
+                case 'n':
+                    out += '\n';
+                    break;
+                case 'r':
+                    out += '\r';
+                    break;
+                case 't':
+                    out += '\t';
+                    break;
                 case 'u': {
                     auto cp = hex4();
                     if (!cp) {
@@ -443,12 +459,23 @@ std::string JsonQuote(std::string_view bytes) {
     for (char c : bytes) {
         auto byte = static_cast<unsigned char>(c);
         switch (c) {
-            case '"': out += "\\\""; continue;
-            case '\\': out += "\\\\"; continue;
-            case '\n': out += "\\n"; continue;
-            case '\r': out += "\\r"; continue;
-            case '\t': out += "\\t"; continue;
-            default: break;
+            case '"':
+                out += "\\\"";
+                continue;
+            case '\\':
+                out += "\\\\";
+                continue;
+            case '\n':
+                out += "\\n";
+                continue;
+            case '\r':
+                out += "\\r";
+                continue;
+            case '\t':
+                out += "\\t";
+                continue;
+            default:
+                break;
         }
         if (byte < kFirstControl || byte >= kFirstHighByte) {
             out += "\\u00";

@@ -16,7 +16,7 @@
 namespace tavlo::clocksim {
 
 class JsonValue {
-public:
+  public:
     enum class Kind { kNull, kBool, kNumber, kString, kArray, kObject };
     using Array = std::vector<JsonValue>;
     // Keys in file order, so that messages and duplicate checks follow the file.
@@ -46,7 +46,7 @@ public:
     // The member named `key` of an object, nullptr when absent or not an object.
     const JsonValue* find(std::string_view key) const;
 
-private:
+  private:
     Kind kind_ = Kind::kNull;
     bool bool_ = false;
     double number_ = 0;
@@ -73,7 +73,7 @@ std::string JsonQuote(std::string_view bytes);
 
 // Builds one JSON object on a line: members are appended in call order.
 class JsonObjectWriter {
-public:
+  public:
     JsonObjectWriter& add(std::string_view key, std::string_view text);
     JsonObjectWriter& add(std::string_view key, const char* text) {
         return add(key, std::string_view(text));
@@ -91,7 +91,7 @@ public:
     JsonObjectWriter& addRaw(std::string_view key, std::string_view json);
     std::string str() const { return "{" + body_ + "}"; }
 
-private:
+  private:
     void key(std::string_view name);
     std::string body_;
 };

@@ -13,12 +13,14 @@
 namespace tavlo::clocksim {
 namespace {
 
-std::string Address(platform::Ipv4 address) { return JsonQuote(platform::FormatIpv4(address)); }
+std::string Address(platform::Ipv4 address) {
+    return JsonQuote(platform::FormatIpv4(address));
+}
 
 std::string Dst(const settings::DstBytes& start, const settings::DstBytes& end) {
     auto three = [](const settings::DstBytes& b) {
-        return JsonArray({std::to_string(b.month), std::to_string(b.weekAndWeekday),
-                          std::to_string(b.hour)});
+        return JsonArray(
+            {std::to_string(b.month), std::to_string(b.weekAndWeekday), std::to_string(b.hour)});
     };
     return JsonObjectWriter().addRaw("start", three(start)).addRaw("end", three(end)).str();
 }
@@ -97,8 +99,7 @@ std::string DecodeSettingsFrame(const protocol::SettingsFrame& frame) {
         .add("time_server_in_use", unsigned{s.timeServerInUse()})
         .addRaw("time_servers", JsonArray(rows))
         .add("by_name", unsigned{s.timeServersByNameByte()})
-        .addRaw("domain_names",
-                JsonArray({JsonQuote(s.domainName(0)), JsonQuote(s.domainName(1))}))
+        .addRaw("domain_names", JsonArray({JsonQuote(s.domainName(0)), JsonQuote(s.domainName(1))}))
         .add("humiture_unit", unsigned{s.humitureUnitByte()})
         .addDouble("temperature", s.temperature())
         .addDouble("humidity", s.humidity())

@@ -18,14 +18,14 @@ std::string DecodeCommandFrame(const protocol::CommandFrame& frame);
 std::string Hex(std::span<const std::uint8_t> bytes);
 
 class RequestLog {
-public:
+  public:
     // Opens (truncates) `path`; false and `error` when it cannot.
     bool Open(const std::string& path, std::string& error);
     bool IsOpen() const { return file_ != nullptr; }
     // Writes `json` and a newline, then flushes.
     void Write(const std::string& json);
 
-private:
+  private:
     struct Closer {
         void operator()(std::FILE* file) const { std::fclose(file); }
     };

@@ -133,7 +133,9 @@ std::string_view KindName(ClockKind kind) {
     return "unknown";
 }
 
-bool IsEarly(ClockKind kind) { return kind == ClockKind::kEarly || kind == ClockKind::kEarlyWifi; }
+bool IsEarly(ClockKind kind) {
+    return kind == ClockKind::kEarly || kind == ClockKind::kEarlyWifi;
+}
 
 std::string SimClock::serialNumber() const {
     if (IsEarly(kind)) {
@@ -147,8 +149,12 @@ SimClock MakeDefaultClock(ClockKind kind, platform::Ipv4 address) {
     clock.kind = kind;
     clock.address = address;
     const std::uint32_t host = platform::NetworkToHost32(address);
-    clock.mac = {kMacPrefix[0], kMacPrefix[1], kMacPrefix[2], kMacPrefix[3],
-                 static_cast<std::uint8_t>(host >> 8), static_cast<std::uint8_t>(host)};
+    clock.mac = {kMacPrefix[0],
+                 kMacPrefix[1],
+                 kMacPrefix[2],
+                 kMacPrefix[3],
+                 static_cast<std::uint8_t>(host >> 8),
+                 static_cast<std::uint8_t>(host)};
     if (IsEarly(kind)) {
         FillEarlyRecord(clock);
     } else {

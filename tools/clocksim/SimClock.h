@@ -31,16 +31,16 @@ enum RequestClass : std::uint8_t {
 
 // Misbehaviour on request, per clock. Probabilities are 0 to 1.
 struct Faults {
-    bool silent = false;         // never answers (requests are still logged)
-    int ignoreFirst = 0;         // ignores its first N requests, then answers
-    double drop = 0;             // each reply datagram is lost with this probability
-    double duplicate = 0;        // each reply datagram is sent twice with this probability
-    int delayMs = 0;             // every reply leaves this much later
-    int jitterMs = 0;            // plus a random 0 to this many milliseconds
-    bool noAck = false;          // flag bit 0 (early: request marker) cleared in replies
-    bool wrongSize = false;      // reply datagrams one byte too long
-    bool junk = false;           // datagrams of wrong sizes sent before every reply
-    bool hostileLengths = false; // chunk length bytes that lie (255, 101, 0, 100, ...)
+    bool silent = false;          // never answers (requests are still logged)
+    int ignoreFirst = 0;          // ignores its first N requests, then answers
+    double drop = 0;              // each reply datagram is lost with this probability
+    double duplicate = 0;         // each reply datagram is sent twice with this probability
+    int delayMs = 0;              // every reply leaves this much later
+    int jitterMs = 0;             // plus a random 0 to this many milliseconds
+    bool noAck = false;           // flag bit 0 (early: request marker) cleared in replies
+    bool wrongSize = false;       // reply datagrams one byte too long
+    bool junk = false;            // datagrams of wrong sizes sent before every reply
+    bool hostileLengths = false;  // chunk length bytes that lie (255, 101, 0, 100, ...)
     std::uint8_t appliesTo = kAllRequests;
     friend bool operator==(const Faults&, const Faults&) = default;
 };

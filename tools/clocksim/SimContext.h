@@ -13,7 +13,7 @@
 namespace tavlo::clocksim {
 
 class ClockDirectory {
-public:
+  public:
     explicit ClockDirectory(std::vector<SimClock> clocks) : clocks_(std::move(clocks)) {}
 
     std::vector<SimClock>& All() { return clocks_; }
@@ -29,7 +29,7 @@ public:
     // 255.255.255.255 or the broadcast address of a local interface.
     bool IsBroadcast(platform::Ipv4 destination) const;
 
-private:
+  private:
     std::vector<SimClock> clocks_;
     std::vector<platform::Ipv4> local_;
     std::vector<platform::Ipv4> broadcasts_;

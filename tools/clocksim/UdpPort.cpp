@@ -12,7 +12,9 @@
 namespace tavlo::clocksim {
 namespace {
 
-std::string ErrnoText(const std::string& what) { return what + ": " + std::strerror(errno); }
+std::string ErrnoText(const std::string& what) {
+    return what + ": " + std::strerror(errno);
+}
 
 constexpr std::size_t kControlSize = CMSG_SPACE(sizeof(in_pktinfo));
 constexpr int kSendWaitMs = 1000;

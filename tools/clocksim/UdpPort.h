@@ -14,14 +14,14 @@
 namespace tavlo::clocksim {
 
 struct ReceivedDatagram {
-    std::size_t size = 0;            // real size, also when larger than the buffer
-    platform::Endpoint from;         // sender
-    platform::Ipv4 destination = 0;  // the address in the datagram's header
-    platform::Ipv4 localAddress = 0; // the local address it arrived for
+    std::size_t size = 0;             // real size, also when larger than the buffer
+    platform::Endpoint from;          // sender
+    platform::Ipv4 destination = 0;   // the address in the datagram's header
+    platform::Ipv4 localAddress = 0;  // the local address it arrived for
 };
 
 class UdpPort {
-public:
+  public:
     ~UdpPort();
     UdpPort(const UdpPort&) = delete;
     UdpPort& operator=(const UdpPort&) = delete;
@@ -41,7 +41,7 @@ public:
     bool SendFrom(platform::Ipv4 from, platform::Endpoint to, std::span<const std::uint8_t> data,
                   std::string& error);
 
-private:
+  private:
     UdpPort(int fd, std::uint16_t port) : fd_(fd), port_(port) {}
     int fd_ = -1;
     std::uint16_t port_ = 0;

@@ -143,7 +143,8 @@ int main(int argc, char** argv) {
     bool needFullFramePort = false;
     bool needChunkPort = false;
     for (const auto& clock : clocks.All()) {
-        needFullFramePort |= clock.kind == tc::ClockKind::kWifi || clock.kind == tc::ClockKind::kEarlyWifi;
+        needFullFramePort |=
+            clock.kind == tc::ClockKind::kWifi || clock.kind == tc::ClockKind::kEarlyWifi;
         needChunkPort |= clock.kind != tc::ClockKind::kWifi;
     }
     std::vector<std::unique_ptr<tc::Service>> services;
@@ -157,7 +158,8 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "tavlo-clocksim: %s\n", error.c_str());
             return kExitFailure;
         }
-        services.push_back(std::make_unique<tc::ClockPortService>(std::move(socket), context, nonces));
+        services.push_back(
+            std::make_unique<tc::ClockPortService>(std::move(socket), context, nonces));
     }
     std::string listening;
     for (auto& service : services) {

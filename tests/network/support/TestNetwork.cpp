@@ -36,7 +36,7 @@ constexpr int kExitUnavailable = 77;
 constexpr auto kReadyTimeout = std::chrono::seconds(30);
 constexpr auto kCommandTimeout = std::chrono::seconds(60);
 constexpr const char* kReadyPrefix = "tavlo-clocksim: ready";
-constexpr std::uint32_t kTestRange = 0xC6120000u;  // 198.18.0.0
+constexpr std::uint32_t kTestRange = 0xC6120000u;      // 198.18.0.0
 constexpr std::uint32_t kTestRangeMask = 0xFFFE0000u;  // /15
 constexpr std::size_t kReadChunk = 4096;
 
@@ -105,8 +105,7 @@ std::string IsolationProblem() {
     }
     std::vector<std::string> veths;
     std::vector<std::string> others;
-    for (if_nameindex* entry = names; entry->if_index != 0 && entry->if_name != nullptr;
-         ++entry) {
+    for (if_nameindex* entry = names; entry->if_index != 0 && entry->if_name != nullptr; ++entry) {
         std::string name = entry->if_name;
         if (name == "lo") {
             continue;
@@ -115,7 +114,8 @@ std::string IsolationProblem() {
     }
     ::if_freenameindex(names);
     if (!others.empty() || veths.size() != 1) {
-        std::string text = "refusing to send: this network namespace must hold only lo and one veth;";
+        std::string text =
+            "refusing to send: this network namespace must hold only lo and one veth;";
         text += " veth:";
         for (const auto& name : veths) {
             text += " " + name;
@@ -151,8 +151,8 @@ std::string IsolationProblem() {
 // ---- ChildProcess ----------------------------------------------------------------------
 
 std::unique_ptr<ChildProcess> ChildProcess::Start(const std::vector<std::string>& argv,
-                                                  const std::string& netnsPath,
-                                                  std::string& error, bool captureStderr) {
+                                                  const std::string& netnsPath, std::string& error,
+                                                  bool captureStderr) {
     if (argv.empty()) {
         error = "no program given";
         return nullptr;
@@ -304,8 +304,12 @@ int ChildProcess::Stop(int signal, milliseconds timeout) {
 
 // ---- TestNetwork -----------------------------------------------------------------------
 
-std::string TestNetwork::ScriptPath() { return TAVLO_TESTNET_SCRIPT; }
-std::string TestNetwork::SimulatorPath() { return TAVLO_CLOCKSIM_PATH; }
+std::string TestNetwork::ScriptPath() {
+    return TAVLO_TESTNET_SCRIPT;
+}
+std::string TestNetwork::SimulatorPath() {
+    return TAVLO_CLOCKSIM_PATH;
+}
 
 TestNetwork::Made TestNetwork::Create(int clocks) {
     Made made;

@@ -44,7 +44,7 @@ enum class Side { kPc, kClocks };
 // A child process, optionally inside one of the test network's namespaces, with its standard
 // output readable line by line. Terminated (SIGTERM, then SIGKILL) and reaped on destruction.
 class ChildProcess {
-public:
+  public:
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
@@ -68,7 +68,7 @@ public:
     // Waits up to `timeout` for the process to end by itself; nothing when it has not.
     std::optional<int> Wait(std::chrono::milliseconds timeout);
 
-private:
+  private:
     ChildProcess(pid_t pid, int out) : pid_(pid), out_(out) {}
     bool FillBuffer(std::chrono::milliseconds timeout);
 
@@ -81,7 +81,7 @@ private:
 
 // A running tavlo-clocksim.
 class ClockSimulator {
-public:
+  public:
     ClockSimulator(std::unique_ptr<ChildProcess> process, std::string readyLine)
         : process_(std::move(process)), ready_(std::move(readyLine)) {}
     // The ready line it printed when it started listening.
@@ -90,13 +90,13 @@ public:
     // SIGTERM and wait; the exit status (0 after a clean shutdown).
     int Stop() { return process_->Stop(15, std::chrono::seconds(10)); }
 
-private:
+  private:
     std::unique_ptr<ChildProcess> process_;
     std::string ready_;
 };
 
 class TestNetwork {
-public:
+  public:
     struct Made;
 
     // Makes a fresh network with `clocks` clock addresses (198.18.0.10 on). When networks
@@ -130,7 +130,7 @@ public:
     static std::string ScriptPath();
     static std::string SimulatorPath();
 
-private:
+  private:
     explicit TestNetwork(std::string name) : name_(std::move(name)) {}
 
     std::string name_;
@@ -147,7 +147,7 @@ struct TestNetwork::Made {
 // A fresh private directory under the system's temporary folder (removed with its files
 // when the object is destroyed), for simulator logs and clock files.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -155,7 +155,7 @@ public:
     const std::string& Path() const { return path_; }
     std::string File(const std::string& name) const { return path_ + "/" + name; }
 
-private:
+  private:
     std::string path_;
 };
 
