@@ -26,6 +26,8 @@ namespace {
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 constexpr int kVersionDivisor = 100;
+// Subnets smaller than a /30 (point-to-point links, single hosts) have no broadcast address.
+constexpr std::uint32_t kMinHostBits = 0x3;
 
 struct LocalAddresses {
     std::vector<Ipv4> addresses;
@@ -45,10 +47,15 @@ LocalAddresses FindLocalAddresses() {
         sockaddr_in address{};
         std::memcpy(&address, entry->ifa_addr, sizeof address);
         local.addresses.push_back(address.sin_addr.s_addr);
-        if (entry->ifa_broadaddr != nullptr && entry->ifa_broadaddr->sa_family == AF_INET) {
-            sockaddr_in broadcast{};
-            std::memcpy(&broadcast, entry->ifa_broadaddr, sizeof broadcast);
-            local.broadcasts.push_back(broadcast.sin_addr.s_addr);
+        // The directed broadcast of the address's subnet, from its mask (the broadcast
+        // attribute is missing for addresses added without one).
+        if (entry->ifa_netmask != nullptr && entry->ifa_netmask->sa_family == AF_INET) {
+            sockaddr_in mask{};
+            std::memcpy(&mask, entry->ifa_netmask, sizeof mask);
+            const std::uint32_t hostMask = ntohl(mask.sin_addr.s_addr);
+            if (hostMask != 0 && (~hostMask & kMinHostBits) == kMinHostBits) {
+                local.broadcasts.push_back(address.sin_addr.s_addr | ~mask.sin_addr.s_addr);
+            }
         }
     }
     ::freeifaddrs(list);

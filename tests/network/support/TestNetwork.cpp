@@ -99,13 +99,14 @@ std::string Trim(std::string text) {
 std::string IsolationProblem() {
     // if_nameindex and getifaddrs ask the kernel over sockets, which belong to the calling
     // thread's namespace (unlike /sys or /proc/self, which may show another one).
-    if_nameindex* names = ::if_nameindex();
+    struct if_nameindex* names = ::if_nameindex();
     if (names == nullptr) {
         return ErrnoText("cannot list network interfaces");
     }
     std::vector<std::string> veths;
     std::vector<std::string> others;
-    for (if_nameindex* entry = names; entry->if_index != 0 && entry->if_name != nullptr; ++entry) {
+    for (struct if_nameindex* entry = names; entry->if_index != 0 && entry->if_name != nullptr;
+         ++entry) {
         std::string name = entry->if_name;
         if (name == "lo") {
             continue;
