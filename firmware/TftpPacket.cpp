@@ -1,5 +1,6 @@
 #include "firmware/TftpPacket.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace tavlo::firmware {
@@ -59,10 +60,11 @@ std::vector<std::uint8_t> BuildWriteRequest(const MacAddress& mac, std::uint32_t
 }
 
 std::vector<std::uint8_t> BuildDataPacket(std::uint32_t block, std::span<const std::uint8_t> data) {
-    std::vector<std::uint8_t> out(kDataOffset);
+    // Sized once and filled in place: the packet never reallocates.
+    std::vector<std::uint8_t> out(kDataOffset + data.size());
     WriteBe16(out, kOpcodeOffset, static_cast<std::uint16_t>(TftpOpcode::kData));
     WriteBe16(out, kBlockNumberOffset, static_cast<std::uint16_t>(block & kLow16Mask));
-    out.insert(out.end(), data.begin(), data.end());
+    std::copy(data.begin(), data.end(), out.begin() + kDataOffset);
     return out;
 }
 

@@ -115,6 +115,12 @@ UpdateOutcome UpdateWorker::Outcome() const {
     return running_.load() ? UpdateOutcome{} : outcome_;
 }
 
+UpdateOutcome UpdateWorker::Refuse(UpdateOutcome outcome) {
+    outcome.exitCode = kWorkerFailed;
+    outcome.refused = true;
+    return outcome;
+}
+
 UpdateOutcome UpdateWorker::Fail(UpdateOutcome outcome) {
     outcome.exitCode = kWorkerFailed;
     if (stopRequest_.load()) {
@@ -132,21 +138,21 @@ UpdateOutcome UpdateWorker::Run() {
     if (address == platform::kAnyAddress || platform::LastOctet(address) == kNetworkAddressOctet) {
         page_.ShowMessage(kInvalidIpMessage);
         page_.FocusAddressControl();
-        return outcome;
+        return Refuse(outcome);
     }
     const std::string path = page_.FirmwarePath();
     if (!IsFirmwarePath(path)) {
         page_.ShowMessage(kSelectFileErrorMessage);
-        return outcome;
+        return Refuse(outcome);
     }
     FirmwareFile file;
     if (!file.Open(path)) {
         page_.ShowMessage(kFileMissingMessage);
-        return outcome;
+        return Refuse(outcome);
     }
     if (file.Length() > kMaxFileSize) {
         page_.ShowMessage(kFileTooLargeMessage);
-        return outcome;
+        return Refuse(outcome);
     }
     const auto length = static_cast<std::uint32_t>(file.Length());
     outcome.fileLength = length;
@@ -168,7 +174,7 @@ UpdateOutcome UpdateWorker::Run() {
     if (!mac) {
         page_.ShowMessage(kInvalidMacMessage);
         page_.FocusMacAddressField();
-        return outcome;
+        return Refuse(outcome);
     }
 
     TftpClient client(

@@ -47,6 +47,8 @@ inline constexpr int kWorkerFailed = -1;
 
 struct UpdateOutcome {
     int exitCode = kWorkerFailed;
+    // The update was refused before any packet went out (a message said why).
+    bool refused = false;
     std::uint32_t fileLength = 0;
     // Milliseconds from the first data block to the acknowledgement of the last one (the
     // pause after the write request is not part of it); 0 when the data phase never ended.
@@ -80,6 +82,7 @@ class UpdateWorker {
     UpdateOutcome Run();
 
   private:
+    UpdateOutcome Refuse(UpdateOutcome outcome);
     UpdateOutcome Fail(UpdateOutcome outcome);
 
     platform::Network& network_;

@@ -16,6 +16,9 @@
 namespace tavlo::platform {
 namespace {
 
+// The calling thread's own view first: a thread may have entered another network namespace
+// than the process's main thread.
+constexpr const char* kThreadArpTablePath = "/proc/thread-self/net/arp";
 constexpr const char* kArpTablePath = "/proc/net/arp";
 constexpr unsigned kCompleteEntryFlag = 0x2;  // ATF_COM
 constexpr std::uint16_t kDiscardPort = 9;
@@ -48,7 +51,10 @@ bool CanHaveNeighbourEntry(Ipv4 address) {
 }
 
 std::optional<MacAddress> ReadArpTable(Ipv4 address) {
-    std::ifstream file(kArpTablePath);
+    std::ifstream file(kThreadArpTablePath);
+    if (!file) {
+        file.open(kArpTablePath);
+    }
     if (!file) {
         return std::nullopt;
     }

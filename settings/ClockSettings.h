@@ -197,6 +197,8 @@ class ConstClockSettings {
   public:
     // NOLINTNEXTLINE(google-explicit-constructor): a view of the frame it is made from.
     ConstClockSettings(ConstSettingsBytes bytes) : bytes_(bytes) {}
+    // NOLINTNEXTLINE(google-explicit-constructor)
+    ConstClockSettings(const protocol::SettingsFrame& frame) : bytes_(frame) {}
 
     ConstSettingsBytes bytes() const { return bytes_; }
 
@@ -261,6 +263,8 @@ class ClockSettings : public ConstClockSettings {
   public:
     // NOLINTNEXTLINE(google-explicit-constructor): a view of the frame it is made from.
     ClockSettings(SettingsBytes bytes) : ConstClockSettings(bytes), bytes_(bytes) {}
+    // NOLINTNEXTLINE(google-explicit-constructor)
+    ClockSettings(protocol::SettingsFrame& frame) : ClockSettings(SettingsBytes(frame)) {}
 
     SettingsBytes mutableBytes() const { return bytes_; }
 

@@ -64,6 +64,8 @@ class ConstEarlyClockSettings {
   public:
     // NOLINTNEXTLINE(google-explicit-constructor): a view of the frame it is made from.
     ConstEarlyClockSettings(ConstCommandBytes bytes) : bytes_(bytes) {}
+    // NOLINTNEXTLINE(google-explicit-constructor)
+    ConstEarlyClockSettings(const protocol::CommandFrame& frame) : bytes_(frame) {}
 
     ConstCommandBytes bytes() const { return bytes_; }
 
@@ -98,6 +100,8 @@ class EarlyClockSettings : public ConstEarlyClockSettings {
   public:
     // NOLINTNEXTLINE(google-explicit-constructor): a view of the frame it is made from.
     EarlyClockSettings(CommandBytes bytes) : ConstEarlyClockSettings(bytes), bytes_(bytes) {}
+    // NOLINTNEXTLINE(google-explicit-constructor)
+    EarlyClockSettings(protocol::CommandFrame& frame) : EarlyClockSettings(CommandBytes(frame)) {}
 
     CommandBytes mutableBytes() const { return bytes_; }
 

@@ -14,6 +14,8 @@ namespace {
 
 constexpr int kMaxDigits = 3;
 constexpr int kFieldWidthInDigits = 3;
+// Wide enough for four comfortable fields; a layout never stretches the control further.
+constexpr int kMaxWidthInDigits = 28;
 
 // Reads up to four dotted numbers; stops at the first character that is neither digit nor dot.
 std::array<QString, Ipv4AddressEdit::kFieldCount> SplitDotted(const QString& dotted) {
@@ -83,6 +85,8 @@ Ipv4AddressEdit::Ipv4AddressEdit(QWidget* parent) : QFrame(parent) {
         }
     }
     setFocusProxy(fields_[0]);
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    setMaximumWidth(kMaxWidthInDigits * fontMetrics().horizontalAdvance(QLatin1Char('0')));
     updateBackground();
 }
 

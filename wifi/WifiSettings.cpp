@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <span>
 
+#include "platform/TextCodec.h"
 #include "settings/ByteFields.h"
 
 namespace tavlo::wifi {
@@ -27,6 +28,13 @@ std::optional<std::uint8_t> CodeOf(const std::array<CodeEntry, N>& table, std::s
         return std::nullopt;
     }
     return found->code;
+}
+
+std::string CodeText(std::optional<std::string_view> entry, std::uint8_t code) {
+    if (entry) {
+        return std::string(*entry);
+    }
+    return "unknown (" + std::to_string(code) + ")";
 }
 
 }  // namespace
@@ -101,6 +109,19 @@ void StoreWifiRequest(settings::SettingsBytes frame, const WifiRequest& request)
     if (const auto code = AuthenticationCode(request.authenticationEntry)) {
         wifi.setAuthenticationCode(*code);
     }
+}
+
+std::vector<settings::FieldText> DescribeWifiSettings(ConstWifiSettings wifi) {
+    using platform::Cp936ToUtf8;
+    return {
+        {"ssid", kSsidOffset, Cp936ToUtf8(wifi.ssid())},
+        {"ssidLength", kSsidLengthOffset, std::to_string(wifi.ssidLength())},
+        {"cipher", kCipherCodeOffset, CodeText(CipherEntry(wifi.cipherCode()), wifi.cipherCode())},
+        {"authentication", kAuthenticationCodeOffset,
+         CodeText(AuthenticationEntry(wifi.authenticationCode()), wifi.authenticationCode())},
+        {"wifiPassword", kPasswordOffset, Cp936ToUtf8(wifi.password()), true},
+        {"wifiPasswordLength", kPasswordLengthOffset, std::to_string(wifi.passwordLength())},
+    };
 }
 
 }  // namespace tavlo::wifi

@@ -9,8 +9,10 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "settings/ClockSettings.h"
+#include "settings/FieldText.h"
 
 namespace tavlo::wifi {
 
@@ -57,6 +59,8 @@ class ConstWifiSettings {
   public:
     // NOLINTNEXTLINE(google-explicit-constructor): a view of the frame it is made from.
     ConstWifiSettings(settings::ConstSettingsBytes bytes) : bytes_(bytes) {}
+    // NOLINTNEXTLINE(google-explicit-constructor)
+    ConstWifiSettings(const protocol::SettingsFrame& frame) : bytes_(frame) {}
 
     // Up to the first NUL or the end of the 32-byte field; the length byte is not trusted.
     std::string ssid() const;
@@ -74,6 +78,8 @@ class WifiSettings : public ConstWifiSettings {
   public:
     // NOLINTNEXTLINE(google-explicit-constructor): a view of the frame it is made from.
     WifiSettings(settings::SettingsBytes bytes) : ConstWifiSettings(bytes), bytes_(bytes) {}
+    // NOLINTNEXTLINE(google-explicit-constructor)
+    WifiSettings(protocol::SettingsFrame& frame) : WifiSettings(settings::SettingsBytes(frame)) {}
 
     // Writes at most 32 characters, NUL-padded, and their number into the length byte.
     void setSsid(std::string_view text) const;
@@ -102,5 +108,9 @@ struct WifiRequest {
 // its length, and, when the association was edited, the SSID and its length and the codes of
 // the two entries. An entry that names no code (no selection) leaves its byte as it is.
 void StoreWifiRequest(settings::SettingsBytes frame, const WifiRequest& request);
+
+// The Wi-Fi fields by name in frame order, as FieldText: texts as UTF-8, codes as their entry
+// ("unknown (9)" for a code outside the table); the password is marked secret.
+std::vector<settings::FieldText> DescribeWifiSettings(ConstWifiSettings wifi);
 
 }  // namespace tavlo::wifi

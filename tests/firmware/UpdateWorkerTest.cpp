@@ -539,7 +539,9 @@ TEST_F(UpdateWorkerTest, RefusalsBeforeAnyPacket) {
         page.path = c.path;
         page.mac = c.mac;
         UpdateWorker worker(net_, state_, page, nullptr);
-        EXPECT_EQ(worker.Run().exitCode, kWorkerFailed) << c.path << " " << c.mac;
+        const UpdateOutcome outcome = worker.Run();
+        EXPECT_EQ(outcome.exitCode, kWorkerFailed) << c.path << " " << c.mac;
+        EXPECT_TRUE(outcome.refused) << c.path << " " << c.mac;
         EXPECT_EQ(page.Events(), c.events) << c.path << " " << c.mac;
     }
     EXPECT_TRUE(Sent().empty());

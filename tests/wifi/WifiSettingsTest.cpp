@@ -197,3 +197,26 @@ TEST(WifiRequest, KeepsTheOtherFlagBits) {
 
 }  // namespace
 }  // namespace tavlo::wifi
+
+namespace tavlo::wifi {
+namespace {
+
+TEST(WifiFieldText, CodesAsEntriesAndThePasswordSecret) {
+    SettingsFrame frame{};
+    const WifiSettings wifi(frame);
+    wifi.setSsid("office");
+    wifi.setCipherCode(1);
+    wifi.setAuthenticationCode(9);
+    wifi.setPassword("hunter2");
+    const auto fields = DescribeWifiSettings(wifi);
+    ASSERT_EQ(fields.size(), 6u);
+    EXPECT_EQ(fields[0], (settings::FieldText{"ssid", 288, "office"}));
+    EXPECT_EQ(fields[1], (settings::FieldText{"ssidLength", 321, "6"}));
+    EXPECT_EQ(fields[2], (settings::FieldText{"cipher", 324, "AES"}));
+    EXPECT_EQ(fields[3], (settings::FieldText{"authentication", 325, "unknown (9)"}));
+    EXPECT_EQ(fields[4], (settings::FieldText{"wifiPassword", 326, "hunter2", true}));
+    EXPECT_EQ(fields[5], (settings::FieldText{"wifiPasswordLength", 346, "7"}));
+}
+
+}  // namespace
+}  // namespace tavlo::wifi

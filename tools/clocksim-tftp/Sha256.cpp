@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/clocksim/TftpServer.h"
+#include "tools/clocksim-tftp/TftpServer.h"
 
 namespace tavlo::clocksim {
 namespace {

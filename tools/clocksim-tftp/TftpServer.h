@@ -12,6 +12,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <random>
 #include <span>
 #include <string>
@@ -66,7 +67,9 @@ class TftpServer {
     TftpServer(TftpFaults faults, ImageHandler onImage);
 
     void AddClock(Ipv4 address, const MacAddress& mac);
-    const std::vector<std::pair<Ipv4, MacAddress>>& Clocks() const { return clocks_; }
+    // A second name a clock answers to in unicast requests: the hardware address of the
+    // interface its address lives on, which is what the neighbour table tells the tool.
+    void AddAlias(Ipv4 address, const MacAddress& mac);
 
     // A datagram that arrived on port 69 from `from`, addressed to `to` (a clock's address,
     // or a broadcast address: then every clock sees it). Returns the replies to send.
@@ -83,9 +86,15 @@ class TftpServer {
     };
     using TransferKey = std::tuple<Ipv4, Ipv4, std::uint16_t>;  // clock, peer address, port
 
-    void OnClockDatagram(Ipv4 clock, const MacAddress& mac, bool broadcast, Endpoint from,
+    struct Clock {
+        Ipv4 address = 0;
+        MacAddress mac{};
+        std::optional<MacAddress> alias;
+    };
+
+    void OnClockDatagram(const Clock& clock, bool broadcast, Endpoint from,
                          std::span<const std::uint8_t> data, std::vector<TftpReply>& replies);
-    void OnWriteRequest(Ipv4 clock, const MacAddress& mac, bool broadcast, Endpoint from,
+    void OnWriteRequest(const Clock& clock, bool broadcast, Endpoint from,
                         std::span<const std::uint8_t> data, std::vector<TftpReply>& replies);
     void OnData(Ipv4 clock, bool broadcast, Endpoint from, std::span<const std::uint8_t> data,
                 std::vector<TftpReply>& replies);
@@ -96,7 +105,7 @@ class TftpServer {
 
     TftpFaults faults_;
     ImageHandler onImage_;
-    std::vector<std::pair<Ipv4, MacAddress>> clocks_;
+    std::vector<Clock> clocks_;
     std::map<TransferKey, Transfer> transfers_;
     std::uint64_t clock_ = 0;
     std::mt19937 random_;
@@ -123,6 +132,8 @@ class TftpService {
     TftpService(const TftpService&) = delete;
     TftpService& operator=(const TftpService&) = delete;
 
+    // Also registers the hardware address of the interface holding `address` (when this
+    // machine has it) as the clock's alias.
     void AddClock(Ipv4 address, const MacAddress& mac);
     // Binds the socket and starts the thread; false and `error` when the port cannot be had.
     bool Start(std::string& error);
@@ -138,5 +149,18 @@ class TftpService {
     std::atomic<bool> stop_{false};
     std::thread thread_;
 };
+
+// What the simulator's command line says about TFTP.
+struct TftpSettings {
+    bool enabled = true;
+    TftpFaults faults;
+    std::string storePath;
+};
+
+// Takes the TFTP options (--tftp-..., --no-tftp) out of `args`, leaving the others in order.
+// False and a one-line `error` for a bad value.
+bool ExtractTftpOptions(std::vector<std::string>& args, TftpSettings& settings, std::string& error);
+// Help text of those options.
+std::string TftpHelpText();
 
 }  // namespace tavlo::clocksim

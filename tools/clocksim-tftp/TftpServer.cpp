@@ -1,6 +1,8 @@
-#include "tools/clocksim/TftpServer.h"
+#include "tools/clocksim-tftp/TftpServer.h"
 
 #include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <linux/if_packet.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -12,6 +14,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <utility>
 
 #include "firmware/TftpPacket.h"
@@ -65,6 +68,39 @@ std::vector<std::string> RequestTexts(std::span<const std::uint8_t> data) {
     return texts;
 }
 
+// The hardware address of the interface that holds `address`, when this machine has one.
+std::optional<MacAddress> InterfaceMacOf(Ipv4 address) {
+    ifaddrs* list = nullptr;
+    if (::getifaddrs(&list) != 0) {
+        return std::nullopt;
+    }
+    std::string name;
+    for (ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
+        if (entry->ifa_addr != nullptr && entry->ifa_addr->sa_family == AF_INET) {
+            sockaddr_in in{};
+            std::memcpy(&in, entry->ifa_addr, sizeof in);
+            if (in.sin_addr.s_addr == address) {
+                name = entry->ifa_name;
+            }
+        }
+    }
+    std::optional<MacAddress> mac;
+    for (ifaddrs* entry = list; entry != nullptr && !name.empty(); entry = entry->ifa_next) {
+        if (entry->ifa_addr != nullptr && entry->ifa_addr->sa_family == AF_PACKET &&
+            name == entry->ifa_name) {
+            sockaddr_ll link{};
+            std::memcpy(&link, entry->ifa_addr, sizeof link);
+            if (link.sll_halen == std::tuple_size_v<MacAddress>) {
+                MacAddress found{};
+                std::copy(link.sll_addr, link.sll_addr + found.size(), found.begin());
+                mac = found;
+            }
+        }
+    }
+    ::freeifaddrs(list);
+    return mac;
+}
+
 std::string Replace(std::string text, const std::string& key, const std::string& value) {
     for (std::size_t at = text.find(key); at != std::string::npos; at = text.find(key, at)) {
         text.replace(at, key.size(), value);
@@ -102,7 +138,15 @@ TftpServer::TftpServer(TftpFaults faults, ImageHandler onImage)
     : faults_(faults), onImage_(std::move(onImage)), random_(faults.seed) {}
 
 void TftpServer::AddClock(Ipv4 address, const MacAddress& mac) {
-    clocks_.emplace_back(address, mac);
+    clocks_.push_back(Clock{address, mac, std::nullopt});
+}
+
+void TftpServer::AddAlias(Ipv4 address, const MacAddress& mac) {
+    for (Clock& clock : clocks_) {
+        if (clock.address == address && clock.mac != mac) {
+            clock.alias = mac;
+        }
+    }
 }
 
 bool TftpServer::Lost() {
@@ -128,40 +172,41 @@ std::vector<TftpReply> TftpServer::OnDatagram(Ipv4 to, Endpoint from,
         return replies;
     }
     const bool broadcast = IsBroadcast(to);
-    for (const auto& [address, mac] : clocks_) {
-        if (address == from.address) {
+    for (const Clock& clock : clocks_) {
+        if (clock.address == from.address) {
             continue;  // never our own datagrams
         }
-        if (broadcast || address == to) {
-            OnClockDatagram(address, mac, broadcast, from, data, replies);
+        if (broadcast || clock.address == to) {
+            OnClockDatagram(clock, broadcast, from, data, replies);
         }
     }
     return replies;
 }
 
-void TftpServer::OnClockDatagram(Ipv4 clock, const MacAddress& mac, bool broadcast, Endpoint from,
+void TftpServer::OnClockDatagram(const Clock& clock, bool broadcast, Endpoint from,
                                  std::span<const std::uint8_t> data,
                                  std::vector<TftpReply>& replies) {
     const auto head = firmware::ReadPacketHead(data);
     const std::uint16_t opcode =
         data.size() >= sizeof(std::uint16_t) ? ReadBe16(data, firmware::kOpcodeOffset) : 0;
     if (opcode == static_cast<std::uint16_t>(TftpOpcode::kWriteRequest)) {
-        OnWriteRequest(clock, mac, broadcast, from, data, replies);
+        OnWriteRequest(clock, broadcast, from, data, replies);
     } else if (head && opcode == static_cast<std::uint16_t>(TftpOpcode::kData)) {
-        OnData(clock, broadcast, from, data, replies);
+        OnData(clock.address, broadcast, from, data, replies);
     }
     // Anything else (read requests, stray acknowledgements, garbage) is ignored.
 }
 
-void TftpServer::OnWriteRequest(Ipv4 clock, const MacAddress& mac, bool broadcast, Endpoint from,
+void TftpServer::OnWriteRequest(const Clock& target, bool broadcast, Endpoint from,
                                 std::span<const std::uint8_t> data,
                                 std::vector<TftpReply>& replies) {
+    const Ipv4 clock = target.address;
     if (data.size() <= kMacEnd || data[kMacEnd] != 0) {
         return;  // malformed
     }
     MacAddress named{};
     std::copy(data.begin() + kMacOffset, data.begin() + kMacEnd, named.begin());
-    if (named != mac) {
+    if (named != target.mac && (broadcast || named != target.alias)) {
         if (!broadcast) {
             Send(clock, from, MakeError(kErrorFileNotFound, "Not this clock"), replies);
         }
@@ -211,7 +256,7 @@ void TftpServer::OnWriteRequest(Ipv4 clock, const MacAddress& mac, bool broadcas
         Transfer transfer;
         transfer.expectedSize = size;
         transfer.image.clock = clock;
-        transfer.image.mac = mac;
+        transfer.image.mac = named;
         transfer.age = ++clock_;
         transfers_[key] = std::move(transfer);
     }
@@ -298,6 +343,9 @@ TftpService::~TftpService() {
 
 void TftpService::AddClock(Ipv4 address, const MacAddress& mac) {
     server_.AddClock(address, mac);
+    if (const auto hardware = InterfaceMacOf(address)) {
+        server_.AddAlias(address, *hardware);
+    }
 }
 
 bool TftpService::Start(std::string& error) {
@@ -404,6 +452,101 @@ void TftpService::Store(const ReceivedImage& image) {
     if (error && log_) {
         log_("tftp cannot write " + path + ": " + error.message());
     }
+}
+
+// ---------------------------------------------------------------------------------------
+
+namespace {
+
+constexpr int kMaxAcknowledgeOlderEvery = 65535;
+
+bool ParseInt(const std::string& text, int low, int high, int& value) {
+    try {
+        std::size_t used = 0;
+        const long parsed = std::stol(text, &used);
+        if (used != text.size() || parsed < low || parsed > high) {
+            return false;
+        }
+        value = static_cast<int>(parsed);
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+}  // namespace
+
+bool ExtractTftpOptions(std::vector<std::string>& args, TftpSettings& settings,
+                        std::string& error) {
+    std::vector<std::string> rest;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        const bool hasValue = i + 1 < args.size();
+        auto value = [&]() -> const std::string& { return args[++i]; };
+        if (arg == "--no-tftp") {
+            settings.enabled = false;
+        } else if (arg == "--tftp-silent") {
+            settings.faults.silent = true;
+        } else if (arg == "--tftp-oack") {
+            settings.faults.optionAcknowledgement = true;
+        } else if (arg == "--tftp-error") {
+            settings.faults.errorReply = true;
+        } else if (arg == "--tftp-store" || arg == "--tftp-loss" || arg == "--tftp-ack-older" ||
+                   arg == "--tftp-seed") {
+            if (!hasValue) {
+                error = arg + " needs a value";
+                return false;
+            }
+            const std::string& text = value();
+            int number = 0;
+            if (arg == "--tftp-store") {
+                settings.storePath = text;
+            } else if (arg == "--tftp-loss") {
+                if (!ParseInt(text, 0, kPercent, number)) {
+                    error = "--tftp-loss takes a percentage from 0 to 100, not '" + text + "'";
+                    return false;
+                }
+                settings.faults.lossPercent = number;
+            } else if (arg == "--tftp-ack-older") {
+                if (!ParseInt(text, 1, kMaxAcknowledgeOlderEvery, number)) {
+                    error =
+                        "--tftp-ack-older takes a block count from 1 to 65535, not '" + text + "'";
+                    return false;
+                }
+                settings.faults.acknowledgeOlderEvery = number;
+            } else {
+                if (!ParseInt(text, 0, std::numeric_limits<int>::max(), number)) {
+                    error = "--tftp-seed takes a number, not '" + text + "'";
+                    return false;
+                }
+                settings.faults.seed = static_cast<std::uint32_t>(number);
+            }
+        } else {
+            rest.push_back(arg);
+        }
+    }
+    args = std::move(rest);
+    return true;
+}
+
+std::string TftpHelpText() {
+    return R"(TFTP (firmware updates of wired clocks, UDP port 69, needs root or
+CAP_NET_BIND_SERVICE; without it the clocks run on without TFTP):
+  A wired clock takes a TFTP write request whose file name is its MAC address (six raw
+  bytes), acknowledges it plainly and takes 512-byte blocks one at a time. Each image it
+  receives is reported as one line:
+    tftp 198.18.0.10 02-54-56-00-00-0A received 700 bytes sha256 <digest>
+  --tftp-store PATH      also write each image to PATH ("{mac}" and "{addr}" in PATH become
+                         the clock's MAC address and address)
+  --tftp-loss PERCENT    lose this share of TFTP datagrams, in each direction
+  --tftp-ack-older N     answer blocks N, 2N, 3N, ... once with the acknowledgement of the
+                         block before, so the tool sends them again
+  --tftp-silent          take nothing, answer nothing
+  --tftp-oack            answer write requests with an option acknowledgement
+  --tftp-error           answer write requests with an error packet
+  --tftp-seed N          seed for the loss draws (default 1)
+  --no-tftp              no TFTP at all
+)";
 }
 
 }  // namespace tavlo::clocksim

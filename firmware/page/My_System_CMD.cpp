@@ -1,0 +1,190 @@
+#include "firmware/page/My_System_CMD.h"
+
+#include <QButtonGroup>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include "firmware/UpdateState.h"
+#include "ui/Cp936LengthLimiter.h"
+#include "ui/Ipv4AddressEdit.h"
+#include "ui/Prompter.h"
+
+namespace tavlo::firmware {
+namespace {
+
+QLineEdit* MakeMaskedField(QWidget* parent) {
+    auto* field = new QLineEdit(parent);
+    field->setEchoMode(QLineEdit::Password);
+    field->setEnabled(false);
+    return field;
+}
+
+// A group box whose heading is a radio button (the button is the first row inside it).
+QGroupBox* MakeModeGroup(QWidget* parent, QRadioButton* button, QGridLayout*& grid) {
+    auto* box = new QGroupBox(parent);
+    grid = new QGridLayout(box);
+    button->setParent(box);
+    grid->addWidget(button, 0, 0, 1, 3);
+    return box;
+}
+
+QLabel* Caption(const char* text, QWidget* parent) {
+    return new QLabel(QString::fromLatin1(text), parent);
+}
+
+}  // namespace
+
+bool IsFirmwarePath(const QString& path) {
+    return path.contains(QLatin1String(kBinFileMark), Qt::CaseSensitive) ||
+           path.contains(QLatin1String(kHexFileMark), Qt::CaseSensitive);
+}
+
+std::array<QLineEdit*, 7> SystemPageControls::passwordFields() const {
+    return {currentPassword,       newUserPassword,   confirmNewUserPassword,  currentUserPassword,
+            currentGlobalPassword, newGlobalPassword, confirmNewGlobalPassword};
+}
+
+My_System_CMD::My_System_CMD(protocol::SearchState& search, UpdateState& update,
+                             ui::Prompter& prompter, QWidget* parent)
+    : ui::PageWidget(parent),
+      search_(search),
+      update_(update),
+      prompter_(prompter),
+      chooseFile_(&My_System_CMD::ChooseFirmwareFile) {
+    modeGroup_ = new QButtonGroup(this);
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(6, 6, 6, 6);
+    auto* passwords = new QHBoxLayout;
+    passwords->addWidget(buildUserPasswordGroup(), 1);
+    passwords->addWidget(buildGlobalPasswordGroup(), 1);
+    column->addLayout(passwords);
+    column->addWidget(buildUpdateGroup());
+    column->addStretch(1);
+}
+
+My_System_CMD::~My_System_CMD() = default;
+
+QWidget* My_System_CMD::buildUserPasswordGroup() {
+    c_.userPasswordSetting = new QRadioButton(QStringLiteral("User Password Setting"));
+    c_.userPasswordSetting->setEnabled(false);
+    modeGroup_->addButton(c_.userPasswordSetting);
+    QGridLayout* grid = nullptr;
+    QGroupBox* box = MakeModeGroup(this, c_.userPasswordSetting, grid);
+    c_.currentPassword = MakeMaskedField(box);
+    c_.newUserPassword = MakeMaskedField(box);
+    c_.confirmNewUserPassword = MakeMaskedField(box);
+    grid->addWidget(Caption("Current Password", box), 1, 0);
+    grid->addWidget(c_.currentPassword, 1, 1);
+    grid->addWidget(Caption("New User Password", box), 2, 0);
+    grid->addWidget(c_.newUserPassword, 2, 1);
+    grid->addWidget(Caption("Confirm New\nUser Password", box), 3, 0);
+    grid->addWidget(c_.confirmNewUserPassword, 3, 1);
+    grid->setRowStretch(5, 1);
+    return box;
+}
+
+QWidget* My_System_CMD::buildGlobalPasswordGroup() {
+    c_.globalPasswordSetting = new QRadioButton(QStringLiteral("Global Password Setting"));
+    c_.globalPasswordSetting->setEnabled(false);
+    modeGroup_->addButton(c_.globalPasswordSetting);
+    QGridLayout* grid = nullptr;
+    QGroupBox* box = MakeModeGroup(this, c_.globalPasswordSetting, grid);
+    c_.currentUserPassword = MakeMaskedField(box);
+    c_.currentGlobalPassword = MakeMaskedField(box);
+    c_.newGlobalPassword = MakeMaskedField(box);
+    c_.confirmNewGlobalPassword = MakeMaskedField(box);
+    grid->addWidget(Caption("Current User Password", box), 1, 0);
+    grid->addWidget(c_.currentUserPassword, 1, 1);
+    grid->addWidget(Caption("Current Global Password", box), 2, 0);
+    grid->addWidget(c_.currentGlobalPassword, 2, 1);
+    grid->addWidget(Caption("New Global Password", box), 3, 0);
+    grid->addWidget(c_.newGlobalPassword, 3, 1);
+    grid->addWidget(Caption("Confirm New\nGlobal Password", box), 4, 0);
+    grid->addWidget(c_.confirmNewGlobalPassword, 4, 1);
+    return box;
+}
+
+QWidget* My_System_CMD::buildUpdateGroup() {
+    c_.updateControl = new QRadioButton(QStringLiteral("Update Control"));
+    modeGroup_->addButton(c_.updateControl);
+    connect(c_.updateControl, &QRadioButton::clicked, this, &My_System_CMD::OnUpdateControl);
+    QGridLayout* grid = nullptr;
+    QGroupBox* box = MakeModeGroup(this, c_.updateControl, grid);
+
+    c_.address = new ui::Ipv4AddressEdit(box);
+    c_.macAddress = new QLineEdit(box);
+    ui::Cp936LengthLimiter::attach(c_.macAddress, kMacAddressMaxBytes);
+    c_.firmwareFile = new QLineEdit(box);
+    c_.browse = new QPushButton(QStringLiteral("..."), box);
+    c_.browse->setAutoDefault(false);
+    c_.browse->setMaximumWidth(c_.browse->fontMetrics().horizontalAdvance(QStringLiteral("....")) +
+                               24);
+    connect(c_.browse, &QPushButton::clicked, this, &My_System_CMD::OnBrowse);
+    c_.counterLine = new QLabel(box);
+    c_.counterLine->setAlignment(Qt::AlignCenter);
+    c_.breakButton = new QPushButton(QStringLiteral("Break"), box);
+    c_.breakButton->setAutoDefault(false);
+    c_.breakButton->setEnabled(false);
+    connect(c_.breakButton, &QPushButton::clicked, this, &My_System_CMD::OnBreak);
+    c_.progressLine = new QLabel(box);
+
+    grid->addWidget(c_.address, 1, 0);
+    grid->addWidget(Caption("MAC Address:", box), 1, 1, Qt::AlignRight);
+    grid->addWidget(c_.macAddress, 1, 2, 1, 2);
+    grid->addWidget(c_.firmwareFile, 2, 0, 1, 3);
+    grid->addWidget(c_.browse, 2, 3);
+    grid->addWidget(c_.counterLine, 3, 0, 1, 3);
+    grid->addWidget(c_.breakButton, 3, 3);
+    grid->addWidget(c_.progressLine, 4, 0, 1, 4);
+    grid->setColumnStretch(0, 2);
+    grid->setColumnStretch(2, 2);
+    return box;
+}
+
+void My_System_CMD::setFileChooser(FileChooser chooser) {
+    chooseFile_ = chooser ? std::move(chooser) : FileChooser(&My_System_CMD::ChooseFirmwareFile);
+}
+
+QString My_System_CMD::ChooseFirmwareFile(QWidget* parent) {
+    return QFileDialog::getOpenFileName(parent, QString(), QString(),
+                                        QString::fromLatin1(kFirmwareFileFilter), nullptr,
+                                        QFileDialog::HideNameFilterDetails);
+}
+
+void My_System_CMD::OnUpdateControl() {
+    if (!c_.updateControl->isChecked()) {
+        return;
+    }
+    c_.address->setEnabled(true);
+    c_.browse->setEnabled(true);
+    c_.macAddress->setEnabled(true);
+    c_.firmwareFile->setEnabled(true);
+    for (QLineEdit* field : c_.passwordFields()) {
+        field->setEnabled(false);
+    }
+}
+
+void My_System_CMD::OnBrowse() {
+    const QString path = chooseFile_(this);
+    if (path.isEmpty()) {
+        return;
+    }
+    if (!IsFirmwarePath(path)) {
+        prompter_.inform(QString::fromLatin1(kSelectFileError));
+        return;
+    }
+    c_.firmwareFile->setText(path);
+}
+
+void My_System_CMD::OnBreak() {
+    update_.breakFlag = true;
+}
+
+}  // namespace tavlo::firmware

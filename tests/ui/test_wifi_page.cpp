@@ -1,0 +1,155 @@
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+#include "PageTestSupport.h"
+#include "protocol/ProtocolState.h"
+#include "wifi/page/My_Wifi_Infor.h"
+
+using tavlo::wifi::My_Wifi_Infor;
+using tavlo::wifi::WifiPageControls;
+
+namespace {
+
+QStringList Items(const QComboBox* list) {
+    QStringList items;
+    for (int i = 0; i < list->count(); ++i) {
+        items << list->itemText(i);
+    }
+    return items;
+}
+
+struct Fixture {
+    tavlo::protocol::ProtocolState protocol;
+    My_Wifi_Infor page{protocol};
+    const WifiPageControls& c = page.controls();
+};
+
+void ExpectLocked(const WifiPageControls& c) {
+    QVERIFY(!c.wiredPattern->isEnabled());
+    QVERIFY(!c.wiredPattern->isChecked());
+    QVERIFY(c.wifiPattern->isEnabled());
+    QVERIFY(!c.wifiPattern->isChecked());
+    QVERIFY(!c.ssid->isEnabled());
+    QVERIFY(c.ssid->text().isEmpty());
+    for (const QComboBox* list : {c.cipher, c.auth}) {
+        QVERIFY(!list->isEnabled());
+        QCOMPARE(list->currentIndex(), -1);
+    }
+    for (const QRadioButton* button : c.rowButtons) {
+        QVERIFY(!button->isEnabled());
+        QVERIFY(!button->isChecked());
+    }
+    for (const auto& row : c.cells) {
+        for (const QLabel* cell : row) {
+            QVERIFY(cell->text().isEmpty());
+        }
+    }
+    QVERIFY(c.password->isEnabled());
+    QVERIFY(c.password->text().isEmpty());
+}
+
+}  // namespace
+
+class TestWifiPage : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void controlsAtCreation() {
+        Fixture f;
+        const WifiPageControls& c = f.c;
+        QCOMPARE(Items(c.cipher), (QStringList{"OPEN", "WEP", "TKIP", "AES"}));
+        QCOMPARE(Items(c.auth), (QStringList{"NONE", "WEP", "WPA", "WPA2", "WPAPSK", "WPA2PSK"}));
+        QCOMPARE(c.wiredPattern->text(), QStringLiteral("Wired_Pattern"));
+        QCOMPARE(c.wifiPattern->text(), QStringLiteral("Wifi_Pattern"));
+        QCOMPARE(c.wifiSearch->text(), QStringLiteral("Wifi_Search"));
+        for (int i = 0; i < tavlo::wifi::kScanRows; ++i) {
+            QCOMPARE(c.rowButtons[static_cast<std::size_t>(i)]->text(), QString::number(i + 1));
+        }
+        QCOMPARE(c.password->echoMode(), QLineEdit::Password);
+        ExpectLocked(c);
+
+        f.page.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f.page));
+        QVERIFY(!c.wifiSearch->isVisible());
+        QVERIFY(c.wiredPattern->isVisible());
+
+        QStringList labels;
+        for (const QLabel* label : f.page.findChildren<QLabel*>()) {
+            if (!label->text().isEmpty()) {
+                labels << label->text();
+            }
+        }
+        QCOMPARE(labels, (QStringList{"Num", "SSID", "Channel", "Rssi", "Cipher", "Auth",
+                                      "Bss_type", "SSID:", "Cipher:", "Auth:", "Wifi Password:"}));
+        QStringList groups;
+        for (const QGroupBox* box : f.page.findChildren<QGroupBox*>()) {
+            groups << box->title();
+        }
+        QCOMPARE(groups, (QStringList{"Wired", "Wifi"}));
+    }
+
+    void wifiPatternUnlocksTheAssociation() {
+        Fixture f;
+        const WifiPageControls& c = f.c;
+        // Pretend a scan row had been chosen; the mode switch locks the table again.
+        c.rowButtons[2]->setEnabled(true);
+        c.rowButtons[2]->setChecked(true);
+        c.wifiPattern->click();
+        QVERIFY(c.wifiPattern->isChecked());
+        QVERIFY(c.ssid->isEnabled());
+        QVERIFY(c.cipher->isEnabled());
+        QVERIFY(c.auth->isEnabled());
+        QVERIFY(!c.wiredPattern->isEnabled());
+        QVERIFY(!c.wiredPattern->isChecked());
+        for (const QRadioButton* button : c.rowButtons) {
+            QVERIFY(!button->isEnabled());
+            QVERIFY(!button->isChecked());
+        }
+        QVERIFY(c.password->isEnabled());
+    }
+
+    void resetLocksAndEmpties() {
+        Fixture f;
+        const WifiPageControls& c = f.c;
+        c.wifiPattern->click();
+        c.ssid->setText(QStringLiteral("clocks"));
+        c.cipher->setCurrentIndex(3);
+        c.auth->setCurrentIndex(5);
+        c.password->setText(QStringLiteral("secret"));
+        c.cells[5][5]->setText(QStringLiteral("x"));
+        c.wifiPattern->setEnabled(false);
+        f.page.ResetWifiPage();
+        ExpectLocked(c);
+    }
+
+    void editLimits() {
+        Fixture f;
+        const WifiPageControls& c = f.c;
+        c.wifiPattern->click();
+        f.page.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f.page));
+        c.ssid->setFocus();
+        QTest::keyClicks(c.ssid, QString(40, QLatin1Char('s')));
+        QCOMPARE(c.ssid->text().size(), 32);
+        c.password->setFocus();
+        QTest::keyClicks(c.password, QString(25, QLatin1Char('p')));
+        QCOMPARE(c.password->text().size(), 20);
+        c.ssid->clear();
+        c.ssid->insert(QString(17, QChar(0x949F)));  // two bytes each: 16 fit
+        QCOMPARE(c.ssid->text().size(), 16);
+    }
+
+    void screenshot() {
+        Fixture f;
+        QVERIFY(tavlo::ui::testing::SavePageScreenshot(f.page, QStringLiteral("wifi-page.png"),
+                                                       QSize(760, 600)));
+    }
+};
+
+QTEST_MAIN(TestWifiPage)
+#include "test_wifi_page.moc"
