@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "platform/Network.h"
+#include "protocol/Frames.h"
 #include "protocol/ProtocolState.h"
 #include "settings/TimeZone.h"
 
@@ -81,9 +82,17 @@ inline constexpr std::size_t kDomainNameRowCount = 2;
 static_assert(kTimeServerTableOffset + kTimeServerRowCount * kTimeServerRowSize ==
               kHumitureUnitOffset);
 static_assert(kSensorStateOffset < protocol::kSettingsFrameSize);
+// The header fields this record shares with the frame layer.
+static_assert(kSerialNumberOffset == protocol::kSerialNumberOffset &&
+              kSerialNumberSize == protocol::kSerialNumberSize);
+static_assert(kFlagsOffset == protocol::kFlagsOffset &&
+              kFrameTypeOffset == protocol::kFrameTypeOffset);
+static_assert(kUserPasswordOffset == protocol::kUserPasswordOffset &&
+              kGlobalPasswordOffset == protocol::kGlobalPasswordOffset &&
+              kPasswordSize == protocol::kPasswordSize);
 
 // Bits of the flags byte (46).
-inline constexpr std::uint8_t kRequestBit = 0x01;  // request / clock carried it out
+inline constexpr std::uint8_t kRequestBit = protocol::kFlagCarriedOut;  // request / carried out
 inline constexpr std::uint8_t kTwentyFourHourBit = 0x04;
 inline constexpr std::uint8_t kDynamicIpBit = 0x08;
 inline constexpr std::uint8_t kBatchBit = 0x10;

@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "platform/Network.h"
+#include "protocol/Frames.h"
 #include "protocol/ProtocolState.h"
 #include "settings/ClockSettings.h"
 #include "settings/TimeZone.h"
@@ -57,6 +58,12 @@ inline constexpr std::uint8_t kStaticIp = 0;
 static_assert(kTimeServerAddressesOffset + kTimeServerCount * kAddressSize == kIpAddressOffset);
 static_assert(kSerialNumberOffset + kSerialNumberSize == kChecksumOffset);
 static_assert(kChecksumOffset < protocol::kCommandFrameSize);
+// The header fields this record shares with the frame layer.
+static_assert(kRequestMarkerOffset == protocol::kRequestMarkerOffset &&
+              kCommandCodeOffset == protocol::kCommandCodeOffset &&
+              kChecksumOffset == protocol::kChecksumOffset);
+static_assert(kSerialNumberOffset == protocol::kEarlySerialNumberOffset &&
+              kSerialNumberSize == protocol::kEarlySerialNumberSize);
 
 }  // namespace early
 

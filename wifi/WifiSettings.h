@@ -30,7 +30,8 @@ static_assert(kSsidOffset == settings::kWifiFieldsOffset);
 static_assert(kPasswordLengthOffset + 1 == settings::kWifiFieldsOffset + settings::kWifiFieldsSize);
 
 // Frame type of a request that writes the Wi-Fi settings.
-inline constexpr std::uint8_t kWifiWriteFrameType = 40;
+inline constexpr auto kWifiWriteFrameType =
+    static_cast<std::uint8_t>(protocol::FrameType::kWriteWifi);
 
 struct CodeEntry {
     std::uint8_t code;

@@ -1,0 +1,61 @@
+#include "app/DeviceTree.h"
+
+namespace tavlo::app {
+
+DeviceTree::DeviceTree(QWidget* parent) : QTreeWidget(parent) {
+    setObjectName(QStringLiteral("deviceTree"));
+    setHeaderHidden(true);
+    setColumnCount(1);
+    setRootIsDecorated(true);
+    setItemsExpandable(true);
+    setUniformRowHeights(true);
+    setMouseTracking(true);  // hot tracking
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setFrameShape(QFrame::StyledPanel);
+}
+
+void DeviceTree::clearAll() {
+    groups_.clear();
+    clear();
+}
+
+void DeviceTree::addGroup(protocol::SearchGroup group, const QString& text) {
+    auto* item = new QTreeWidgetItem(this, QStringList{text});
+    item->setToolTip(0, text);  // info tips
+    groups_[group] = item;
+}
+
+QTreeWidgetItem* DeviceTree::groupItem(protocol::SearchGroup group) const {
+    auto it = groups_.find(group);
+    return it == groups_.end() ? nullptr : it->second;
+}
+
+void DeviceTree::addItem(protocol::SearchGroup group, const QString& text) {
+    if (QTreeWidgetItem* parent = groupItem(group)) {
+        auto* item = new QTreeWidgetItem(parent, QStringList{text});
+        item->setToolTip(0, text);
+    }
+}
+
+void DeviceTree::finishGroup(protocol::SearchGroup group, const QStringList& items,
+                             const QString& label) {
+    QTreeWidgetItem* parent = groupItem(group);
+    if (parent == nullptr) {
+        return;
+    }
+    qDeleteAll(parent->takeChildren());
+    for (const QString& text : items) {
+        auto* item = new QTreeWidgetItem(parent, QStringList{text});
+        item->setToolTip(0, text);
+    }
+    parent->setText(0, label);
+    parent->setToolTip(0, label);
+}
+
+void DeviceTree::expandGroup(protocol::SearchGroup group) {
+    if (QTreeWidgetItem* parent = groupItem(group)) {
+        parent->setExpanded(true);
+    }
+}
+
+}  // namespace tavlo::app

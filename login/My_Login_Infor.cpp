@@ -1,0 +1,198 @@
+#include "login/My_Login_Infor.h"
+
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include "login/PasswordFile.h"
+#include "ui/Prompter.h"
+
+namespace tavlo::login {
+namespace {
+
+QString text(const char* s) {
+    return QString::fromLatin1(s);
+}
+
+QLineEdit* makePasswordEdit(const char* objectName) {
+    auto* edit = new QLineEdit;
+    edit->setObjectName(text(objectName));
+    edit->setEchoMode(QLineEdit::Password);
+    edit->setMaxLength(kPasswordMaxLength);
+    return edit;
+}
+
+QPushButton* makeButton(const char* label, const char* objectName) {
+    auto* button = new QPushButton(text(label));
+    button->setObjectName(text(objectName));
+    // No default button: Enter ends the dialog instead of pressing a button.
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    return button;
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> passwordTextBytes(const QString& password) {
+    // Until the code page 936 converter is available, characters outside Latin-1 cannot be
+    // represented; ASCII (every password the tool has shipped with) is exact either way.
+    const QByteArray latin1 = password.toLatin1();
+    return {latin1.begin(), latin1.end()};
+}
+
+My_Login_Infor::My_Login_Infor(ui::Prompter& prompter,
+                               std::optional<std::filesystem::path> passwordFile,
+                               MainWindowRunner runMainWindow, QWidget* parent)
+    : QDialog(parent),
+      prompter_(prompter),
+      passwordFile_(std::move(passwordFile)),
+      runMainWindow_(std::move(runMainWindow)) {
+    setWindowTitle(text(kLoginTitle));
+    setObjectName(QStringLiteral("My_Login_Infor"));
+
+    loginRadio_ = new QRadioButton(text("Login"));
+    loginRadio_->setObjectName(QStringLiteral("loginRadio"));
+    loginRadio_->setAutoExclusive(false);
+    passwordEdit_ = makePasswordEdit("passwordEdit");
+    loginButton_ = makeButton("Login", "loginButton");
+
+    modifyRadio_ = new QRadioButton(text("Modify"));
+    modifyRadio_->setObjectName(QStringLiteral("modifyRadio"));
+    modifyRadio_->setAutoExclusive(false);
+    oldPasswordEdit_ = makePasswordEdit("oldPasswordEdit");
+    newPasswordEdit_ = makePasswordEdit("newPasswordEdit");
+    newPasswordAgainEdit_ = makePasswordEdit("newPasswordAgainEdit");
+    modifyButton_ = makeButton("Modify", "modifyButton");
+
+    auto* loginGroup = new QGroupBox;
+    auto* loginLayout = new QVBoxLayout(loginGroup);
+    loginLayout->addWidget(loginRadio_);
+    auto* loginForm = new QFormLayout;
+    loginForm->addRow(text("password:"), passwordEdit_);
+    loginLayout->addLayout(loginForm);
+    loginLayout->addStretch();
+    loginLayout->addWidget(loginButton_, 0, Qt::AlignRight);
+
+    auto* modifyGroup = new QGroupBox;
+    auto* modifyLayout = new QVBoxLayout(modifyGroup);
+    modifyLayout->addWidget(modifyRadio_);
+    auto* modifyForm = new QFormLayout;
+    modifyForm->addRow(text("Old Password:"), oldPasswordEdit_);
+    modifyForm->addRow(text("New Password:"), newPasswordEdit_);
+    modifyForm->addRow(text("New Password:"), newPasswordAgainEdit_);
+    modifyLayout->addLayout(modifyForm);
+    modifyLayout->addWidget(modifyButton_, 0, Qt::AlignRight);
+
+    auto* layout = new QHBoxLayout(this);
+    layout->addWidget(loginGroup);
+    layout->addWidget(modifyGroup);
+
+    connect(loginRadio_, &QRadioButton::clicked, this, &My_Login_Infor::selectLoginMode);
+    connect(modifyRadio_, &QRadioButton::clicked, this, &My_Login_Infor::selectModifyMode);
+    connect(loginButton_, &QPushButton::clicked, this, &My_Login_Infor::OnLogin);
+    connect(modifyButton_, &QPushButton::clicked, this, &My_Login_Infor::OnModifyPassword);
+
+    selectLoginMode();
+    passwordEdit_->setFocus();
+}
+
+int My_Login_Infor::RunLogin() {
+    return exec();
+}
+
+void My_Login_Infor::selectLoginMode() {
+    loginRadio_->setChecked(true);
+    modifyRadio_->setEnabled(true);
+    modifyRadio_->setChecked(false);
+    loginButton_->setEnabled(true);
+    modifyButton_->setEnabled(false);
+    passwordEdit_->clear();
+    passwordEdit_->setEnabled(true);
+    for (QLineEdit* edit : {oldPasswordEdit_, newPasswordEdit_, newPasswordAgainEdit_}) {
+        edit->clear();
+        edit->setEnabled(false);
+    }
+}
+
+void My_Login_Infor::selectModifyMode() {
+    modifyRadio_->setChecked(true);
+    loginRadio_->setChecked(false);
+    loginButton_->setEnabled(false);
+    modifyButton_->setEnabled(true);
+    passwordEdit_->clear();
+    passwordEdit_->setEnabled(false);
+    for (QLineEdit* edit : {oldPasswordEdit_, newPasswordEdit_, newPasswordAgainEdit_}) {
+        edit->clear();
+        edit->setEnabled(true);
+    }
+}
+
+void My_Login_Infor::OnLogin() {
+    const std::vector<std::uint8_t> password = passwordTextBytes(passwordEdit_->text());
+    const LoginResult result =
+        passwordFile_ ? checkLogin(*passwordFile_, password)
+                      : (std::ranges::equal(password, kDefaultPassword) ? LoginResult::kAccepted
+                                                                        : LoginResult::kRejected);
+    if (result != LoginResult::kAccepted) {
+        prompter_.inform(text(kPasswordErrorText));
+        return;
+    }
+    prompter_.inform(text(kLoginSuccessfulText));
+    hide();
+    if (runMainWindow_) {
+        runMainWindow_();
+    }
+    // However the main window ended, the program ends with it.
+    done(QDialog::Rejected);
+}
+
+void My_Login_Infor::OnModifyPassword() {
+    const auto oldPassword = passwordTextBytes(oldPasswordEdit_->text());
+    const auto newPassword = passwordTextBytes(newPasswordEdit_->text());
+    const auto newPasswordAgain = passwordTextBytes(newPasswordAgainEdit_->text());
+    ChangeResult result = ChangeResult::kNoRight;
+    if (passwordFile_) {
+        result = changePassword(*passwordFile_, oldPassword, newPassword, newPasswordAgain);
+    } else if (oldPassword.empty()) {
+        result = ChangeResult::kOldPasswordEmpty;
+    }
+    switch (result) {
+        case ChangeResult::kChanged:
+            prompter_.inform(text(kModifySuccessfulText));
+            break;
+        case ChangeResult::kOldPasswordEmpty:
+            prompter_.inform(text(kPasswordIsEmptyText));
+            break;
+        case ChangeResult::kOldPasswordWrong:
+            prompter_.inform(text(kOldPasswordErrorText));
+            break;
+        case ChangeResult::kNewPasswordsDiffer:
+            prompter_.inform(text(kNewPasswordsDifferText));
+            break;
+        case ChangeResult::kNoRight:
+            prompter_.inform(text(kNoRightText));
+            break;
+    }
+}
+
+void My_Login_Infor::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+        case Qt::Key_Escape:
+            // Enter and Escape end the dialog, and with it the program.
+            event->accept();
+            done(QDialog::Rejected);
+            return;
+        default:
+            QDialog::keyPressEvent(event);
+    }
+}
+
+}  // namespace tavlo::login

@@ -1,0 +1,146 @@
+#include "login/PasswordFile.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <system_error>
+
+namespace tavlo::login {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::string_view kConfigHomeVariable = "XDG_CONFIG_HOME";
+constexpr std::string_view kHomeVariable = "HOME";
+constexpr std::string_view kDefaultConfigFolder = ".config";
+
+std::span<const std::uint8_t> asBytes(std::string_view text) {
+    return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+}
+
+bool isDefaultPassword(PasswordBytes password) {
+    return std::ranges::equal(password, asBytes(kDefaultPassword));
+}
+
+enum class FileState { kAbsent, kPresent };
+
+// A path whose state cannot be determined (for example a folder without search right)
+// counts as present, so the default password never opens a door it should not.
+FileState fileState(const fs::path& file) {
+    std::error_code error;
+    const fs::file_status status = fs::status(file, error);
+    if (status.type() == fs::file_type::not_found) {
+        return FileState::kAbsent;
+    }
+    return FileState::kPresent;
+}
+
+// Reads the stored digest; nothing when the stream holds fewer than 16 bytes.
+std::optional<Md5Digest> readDigest(std::istream& in) {
+    Md5Digest stored{};
+    in.read(reinterpret_cast<char*>(stored.data()), static_cast<std::streamsize>(stored.size()));
+    if (in.gcount() != static_cast<std::streamsize>(stored.size())) {
+        return std::nullopt;
+    }
+    return stored;
+}
+
+bool writeDigest(std::ostream& out, const Md5Digest& digest) {
+    out.seekp(0);
+    out.write(reinterpret_cast<const char*>(digest.data()),
+              static_cast<std::streamsize>(digest.size()));
+    out.flush();
+    return static_cast<bool>(out);
+}
+
+}  // namespace
+
+Md5Digest passwordDigest(PasswordBytes password) {
+    Md5 hasher;
+    hasher.update(password);
+    hasher.update(asBytes(kPasswordSalt));
+    return hasher.finish();
+}
+
+std::optional<std::string> processEnvironment(const char* name) {
+    const char* value = std::getenv(name);  // NOLINT(concurrency-mt-unsafe): read-only use
+    if (value == nullptr) {
+        return std::nullopt;
+    }
+    return std::string(value);
+}
+
+std::optional<fs::path> passwordFilePath(const EnvironmentLookup& environment) {
+    fs::path folder;
+    const auto configHome = environment(kConfigHomeVariable.data());
+    if (configHome && !configHome->empty() && fs::path(*configHome).is_absolute()) {
+        folder = fs::path(*configHome);
+    } else {
+        const auto home = environment(kHomeVariable.data());
+        if (!home || home->empty()) {
+            return std::nullopt;
+        }
+        folder = fs::path(*home) / kDefaultConfigFolder;
+    }
+    return folder / kPasswordFolderName / kPasswordFileName;
+}
+
+LoginResult checkLogin(const fs::path& file, PasswordBytes password) {
+    if (fileState(file) == FileState::kAbsent) {
+        return isDefaultPassword(password) ? LoginResult::kAccepted : LoginResult::kRejected;
+    }
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        return LoginResult::kRejected;
+    }
+    const auto stored = readDigest(in);
+    if (!stored || *stored != passwordDigest(password)) {
+        return LoginResult::kRejected;
+    }
+    return LoginResult::kAccepted;
+}
+
+ChangeResult changePassword(const fs::path& file, PasswordBytes oldPassword,
+                            PasswordBytes newPassword, PasswordBytes newPasswordAgain) {
+    if (oldPassword.empty()) {
+        return ChangeResult::kOldPasswordEmpty;
+    }
+    const bool present = fileState(file) == FileState::kPresent;
+    if (present) {
+        std::fstream existing(file, std::ios::in | std::ios::out | std::ios::binary);
+        if (!existing) {
+            return ChangeResult::kNoRight;
+        }
+        const auto stored = readDigest(existing);
+        if (!stored || *stored != passwordDigest(oldPassword)) {
+            return ChangeResult::kOldPasswordWrong;
+        }
+    } else if (!isDefaultPassword(oldPassword)) {
+        return ChangeResult::kOldPasswordWrong;
+    }
+
+    if (!std::ranges::equal(newPassword, newPasswordAgain)) {
+        return ChangeResult::kNewPasswordsDiffer;
+    }
+    const Md5Digest digest = passwordDigest(newPassword);
+
+    if (present) {
+        // Only the first 16 bytes are replaced; anything after them stays as it was.
+        std::fstream out(file, std::ios::in | std::ios::out | std::ios::binary);
+        return out && writeDigest(out, digest) ? ChangeResult::kChanged : ChangeResult::kNoRight;
+    }
+    std::error_code error;
+    fs::create_directories(file.parent_path(), error);
+    if (error) {
+        return ChangeResult::kNoRight;
+    }
+    std::ofstream out(file, std::ios::out | std::ios::binary);
+    if (!out) {
+        return ChangeResult::kNoRight;
+    }
+    // The digest is readable by its owner only.
+    fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write, error);
+    return writeDigest(out, digest) ? ChangeResult::kChanged : ChangeResult::kNoRight;
+}
+
+}  // namespace tavlo::login

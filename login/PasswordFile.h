@@ -1,0 +1,61 @@
+// The tool's login password, kept only as an MD5 digest in a 16-byte file in the user's
+// configuration folder. While the file does not exist the built-in default password applies.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "login/Md5.h"
+
+namespace tavlo::login {
+
+inline constexpr std::string_view kPasswordSalt = "qendrivasto";
+inline constexpr std::string_view kDefaultPassword = "XKVnoctilume";
+inline constexpr std::string_view kPasswordFolderName = "TavloAdmin";
+inline constexpr std::string_view kPasswordFileName = "ORX.dat";
+
+// Password bytes (the entered text in code page 936, no terminator).
+using PasswordBytes = std::span<const std::uint8_t>;
+
+// MD5 of the password bytes immediately followed by the salt: the file's content.
+Md5Digest passwordDigest(PasswordBytes password);
+
+// Reads an environment variable; returns nothing when unset.
+using EnvironmentLookup = std::function<std::optional<std::string>(const char* name)>;
+
+// The process environment.
+std::optional<std::string> processEnvironment(const char* name);
+
+// $XDG_CONFIG_HOME/TavloAdmin/ORX.dat, or $HOME/.config/TavloAdmin/ORX.dat when
+// XDG_CONFIG_HOME is unset or empty (or not absolute). Nothing when neither gives a folder.
+std::optional<std::filesystem::path> passwordFilePath(const EnvironmentLookup& environment);
+
+enum class LoginResult {
+    kAccepted,
+    kRejected,  // wrong password, or the file is unreadable or shorter than 16 bytes
+};
+
+enum class ChangeResult {
+    kChanged,
+    kOldPasswordEmpty,
+    kOldPasswordWrong,
+    kNewPasswordsDiffer,
+    kNoRight,  // the file (or its folder) cannot be created, opened or written
+};
+
+// Checks a login password against the file at `file`, or against the default password
+// while that file does not exist.
+LoginResult checkLogin(const std::filesystem::path& file, PasswordBytes password);
+
+// Replaces the password: checks the old one, then writes the digest of the new one into the
+// first 16 bytes of the file (creating the folder and the file when needed). An existing
+// file that cannot be opened for reading and writing is left untouched (kNoRight).
+ChangeResult changePassword(const std::filesystem::path& file, PasswordBytes oldPassword,
+                            PasswordBytes newPassword, PasswordBytes newPasswordAgain);
+
+}  // namespace tavlo::login

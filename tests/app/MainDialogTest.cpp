@@ -1,0 +1,451 @@
+// The main window on the offscreen platform: start-up state, tabs, proportional resizing, the
+// search radio buttons, the About box, and searches on the fake network with scripted clocks.
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabBar>
+#include <QTimer>
+#include <QtTest>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include "app/CTavlo_329Dlg.h"
+#include "app/DeviceTree.h"
+#include "app/TabControl.h"
+#include "platform/Ipv4.h"
+#include "tests/support/FakeNetwork.h"
+#include "tests/support/ScriptedClocks.h"
+#include "ui/Ipv4AddressEdit.h"
+#include "ui/testing/RecordingPrompter.h"
+
+using namespace tavlo;
+using app::CTavlo_329Dlg;
+using platform::MakeIpv4;
+using test::ClockKind;
+
+namespace {
+
+const platform::Ipv4 kPc = MakeIpv4(198, 18, 0, 1);
+
+// A gate a scripted peer waits at (on the worker thread) until the test opens it, so the test
+// can look at the window while a search is under way.
+class Gate {
+  public:
+    void wait() {
+        std::unique_lock lock(mutex_);
+        reached_ = true;
+        cv_.wait(lock, [this] { return open_; });
+    }
+    bool reached() {
+        std::lock_guard lock(mutex_);
+        return reached_;
+    }
+    void open() {
+        std::lock_guard lock(mutex_);
+        open_ = true;
+        cv_.notify_all();
+    }
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable cv_;
+    bool reached_ = false;
+    bool open_ = false;
+};
+
+QStringList childTexts(QTreeWidgetItem* group) {
+    QStringList texts;
+    for (int i = 0; i < group->childCount(); ++i) {
+        texts << group->child(i)->text(0);
+    }
+    return texts;
+}
+
+}  // namespace
+
+class MainDialogTest : public QObject {
+    Q_OBJECT
+
+  private:
+    std::unique_ptr<test::FakeNetwork> netHolder_;
+    test::FakeNetwork* netPtr_ = nullptr;
+    test::FakeNetwork& net() { return *netPtr_; }
+    protocol::ProtocolState protocol_;
+    protocol::SearchState search_;
+    ui::testing::RecordingPrompter prompter_;
+    bool socketsStart_ = true;
+    std::unique_ptr<CTavlo_329Dlg> dialog_;
+
+    template <typename T = QWidget>
+    T* control(const char* name) {
+        T* widget = dialog_->findChild<T*>(QString::fromLatin1(name));
+        if (widget == nullptr) {
+            qFatal("control %s missing", name);
+        }
+        return widget;
+    }
+    QWidget* page(const char* name) { return control<QWidget>(name); }
+    QStringList visiblePages() {
+        QStringList names;
+        for (const char* name : {"My_Basic_Infor", "My_Wifi_Infor", "My_System_CMD"}) {
+            if (page(name)->isVisible()) {
+                names << QString::fromLatin1(name);
+            }
+        }
+        return names;
+    }
+    app::DeviceTree* tree() { return dialog_->deviceTree(); }
+    QStringList topLevelTexts() {
+        QStringList texts;
+        for (int i = 0; i < tree()->topLevelItemCount(); ++i) {
+            texts << tree()->topLevelItem(i)->text(0);
+        }
+        return texts;
+    }
+    void searchAndWait() {
+        control<QPushButton>("searchButton")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !dialog_->searchRunning() && control<QPushButton>("searchButton")->isVisible(), 10000);
+        QCoreApplication::processEvents();  // the last queued reports
+    }
+
+  private slots:
+    void init() {
+        // Every test gets its own network, clocks and handlers.
+        netHolder_ = std::make_unique<test::FakeNetwork>();
+        netPtr_ = netHolder_.get();
+        net().setLocalAddresses({kPc});
+        search_.WifiFamilySelected = 0;
+        search_.WiredFamilySelected = 0;
+        prompter_.clear();
+        socketsStart_ = true;
+        dialog_ = std::make_unique<CTavlo_329Dlg>(app::MainDialogContext{
+            net(), protocol_, search_, prompter_, [this] { return socketsStart_; }});
+        dialog_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(dialog_.get()));
+    }
+    void cleanup() {
+        dialog_.reset();
+        netHolder_.reset();
+    }
+
+    void startupState() {
+        QCOMPARE(dialog_->windowTitle(), QStringLiteral("TavloAdmin"));
+        app::TabControl* tabs = dialog_->tabControl();
+        QCOMPARE(tabs->count(), 3);
+        QCOMPARE(tabs->tabText(0), QStringLiteral("Basic  Information "));
+        QCOMPARE(tabs->tabText(1), QStringLiteral("WIFI   Information "));
+        QCOMPARE(tabs->tabText(2), QStringLiteral("System  Information "));
+        QCOMPARE(tabs->currentIndex(), 0);
+        QCOMPARE(visiblePages(), QStringList{QStringLiteral("My_Basic_Infor")});
+        for (const char* name : {"My_Basic_Infor", "My_Wifi_Infor", "My_System_CMD"}) {
+            QCOMPARE(page(name)->parentWidget(), tabs);
+            QCOMPARE(page(name)->geometry(), tabs->rect().adjusted(1, 20, -2, -2));
+        }
+        QVERIFY(control<QPushButton>("searchButton")->isVisible());
+        QCOMPARE(control<QPushButton>("searchButton")->text(), QStringLiteral("Search"));
+        QVERIFY(!control<QPushButton>("stopSearchButton")->isVisible());
+        QCOMPARE(control<QPushButton>("stopSearchButton")->text(),
+                 QStringLiteral("Stop to Search"));
+        QCOMPARE(control<QPushButton>("stopSearchButton")->geometry(),
+                 control<QPushButton>("searchButton")->geometry());
+        QCOMPARE(control<QPushButton>("modifyButton")->text(), QStringLiteral("Modify"));
+        QCOMPARE(control<QPushButton>("batchModifyButton")->text(), QStringLiteral("Batch Modify"));
+        QCOMPARE(control<QGroupBox>("onlineClientGroup")->title(), QStringLiteral("Online Client"));
+        QVERIFY(!control<QCheckBox>("earlyVersionsCheck")->isVisible());
+        QVERIFY(!control<QCheckBox>("v32Check")->isVisible());
+        QCOMPARE(control<QCheckBox>("earlyVersionsCheck")->text(),
+                 QStringLiteral("Early versions"));
+        QCOMPARE(control<QCheckBox>("v32Check")->text(), QStringLiteral("V3.2"));
+        const std::pair<const char*, const char*> radios[] = {{"broadcastRadio", "Broadcast"},
+                                                              {"unicastRadio", "Unicast"},
+                                                              {"wiredRadio", "WIRED"},
+                                                              {"wifiRadio", "WIFI"}};
+        for (const auto& [name, label] : radios) {
+            QCOMPARE(control<QRadioButton>(name)->text(), QString::fromLatin1(label));
+            QVERIFY(!control<QRadioButton>(name)->isChecked());
+        }
+        QVERIFY(control<ui::Ipv4AddressEdit>("ipAddress")->isEnabled());
+        QCOMPARE(tree()->topLevelItemCount(), 0);
+        QVERIFY(tree()->isEnabled());
+        QVERIFY(!dialog_->windowIcon().isNull());
+    }
+
+    void tabSwitching_data() {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("System") << 2 << QStringLiteral("My_System_CMD");
+        QTest::newRow("WIFI") << 1 << QStringLiteral("My_Wifi_Infor");
+        QTest::newRow("Basic") << 0 << QStringLiteral("My_Basic_Infor");
+    }
+    void tabSwitching() {
+        QFETCH(int, index);
+        QFETCH(QString, shown);
+        QTabBar* bar = dialog_->tabControl()->tabBar();
+        if (index == 0) {
+            bar->setCurrentIndex(2);  // leave tab 0 first, so coming back is a change
+        }
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(index).center());
+        QCOMPARE(dialog_->tabControl()->currentIndex(), index);
+        QCOMPARE(visiblePages(), QStringList{shown});
+    }
+
+    void resizingScalesSomeControls() {
+        const char* scaled[] = {"modifyButton", "batchModifyButton", "searchButton",
+                                "deviceTree",   "tabControl",        "earlyVersionsCheck",
+                                "v32Check",     "ipAddress",         "broadcastRadio",
+                                "unicastRadio"};
+        const char* fixed[] = {"stopSearchButton", "wiredRadio", "wifiRadio", "onlineClientGroup"};
+        std::map<QString, QRect> before;
+        for (const char* name : scaled) {
+            before[QString::fromLatin1(name)] = control(name)->geometry();
+        }
+        for (const char* name : fixed) {
+            before[QString::fromLatin1(name)] = control(name)->geometry();
+        }
+        const QSize size = dialog_->size();
+        dialog_->resize(size.width() * 2, size.height());
+        QTRY_COMPARE(dialog_->size(), QSize(size.width() * 2, size.height()));
+        for (const char* name : scaled) {
+            const QRect was = before[QString::fromLatin1(name)];
+            const QRect now = control(name)->geometry();
+            QCOMPARE(now.left(), was.left() * 2);
+            QCOMPARE(now.x() + now.width(), (was.x() + was.width()) * 2);
+            QCOMPARE(now.top(), was.top());
+            QCOMPARE(now.height(), was.height());
+        }
+        for (const char* name : fixed) {
+            QCOMPARE(control(name)->geometry(), before[QString::fromLatin1(name)]);
+        }
+        // Every page follows the tab control.
+        const QRect pageRect = dialog_->tabControl()->rect().adjusted(1, 20, -2, -2);
+        for (const char* name : {"My_Basic_Infor", "My_Wifi_Infor", "My_System_CMD"}) {
+            QCOMPARE(page(name)->geometry(), pageRect);
+        }
+    }
+
+    void resizingTruncatesLikeIntegerArithmetic() {
+        const QSize size = dialog_->size();
+        const QRect was = control("modifyButton")->geometry();
+        const QSize odd(size.width() * 3 / 4 + 1, size.height() * 2 / 3 + 1);
+        dialog_->resize(odd);
+        QTRY_COMPARE(dialog_->size(), odd);
+        const QRect now = control("modifyButton")->geometry();
+        QCOMPARE(now.left(), was.left() * odd.width() / size.width());
+        QCOMPARE(now.x() + now.width(), (was.x() + was.width()) * odd.width() / size.width());
+        QCOMPARE(now.top(), was.top() * odd.height() / size.height());
+        QCOMPARE(now.y() + now.height(), (was.y() + was.height()) * odd.height() / size.height());
+    }
+
+    void resizeReturnsToBasicTab() {
+        QTabBar* bar = dialog_->tabControl()->tabBar();
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(1).center());
+        QCOMPARE(visiblePages(), QStringList{QStringLiteral("My_Wifi_Infor")});
+        dialog_->resize(dialog_->size() + QSize(40, 30));
+        QTRY_COMPARE(dialog_->tabControl()->currentIndex(), 0);
+        QCOMPARE(visiblePages(), QStringList{QStringLiteral("My_Basic_Infor")});
+    }
+
+    void radioButtons() {
+        auto* broadcast = control<QRadioButton>("broadcastRadio");
+        auto* unicast = control<QRadioButton>("unicastRadio");
+        auto* wired = control<QRadioButton>("wiredRadio");
+        auto* wifi = control<QRadioButton>("wifiRadio");
+        auto* ip = control<ui::Ipv4AddressEdit>("ipAddress");
+
+        broadcast->click();
+        QVERIFY(broadcast->isChecked() && !unicast->isChecked());
+        QVERIFY(!ip->isEnabled());
+        broadcast->click();  // clicking the checked one keeps it checked
+        QVERIFY(broadcast->isChecked());
+        unicast->click();
+        QVERIFY(unicast->isChecked() && !broadcast->isChecked());
+        QVERIFY(ip->isEnabled());
+        // The address pair and the family pair are independent.
+        QVERIFY(!wired->isChecked() && !wifi->isChecked());
+
+        wifi->click();
+        QVERIFY(wifi->isChecked() && !wired->isChecked() && unicast->isChecked());
+        QCOMPARE(search_.WifiFamilySelected.load(), 1);
+        QCOMPARE(search_.WiredFamilySelected.load(), 0);
+        wired->click();
+        QVERIFY(wired->isChecked() && !wifi->isChecked());
+        QCOMPARE(search_.WifiFamilySelected.load(), 0);
+        QCOMPARE(search_.WiredFamilySelected.load(), 1);
+    }
+
+    void enterAndEscapeDoNotClose() {
+        for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
+            QTest::keyClick(tree(), key);
+            QTest::keyClick(control("searchButton"), key);
+            QVERIFY(dialog_->isVisible());
+        }
+        QVERIFY(!dialog_->searchRunning());  // Enter on "Search" did not press it
+    }
+
+    void socketInitError() {
+        dialog_.reset();
+        socketsStart_ = false;
+        CTavlo_329Dlg dialog(app::MainDialogContext{net(), protocol_, search_, prompter_,
+                                                    [this] { return socketsStart_; }});
+        QCOMPARE(dialog.RunModal(), CTavlo_329Dlg::kSocketInitFailed);
+        QCOMPARE(prompter_.texts(), QStringList{QStringLiteral("Socket Init Error!")});
+        QCOMPARE(prompter_.messages().back().caption, QStringLiteral("TavloAdmin"));
+        QVERIFY(!dialog.isVisible());
+    }
+
+    void aboutBoxOnF1() {
+        QString name;
+        bool hasIcon = false;
+        QString button;
+        QTimer::singleShot(0, this, [&] {
+            QWidget* box = QApplication::activeModalWidget();
+            QVERIFY(box != nullptr);
+            name = box->findChild<QLabel*>(QStringLiteral("aboutName"))->text();
+            hasIcon = !box->findChild<QLabel*>(QStringLiteral("aboutIcon"))->pixmap().isNull();
+            auto* ok = box->findChild<QPushButton*>(QStringLiteral("aboutOk"));
+            button = ok->text();
+            ok->click();
+        });
+        QTest::keyClick(dialog_.get(), Qt::Key_F1);
+        QCOMPARE(name, QStringLiteral("TavloAdmin"));
+        QVERIFY(hasIcon);
+        QCOMPARE(button, QStringLiteral("OK"));
+    }
+
+    void firstSearchIsWiredBroadcastOfBothGenerations() {
+        test::AddScriptedClock(net(), ClockKind::kWired, MakeIpv4(198, 18, 0, 9), "SN0009");
+        test::AddScriptedClock(net(), ClockKind::kWired, MakeIpv4(198, 18, 0, 10), "");
+        test::AddScriptedClock(net(), ClockKind::kWired, MakeIpv4(198, 18, 0, 20), "SN0042");
+        test::AddScriptedClock(net(), ClockKind::kWifi, MakeIpv4(198, 18, 0, 30), "WIFI1");
+        test::AddScriptedClock(net(), ClockKind::kEarlyWired, MakeIpv4(198, 18, 0, 40), "OLD1");
+        net().echoBroadcastsFrom(kPc);  // our own broadcasts come back and are ignored
+        tree()->addGroup(protocol::SearchGroup::kCurrent, QStringLiteral("stale"));
+
+        searchAndWait();
+
+        QCOMPARE(topLevelTexts(), (QStringList{QStringLiteral("198.18.0.0 (WIRED:3)"),
+                                               QStringLiteral("Early Versions: 1")}));
+        QCOMPARE(childTexts(tree()->topLevelItem(0)),
+                 (QStringList{QStringLiteral("198.18.0.10"), QStringLiteral("198.18.0.20 (SN0042)"),
+                              QStringLiteral("198.18.0.9 (SN0009)")}));
+        QCOMPARE(childTexts(tree()->topLevelItem(1)),
+                 QStringList{QStringLiteral("198.18.0.40 (OLD1)")});
+        QVERIFY(tree()->topLevelItem(0)->isExpanded());
+        QVERIFY(tree()->topLevelItem(1)->isExpanded());
+        QVERIFY(control<QRadioButton>("broadcastRadio")->isChecked());
+        QVERIFY(control<QRadioButton>("wiredRadio")->isChecked());
+        QVERIFY(!control<QRadioButton>("wifiRadio")->isChecked());
+        QVERIFY(!control<ui::Ipv4AddressEdit>("ipAddress")->isEnabled());
+        QVERIFY(control<QCheckBox>("earlyVersionsCheck")->isChecked());
+        QVERIFY(control<QCheckBox>("v32Check")->isChecked());
+        QVERIFY(!control<QCheckBox>("earlyVersionsCheck")->isVisible());
+        QVERIFY(tree()->isEnabled());
+        QVERIFY(control<QPushButton>("modifyButton")->isEnabled());
+        QVERIFY(!control<QPushButton>("stopSearchButton")->isVisible());
+        QVERIFY(prompter_.messages().empty());
+    }
+
+    void wifiSearchListsWifiClocks() {
+        test::AddScriptedClock(net(), ClockKind::kWired, MakeIpv4(198, 18, 0, 9), "W");
+        test::AddScriptedClock(net(), ClockKind::kWifi, MakeIpv4(198, 18, 0, 31), "B");
+        test::AddScriptedClock(net(), ClockKind::kWifi, MakeIpv4(198, 18, 0, 30), "A");
+        control<QRadioButton>("wifiRadio")->click();
+        searchAndWait();
+        QCOMPARE(topLevelTexts(), (QStringList{QStringLiteral("198.18.0.0 (WIFI:2)"),
+                                               QStringLiteral("Early Versions: 0")}));
+        QCOMPARE(
+            childTexts(tree()->topLevelItem(0)),
+            (QStringList{QStringLiteral("198.18.0.30 (A)"), QStringLiteral("198.18.0.31 (B)")}));
+        QCOMPARE(search_.WifiFamilySelected.load(), 1);
+    }
+
+    void unicastWithoutAddressIsRefused() {
+        control<QRadioButton>("unicastRadio")->click();
+        control<QPushButton>("searchButton")->click();
+        QTRY_COMPARE(prompter_.texts(), QStringList{QStringLiteral("Please select a valid IP!")});
+        QVERIFY(control<QPushButton>("searchButton")->isVisible());
+        QVERIFY(control<QPushButton>("searchButton")->isEnabled());
+        QVERIFY(tree()->isEnabled());
+        QVERIFY(net().sent().empty());
+    }
+
+    void unicastSweepShowsProbedAddresses() {
+        test::AddScriptedClock(net(), ClockKind::kWired, MakeIpv4(198, 18, 0, 252), "U");
+        control<QRadioButton>("unicastRadio")->click();
+        auto* ip = control<ui::Ipv4AddressEdit>("ipAddress");
+        ip->setText(QStringLiteral("198.18.0.250"));
+        QStringList shown;
+        connect(ip, &ui::Ipv4AddressEdit::changed, this, [&] { shown << ip->text(); });
+        searchAndWait();
+        QCOMPARE(shown,
+                 (QStringList{QStringLiteral("198.18.0.251"), QStringLiteral("198.18.0.252"),
+                              QStringLiteral("198.18.0.253"), QStringLiteral("198.18.0.254"),
+                              QStringLiteral("198.18.0.251"), QStringLiteral("198.18.0.252"),
+                              QStringLiteral("198.18.0.253"), QStringLiteral("198.18.0.254")}));
+        QCOMPARE(topLevelTexts().first(), QStringLiteral("198.18.0.0 (WIRED:1)"));
+        QVERIFY(ip->isEnabled());
+    }
+
+    void controlsWhileSearching() {
+        Gate gate;
+        net().onSend([&gate](const test::SentDatagram&, test::FakeNetwork&) { gate.wait(); });
+        test::AddScriptedClock(net(), ClockKind::kWired, MakeIpv4(198, 18, 0, 11), "X");
+        control<QPushButton>("searchButton")->click();
+        QTRY_VERIFY(control<QPushButton>("stopSearchButton")->isVisible());
+        QVERIFY(!control<QPushButton>("searchButton")->isVisible());
+        QVERIFY(!control<QPushButton>("searchButton")->isEnabled());
+        QVERIFY(!tree()->isEnabled());
+        QVERIFY(!control<QPushButton>("modifyButton")->isEnabled());
+        QVERIFY(!control<QPushButton>("batchModifyButton")->isEnabled());
+        // "Stop to Search" while the worker is held: the search still creates and labels the
+        // early group, with nothing in it.
+        control<QPushButton>("stopSearchButton")->click();
+        QCOMPARE(search_.SearchStopFlag.load(), protocol::kSearchStopRequested);
+        gate.open();
+        QTRY_VERIFY_WITH_TIMEOUT(control<QPushButton>("searchButton")->isVisible(), 10000);
+        QTRY_VERIFY(!dialog_->searchRunning());
+        QVERIFY(topLevelTexts().contains(QStringLiteral("Early Versions: 0")));
+        QVERIFY(tree()->isEnabled());
+        QVERIFY(control<QPushButton>("modifyButton")->isEnabled());
+        QCOMPARE(search_.SearchStopFlag.load(), protocol::kSearchIdle);
+    }
+
+    void closingDuringSearchStopsIt() {
+        // A Wi-Fi unicast sweep over a whole subnet, slowed down in real time, is still
+        // running when the window closes; closing must stop it promptly.
+        net().onSend([](const test::SentDatagram&, test::FakeNetwork&) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        });
+        control<QRadioButton>("unicastRadio")->click();
+        control<QRadioButton>("wifiRadio")->click();
+        control<ui::Ipv4AddressEdit>("ipAddress")->setText(QStringLiteral("198.18.0.1"));
+        control<QPushButton>("searchButton")->click();
+        QTRY_VERIFY(control<QPushButton>("stopSearchButton")->isVisible());
+        QElapsedTimer timer;
+        timer.start();
+        dialog_->reject();
+        QVERIFY(!dialog_->searchRunning());
+        QVERIFY2(timer.elapsed() < 2000, qPrintable(QString::number(timer.elapsed())));
+        QVERIFY(!dialog_->isVisible());
+        dialog_.reset();
+        QCoreApplication::processEvents();  // reports still queued go nowhere
+    }
+
+    void newSearchClearsTheTree() {
+        test::AddScriptedClock(net(), ClockKind::kWired, MakeIpv4(198, 18, 0, 12), "A");
+        searchAndWait();
+        QCOMPARE(topLevelTexts().size(), 2);
+        searchAndWait();
+        QCOMPARE(topLevelTexts(), (QStringList{QStringLiteral("198.18.0.0 (WIRED:1)"),
+                                               QStringLiteral("Early Versions: 0")}));
+    }
+};
+
+QTEST_MAIN(MainDialogTest)
+#include "MainDialogTest.moc"

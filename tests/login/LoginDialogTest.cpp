@@ -1,0 +1,267 @@
+// The login dialog on the offscreen platform, with a recording message box seam and a
+// password file in a private temporary folder.
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <filesystem>
+#include <fstream>
+
+#include "login/My_Login_Infor.h"
+#include "login/PasswordFile.h"
+#include "ui/testing/RecordingPrompter.h"
+
+using tavlo::login::My_Login_Infor;
+using tavlo::ui::testing::RecordingPrompter;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Controls {
+    QRadioButton* loginRadio;
+    QLineEdit* password;
+    QPushButton* loginButton;
+    QRadioButton* modifyRadio;
+    QLineEdit* oldPassword;
+    QLineEdit* newPassword;
+    QLineEdit* newPasswordAgain;
+    QPushButton* modifyButton;
+};
+
+template <typename T>
+T* child(QWidget& dialog, const char* name) {
+    T* widget = dialog.findChild<T*>(QString::fromLatin1(name));
+    if (widget == nullptr) {
+        qFatal("control %s missing", name);
+    }
+    return widget;
+}
+
+Controls controlsOf(QWidget& d) {
+    return {child<QRadioButton>(d, "loginRadio"),        child<QLineEdit>(d, "passwordEdit"),
+            child<QPushButton>(d, "loginButton"),        child<QRadioButton>(d, "modifyRadio"),
+            child<QLineEdit>(d, "oldPasswordEdit"),      child<QLineEdit>(d, "newPasswordEdit"),
+            child<QLineEdit>(d, "newPasswordAgainEdit"), child<QPushButton>(d, "modifyButton")};
+}
+
+}  // namespace
+
+class LoginDialogTest : public QObject {
+    Q_OBJECT
+
+  private:
+    QTemporaryDir dir_;
+    fs::path file_;
+    RecordingPrompter prompter_;
+    int mainWindowRuns_ = 0;
+
+    std::unique_ptr<My_Login_Infor> makeDialog() {
+        auto dialog =
+            std::make_unique<My_Login_Infor>(prompter_, file_, [this] { ++mainWindowRuns_; });
+        dialog->show();
+        return dialog;
+    }
+
+    void changePassword(My_Login_Infor& dialog, const QString& oldPw, const QString& newPw,
+                        const QString& again) {
+        const Controls c = controlsOf(dialog);
+        c.modifyRadio->click();
+        c.oldPassword->setText(oldPw);
+        c.newPassword->setText(newPw);
+        c.newPasswordAgain->setText(again);
+        c.modifyButton->click();
+    }
+
+    void writeFile(std::size_t size) {
+        fs::create_directories(file_.parent_path());
+        std::ofstream out(file_, std::ios::binary);
+        const auto digest = tavlo::login::passwordDigest({});
+        out.write(reinterpret_cast<const char*>(digest.data()), static_cast<long>(size));
+    }
+
+  private slots:
+    void init() {
+        QVERIFY(dir_.isValid());
+        file_ = fs::path(dir_.path().toStdString()) / "TavloAdmin" / "ORX.dat";
+        fs::remove_all(file_.parent_path());
+        prompter_.clear();
+        mainWindowRuns_ = 0;
+    }
+
+    void opensInLoginMode() {
+        auto dialog = makeDialog();
+        QCOMPARE(dialog->windowTitle(), QStringLiteral("LOGIN"));
+        const Controls c = controlsOf(*dialog);
+        QVERIFY(c.loginRadio->isChecked() && c.loginRadio->isEnabled());
+        QVERIFY(!c.modifyRadio->isChecked() && c.modifyRadio->isEnabled());
+        QVERIFY(c.loginButton->isEnabled());
+        QVERIFY(!c.modifyButton->isEnabled());
+        QVERIFY(c.password->isEnabled() && c.password->text().isEmpty());
+        for (QLineEdit* e : {c.oldPassword, c.newPassword, c.newPasswordAgain}) {
+            QVERIFY(!e->isEnabled() && e->text().isEmpty());
+        }
+        for (QLineEdit* e : {c.password, c.oldPassword, c.newPassword, c.newPasswordAgain}) {
+            QCOMPARE(e->echoMode(), QLineEdit::Password);
+        }
+    }
+
+    void modeSwitchClearsAllBoxes() {
+        auto dialog = makeDialog();
+        const Controls c = controlsOf(*dialog);
+        c.password->setText(QStringLiteral("typed"));
+        c.modifyRadio->click();
+        QVERIFY(c.modifyRadio->isChecked());
+        QVERIFY(!c.loginButton->isEnabled() && c.modifyButton->isEnabled());
+        QVERIFY(!c.password->isEnabled() && c.password->text().isEmpty());
+        for (QLineEdit* e : {c.oldPassword, c.newPassword, c.newPasswordAgain}) {
+            QVERIFY(e->isEnabled());
+            e->setText(QStringLiteral("x"));
+        }
+        c.loginRadio->click();
+        QVERIFY(c.loginRadio->isChecked() && !c.modifyRadio->isChecked());
+        QVERIFY(c.loginButton->isEnabled() && !c.modifyButton->isEnabled());
+        for (QLineEdit* e : {c.oldPassword, c.newPassword, c.newPasswordAgain}) {
+            QVERIFY(!e->isEnabled() && e->text().isEmpty());
+        }
+    }
+
+    void twentyCharactersInEveryBox() {
+        auto dialog = makeDialog();
+        const Controls c = controlsOf(*dialog);
+        const QString typed = QStringLiteral("ABCDEFGHIJ0123456789Z");  // 21 characters
+        QTest::keyClicks(c.password, typed);
+        QCOMPARE(c.password->text(), typed.left(20));
+        c.modifyRadio->click();
+        for (QLineEdit* e : {c.oldPassword, c.newPassword, c.newPasswordAgain}) {
+            QTest::keyClicks(e, typed);
+            QCOMPARE(e->text(), typed.left(20));
+        }
+    }
+
+    void defaultPasswordLogsInAndRunsMainWindow() {
+        auto dialog = makeDialog();
+        const Controls c = controlsOf(*dialog);
+        c.password->setText(QStringLiteral("XKVnoctilumeX"));
+        c.loginButton->click();
+        QCOMPARE(prompter_.texts(), QStringList{QStringLiteral("Password Error")});
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(mainWindowRuns_, 0);
+
+        c.password->setText(QStringLiteral("XKVnoctilume"));
+        c.loginButton->click();
+        QCOMPARE(prompter_.lastText(), QStringLiteral("Login Successful!"));
+        QCOMPARE(prompter_.messages().back().caption, QStringLiteral("TavloAdmin"));
+        QCOMPARE(mainWindowRuns_, 1);
+        // Once the main window has ended, so has the login dialog.
+        QVERIFY(!dialog->isVisible());
+        QCOMPARE(dialog->result(), int(QDialog::Rejected));
+    }
+
+    void loginDialogIsHiddenWhileMainWindowRuns() {
+        bool hiddenDuringRun = false;
+        My_Login_Infor dialog(prompter_, file_, [&] { hiddenDuringRun = !dialog.isVisible(); });
+        dialog.show();
+        const Controls c = controlsOf(dialog);
+        c.password->setText(QStringLiteral("XKVnoctilume"));
+        c.loginButton->click();
+        QVERIFY(hiddenDuringRun);
+    }
+
+    void changedPasswordReplacesDefault() {
+        auto dialog = makeDialog();
+        changePassword(*dialog, QStringLiteral("XKVnoctilume"), QStringLiteral("room-7"),
+                       QStringLiteral("room-7"));
+        QCOMPARE(prompter_.lastText(), QStringLiteral("Modify Password Successful!"));
+        QCOMPARE(fs::file_size(file_), std::uintmax_t{16});
+        // The dialog stays in Modify mode with its boxes as they were.
+        const Controls c = controlsOf(*dialog);
+        QVERIFY(c.modifyRadio->isChecked());
+        QCOMPARE(c.newPassword->text(), QStringLiteral("room-7"));
+
+        c.loginRadio->click();
+        c.password->setText(QStringLiteral("XKVnoctilume"));
+        c.loginButton->click();
+        QCOMPARE(prompter_.lastText(), QStringLiteral("Password Error"));
+        c.password->setText(QStringLiteral("room-7"));
+        c.loginButton->click();
+        QCOMPARE(prompter_.lastText(), QStringLiteral("Login Successful!"));
+    }
+
+    void emptyPasswordCanBeSetAndUsed() {
+        auto dialog = makeDialog();
+        changePassword(*dialog, QStringLiteral("XKVnoctilume"), QString(), QString());
+        QCOMPARE(prompter_.lastText(), QStringLiteral("Modify Password Successful!"));
+        const Controls c = controlsOf(*dialog);
+        c.loginRadio->click();
+        c.loginButton->click();
+        QCOMPARE(prompter_.lastText(), QStringLiteral("Login Successful!"));
+    }
+
+    void modifyMessages() {
+        auto dialog = makeDialog();
+        changePassword(*dialog, QString(), QStringLiteral("a"), QStringLiteral("a"));
+        QCOMPARE(prompter_.lastText(), QStringLiteral("Password Is Empty"));
+        changePassword(*dialog, QStringLiteral("wrong"), QStringLiteral("a"), QStringLiteral("a"));
+        QCOMPARE(prompter_.lastText(), QStringLiteral("Old Password Error"));
+        changePassword(*dialog, QStringLiteral("XKVnoctilume"), QStringLiteral("a"),
+                       QStringLiteral("b"));
+        QCOMPARE(prompter_.lastText(), QStringLiteral("Password Error!"));
+        QVERIFY(!fs::exists(file_));
+        for (const auto& m : prompter_.messages()) {
+            QCOMPARE(m.caption, QStringLiteral("TavloAdmin"));
+        }
+    }
+
+    void shortFileRefusesLogin() {
+        writeFile(15);
+        auto dialog = makeDialog();
+        controlsOf(*dialog).loginButton->click();  // empty password, digest prefix matches
+        QCOMPARE(prompter_.lastText(), QStringLiteral("Password Error"));
+        QCOMPARE(mainWindowRuns_, 0);
+    }
+
+    void longerFileWorks() {
+        writeFile(16);
+        std::ofstream(file_, std::ios::binary | std::ios::app) << "tail";
+        auto dialog = makeDialog();
+        controlsOf(*dialog).loginButton->click();
+        QCOMPARE(prompter_.lastText(), QStringLiteral("Login Successful!"));
+    }
+
+    void unwritableFolderSaysNoRight() {
+        // A file where the folder should be: nothing can be created there, even by root.
+        std::ofstream(file_.parent_path()) << "in the way";
+        auto dialog = makeDialog();
+        changePassword(*dialog, QStringLiteral("XKVnoctilume"), QStringLiteral("n"),
+                       QStringLiteral("n"));
+        QCOMPARE(prompter_.lastText(), QStringLiteral("No Right!"));
+        fs::remove(file_.parent_path());
+    }
+
+    void enterAndEscapeEndTheDialog_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("focus");
+        QTest::newRow("Enter in password") << int(Qt::Key_Return) << QStringLiteral("passwordEdit");
+        QTest::newRow("keypad Enter") << int(Qt::Key_Enter) << QStringLiteral("passwordEdit");
+        QTest::newRow("Enter on Login") << int(Qt::Key_Return) << QStringLiteral("loginButton");
+        QTest::newRow("Escape") << int(Qt::Key_Escape) << QStringLiteral("passwordEdit");
+    }
+
+    void enterAndEscapeEndTheDialog() {
+        QFETCH(int, key);
+        QFETCH(QString, focus);
+        auto dialog = makeDialog();
+        auto* target = dialog->findChild<QWidget*>(focus);
+        QVERIFY(target != nullptr);
+        controlsOf(*dialog).password->setText(QStringLiteral("XKVnoctilume"));
+        QTest::keyClick(target, Qt::Key(key));
+        QVERIFY(!dialog->isVisible());
+        QCOMPARE(dialog->result(), int(QDialog::Rejected));
+        QCOMPARE(mainWindowRuns_, 0);
+        QVERIFY(prompter_.messages().empty());
+    }
+};
+
+QTEST_MAIN(LoginDialogTest)
+#include "LoginDialogTest.moc"

@@ -1,0 +1,283 @@
+#include <grp.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "login/Md5.h"
+#include "login/PasswordFile.h"
+
+namespace tavlo::login {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::uint8_t> bytes(std::string_view text) {
+    return {text.begin(), text.end()};
+}
+
+std::string hex(const Md5Digest& digest) {
+    std::string out;
+    char two[3];
+    for (auto b : digest) {
+        std::snprintf(two, sizeof two, "%02x", b);
+        out += two;
+    }
+    return out;
+}
+
+// The test suite of RFC 1321, appendix A.5.
+TEST(Md5Test, RfcVectors) {
+    const std::vector<std::pair<std::string, std::string>> vectors = {
+        {"", "d41d8cd98f00b204e9800998ecf8427e"},
+        {"a", "0cc175b9c0f1b6a831c399e269772661"},
+        {"abc", "900150983cd24fb0d6963f7d28e17f72"},
+        {"message digest", "f96b697d7cb7938d525a2f31aaf161d0"},
+        {"abcdefghijklmnopqrstuvwxyz", "c3fcd3d76192e4007dfb496cca67e13b"},
+        {"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789",
+         "d174ab98d277d9f5a5611c2c9f419d9f"},
+        {"12345678901234567890123456789012345678901234567890"
+         "123456789012345678901234567890",
+         "57edf4a22be3c955ac49da2e2107b67a"},
+    };
+    for (const auto& [message, digest] : vectors) {
+        EXPECT_EQ(hex(md5(bytes(message))), digest) << '"' << message << '"';
+    }
+}
+
+// Messages around the padding boundaries (55, 56, 63, 64, 65 bytes), fed whole and in
+// uneven pieces, must agree.
+TEST(Md5Test, IncrementalMatchesWholeAtBlockBoundaries) {
+    const std::map<std::size_t, std::string> known = {
+        {55, "ef1772b6dff9a122358552954ad0df65"},
+        {56, "3b0c8ac703f828b04c6c197006d17218"},
+        {64, "014842d480b571495a4a0363793f7367"},
+    };
+    for (std::size_t size : {0u, 1u, 55u, 56u, 57u, 63u, 64u, 65u, 127u, 128u, 129u}) {
+        const std::vector<std::uint8_t> message(size, 'a');
+        const Md5Digest whole = md5(message);
+        Md5 pieces;
+        std::size_t pos = 0;
+        for (std::size_t step = 1; pos < size; ++step) {
+            const std::size_t take = std::min(step, size - pos);
+            pieces.update(std::span(message).subspan(pos, take));
+            pos += take;
+        }
+        EXPECT_EQ(pieces.finish(), whole) << size;
+        if (auto it = known.find(size); it != known.end()) {
+            EXPECT_EQ(hex(whole), it->second) << size;
+        }
+    }
+}
+
+TEST(PasswordDigestTest, SaltFollowsThePassword) {
+    EXPECT_EQ(passwordDigest(bytes("abc")), md5(bytes("abcqendrivasto")));
+    // The empty password is the digest of the salt alone.
+    EXPECT_EQ(passwordDigest({}), md5(bytes("qendrivasto")));
+}
+
+TEST(PasswordFilePathTest, ConfigHomeThenHome) {
+    std::map<std::string, std::string> env;
+    const EnvironmentLookup lookup = [&env](const char* name) -> std::optional<std::string> {
+        auto it = env.find(name);
+        if (it == env.end()) {
+            return std::nullopt;
+        }
+        return it->second;
+    };
+    EXPECT_FALSE(passwordFilePath(lookup).has_value());
+    env["HOME"] = "/home/op";
+    EXPECT_EQ(passwordFilePath(lookup), fs::path("/home/op/.config/TavloAdmin/ORX.dat"));
+    env["XDG_CONFIG_HOME"] = "";
+    EXPECT_EQ(passwordFilePath(lookup), fs::path("/home/op/.config/TavloAdmin/ORX.dat"));
+    env["XDG_CONFIG_HOME"] = "relative/dir";  // not absolute: ignored
+    EXPECT_EQ(passwordFilePath(lookup), fs::path("/home/op/.config/TavloAdmin/ORX.dat"));
+    env["XDG_CONFIG_HOME"] = "/srv/cfg";
+    EXPECT_EQ(passwordFilePath(lookup), fs::path("/srv/cfg/TavloAdmin/ORX.dat"));
+}
+
+class PasswordFileTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        root_ = fs::temp_directory_path() /
+                ("tavlo-pw-" + std::to_string(::getpid()) + "-" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(root_);
+        fs::create_directories(root_);
+        file_ = root_ / "TavloAdmin" / "ORX.dat";
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        fs::permissions(root_, fs::perms::owner_all, ignored);
+        fs::permissions(root_ / "TavloAdmin", fs::perms::owner_all, ignored);
+        fs::remove_all(root_, ignored);
+    }
+    void writeFile(const std::vector<std::uint8_t>& content) {
+        fs::create_directories(file_.parent_path());
+        std::ofstream out(file_, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(content.data()),
+                  static_cast<std::streamsize>(content.size()));
+    }
+    std::vector<std::uint8_t> readFile() const {
+        std::ifstream in(file_, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+    ChangeResult change(std::string_view oldPw, std::string_view newPw) {
+        return changePassword(file_, bytes(oldPw), bytes(newPw), bytes(newPw));
+    }
+    LoginResult login(std::string_view pw) { return checkLogin(file_, bytes(pw)); }
+
+    fs::path root_;
+    fs::path file_;
+};
+
+TEST_F(PasswordFileTest, DefaultPasswordWhileNoFile) {
+    EXPECT_EQ(login("XKVnoctilume"), LoginResult::kAccepted);
+    for (auto wrong : {"XKVnoctilume ", "XKVnoctilumeX", "xkvnoctilume", "XKVnoctilum", ""}) {
+        EXPECT_EQ(login(wrong), LoginResult::kRejected) << wrong;
+    }
+    EXPECT_FALSE(fs::exists(file_.parent_path()));  // checking never creates anything
+}
+
+TEST_F(PasswordFileTest, ChangeCreatesSixteenByteFileAndRetiresDefault) {
+    ASSERT_EQ(change("XKVnoctilume", "clock-room-7"), ChangeResult::kChanged);
+    const auto digest = passwordDigest(bytes("clock-room-7"));
+    EXPECT_EQ(readFile(), std::vector<std::uint8_t>(digest.begin(), digest.end()));
+    EXPECT_EQ(login("clock-room-7"), LoginResult::kAccepted);
+    EXPECT_EQ(login("XKVnoctilume"), LoginResult::kRejected);
+    EXPECT_EQ(change("XKVnoctilume", "x"), ChangeResult::kOldPasswordWrong);
+    EXPECT_EQ(fs::status(file_).permissions() & fs::perms::others_read, fs::perms::none);
+}
+
+TEST_F(PasswordFileTest, EmptyNewPasswordLogsInEmpty) {
+    ASSERT_EQ(change("XKVnoctilume", ""), ChangeResult::kChanged);
+    EXPECT_EQ(login(""), LoginResult::kAccepted);
+    EXPECT_EQ(login("XKVnoctilume"), LoginResult::kRejected);
+    // ...but an empty old password is refused before anything else.
+    EXPECT_EQ(change("", "y"), ChangeResult::kOldPasswordEmpty);
+}
+
+TEST_F(PasswordFileTest, TwentyCharacterPassword) {
+    const std::string twenty = "ABCDEFGHIJ0123456789";
+    ASSERT_EQ(change("XKVnoctilume", twenty), ChangeResult::kChanged);
+    EXPECT_EQ(login(twenty), LoginResult::kAccepted);
+    EXPECT_EQ(login(twenty.substr(0, 19)), LoginResult::kRejected);
+}
+
+TEST_F(PasswordFileTest, MismatchedNewPasswordsChangeNothing) {
+    EXPECT_EQ(changePassword(file_, bytes("XKVnoctilume"), bytes("one"), bytes("two")),
+              ChangeResult::kNewPasswordsDiffer);
+    EXPECT_FALSE(fs::exists(file_));
+    EXPECT_EQ(login("XKVnoctilume"), LoginResult::kAccepted);
+}
+
+TEST_F(PasswordFileTest, ShortFileRefusesEverything) {
+    const auto digest = passwordDigest(bytes("pw"));
+    writeFile(std::vector<std::uint8_t>(digest.begin(), digest.begin() + 15));
+    for (auto pw : {"pw", "XKVnoctilume", ""}) {
+        EXPECT_EQ(login(pw), LoginResult::kRejected) << pw;
+        EXPECT_EQ(change(pw, "new"),
+                  pw[0] ? ChangeResult::kOldPasswordWrong : ChangeResult::kOldPasswordEmpty);
+    }
+    EXPECT_EQ(readFile().size(), 15u);
+    writeFile({});
+    EXPECT_EQ(login(""), LoginResult::kRejected);
+}
+
+TEST_F(PasswordFileTest, LongerFileUsesAndReplacesOnlyFirstSixteenBytes) {
+    const auto digest = passwordDigest(bytes("pw"));
+    std::vector<std::uint8_t> content(digest.begin(), digest.end());
+    const std::vector<std::uint8_t> tail = {1, 2, 3, 4, 5, 0, 0xFF};
+    content.insert(content.end(), tail.begin(), tail.end());
+    writeFile(content);
+    EXPECT_EQ(login("pw"), LoginResult::kAccepted);
+    ASSERT_EQ(change("pw", "next"), ChangeResult::kChanged);
+    const auto after = readFile();
+    const auto next = passwordDigest(bytes("next"));
+    ASSERT_EQ(after.size(), 16u + tail.size());
+    EXPECT_TRUE(std::equal(next.begin(), next.end(), after.begin()));
+    EXPECT_TRUE(std::equal(tail.begin(), tail.end(), after.begin() + 16));
+    EXPECT_EQ(login("next"), LoginResult::kAccepted);
+}
+
+// File permissions do not bind root, so as root the check runs in a child process that has
+// given up its rights (uid/gid 65534); as another user it runs in place.
+constexpr uid_t kUnprivilegedId = 65534;
+
+int runUnprivileged(const std::function<int()>& body) {
+    if (::geteuid() != 0) {
+        return body();
+    }
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::setgroups(0, nullptr) != 0 || ::setgid(kUnprivilegedId) != 0 ||
+            ::setuid(kUnprivilegedId) != 0) {
+            ::_exit(100);
+        }
+        ::_exit(body());
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+constexpr auto kReadAndSearch = fs::perms::owner_all | fs::perms::group_read |
+                                fs::perms::group_exec | fs::perms::others_read |
+                                fs::perms::others_exec;
+
+TEST_F(PasswordFileTest, UnwritableFolderGivesNoRight) {
+    fs::permissions(
+        root_, ::geteuid() == 0 ? kReadAndSearch : fs::perms::owner_read | fs::perms::owner_exec);
+    const int result =
+        runUnprivileged([this] { return static_cast<int>(change("XKVnoctilume", "new")); });
+    EXPECT_EQ(result, static_cast<int>(ChangeResult::kNoRight));
+    EXPECT_FALSE(fs::exists(file_.parent_path()));
+}
+
+TEST_F(PasswordFileTest, ReadOnlyFileIsLeftUntouched) {
+    const auto digest = passwordDigest(bytes("pw"));
+    writeFile({digest.begin(), digest.end()});
+    fs::permissions(root_, kReadAndSearch);
+    fs::permissions(file_.parent_path(), kReadAndSearch);
+    fs::permissions(file_, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    const int changeResult =
+        runUnprivileged([this] { return static_cast<int>(change("pw", "new")); });
+    EXPECT_EQ(changeResult, static_cast<int>(ChangeResult::kNoRight));
+    EXPECT_EQ(readFile(), std::vector<std::uint8_t>(digest.begin(), digest.end()));
+    // Reading alone still works.
+    const int loginResult = runUnprivileged([this] { return static_cast<int>(login("pw")); });
+    EXPECT_EQ(loginResult, static_cast<int>(LoginResult::kAccepted));
+}
+
+// A folder that cannot be searched hides whether the file exists: no login with the default.
+TEST_F(PasswordFileTest, UnsearchableFolderRefusesTheDefault) {
+    fs::create_directories(file_.parent_path());
+    fs::permissions(root_, kReadAndSearch);
+    fs::permissions(file_.parent_path(), fs::perms::owner_all);
+    const int result = runUnprivileged([this] { return static_cast<int>(login("XKVnoctilume")); });
+    EXPECT_EQ(result, static_cast<int>(LoginResult::kRejected));
+}
+
+// A folder in the way of the file (as root too): the change is refused, nothing is made.
+TEST_F(PasswordFileTest, ParentIsAFileGivesNoRight) {
+    std::ofstream(root_ / "TavloAdmin") << "not a folder";
+    EXPECT_EQ(change("XKVnoctilume", "new"), ChangeResult::kNoRight);
+    EXPECT_EQ(login("XKVnoctilume"), LoginResult::kAccepted);
+}
+
+// A folder where the file should be: present, unreadable as a digest.
+TEST_F(PasswordFileTest, DirectoryInPlaceOfFile) {
+    fs::create_directories(file_);
+    EXPECT_EQ(login("XKVnoctilume"), LoginResult::kRejected);
+    EXPECT_EQ(change("XKVnoctilume", "new"), ChangeResult::kNoRight);
+}
+
+}  // namespace
+}  // namespace tavlo::login
