@@ -30,8 +30,9 @@ int CTavlo_329App::InitInstance() {
 }
 
 void CTavlo_329App::runMainWindow() {
-    MainDialogContext context{*network_, protocol_, search_, prompter_,
-                              [this] { return network_->openUdp() != nullptr; }};
+    MainDialogContext context{*network_, protocol_,
+                              search_,   update_,
+                              prompter_, [this] { return network_->openUdp() != nullptr; }};
     CTavlo_329Dlg mainDialog(context);
     prompter_.setParentWidget(&mainDialog);
     mainDialog.RunModal();

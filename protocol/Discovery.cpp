@@ -12,6 +12,7 @@
 #include "platform/Ipv4.h"
 #include "protocol/Chunks.h"
 #include "protocol/CommandFrames.h"
+#include "protocol/Exchanges.h"
 #include "protocol/Frames.h"
 
 namespace tavlo::protocol {
@@ -33,8 +34,6 @@ constexpr milliseconds kWiredEarlyBroadcastWait{2000};
 constexpr milliseconds kEarlyUnicastWait{100};
 // Waits and pauses look at the stop request at least this often.
 constexpr milliseconds kStopPollInterval{50};
-// Hundreds of clocks answer a broadcast at once.
-constexpr int kReplyReceiveBuffer = 1 << 20;
 
 // Sweep arithmetic, in host byte order.
 constexpr std::uint32_t kHostBroadcast = 0xFFFFFFFFu;
@@ -156,10 +155,7 @@ class SearchRun {
     void finishGroup(SearchGroup which, Group& group, const std::string& labelStart,
                      const std::string& labelEnd);
     void reportControls() { reporter_.controlsChanged(controls_); }
-    bool isLocal(Ipv4 address) const {
-        const auto& local = protocol_.LocalAddressList;
-        return std::find(local.begin(), local.end(), address) != local.end();
-    }
+    bool isLocal(Ipv4 address) const { return IsLocalSender(protocol_, address); }
     bool sendProbe(std::span<const std::uint8_t> bytes, std::uint32_t host, std::uint16_t port) {
         const platform::Endpoint to{platform::HostToNetwork32(host), port};
         return socket_->sendTo(bytes, to) == static_cast<long>(bytes.size());
@@ -398,7 +394,8 @@ SearchOutcome SearchRun::run() {
     if (!socket_) {
         return SearchOutcome::kSocketFailed;
     }
-    socket_->setReceiveBuffer(kReplyReceiveBuffer);
+    // Hundreds of clocks may answer a broadcast at once.
+    socket_->setReceiveBuffer(kBroadcastReceiveBuffer);
     std::uint32_t first = start;
     if (LastOctetOfHost(start) == kLastOctetBroadcast) {
         socket_->enableBroadcast();

@@ -17,6 +17,7 @@
 #include "app/CTavlo_329Dlg.h"
 #include "app/DeviceTree.h"
 #include "app/TabControl.h"
+#include "firmware/UpdateState.h"
 #include "platform/Ipv4.h"
 #include "tests/support/FakeNetwork.h"
 #include "tests/support/ScriptedClocks.h"
@@ -77,6 +78,7 @@ class MainDialogTest : public QObject {
     test::FakeNetwork& net() { return *netPtr_; }
     protocol::ProtocolState protocol_;
     protocol::SearchState search_;
+    firmware::UpdateState update_;
     ui::testing::RecordingPrompter prompter_;
     bool socketsStart_ = true;
     std::unique_ptr<CTavlo_329Dlg> dialog_;
@@ -125,7 +127,7 @@ class MainDialogTest : public QObject {
         prompter_.clear();
         socketsStart_ = true;
         dialog_ = std::make_unique<CTavlo_329Dlg>(app::MainDialogContext{
-            net(), protocol_, search_, prompter_, [this] { return socketsStart_; }});
+            net(), protocol_, search_, update_, prompter_, [this] { return socketsStart_; }});
         dialog_->show();
         QVERIFY(QTest::qWaitForWindowExposed(dialog_.get()));
     }
@@ -291,7 +293,7 @@ class MainDialogTest : public QObject {
     void socketInitError() {
         dialog_.reset();
         socketsStart_ = false;
-        CTavlo_329Dlg dialog(app::MainDialogContext{net(), protocol_, search_, prompter_,
+        CTavlo_329Dlg dialog(app::MainDialogContext{net(), protocol_, search_, update_, prompter_,
                                                     [this] { return socketsStart_; }});
         QCOMPARE(dialog.RunModal(), CTavlo_329Dlg::kSocketInitFailed);
         QCOMPARE(prompter_.texts(), QStringList{QStringLiteral("Socket Init Error!")});

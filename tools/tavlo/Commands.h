@@ -10,5 +10,7 @@ namespace tavlo::cli {
 
 // tavlo search [--wired|--wifi] [--unicast FROM] [--json]
 int RunSearchCommand(std::span<const std::string_view> args, Io& io);
+// tavlo read ADDRESS --wired|--wifi|--early [--json] [--passwords]
+int RunReadCommand(std::span<const std::string_view> args, Io& io);
 
 }  // namespace tavlo::cli

@@ -18,7 +18,8 @@ namespace tavlo::cli {
 namespace {
 
 constexpr std::string_view kCommand = "search";
-constexpr long kSignalPollNanoseconds = 100'000'000;  // 100 ms
+// How soon the command notices the end of the search (or a Ctrl-C).
+constexpr long kSignalPollNanoseconds = 5'000'000;  // 5 ms
 
 constexpr const char* kSearchHelp =
     "Usage: tavlo search [--wired|--wifi] [--unicast FROM] [--json]\n"

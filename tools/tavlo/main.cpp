@@ -24,6 +24,7 @@ struct Command {
 // Every subcommand; a new one is one line here and one function in its own file.
 constexpr std::array kCommands = {
     Command{"search", "find the clocks on the network", tavlo::cli::RunSearchCommand},
+    Command{"read", "read every setting of one clock", tavlo::cli::RunReadCommand},
 };
 
 void PrintUsage(std::ostream& out) {

@@ -1,0 +1,48 @@
+#include "tools/tavlo/RecordFormat.h"
+
+#include <algorithm>
+
+#include "tools/tavlo/Cli.h"
+#include "wifi/WifiSettings.h"
+
+namespace tavlo::cli {
+
+std::vector<FieldText> ClockReplyFields(settings::ConstSettingsBytes frame) {
+    std::vector<FieldText> fields = settings::DescribeClockSettings(frame);
+    const std::vector<FieldText> wifiFields = wifi::DescribeWifiSettings(frame);
+    fields.insert(fields.end(), wifiFields.begin(), wifiFields.end());
+    return fields;
+}
+
+std::vector<FieldText> EarlyReplyFields(settings::ConstCommandBytes frame) {
+    return settings::DescribeEarlyClockSettings(frame);
+}
+
+void PrintFieldsText(std::ostream& out, const std::vector<FieldText>& fields, bool withSecrets) {
+    std::size_t width = 0;
+    for (const FieldText& field : fields) {
+        width = std::max(width, field.name.size());
+    }
+    for (const FieldText& field : fields) {
+        if (field.secret && !withSecrets) {
+            continue;
+        }
+        out << field.name << std::string(width + 2 - field.name.size(), ' ')
+            << Printable(field.value) << '\n';
+    }
+}
+
+void PrintFieldsJson(std::ostream& out, const std::vector<FieldText>& fields, bool withSecrets) {
+    out << '{';
+    bool first = true;
+    for (const FieldText& field : fields) {
+        if (field.secret && !withSecrets) {
+            continue;
+        }
+        out << (first ? "" : ",") << JsonString(field.name) << ':' << JsonString(field.value);
+        first = false;
+    }
+    out << "}\n";
+}
+
+}  // namespace tavlo::cli
