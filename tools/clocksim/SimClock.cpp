@@ -1,8 +1,10 @@
 #include "tools/clocksim/SimClock.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "platform/Ipv4.h"
+#include "protocol/Frames.h"
 #include "settings/ClockSettings.h"
 #include "settings/EarlyClockSettings.h"
 #include "wifi/WifiSettings.h"
@@ -155,6 +157,9 @@ SimClock MakeDefaultClock(ClockKind kind, platform::Ipv4 address) {
                  kMacPrefix[3],
                  static_cast<std::uint8_t>(host >> 8),
                  static_cast<std::uint8_t>(host)};
+    // Both records open with the magic, as every reply does.
+    std::copy(protocol::kMagic.begin(), protocol::kMagic.end(), clock.record.begin());
+    std::copy(protocol::kMagic.begin(), protocol::kMagic.end(), clock.earlyRecord.begin());
     if (IsEarly(kind)) {
         FillEarlyRecord(clock);
     } else {
