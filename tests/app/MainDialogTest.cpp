@@ -4,6 +4,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabBar>
@@ -19,10 +20,12 @@
 #include "app/TabControl.h"
 #include "firmware/UpdateState.h"
 #include "platform/Ipv4.h"
+#include "settings/page/My_Basic_Infor.h"
 #include "tests/support/FakeNetwork.h"
 #include "tests/support/ScriptedClocks.h"
 #include "ui/Ipv4AddressEdit.h"
 #include "ui/testing/RecordingPrompter.h"
+#include "wifi/page/My_Wifi_Infor.h"
 
 using namespace tavlo;
 using app::CTavlo_329Dlg;
@@ -320,6 +323,22 @@ class MainDialogTest : public QObject {
         QCOMPARE(button, QStringLiteral("OK"));
     }
 
+    void aboutInContextMenu() {
+        QStringList items;
+        QTimer::singleShot(0, this, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            QVERIFY(menu != nullptr);
+            for (QAction* action : menu->actions()) {
+                items << action->text();
+            }
+            menu->close();
+        });
+        const QPoint at = control("onlineClientGroup")->geometry().center();
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, dialog_->mapToGlobal(at));
+        QApplication::sendEvent(dialog_.get(), &event);
+        QCOMPARE(items, QStringList{QStringLiteral("About TavloAdmin(&A)...")});
+    }
+
     void firstSearchIsWiredBroadcastOfBothGenerations() {
         test::AddScriptedClock(net(), ClockKind::kWired, MakeIpv4(198, 18, 0, 9), "SN0009");
         test::AddScriptedClock(net(), ClockKind::kWired, MakeIpv4(198, 18, 0, 10), "");
@@ -439,11 +458,16 @@ class MainDialogTest : public QObject {
         QCoreApplication::processEvents();  // reports still queued go nowhere
     }
 
-    void newSearchClearsTheTree() {
+    void newSearchClearsTreeAndPages() {
         test::AddScriptedClock(net(), ClockKind::kWired, MakeIpv4(198, 18, 0, 12), "A");
         searchAndWait();
         QCOMPARE(topLevelTexts().size(), 2);
+        // What the pages show of a clock goes when the next search starts.
+        dialog_->pages().basic->controls().serialNumber->setText(QStringLiteral("SN0012"));
+        dialog_->pages().wifi->controls().ssid->setText(QStringLiteral("ClockNet"));
         searchAndWait();
+        QVERIFY(dialog_->pages().basic->controls().serialNumber->text().isEmpty());
+        QVERIFY(dialog_->pages().wifi->controls().ssid->text().isEmpty());
         QCOMPARE(topLevelTexts(), (QStringList{QStringLiteral("198.18.0.0 (WIRED:1)"),
                                                QStringLiteral("Early Versions: 0")}));
     }
