@@ -74,6 +74,11 @@ Ipv4AddressEdit::Ipv4AddressEdit(QWidget* parent) : QFrame(parent) {
                               kFieldPadding);
         edit->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
         edit->installEventFilter(this);
+        // Tab moves past the whole control; the fields after the first are reached by typing,
+        // the arrow keys or the mouse.
+        if (i > 0) {
+            edit->setFocusPolicy(Qt::ClickFocus);
+        }
         connect(edit, &QLineEdit::textEdited, this, [this, i]() { onFieldEdited(i); });
         connect(edit, &QLineEdit::textChanged, this, [this]() {
             if (!settingText_) {
