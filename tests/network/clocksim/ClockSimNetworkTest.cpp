@@ -280,6 +280,33 @@ TEST_F(ClockSimNetworkTest, SilentAndUnacknowledgingClocks) {
               protocol::kCommandNoAnswer);
 }
 
+// The program itself, outside any test network: it refuses before it opens a socket.
+TEST(SimulatorCommandLineTest, HelpUsageErrorsAndForeignAddresses) {
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        const char* says;
+    };
+    const Case cases[] = {
+        {{"--help"}, 0, "Usage: tavlo-clocksim"},
+        {{"--wired", "198.18.0.10-11", "--list"}, 0, "SN0011"},
+        {{"--bogus"}, 2, "unknown option \"--bogus\""},
+        {{}, 2, "no clocks"},
+        // TEST-NET-3 is no address of this machine: refused, nothing is sent.
+        {{"--wifi", "203.0.113.5"}, 1, "203.0.113.5 is not an address of this machine"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> argv{TestNetwork::SimulatorPath()};
+        argv.insert(argv.end(), c.args.begin(), c.args.end());
+        std::string error;
+        auto child = testnet::ChildProcess::Start(argv, "", error, true);
+        ASSERT_TRUE(child) << error;
+        const std::string output = child->ReadAll(std::chrono::seconds(20));
+        EXPECT_EQ(child->Wait(std::chrono::seconds(20)), c.status) << output;
+        EXPECT_NE(output.find(c.says), std::string::npos) << output;
+    }
+}
+
 TEST(NetnsGuardTest, RefusesTheMachinesOwnNamespace) {
     // This process starts in the machine's namespace (eth0 and friends), or in some other
     // namespace the runner made; either way it is not one of ours with only lo and a veth.
