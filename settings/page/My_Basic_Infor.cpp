@@ -37,6 +37,17 @@ constexpr int kGroupMarginY = 4;
 constexpr int kGroupSpacing = 4;
 constexpr int kPageMargin = 4;
 constexpr int kValueMinWidth = 60;
+constexpr int kMaxVisibleListItems = 16;
+// Port and key-ID boxes show five digits, key boxes eight characters, with some air.
+constexpr int kNarrowBoxDigits = 6;
+constexpr int kKeyBoxDigits = 10;
+constexpr int kEditFramePixels = 12;
+// Text of the server-in-use marker.
+constexpr char kMarkerText[] = "*";
+
+int WidthForDigits(const QWidget& widget, int digits) {
+    return widget.fontMetrics().horizontalAdvance(QLatin1Char('0')) * digits + kEditFramePixels;
+}
 
 const QStringList kBrightnessItems{QStringLiteral("Brilliant"), QStringLiteral("Bright"),
                                    QStringLiteral("Normal"), QStringLiteral("Dim"),
@@ -66,7 +77,7 @@ QComboBox* MakeList(QWidget* parent, const QStringList& items, bool editable = f
     // Typing into an editable list never adds an item to it.
     list->setInsertPolicy(QComboBox::NoInsert);
     list->addItems(items);
-    list->setMaxVisibleItems(items.size() > 0 && items.size() < 16 ? items.size() : 16);
+    list->setMaxVisibleItems(kMaxVisibleListItems);
     list->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     ui::ClearSelection(*list);
     return list;
@@ -220,7 +231,6 @@ QWidget* My_Basic_Infor::buildIpGroup() {
 QWidget* My_Basic_Infor::buildNtpGroup() {
     auto* box = new QGroupBox(QStringLiteral("NTP Setting"), this);
     auto* grid = Tight(new QGridLayout(box));
-    grid->setHorizontalSpacing(4);
     c_.timeServerIp = new QRadioButton(QStringLiteral("Time Server IP"), box);
     c_.domain = new QRadioButton(QStringLiteral("Domain"), box);
     serverModeGroup_ = MakeGroup(this, {c_.timeServerIp, c_.domain});
@@ -237,18 +247,16 @@ QWidget* My_Basic_Infor::buildNtpGroup() {
     for (int i = 0; i < kTimeServerRows; ++i) {
         TimeServerRowControls& row = c_.servers[static_cast<std::size_t>(i)];
         row.marker = new QLabel(box);
-        row.marker->setMinimumWidth(8);
+        row.marker->setMinimumWidth(row.marker->fontMetrics().horizontalAdvance(kMarkerText));
         row.address = new ui::Ipv4AddressEdit(box);
         row.domain = MakeEdit(box, kDomainMaxBytes, false);
         row.port = MakeDigitsEdit(box, kPortMaxChars, false);
         row.keyId = MakeDigitsEdit(box, kKeyIdMaxChars, true);
         row.key = MakeEdit(box, kKeyMaxBytes, true);
         for (QLineEdit* narrow : {row.port, row.keyId}) {
-            narrow->setMaximumWidth(
-                narrow->fontMetrics().horizontalAdvance(QStringLiteral("000000")) + 12);
+            narrow->setMaximumWidth(WidthForDigits(*narrow, kNarrowBoxDigits));
         }
-        row.key->setMaximumWidth(
-            row.key->fontMetrics().horizontalAdvance(QStringLiteral("0000000000")) + 12);
+        row.key->setMaximumWidth(WidthForDigits(*row.key, kKeyBoxDigits));
         connect(row.port, &QLineEdit::textChanged, this,
                 [this, edit = row.port]() { guardRange(edit, kPortRangeMessage); });
         connect(row.keyId, &QLineEdit::textChanged, this,
