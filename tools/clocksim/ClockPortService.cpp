@@ -151,7 +151,7 @@ void ClockPortService::Handle(const ReceivedDatagram& datagram,
         } else {
             answer = responder_.OnCommandFrame(*clock, bytes);
         }
-        if (decoded.empty()) {
+        if (decoded.empty() && context_.log.IsOpen()) {
             if (answer.frame) {
                 decoded = DecodeSettingsFrame(*answer.frame);
             } else if (answer.command) {

@@ -997,7 +997,7 @@ simulator runs in). The test network does that for you:
   sudo scripts/testnet up demo --clocks 6
   sudo scripts/testnet exec demo clocks build/tools/clocksim/tavlo-clocksim \
        --wired 198.18.0.10-12 --wifi 198.18.0.13-14 --early 198.18.0.15
-  sudo scripts/testnet exec demo pc build/tools/cli/tavlo search     # in another terminal
+  sudo scripts/testnet exec demo pc build/tools/tavlo/tavlo search    # in another terminal
   sudo scripts/testnet down demo
 
 On a real Linux machine, give it spare addresses first, for example

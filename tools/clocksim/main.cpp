@@ -146,7 +146,9 @@ int main(int argc, char** argv) {
     tc::SimNonceSource nonces(rng);
 
     // The clock protocol's two ports, opened only when some clock needs them. Further
-    // services (for example TFTP on port 69) are made here the same way and added to the loop.
+    // services (for example TFTP on port 69) are made here the same way and added to the loop;
+    // one that runs its own thread starts it after WatchStopSignals above, so that the thread
+    // inherits the blocked stop signals and they still reach the loop.
     bool needFullFramePort = false;
     bool needChunkPort = false;
     for (const auto& clock : clocks.All()) {

@@ -157,7 +157,8 @@ TEST_F(ClockLogicTest, WiredWriteIsReassembledAppliedAndAcknowledgedInOneChunk) 
     EXPECT_EQ(responder.pendingAssemblies(), 0u);
     ASSERT_EQ(answer.replies.size(), 1u);
     EXPECT_EQ(answer.replies[0][protocol::kChunkLengthOffset], protocol::kOneChunkLength);
-    const settings::ConstClockSettings ack(PcAccept(answer.replies));
+    const SettingsFrame ackFrame = PcAccept(answer.replies);
+    const settings::ConstClockSettings ack(ackFrame);
     EXPECT_EQ(ack.frameType(), 2);
     EXPECT_TRUE(ack.requestBit());
 
@@ -347,7 +348,8 @@ TEST_F(ClockLogicTest, FaultsThatChangeTheClocksBehaviour) {
 
     wired.faults = Faults{};
     wired.faults.noAck = true;
-    const settings::ConstClockSettings reply(PcAccept(SendChunked(Request(1)).replies));
+    const SettingsFrame unacknowledged = PcAccept(SendChunked(Request(1)).replies);
+    const settings::ConstClockSettings reply(unacknowledged);
     EXPECT_FALSE(reply.requestBit());
 
     wired.faults = Faults{};
