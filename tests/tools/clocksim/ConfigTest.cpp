@@ -121,6 +121,26 @@ TEST(CommandLineTest, BadUsageSaysWhat) {
     EXPECT_TRUE(help->help);
 }
 
+std::optional<std::string> TwoClockFile(const std::string&, std::string&) {
+    return std::string(
+        R"({"clocks": [{"kind": "wifi", "addresses": "198.18.0.20-21", "faults": {"junk": true}}]})");
+}
+
+TEST(CommandLineTest, ClockFileBesideRanges) {
+    std::string error;
+    auto config = ParseCommandLine({"--wired", "198.18.0.10", "--clocks", "x.json", "--silent"},
+                                   error, TwoClockFile);
+    ASSERT_TRUE(config) << error;
+    ASSERT_EQ(config->clocks.size(), 3u);
+    EXPECT_EQ(config->clocks[2].kind, ClockKind::kWifi);
+    EXPECT_TRUE(config->clocks[2].faults.junk);
+    EXPECT_TRUE(config->clocks[2].faults.silent) << "command-line faults under the file's";
+    EXPECT_FALSE(config->clocks[0].faults.junk);
+    EXPECT_FALSE(
+        ParseCommandLine({"--wifi", "198.18.0.21", "--clocks", "x.json"}, error, TwoClockFile));
+    EXPECT_NE(error.find("two clocks at 198.18.0.21"), std::string::npos) << error;
+}
+
 TEST(ClockFileTest, EveryMemberReachesTheRecord) {
     const char* file = R"({
       "faults": {"drop": 0.1},
