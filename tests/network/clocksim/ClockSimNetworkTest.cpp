@@ -280,6 +280,39 @@ TEST_F(ClockSimNetworkTest, SilentAndUnacknowledgingClocks) {
               protocol::kCommandNoAnswer);
 }
 
+// A datagram from a clock's own address is never answered: otherwise a clock hearing its
+// own reply (or a broadcast it sent) would answer itself in a storm.
+TEST_F(ClockSimNetworkTest, DatagramsFromOwnAddressesAreIgnored) {
+    StartSimulator();
+    net_->LeavePc();
+    ASSERT_EQ(net_->Enter(testnet::Side::kClocks), "");
+    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    int on = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    ::inet_pton(AF_INET, "198.18.0.10", &local.sin_addr);
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local), 0);
+    const protocol::FrameChunk probe = WiredProbe();
+    for (const char* target : {"255.255.255.255", "198.18.0.11"}) {
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_port = htons(protocol::kChunkPort);
+        ::inet_pton(AF_INET, target, &to.sin_addr);
+        ASSERT_EQ(::sendto(fd, probe.data(), probe.size(), 0, reinterpret_cast<sockaddr*>(&to),
+                           sizeof to),
+                  static_cast<ssize_t>(probe.size()));
+    }
+    pollfd wait{fd, POLLIN, 0};
+    EXPECT_EQ(::poll(&wait, 1, static_cast<int>(kCollect.count())), 0) << "no clock answered";
+    ::close(fd);
+    const auto lines = testnet::ReadLines(log_.File("requests.jsonl"));
+    ASSERT_EQ(lines.size(), 2u);
+    for (const auto& line : lines) {
+        EXPECT_NE(line.find(R"("note":"from an own address")"), std::string::npos) << line;
+    }
+}
+
 // The program itself, outside any test network: it refuses before it opens a socket.
 TEST(SimulatorCommandLineTest, HelpUsageErrorsAndForeignAddresses) {
     struct Case {

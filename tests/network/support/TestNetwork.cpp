@@ -354,21 +354,21 @@ std::string TestNetwork::NamespacePath(Side side) const {
     return "/run/netns/" + name_ + (side == Side::kPc ? "-pc" : "-clocks");
 }
 
-std::string TestNetwork::EnterPc() {
+std::string TestNetwork::Enter(Side side) {
     if (homeNamespace_ < 0) {
         homeNamespace_ = ::open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC);
         if (homeNamespace_ < 0) {
             return ErrnoText("cannot open this thread's namespace");
         }
     }
-    int pc = ::open(NamespacePath(Side::kPc).c_str(), O_RDONLY | O_CLOEXEC);
-    if (pc < 0) {
-        return ErrnoText("cannot open the pc namespace");
+    int target = ::open(NamespacePath(side).c_str(), O_RDONLY | O_CLOEXEC);
+    if (target < 0) {
+        return ErrnoText(("cannot open " + NamespacePath(side)).c_str());
     }
-    int entered = ::setns(pc, CLONE_NEWNET);
-    ::close(pc);
+    int entered = ::setns(target, CLONE_NEWNET);
+    ::close(target);
     if (entered != 0) {
-        return ErrnoText("cannot enter the pc namespace");
+        return ErrnoText(("cannot enter " + NamespacePath(side)).c_str());
     }
     std::string problem = IsolationProblem();
     if (!problem.empty()) {

@@ -114,7 +114,9 @@ class TestNetwork {
 
     // Moves the calling thread into the pc namespace and runs the guard there. Returns ""
     // when the thread may send, else the reason (the thread is then moved back).
-    std::string EnterPc();
+    std::string EnterPc() { return Enter(Side::kPc); }
+    // The same for either namespace (the clocks side, to send as a clock would).
+    std::string Enter(Side side);
     // Moves the calling thread back to the namespace it came from (no-op when not entered).
     void LeavePc();
 
