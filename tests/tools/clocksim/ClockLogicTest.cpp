@@ -372,6 +372,48 @@ TEST_F(ClockLogicTest, FaultsThatChangeTheClocksBehaviour) {
     EXPECT_EQ(answer.replies[0][protocol::kRequestMarkerOffset], 0);
 }
 
+// Whatever a network can send: random bytes of every size a clock takes, and chunks that are
+// valid but for one random byte. No crash, no reply to anything not a request.
+TEST_F(ClockLogicTest, RandomDatagramsNeverCrashTheClocks) {
+    std::mt19937 rng(2024);
+    std::uniform_int_distribution<int> byte(0, 255);
+    for (int round = 0; round < 3000; ++round) {
+        for (std::size_t size : {protocol::kChunkSize, protocol::kSettingsFrameSize,
+                                 protocol::kCommandFrameSize, std::size_t{0}, std::size_t{1}}) {
+            Datagram noise(size);
+            for (auto& b : noise) {
+                b = static_cast<std::uint8_t>(byte(rng));
+            }
+            const platform::Endpoint from{static_cast<platform::Ipv4>(rng()), 6869};
+            for (const Answer& answer :
+                 {responder.OnChunk(wired, from, noise, round), responder.OnFullFrame(wifi, noise),
+                  responder.OnCommandFrame(early, noise)}) {
+                for (const auto& reply : answer.replies) {
+                    EXPECT_TRUE(reply.size() == protocol::kChunkSize ||
+                                reply.size() == protocol::kSettingsFrameSize ||
+                                reply.size() == protocol::kCommandFrameSize);
+                }
+                if (answer.request == RequestKind::kIgnored ||
+                    answer.request == RequestKind::kChunkPart) {
+                    EXPECT_TRUE(answer.replies.empty());
+                }
+            }
+        }
+    }
+    EXPECT_LE(responder.pendingAssemblies(), ClockResponder::kMaxAssemblies);
+
+    ProtocolState pc;
+    pc.settingsFrame = Request(2);
+    const auto write = PcChunks(pc, pcNonces);
+    std::uniform_int_distribution<std::size_t> position(0, protocol::kChunkSize - 1);
+    for (int round = 0; round < 3000; ++round) {
+        Datagram chunk = write[static_cast<std::size_t>(round) % write.size()];
+        chunk[position(rng)] = static_cast<std::uint8_t>(byte(rng));
+        const Answer answer = responder.OnChunk(wired, kPc, chunk, round);
+        EXPECT_LE(answer.replies.size(), 1u);
+    }
+}
+
 TEST(ClockDirectoryTest, OwnAddressesAndBroadcasts) {
     ClockDirectory clocks({MakeDefaultClock(ClockKind::kWired, MakeIpv4(198, 18, 0, 10))});
     clocks.SetLocal({MakeIpv4(198, 18, 0, 10), MakeIpv4(127, 0, 0, 1)},
