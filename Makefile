@@ -21,5 +21,14 @@ build: configure
 test: build
 	@cd $(BUILD) && ctest --output-on-failure --timeout 600
 
+# Needs root (network namespaces) and a display; says what to do when either is missing.
+demo:
+	@scripts/demo --preflight
+	@$(MAKE) --no-print-directory build
+	@scripts/demo $(BUILD)
+
+screenshots: build
+	@scripts/screenshots $(BUILD)
+
 clean:
 	rm -rf $(BUILD)

@@ -6,6 +6,7 @@
 #include "app/CTavlo_329Dlg.h"
 #include "login/My_Login_Infor.h"
 #include "login/PasswordFile.h"
+#include "protocol/Exchanges.h"
 
 namespace tavlo::app {
 
@@ -30,8 +31,9 @@ int CTavlo_329App::InitInstance() {
 }
 
 void CTavlo_329App::runMainWindow() {
-    MainDialogContext context{*network_, protocol_, search_, prompter_,
-                              [this] { return network_->openUdp() != nullptr; }};
+    MainDialogContext context{*network_, protocol_,
+                              search_,   update_,
+                              prompter_, [this] { return protocol::StartSockets(*network_); }};
     CTavlo_329Dlg mainDialog(context);
     prompter_.setParentWidget(&mainDialog);
     mainDialog.RunModal();

@@ -5,6 +5,7 @@
 
 #include <memory>
 
+#include "firmware/UpdateState.h"
 #include "platform/Network.h"
 #include "protocol/Discovery.h"
 #include "protocol/ProtocolState.h"
@@ -27,6 +28,7 @@ class CTavlo_329App final {
     std::unique_ptr<platform::Network> network_;
     protocol::ProtocolState protocol_;
     protocol::SearchState search_;
+    firmware::UpdateState update_;
     ui::QtPrompter prompter_;
 };
 

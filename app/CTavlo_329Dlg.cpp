@@ -10,18 +10,25 @@
 #include <QRadioButton>
 #include <QResizeEvent>
 #include <QShortcut>
+#include <QTabBar>
+#include <algorithm>
 
 #include "app/AppIcon.h"
 #include "app/CAboutDlg.h"
 #include "app/DeviceTree.h"
 #include "app/TabControl.h"
+#include "firmware/page/My_System_CMD.h"
+#include "settings/page/My_Basic_Infor.h"
 #include "ui/Ipv4AddressEdit.h"
 #include "ui/Prompter.h"
+#include "wifi/page/My_Wifi_Infor.h"
 
 namespace tavlo::app {
 namespace {
 
-// Client area of the window as it opens, and where each control sits in it (pixels).
+// Client area of the window as it opens, and where each control sits in it (pixels). When the
+// pages need more room (larger fonts), the tab control and the window grow by what is missing
+// and the controls right of and below the growth move along (fitToPages).
 constexpr QSize kClientSize(924, 733);
 constexpr QRect kTreeRect(10, 10, 200, 450);
 constexpr QRect kOnlineClientRect(10, 468, 200, 200);
@@ -101,17 +108,18 @@ CTavlo_329Dlg::CTavlo_329Dlg(MainDialogContext context, QWidget* parent)
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint |
                    Qt::WindowCloseButtonHint);
-    resize(kClientSize);
-    // Shrinking the window further would scale controls down to nothing.
-    setMinimumSize(kClientSize / 2);
-
     createControls();
     pages_ = createPages();
-
     tabs_->addTab(text(kBasicTabText));
     tabs_->addTab(text(kWifiTabText));
     tabs_->addTab(text(kSystemTabText));
-    layoutReference_ = QRect(QPoint(0, 0), kClientSize);
+    tabs_->tabBar()->raise();  // the tabs stay clickable where a page's top edge meets them
+
+    const QSize clientSize = fitToPages();
+    resize(clientSize);
+    // Shrinking the window further would scale controls down to nothing.
+    setMinimumSize(clientSize / 2);
+    layoutReference_ = QRect(QPoint(0, 0), clientSize);
     placePages();
     showPage(static_cast<int>(PageTab::kBasic));
     tabs_->setCurrentIndexSilently(static_cast<int>(PageTab::kBasic));
@@ -185,14 +193,14 @@ void CTavlo_329Dlg::createControls() {
 
 MainDialogPages CTavlo_329Dlg::createPages() {
     MainDialogPages pages;
-    const auto placeholder = [this](const char* objectName) {
-        auto* page = new QWidget(tabs_);
-        page->setObjectName(text(objectName));
-        return page;
-    };
-    pages.basic = placeholder("My_Basic_Infor");
-    pages.system = placeholder("My_System_CMD");
-    pages.wifi = placeholder("My_Wifi_Infor");
+    pages.basic =
+        new settings::My_Basic_Infor(context_.protocol, context_.search, context_.prompter, tabs_);
+    pages.basic->setObjectName(QStringLiteral("My_Basic_Infor"));
+    pages.system =
+        new firmware::My_System_CMD(context_.search, context_.update, context_.prompter, tabs_);
+    pages.system->setObjectName(QStringLiteral("My_System_CMD"));
+    pages.wifi = new wifi::My_Wifi_Infor(context_.protocol, tabs_);
+    pages.wifi->setObjectName(QStringLiteral("My_Wifi_Infor"));
     return pages;
 }
 
@@ -204,6 +212,33 @@ int CTavlo_329Dlg::RunModal() {
     return exec();
 }
 
+QSize CTavlo_329Dlg::fitToPages() {
+    QSize need(0, 0);
+    for (QWidget* page :
+         std::initializer_list<QWidget*>{pages_.basic, pages_.wifi, pages_.system}) {
+        need = need.expandedTo(page->sizeHint());
+    }
+    const int grow =
+        std::max(0, need.width() + kPageInsetLeft + kPageInsetRight - kTabRect.width());
+    const int growDown =
+        std::max(0, need.height() + kPageInsetTop + kPageInsetBottom - kTabRect.height());
+    if (grow == 0 && growDown == 0) {
+        return kClientSize;
+    }
+    tabs_->setGeometry(kTabRect.adjusted(0, 0, grow, growDown));
+    for (QWidget* right : std::initializer_list<QWidget*>{modifyButton_, batchModifyButton_}) {
+        right->move(right->pos() + QPoint(grow, growDown));
+    }
+    // The left column: the tree takes the extra height, the search controls move down.
+    tree_->setGeometry(kTreeRect.adjusted(0, 0, 0, growDown));
+    for (QWidget* below : std::initializer_list<QWidget*>{
+             onlineClient_, ipAddress_, broadcastRadio_, unicastRadio_, wiredRadio_, wifiRadio_,
+             earlyVersionsCheck_, v32Check_, searchButton_, stopSearchButton_}) {
+        below->move(below->pos() + QPoint(0, growDown));
+    }
+    return kClientSize + QSize(grow, growDown);
+}
+
 QRect CTavlo_329Dlg::pageRect() const {
     return tabs_->rect().adjusted(kPageInsetLeft, kPageInsetTop, -kPageInsetRight,
                                   -kPageInsetBottom);
@@ -211,7 +246,8 @@ QRect CTavlo_329Dlg::pageRect() const {
 
 void CTavlo_329Dlg::placePages() {
     const QRect rect = pageRect();
-    for (QWidget* page : {pages_.basic, pages_.wifi, pages_.system}) {
+    for (QWidget* page :
+         std::initializer_list<QWidget*>{pages_.basic, pages_.wifi, pages_.system}) {
         if (page != nullptr) {
             page->setGeometry(rect);
         }
@@ -331,12 +367,8 @@ void CTavlo_329Dlg::OnSearch() {
     // replaced, a finished one joined.
     search_.reset();
     tree_->clearAll();
-    if (pages_.clearBasic) {
-        pages_.clearBasic();
-    }
-    if (pages_.resetWifi) {
-        pages_.resetWifi();
-    }
+    pages_.basic->ClearBasicPage();
+    pages_.wifi->ResetWifiPage();
     auto search = std::make_unique<ActiveSearch>();
     search->live = std::make_shared<bool>(true);
     SearchView& view = *this;

@@ -19,6 +19,16 @@ class QRadioButton;
 namespace tavlo::platform {
 class Network;
 }
+namespace tavlo::firmware {
+struct UpdateState;
+class My_System_CMD;
+}  // namespace tavlo::firmware
+namespace tavlo::settings {
+class My_Basic_Infor;
+}
+namespace tavlo::wifi {
+class My_Wifi_Infor;
+}
 namespace tavlo::ui {
 class Prompter;
 class Ipv4AddressEdit;
@@ -44,18 +54,17 @@ struct MainDialogContext {
     platform::Network& network;
     protocol::ProtocolState& protocol;
     protocol::SearchState& search;
+    firmware::UpdateState& update;
     ui::Prompter& prompter;
     // Starts the sockets layer; false when it cannot be started.
     std::function<bool()> startSockets;
 };
 
-// The three pages as the window holds them, with the routines the window calls on them.
+// The three pages, children of the tab control.
 struct MainDialogPages {
-    QWidget* basic = nullptr;
-    QWidget* wifi = nullptr;
-    QWidget* system = nullptr;
-    std::function<void()> clearBasic;  // empties the Basic page
-    std::function<void()> resetWifi;   // empties and locks the WIFI page
+    settings::My_Basic_Infor* basic = nullptr;
+    wifi::My_Wifi_Infor* wifi = nullptr;
+    firmware::My_System_CMD* system = nullptr;
 };
 
 class CTavlo_329Dlg final : public QDialog, private SearchView {
@@ -99,6 +108,7 @@ class CTavlo_329Dlg final : public QDialog, private SearchView {
   private:
     void createControls();
     MainDialogPages createPages();
+    QSize fitToPages();
     QRect pageRect() const;
     void placePages();
     void showPage(int index);

@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "login/PasswordFile.h"
+#include "platform/TextCodec.h"
 #include "ui/Prompter.h"
 
 namespace tavlo::login {
@@ -40,10 +41,10 @@ QPushButton* makeButton(const char* label, const char* objectName) {
 }  // namespace
 
 std::vector<std::uint8_t> passwordTextBytes(const QString& password) {
-    // Until the code page 936 converter is available, characters outside Latin-1 cannot be
-    // represented; ASCII (every password the tool has shipped with) is exact either way.
-    const QByteArray latin1 = password.toLatin1();
-    return {latin1.begin(), latin1.end()};
+    const QByteArray utf8 = password.toUtf8();
+    const std::string cp936 = platform::Utf8ToCp936(
+        std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
+    return {cp936.begin(), cp936.end()};
 }
 
 My_Login_Infor::My_Login_Infor(ui::Prompter& prompter,

@@ -1,7 +1,6 @@
 #include "protocol/Discovery.h"
 
 #include <algorithm>
-#include <cctype>
 #include <chrono>
 #include <cstddef>
 #include <memory>
@@ -10,6 +9,7 @@
 #include <utility>
 
 #include "platform/Ipv4.h"
+#include "platform/TextCodec.h"
 #include "protocol/Chunks.h"
 #include "protocol/CommandFrames.h"
 #include "protocol/Exchanges.h"
@@ -70,9 +70,8 @@ bool IsDottedQuad(std::string_view text) {
             end = text.size();
         }
         const std::string_view part = text.substr(pos, end - pos);
-        if (part.empty() || part.size() > 3 || !std::all_of(part.begin(), part.end(), [](char c) {
-                return std::isdigit(static_cast<unsigned char>(c));
-            })) {
+        if (part.empty() || part.size() > 3 ||
+            !std::all_of(part.begin(), part.end(), [](char c) { return c >= '0' && c <= '9'; })) {
             return false;
         }
         int value = 0;
@@ -90,7 +89,11 @@ bool IsDottedQuad(std::string_view text) {
 
 // The tree control's order: case-insensitive, then byte order so equal texts sit together.
 bool TreeTextLess(const std::string& a, const std::string& b) {
-    const auto fold = [](unsigned char c) { return std::tolower(c); };
+    // ASCII only, whatever the process locale: the second byte of a two-byte character
+    // must never fold.
+    const auto fold = [](unsigned char c) {
+        return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c - 'A' + 'a') : c;
+    };
     const bool less =
         std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [&](char x, char y) {
             return fold(static_cast<unsigned char>(x)) < fold(static_cast<unsigned char>(y));
@@ -105,10 +108,10 @@ bool TreeTextLess(const std::string& a, const std::string& b) {
     return !greater && a < b;
 }
 
-// Item texts travel in the clock's own single-byte text; serial numbers are plain ASCII in
-// practice, so they are shown as they are.
+// Item texts are kept in the clocks' code page (sorted and compared as such) and reported
+// in UTF-8.
 std::string ToDisplayText(const std::string& text) {
-    return text;
+    return platform::Cp936ToUtf8(text);
 }
 
 // One group item of the device tree and its children, in the clock's own text encoding.
@@ -138,7 +141,10 @@ class SearchRun {
                (stop_ != nullptr && stop_->load());
     }
 
-    platform::WaitResult waitForReply(milliseconds timeout);
+    // Waits up to `timeout` for the next reply of a round that began at tick `roundStart`.
+    // A round never collects for longer than its wait plus kMaxCollectTime, so a peer that
+    // keeps sending cannot hold the search for ever.
+    platform::WaitResult waitForReply(milliseconds timeout, std::uint32_t roundStart);
     void pause(milliseconds duration);
 
     // Walks the sweep from `first` (host order), calling probe(current) for every address.
@@ -175,18 +181,22 @@ class SearchRun {
     Group early_;
 };
 
-platform::WaitResult SearchRun::waitForReply(milliseconds timeout) {
+platform::WaitResult SearchRun::waitForReply(milliseconds timeout, std::uint32_t roundStart) {
     const std::uint32_t start = network_.tickCount();
+    const milliseconds roundLimit = timeout + kMaxCollectTime;
     for (;;) {
         if (stopRequested()) {
             return platform::WaitResult::kTimeout;
         }
-        // Tick arithmetic wraps at 2^32; the difference stays right across the wrap.
-        const auto elapsed = milliseconds(network_.tickCount() - start);
-        if (elapsed >= timeout) {
+        // Tick arithmetic wraps at 2^32; the differences stay right across the wrap.
+        const std::uint32_t now = network_.tickCount();
+        const auto elapsed = milliseconds(now - start);
+        const auto roundElapsed = milliseconds(now - roundStart);
+        if (elapsed >= timeout || roundElapsed >= roundLimit) {
             return platform::WaitResult::kTimeout;
         }
-        const milliseconds slice = std::min(timeout - elapsed, kStopPollInterval);
+        const milliseconds slice =
+            std::min({timeout - elapsed, roundLimit - roundElapsed, kStopPollInterval});
         const platform::WaitResult result = socket_->waitReadable(slice);
         if (result != platform::WaitResult::kTimeout) {
             return result;
@@ -253,7 +263,8 @@ void SearchRun::probeWifi(std::uint32_t host) {
         frame[kFrameTypeOffset] = ToByte(FrameType::kDiscovery);
         std::copy(kMagic.begin(), kMagic.end(), frame.begin() + kMagicOffset);
         sendProbe(frame, host, kFullFramePort);
-        while (waitForReply(wait) == platform::WaitResult::kReadable) {
+        const std::uint32_t roundStart = network_.tickCount();
+        while (waitForReply(wait, roundStart) == platform::WaitResult::kReadable) {
             if (stopRequested()) {
                 break;
             }
@@ -283,7 +294,8 @@ void SearchRun::probeWired(std::uint32_t host) {
         chunk.fill(0);
         BuildNextChunk(protocol_, chunk, nonces_);
         sendProbe(chunk, host, kChunkPort);
-        while (waitForReply(wait) == platform::WaitResult::kReadable) {
+        const std::uint32_t roundStart = network_.tickCount();
+        while (waitForReply(wait, roundStart) == platform::WaitResult::kReadable) {
             if (stopRequested()) {
                 break;
             }
@@ -318,7 +330,8 @@ void SearchRun::probeEarly(std::uint32_t host, std::uint16_t port, milliseconds 
     frame.fill(0);
     SealCommandFrame(frame, ToByte(CommandCode::kRead), RequestMarker::kLeave);
     sendProbe(frame, host, port);
-    while (waitForReply(wait) == platform::WaitResult::kReadable) {
+    const std::uint32_t roundStart = network_.tickCount();
+    while (waitForReply(wait, roundStart) == platform::WaitResult::kReadable) {
         if (stopRequested()) {
             break;
         }

@@ -121,9 +121,10 @@ enum class SearchOutcome : std::uint8_t {
 
 // Runs one whole search on the calling thread and returns when it is over. `stop`, when
 // given, is a second stop request besides SearchStopFlag (owned by a SearchWorker, so a stale
-// flag can never stop a later search). Once a stop is requested, a wait or pause that is
-// running ends at once; the remaining rounds of the current address are still sent, as is
-// every group label.
+// flag can never stop a later search). Once a stop is requested, nothing more is received, a
+// wait or pause that is running ends within 50 ms, the remaining rounds of the current
+// address are still sent (without waiting), no further address or pass is probed, and the
+// groups are still sorted and labelled ("Early Versions: 0").
 SearchOutcome RunSearch(platform::Network& network, ProtocolState& protocol, SearchState& state,
                         const SearchOptions& options, SearchReporter& reporter,
                         const std::atomic<bool>* stop = nullptr);

@@ -14,6 +14,9 @@ namespace {
 
 constexpr int kMaxDigits = 3;
 constexpr int kFieldWidthInDigits = 3;
+constexpr int kFieldPadding = 4;
+constexpr int kFrameMarginX = 2;
+constexpr int kFrameMarginY = 1;
 // Wide enough for four comfortable fields; a layout never stretches the control further.
 constexpr int kMaxWidthInDigits = 28;
 
@@ -32,7 +35,7 @@ std::array<QString, Ipv4AddressEdit::kFieldCount> SplitDotted(const QString& dot
         digits.clear();
     };
     for (const QChar c : dotted) {
-        if (c.isDigit() && c.unicode() < 0x80) {
+        if (c >= QLatin1Char('0') && c <= QLatin1Char('9')) {
             digits.append(c);
         } else if (c == QLatin1Char('.')) {
             flush();
@@ -55,7 +58,7 @@ Ipv4AddressEdit::Ipv4AddressEdit(QWidget* parent) : QFrame(parent) {
     setFocusPolicy(Qt::StrongFocus);
 
     auto* layout = new QHBoxLayout(this);
-    layout->setContentsMargins(2, 1, 2, 1);
+    layout->setContentsMargins(kFrameMarginX, kFrameMarginY, kFrameMarginX, kFrameMarginY);
     layout->setSpacing(0);
 
     const auto* validator =
@@ -66,10 +69,16 @@ Ipv4AddressEdit::Ipv4AddressEdit(QWidget* parent) : QFrame(parent) {
         edit->setAlignment(Qt::AlignCenter);
         edit->setValidator(validator);
         edit->setMaxLength(kMaxDigits);
-        edit->setMinimumWidth(
-            edit->fontMetrics().horizontalAdvance(QLatin1Char('0')) * kFieldWidthInDigits + 4);
+        edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(QLatin1Char('0')) *
+                                  kFieldWidthInDigits +
+                              kFieldPadding);
         edit->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
         edit->installEventFilter(this);
+        // Tab moves past the whole control; the fields after the first are reached by typing,
+        // the arrow keys or the mouse.
+        if (i > 0) {
+            edit->setFocusPolicy(Qt::ClickFocus);
+        }
         connect(edit, &QLineEdit::textEdited, this, [this, i]() { onFieldEdited(i); });
         connect(edit, &QLineEdit::textChanged, this, [this]() {
             if (!settingText_) {

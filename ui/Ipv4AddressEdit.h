@@ -10,7 +10,8 @@ namespace tavlo::ui {
 
 // An IPv4 address entry made of four octet fields, in the manner of the classic IP-address
 // control: digits only, each field 0 to 255 (larger values become 255), a typed '.' or a third
-// digit moves on to the next field, Backspace and the arrow keys cross field borders. Blank
+// digit moves on to the next field, Backspace and the arrow keys cross field borders, Tab
+// leaves the control. Blank
 // fields read as 0, so a blank control reads "0.0.0.0". Pasting a dotted address into any
 // field fills all four.
 class Ipv4AddressEdit final : public QFrame {

@@ -19,6 +19,9 @@
 namespace tavlo::firmware {
 namespace {
 
+constexpr int kPageMargin = 6;
+constexpr int kButtonPadding = 24;
+
 QLineEdit* MakeMaskedField(QWidget* parent) {
     auto* field = new QLineEdit(parent);
     field->setEchoMode(QLineEdit::Password);
@@ -60,7 +63,7 @@ My_System_CMD::My_System_CMD(protocol::SearchState& search, UpdateState& update,
       chooseFile_(&My_System_CMD::ChooseFirmwareFile) {
     modeGroup_ = new QButtonGroup(this);
     auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(6, 6, 6, 6);
+    column->setContentsMargins(kPageMargin, kPageMargin, kPageMargin, kPageMargin);
     auto* passwords = new QHBoxLayout;
     passwords->addWidget(buildUserPasswordGroup(), 1);
     passwords->addWidget(buildGlobalPasswordGroup(), 1);
@@ -125,7 +128,7 @@ QWidget* My_System_CMD::buildUpdateGroup() {
     c_.browse = new QPushButton(QStringLiteral("..."), box);
     c_.browse->setAutoDefault(false);
     c_.browse->setMaximumWidth(c_.browse->fontMetrics().horizontalAdvance(QStringLiteral("....")) +
-                               24);
+                               kButtonPadding);
     connect(c_.browse, &QPushButton::clicked, this, &My_System_CMD::OnBrowse);
     c_.counterLine = new QLabel(box);
     c_.counterLine->setAlignment(Qt::AlignCenter);

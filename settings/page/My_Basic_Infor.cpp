@@ -30,6 +30,25 @@ constexpr int kLastAlternateSeconds = 5;
 constexpr int kFirstDisplayDuration = 2;
 constexpr int kLastDisplayDuration = 15;
 
+// The page holds eleven groups in the main window's tab area: group boxes keep narrow
+// margins and spacing.
+constexpr int kGroupMarginX = 6;
+constexpr int kGroupMarginY = 4;
+constexpr int kGroupSpacing = 4;
+constexpr int kPageMargin = 4;
+constexpr int kValueMinWidth = 60;
+constexpr int kMaxVisibleListItems = 16;
+// Port and key-ID boxes show five digits, key boxes eight characters, with some air.
+constexpr int kNarrowBoxDigits = 6;
+constexpr int kKeyBoxDigits = 10;
+constexpr int kEditFramePixels = 12;
+// Text of the server-in-use marker.
+constexpr char kMarkerText[] = "*";
+
+int WidthForDigits(const QWidget& widget, int digits) {
+    return widget.fontMetrics().horizontalAdvance(QLatin1Char('0')) * digits + kEditFramePixels;
+}
+
 const QStringList kBrightnessItems{QStringLiteral("Brilliant"), QStringLiteral("Bright"),
                                    QStringLiteral("Normal"), QStringLiteral("Dim"),
                                    QStringLiteral("OFF")};
@@ -55,8 +74,10 @@ QStringList TimeZoneItems() {
 QComboBox* MakeList(QWidget* parent, const QStringList& items, bool editable = false) {
     auto* list = new QComboBox(parent);
     list->setEditable(editable);
+    // Typing into an editable list never adds an item to it.
+    list->setInsertPolicy(QComboBox::NoInsert);
     list->addItems(items);
-    list->setMaxVisibleItems(items.size() > 0 && items.size() < 16 ? items.size() : 16);
+    list->setMaxVisibleItems(kMaxVisibleListItems);
     list->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     ui::ClearSelection(*list);
     return list;
@@ -66,7 +87,7 @@ QComboBox* MakeList(QWidget* parent, const QStringList& items, bool editable = f
 QLabel* MakeValue(QWidget* parent) {
     auto* value = new QLabel(parent);
     value->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
-    value->setMinimumWidth(80);
+    value->setMinimumWidth(kValueMinWidth);
     return value;
 }
 
@@ -95,6 +116,13 @@ QButtonGroup* MakeGroup(QObject* parent, std::initializer_list<QRadioButton*> bu
     return group;
 }
 
+template <typename Layout>
+Layout* Tight(Layout* layout) {
+    layout->setContentsMargins(kGroupMarginX, kGroupMarginY, kGroupMarginX, kGroupMarginY);
+    layout->setSpacing(kGroupSpacing);
+    return layout;
+}
+
 QLabel* Caption(const char* text, QWidget* parent) {
     return new QLabel(QString::fromUtf8(text), parent);
 }
@@ -110,19 +138,15 @@ My_Basic_Infor::My_Basic_Infor(protocol::ProtocolState& protocol, protocol::Sear
                                ui::Prompter& prompter, QWidget* parent)
     : ui::PageWidget(parent), protocol_(protocol), search_(search), prompter_(prompter) {
     auto* grid = new QGridLayout(this);
-    grid->setContentsMargins(6, 6, 6, 6);
-    grid->setHorizontalSpacing(6);
-    grid->setVerticalSpacing(4);
+    grid->setContentsMargins(kPageMargin, kPageMargin, kPageMargin, kPageMargin);
+    grid->setSpacing(kGroupSpacing);
 
     auto* left = new QVBoxLayout;
     left->addWidget(buildVersionGroup());
     left->addWidget(buildTimeGroup());
     left->addWidget(buildIpGroup());
     left->addWidget(buildCountDownGroup());
-    auto* energyRow = new QHBoxLayout;
-    energyRow->addWidget(buildEnergyGroup(), 1);
-    energyRow->addWidget(buildBrightnessGroup(), 0);
-    left->addLayout(energyRow);
+    left->addWidget(buildEnergyGroup());
     left->addWidget(buildPasswordGroup());
     left->addStretch(1);
 
@@ -131,21 +155,27 @@ My_Basic_Infor::My_Basic_Infor(protocol::ProtocolState& protocol, protocol::Sear
     right->addWidget(buildDstGroup());
     right->addWidget(buildTextGroup());
     right->addWidget(buildHumitureGroup());
+    right->addWidget(buildBrightnessGroup());
     right->addStretch(1);
 
     grid->addLayout(left, 0, 0);
     grid->addLayout(right, 0, 1);
-    grid->setColumnStretch(0, 4);
-    grid->setColumnStretch(1, 6);
+    grid->setColumnStretch(0, 2);
+    grid->setColumnStretch(1, 3);
 
     setInitialStates();
 }
 
 My_Basic_Infor::~My_Basic_Infor() = default;
 
+QSize My_Basic_Infor::sizeHint() const {
+    // The compact layout is the preferred one; the layouts spread out when there is room.
+    return minimumSizeHint();
+}
+
 QWidget* My_Basic_Infor::buildVersionGroup() {
     auto* box = new QGroupBox(QStringLiteral("Versions Information"), this);
-    auto* row = new QHBoxLayout(box);
+    auto* row = Tight(new QHBoxLayout(box));
     c_.version = MakeValue(box);
     c_.serialNumber = MakeValue(box);
     row->addWidget(Caption("Version :", box));
@@ -157,7 +187,7 @@ QWidget* My_Basic_Infor::buildVersionGroup() {
 
 QWidget* My_Basic_Infor::buildTimeGroup() {
     auto* box = new QGroupBox(QStringLiteral("Time Setting"), this);
-    auto* grid = new QGridLayout(box);
+    auto* grid = Tight(new QGridLayout(box));
     c_.format12 = new QRadioButton(QStringLiteral("12"), box);
     c_.format24 = new QRadioButton(QStringLiteral("24"), box);
     formatGroup_ = MakeGroup(this, {c_.format12, c_.format24});
@@ -173,7 +203,7 @@ QWidget* My_Basic_Infor::buildTimeGroup() {
 
 QWidget* My_Basic_Infor::buildIpGroup() {
     auto* box = new QGroupBox(QStringLiteral("Clock IP Setting"), this);
-    auto* grid = new QGridLayout(box);
+    auto* grid = Tight(new QGridLayout(box));
     c_.dynamicIp = new QRadioButton(QStringLiteral("Dynamic IP"), box);
     c_.staticIp = new QRadioButton(QStringLiteral("Static IP"), box);
     ipModeGroup_ = MakeGroup(this, {c_.dynamicIp, c_.staticIp});
@@ -200,8 +230,7 @@ QWidget* My_Basic_Infor::buildIpGroup() {
 
 QWidget* My_Basic_Infor::buildNtpGroup() {
     auto* box = new QGroupBox(QStringLiteral("NTP Setting"), this);
-    auto* grid = new QGridLayout(box);
-    grid->setHorizontalSpacing(4);
+    auto* grid = Tight(new QGridLayout(box));
     c_.timeServerIp = new QRadioButton(QStringLiteral("Time Server IP"), box);
     c_.domain = new QRadioButton(QStringLiteral("Domain"), box);
     serverModeGroup_ = MakeGroup(this, {c_.timeServerIp, c_.domain});
@@ -218,18 +247,16 @@ QWidget* My_Basic_Infor::buildNtpGroup() {
     for (int i = 0; i < kTimeServerRows; ++i) {
         TimeServerRowControls& row = c_.servers[static_cast<std::size_t>(i)];
         row.marker = new QLabel(box);
-        row.marker->setMinimumWidth(8);
+        row.marker->setMinimumWidth(row.marker->fontMetrics().horizontalAdvance(kMarkerText));
         row.address = new ui::Ipv4AddressEdit(box);
         row.domain = MakeEdit(box, kDomainMaxBytes, false);
         row.port = MakeDigitsEdit(box, kPortMaxChars, false);
         row.keyId = MakeDigitsEdit(box, kKeyIdMaxChars, true);
         row.key = MakeEdit(box, kKeyMaxBytes, true);
         for (QLineEdit* narrow : {row.port, row.keyId}) {
-            narrow->setMaximumWidth(
-                narrow->fontMetrics().horizontalAdvance(QStringLiteral("000000")) + 12);
+            narrow->setMaximumWidth(WidthForDigits(*narrow, kNarrowBoxDigits));
         }
-        row.key->setMaximumWidth(
-            row.key->fontMetrics().horizontalAdvance(QStringLiteral("0000000000")) + 12);
+        row.key->setMaximumWidth(WidthForDigits(*row.key, kKeyBoxDigits));
         connect(row.port, &QLineEdit::textChanged, this,
                 [this, edit = row.port]() { guardRange(edit, kPortRangeMessage); });
         connect(row.keyId, &QLineEdit::textChanged, this,
@@ -250,7 +277,7 @@ QWidget* My_Basic_Infor::buildNtpGroup() {
 
 QWidget* My_Basic_Infor::buildCountDownGroup() {
     auto* box = new QGroupBox(QStringLiteral("Count Down Setting"), this);
-    auto* grid = new QGridLayout(box);
+    auto* grid = Tight(new QGridLayout(box));
     c_.countDownStartHour = MakeList(box, ui::NumberItems(0, kLastHour));
     c_.countDownStartMinute = MakeList(box, ui::NumberItems(0, kLastMinute));
     c_.countDownStartSecond = MakeList(box, ui::NumberItems(0, kLastMinute));
@@ -271,34 +298,38 @@ QWidget* My_Basic_Infor::buildCountDownGroup() {
 
 QWidget* My_Basic_Infor::buildEnergyGroup() {
     auto* box = new QGroupBox(QStringLiteral("Energy Saving Setting"), this);
-    auto* grid = new QGridLayout(box);
+    auto* grid = Tight(new QGridLayout(box));
     c_.energySavingFrom = MakeList(box, ui::NumberItems(0, kLastHour));
     c_.energySavingTo = MakeList(box, ui::NumberItems(0, kLastHour));
     c_.displayDim = new QRadioButton(QStringLiteral("Display Dim"), box);
     c_.displayClose = new QRadioButton(QStringLiteral("Display Close"), box);
     dimGroup_ = MakeGroup(this, {c_.displayDim, c_.displayClose});
-    grid->addWidget(Caption("Energy\nSaving :\nPeriod", box), 0, 0, 2, 1);
+    grid->addWidget(Caption("Energy\nSaving :\nPeriod", box), 0, 0);
     grid->addWidget(c_.energySavingFrom, 0, 1);
     grid->addWidget(Caption("To", box), 0, 2);
     grid->addWidget(c_.energySavingTo, 0, 3);
-    grid->addWidget(c_.displayDim, 1, 1, 1, 2);
-    grid->addWidget(c_.displayClose, 1, 3);
+    auto* modes = new QHBoxLayout;
+    modes->addWidget(c_.displayDim);
+    modes->addWidget(c_.displayClose);
+    modes->addStretch(1);
+    grid->addLayout(modes, 1, 0, 1, 5);
     grid->setColumnStretch(4, 1);
     return box;
 }
 
 QWidget* My_Basic_Infor::buildBrightnessGroup() {
     auto* box = new QGroupBox(QStringLiteral("Brightness Setting"), this);
-    auto* column = new QVBoxLayout(box);
+    auto* row = Tight(new QHBoxLayout(box));
     c_.brightness = MakeList(box, kBrightnessItems);
-    column->addWidget(c_.brightness);
-    column->addStretch(1);
+    row->addWidget(c_.brightness);
+    row->addStretch(1);
     return box;
 }
 
 QWidget* My_Basic_Infor::buildDstGroup() {
     auto* box = new QGroupBox(QStringLiteral("Daylight Saving Time Setting"), this);
-    auto* grid = new QGridLayout(box);
+    auto* grid = Tight(new QGridLayout(box));
+    grid->setHorizontalSpacing(kGroupSpacing - 1);
     c_.dstEnable = new QCheckBox(QStringLiteral("Daylight Saving Time Enable"), box);
     connect(c_.dstEnable, &QCheckBox::clicked, this, &My_Basic_Infor::OnDstEnable);
     grid->addWidget(c_.dstEnable, 0, 0, 1, 7);
@@ -328,7 +359,7 @@ QWidget* My_Basic_Infor::buildDstGroup() {
 
 QWidget* My_Basic_Infor::buildTextGroup() {
     auto* box = new QGroupBox(QStringLiteral("Text Display"), this);
-    auto* grid = new QGridLayout(box);
+    auto* grid = Tight(new QGridLayout(box));
     c_.displayText = MakeEdit(box, kDisplayTextMaxBytes, false);
     c_.displayTextCounter = new QLabel(box);
     c_.roll = new QRadioButton(QStringLiteral("Roll"), box);
@@ -353,7 +384,7 @@ QWidget* My_Basic_Infor::buildTextGroup() {
 
 QWidget* My_Basic_Infor::buildHumitureGroup() {
     auto* box = new QGroupBox(QStringLiteral("Humiture and Temperature Setting"), this);
-    auto* grid = new QGridLayout(box);
+    auto* grid = Tight(new QGridLayout(box));
     c_.celsius = new QRadioButton(QStringLiteral("\u2103"), box);
     c_.fahrenheit = new QRadioButton(QStringLiteral("\u2109"), box);
     unitGroup_ = MakeGroup(this, {c_.celsius, c_.fahrenheit});
@@ -390,7 +421,7 @@ QWidget* My_Basic_Infor::buildHumitureGroup() {
 
 QWidget* My_Basic_Infor::buildPasswordGroup() {
     auto* box = new QGroupBox(QStringLiteral("Password Information"), this);
-    auto* grid = new QGridLayout(box);
+    auto* grid = Tight(new QGridLayout(box));
     c_.userPassword = MakeEdit(box, kPasswordMaxBytes, true);
     c_.globalPassword = MakeEdit(box, kPasswordMaxBytes, true);
     grid->addWidget(Caption("User Password:", box), 0, 0);

@@ -141,6 +141,8 @@ class My_Basic_Infor final : public ui::PageWidget {
 
     const BasicPageControls& controls() const { return c_; }
 
+    QSize sizeHint() const override;
+
   private:
     QWidget* buildVersionGroup();
     QWidget* buildTimeGroup();

@@ -4,6 +4,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabBar>
@@ -17,11 +18,14 @@
 #include "app/CTavlo_329Dlg.h"
 #include "app/DeviceTree.h"
 #include "app/TabControl.h"
+#include "firmware/UpdateState.h"
 #include "platform/Ipv4.h"
+#include "settings/page/My_Basic_Infor.h"
 #include "tests/support/FakeNetwork.h"
 #include "tests/support/ScriptedClocks.h"
 #include "ui/Ipv4AddressEdit.h"
 #include "ui/testing/RecordingPrompter.h"
+#include "wifi/page/My_Wifi_Infor.h"
 
 using namespace tavlo;
 using app::CTavlo_329Dlg;
@@ -77,6 +81,7 @@ class MainDialogTest : public QObject {
     test::FakeNetwork& net() { return *netPtr_; }
     protocol::ProtocolState protocol_;
     protocol::SearchState search_;
+    firmware::UpdateState update_;
     ui::testing::RecordingPrompter prompter_;
     bool socketsStart_ = true;
     std::unique_ptr<CTavlo_329Dlg> dialog_;
@@ -125,7 +130,7 @@ class MainDialogTest : public QObject {
         prompter_.clear();
         socketsStart_ = true;
         dialog_ = std::make_unique<CTavlo_329Dlg>(app::MainDialogContext{
-            net(), protocol_, search_, prompter_, [this] { return socketsStart_; }});
+            net(), protocol_, search_, update_, prompter_, [this] { return socketsStart_; }});
         dialog_->show();
         QVERIFY(QTest::qWaitForWindowExposed(dialog_.get()));
     }
@@ -291,7 +296,7 @@ class MainDialogTest : public QObject {
     void socketInitError() {
         dialog_.reset();
         socketsStart_ = false;
-        CTavlo_329Dlg dialog(app::MainDialogContext{net(), protocol_, search_, prompter_,
+        CTavlo_329Dlg dialog(app::MainDialogContext{net(), protocol_, search_, update_, prompter_,
                                                     [this] { return socketsStart_; }});
         QCOMPARE(dialog.RunModal(), CTavlo_329Dlg::kSocketInitFailed);
         QCOMPARE(prompter_.texts(), QStringList{QStringLiteral("Socket Init Error!")});
@@ -316,6 +321,22 @@ class MainDialogTest : public QObject {
         QCOMPARE(name, QStringLiteral("TavloAdmin"));
         QVERIFY(hasIcon);
         QCOMPARE(button, QStringLiteral("OK"));
+    }
+
+    void aboutInContextMenu() {
+        QStringList items;
+        QTimer::singleShot(0, this, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            QVERIFY(menu != nullptr);
+            for (QAction* action : menu->actions()) {
+                items << action->text();
+            }
+            menu->close();
+        });
+        const QPoint at = control("onlineClientGroup")->geometry().center();
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, dialog_->mapToGlobal(at));
+        QApplication::sendEvent(dialog_.get(), &event);
+        QCOMPARE(items, QStringList{QStringLiteral("About TavloAdmin(&A)...")});
     }
 
     void firstSearchIsWiredBroadcastOfBothGenerations() {
@@ -437,11 +458,16 @@ class MainDialogTest : public QObject {
         QCoreApplication::processEvents();  // reports still queued go nowhere
     }
 
-    void newSearchClearsTheTree() {
+    void newSearchClearsTreeAndPages() {
         test::AddScriptedClock(net(), ClockKind::kWired, MakeIpv4(198, 18, 0, 12), "A");
         searchAndWait();
         QCOMPARE(topLevelTexts().size(), 2);
+        // What the pages show of a clock goes when the next search starts.
+        dialog_->pages().basic->controls().serialNumber->setText(QStringLiteral("SN0012"));
+        dialog_->pages().wifi->controls().ssid->setText(QStringLiteral("ClockNet"));
         searchAndWait();
+        QVERIFY(dialog_->pages().basic->controls().serialNumber->text().isEmpty());
+        QVERIFY(dialog_->pages().wifi->controls().ssid->text().isEmpty());
         QCOMPARE(topLevelTexts(), (QStringList{QStringLiteral("198.18.0.0 (WIRED:1)"),
                                                QStringLiteral("Early Versions: 0")}));
     }

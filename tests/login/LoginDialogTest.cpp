@@ -239,6 +239,23 @@ class LoginDialogTest : public QObject {
         fs::remove(file_.parent_path());
     }
 
+    void passwordTextIsHashedAsCodePage936() {
+        const QString chinese = QString::fromUtf8("\xE6\x97\xB6\xE9\x92\x9F");  // "clock"
+        const std::vector<std::uint8_t> gbk = {0xCA, 0xB1, 0xD6, 0xD3};
+        QCOMPARE(tavlo::login::passwordTextBytes(chinese), gbk);
+        QCOMPARE(tavlo::login::passwordTextBytes(QStringLiteral("XKVnoctilume")),
+                 std::vector<std::uint8_t>(
+                     {'X', 'K', 'V', 'n', 'o', 'c', 't', 'i', 'l', 'u', 'm', 'e'}));
+        auto dialog = makeDialog();
+        changePassword(*dialog, QStringLiteral("XKVnoctilume"), chinese, chinese);
+        QCOMPARE(prompter_.lastText(), QStringLiteral("Modify Password Successful!"));
+        std::ifstream in(file_, std::ios::binary);
+        std::vector<std::uint8_t> stored((std::istreambuf_iterator<char>(in)),
+                                         std::istreambuf_iterator<char>());
+        const auto digest = tavlo::login::passwordDigest(gbk);
+        QCOMPARE(stored, std::vector<std::uint8_t>(digest.begin(), digest.end()));
+    }
+
     void enterAndEscapeEndTheDialog_data() {
         QTest::addColumn<int>("key");
         QTest::addColumn<QString>("focus");

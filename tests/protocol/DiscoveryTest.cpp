@@ -375,6 +375,16 @@ TEST_F(DiscoveryTest, WifiSearchFindsBothGenerations) {
     EXPECT_TRUE(recorder.has("finished early Early Versions: 1 [172.16.5.41 (OLD);]"));
 }
 
+TEST_F(DiscoveryTest, SerialNumbersInTheClocksCodePageAreReportedAsUtf8) {
+    // U+949F in code page 936 is D6 D3.
+    AddClock(net, Kind::kWired, MakeIpv4(192, 168, 1, 20), "\xD6\xD3-1");
+    AddClock(net, Kind::kEarlyWired, MakeIpv4(192, 168, 1, 21), "\xD6\xD3-2");
+    Run(Broadcast(false));
+    EXPECT_TRUE(recorder.has("item current 192.168.1.20 (\u949F-1)"));
+    EXPECT_TRUE(recorder.has("finished current 192.168.1.0 (WIRED:1) [192.168.1.20 (\u949F-1);]"));
+    EXPECT_TRUE(recorder.has("finished early Early Versions: 1 [192.168.1.21 (\u949F-2);]"));
+}
+
 TEST_F(DiscoveryTest, OwnEchoFromAnyLocalAddressIsNeverListed) {
     // The echo comes from the second address: every address of this machine is compared.
     net.echoBroadcastsFrom(kPcSecondAddress);
@@ -426,6 +436,24 @@ TEST_F(DiscoveryTest, HalfReceivedReplyNeverShiftsTheNextAnnouncement) {
     });
     Run(Broadcast(false));
     EXPECT_TRUE(recorder.has("finished current 192.168.1.0 (WIRED:1) [192.168.1.61 (SN-B);]"));
+}
+
+TEST_F(DiscoveryTest, EndlessStreamOfDatagramsCannotHoldTheSearch) {
+    // Something on the segment answers every probe with a datagram every 100 ms for ever.
+    const Ipv4 chatty = MakeIpv4(192, 168, 1, 99);
+    net.addPeer(chatty, [&](const SentDatagram& request, FakeNetwork& n) {
+        if (request.bytes.size() == kChunkSize) {
+            for (int i = 1; i <= 400; ++i) {
+                n.reply(request, chatty, std::vector<std::uint8_t>(3, 0), milliseconds(100 * i));
+            }
+        }
+    });
+    Run(Broadcast(false));
+    // The first round collects for its 500 ms wait plus 30 s, then the rounds go on as usual.
+    const auto sent = net.sent();
+    ASSERT_EQ(sent.size(), 6u);
+    EXPECT_EQ(sent[1].timeMs, 31000u);
+    EXPECT_TRUE(recorder.linesStartingWith("item ").empty());
 }
 
 TEST_F(DiscoveryTest, PleaseSelectAValidIp) {

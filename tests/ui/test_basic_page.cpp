@@ -207,11 +207,15 @@ class TestBasicPage : public QObject {
         for (const QGroupBox* box : f.page.findChildren<QGroupBox*>()) {
             groups << box->title();
         }
-        QCOMPARE(groups,
-                 (QStringList{"Versions Information", "Time Setting", "Clock IP Setting",
-                              "Count Down Setting", "Energy Saving Setting", "Brightness Setting",
-                              "Password Information", "NTP Setting", "Daylight Saving Time Setting",
-                              "Text Display", "Humiture and Temperature Setting"}));
+        groups.sort();
+        QStringList expected{"Versions Information", "Time Setting",
+                             "Clock IP Setting",     "NTP Setting",
+                             "Count Down Setting",   "Energy Saving Setting",
+                             "Brightness Setting",   "Daylight Saving Time Setting",
+                             "Text Display",         "Humiture and Temperature Setting",
+                             "Password Information"};
+        expected.sort();
+        QCOMPARE(groups, expected);
     }
 
     void initialStates() {
@@ -553,10 +557,38 @@ class TestBasicPage : public QObject {
         QVERIFY(reachedParent);
     }
 
+    void typedListValueIsNotAddedToTheList() {
+        Fixture f;
+        f.page.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f.page));
+        for (QComboBox* list : {f.c.alternateSeconds, f.c.timeDuration}) {
+            const int count = list->count();
+            list->setEnabled(true);
+            list->setFocus();
+            list->clearEditText();
+            QTest::keyClicks(list->lineEdit(), QStringLiteral("7"));
+            QTest::keyClick(list->lineEdit(), Qt::Key_Return);
+            QCOMPARE(list->count(), count);
+            QCOMPARE(list->currentText(), QStringLiteral("7"));
+        }
+    }
+
     void screenshot() {
         Fixture f;
+        // The page fits the main window's tab area without making the window grow.
+        QVERIFY(f.page.sizeHint().width() <= tavlo::ui::testing::kPageAreaSize.width());
+        QVERIFY(f.page.sizeHint().height() <= tavlo::ui::testing::kPageAreaSize.height());
         QVERIFY(tavlo::ui::testing::SavePageScreenshot(f.page, QStringLiteral("basic-page.png"),
-                                                       QSize(760, 600)));
+                                                       tavlo::ui::testing::kPageAreaSize));
+        // And once with every control in use, to see that the lists show their items whole.
+        Fixture filled;
+        FillEverything(filled);
+        filled.c.brightness->setCurrentIndex(0);
+        filled.c.dstStart.week->setCurrentIndex(1);
+        filled.c.timeZone->setCurrentIndex(30);
+        QVERIFY(tavlo::ui::testing::SavePageScreenshot(filled.page,
+                                                       QStringLiteral("basic-page-filled.png"),
+                                                       tavlo::ui::testing::kPageAreaSize));
     }
 };
 

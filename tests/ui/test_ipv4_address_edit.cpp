@@ -136,6 +136,23 @@ class TestIpv4AddressEdit : public QObject {
         QCOMPARE(edit.text(), QStringLiteral("1.2.3.4"));
     }
 
+    void tabLeavesTheControl() {
+        QWidget window;
+        auto* before = new QLineEdit(&window);
+        auto* edit = new Ipv4AddressEdit(&window);
+        auto* after = new QLineEdit(&window);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        before->setFocus();
+        QTest::keyClick(before, Qt::Key_Tab);
+        QVERIFY(edit->field(0)->hasFocus());
+        QTest::keyClick(edit->field(0), Qt::Key_Tab);
+        QVERIFY(after->hasFocus());
+        edit->field(2)->setFocus();
+        QTest::keyClick(edit->field(2), Qt::Key_Tab);
+        QVERIFY(after->hasFocus());
+    }
+
     void pasteFillsAllFields() {
         Ipv4AddressEdit edit;
         edit.show();

@@ -146,8 +146,11 @@ class TestWifiPage : public QObject {
 
     void screenshot() {
         Fixture f;
+        // The page fits the main window's tab area without making the window grow.
+        QVERIFY(f.page.sizeHint().width() <= tavlo::ui::testing::kPageAreaSize.width());
+        QVERIFY(f.page.sizeHint().height() <= tavlo::ui::testing::kPageAreaSize.height());
         QVERIFY(tavlo::ui::testing::SavePageScreenshot(f.page, QStringLiteral("wifi-page.png"),
-                                                       QSize(760, 600)));
+                                                       tavlo::ui::testing::kPageAreaSize));
     }
 };
 

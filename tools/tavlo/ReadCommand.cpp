@@ -11,6 +11,7 @@
 #include "protocol/Frames.h"
 #include "protocol/ProtocolState.h"
 #include "tools/tavlo/Cli.h"
+#include "tools/tavlo/ClockRead.h"
 #include "tools/tavlo/Commands.h"
 #include "tools/tavlo/RecordFormat.h"
 
@@ -18,13 +19,6 @@ namespace tavlo::cli {
 namespace {
 
 constexpr std::string_view kCommand = "read";
-
-// Wi-Fi clocks are asked until they answer, at most twice. Wired clocks are asked at least
-// three times and at most five, with a pause after every request.
-constexpr int kWifiReadAttempts = 2;
-constexpr int kWiredMinAttempts = 3;
-constexpr int kWiredMaxAttempts = 5;
-constexpr std::chrono::milliseconds kWiredReadPause{500};
 
 constexpr const char* kReadHelp =
     "Usage: tavlo read ADDRESS --wired|--wifi|--early [--json] [--passwords]\n"
@@ -41,47 +35,10 @@ constexpr const char* kReadHelp =
     "\n"
     "Exit status: 0 when the clock answered, 1 when it did not, 2 on bad usage.\n";
 
-enum class Family { kNone, kWired, kWifi, kEarly };
-
-// The clock's reply stays in the protocol state's frames; returns true when it answered.
-bool ReadCurrentClock(protocol::ClockExchanges& exchanges, protocol::ProtocolState& state,
-                      platform::Network& network, platform::Ipv4 address, bool wifi) {
-    state.settingsFrame.fill(0);
-    protocol::SettingsFrame answered{};
-    bool anyAnswer = false;
-    const int maxAttempts = wifi ? kWifiReadAttempts : kWiredMaxAttempts;
-    for (int attempt = 1; attempt <= maxAttempts; ++attempt) {
-        state.settingsFrame[protocol::kFlagsOffset] |= protocol::kFlagCarriedOut;
-        state.settingsFrame[protocol::kFrameTypeOffset] =
-            protocol::ToByte(protocol::FrameType::kReadSettings);
-        const std::uint8_t result =
-            wifi ? exchanges.ExchangeFullFrame(address) : exchanges.ExchangeChunkedFrame(address);
-        const bool ok = result == protocol::kExchangeAcknowledged;
-        if (ok) {
-            // A later silent attempt clears the frame; keep the last complete answer.
-            answered = state.settingsFrame;
-            anyAnswer = true;
-        }
-        if (!wifi) {
-            network.sleep(kWiredReadPause);
-        }
-        if (exchanges.lastFailure() != protocol::ExchangeFailure::kNone) {
-            break;
-        }
-        if (ok && (wifi || attempt >= kWiredMinAttempts)) {
-            break;
-        }
-    }
-    if (anyAnswer) {
-        state.settingsFrame = answered;
-    }
-    return anyAnswer;
-}
-
 }  // namespace
 
 int RunReadCommand(std::span<const std::string_view> args, Io& io) {
-    Family family = Family::kNone;
+    std::optional<ClockFamily> family;
     bool json = false;
     bool withSecrets = false;
     std::optional<platform::Ipv4> address;
@@ -92,12 +49,12 @@ int RunReadCommand(std::span<const std::string_view> args, Io& io) {
             io.out << kReadHelp;
             return kExitSuccess;
         } else if (arg == "--wired" || arg == "--wifi" || arg == "--early") {
-            if (family != Family::kNone) {
+            if (family) {
                 return UsageError(io, kCommand, "give exactly one of --wired, --wifi and --early");
             }
-            family = arg == "--wired"  ? Family::kWired
-                     : arg == "--wifi" ? Family::kWifi
-                                       : Family::kEarly;
+            family = arg == "--wired"  ? ClockFamily::kWired
+                     : arg == "--wifi" ? ClockFamily::kWifi
+                                       : ClockFamily::kEarly;
         } else if (arg == "--json") {
             json = true;
         } else if (arg == "--passwords") {
@@ -123,7 +80,7 @@ int RunReadCommand(std::span<const std::string_view> args, Io& io) {
     if (!address) {
         return UsageError(io, kCommand, "give the address of the clock to read");
     }
-    if (family == Family::kNone) {
+    if (!family) {
         return UsageError(io, kCommand, "give one of --wired, --wifi and --early");
     }
 
@@ -134,31 +91,15 @@ int RunReadCommand(std::span<const std::string_view> args, Io& io) {
     protocol::ClockExchanges exchanges(*network, state, nonces);
 
     const std::string dotted = platform::FormatIpv4(*address);
-    std::vector<FieldText> fields;
-    if (family == Family::kEarly) {
-        const std::int32_t result = exchanges.ExchangeCommandFrame(
-            protocol::ToByte(protocol::CommandCode::kRead), *address);
-        if (result <= 0 || state.commandFrame[protocol::kCommandCodeOffset] !=
-                               protocol::ToByte(protocol::CommandCode::kRead)) {
-            const std::string why = exchanges.lastFailure() != protocol::ExchangeFailure::kNone
-                                        ? exchanges.lastFailureText()
-                                        : "no answer from " + dotted;
-            return Failure(io, kCommand, why, kExitNoAnswer);
-        }
-        fields = EarlyReplyFields(state.commandFrame);
-    } else {
-        const bool wifi = family == Family::kWifi;
-        if (!ReadCurrentClock(exchanges, state, *network, *address, wifi) ||
-            state.settingsFrame[protocol::kFrameTypeOffset] !=
-                protocol::ToByte(protocol::FrameType::kReadSettings)) {
-            const std::string why = exchanges.lastFailure() != protocol::ExchangeFailure::kNone
-                                        ? exchanges.lastFailureText()
-                                        : "no answer from " + dotted;
-            return Failure(io, kCommand, why, kExitNoAnswer);
-        }
-        fields = ClockReplyFields(state.settingsFrame);
+    const ReadOutcome outcome = ReadClock(exchanges, state, *network, *address, *family);
+    if (!outcome.answered) {
+        return Failure(io, kCommand,
+                       outcome.failure.empty() ? "no answer from " + dotted : outcome.failure,
+                       kExitNoAnswer);
     }
-
+    std::vector<FieldText> fields = *family == ClockFamily::kEarly
+                                        ? EarlyReplyFields(state.commandFrame)
+                                        : ClockReplyFields(state.settingsFrame);
     fields.insert(fields.begin(), FieldText{"address", 0, dotted});
     if (json) {
         PrintFieldsJson(io.out, fields, withSecrets);

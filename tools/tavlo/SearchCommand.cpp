@@ -18,6 +18,8 @@ namespace tavlo::cli {
 namespace {
 
 constexpr std::string_view kCommand = "search";
+// A unicast sweep probes up to a.b.c.254.
+constexpr int kLastSweepNumber = 254;
 // How soon the command notices the end of the search (or a Ctrl-C).
 constexpr long kSignalPollNanoseconds = 5'000'000;  // 5 ms
 
@@ -49,16 +51,25 @@ struct Group {
 
 class CliReporter final : public protocol::SearchReporter {
   public:
-    CliReporter(Io& io, bool json, bool wifi) : io_(io), json_(json), wifi_(wifi), progress_(io) {}
+    // `sweepStart`: the first address of a unicast sweep, empty for a broadcast.
+    CliReporter(Io& io, bool json, bool wifi, std::string sweepStart)
+        : io_(io), json_(json), wifi_(wifi), progress_(io), sweepStart_(std::move(sweepStart)) {}
 
     void message(const std::string& text) override { message_ = text; }
     void networkError(const std::string& text) override { networkError_ = text; }
     void searchStarted() override {
-        probing_ = "broadcast";
+        probing_ = sweepStart_.empty() ? "broadcast" : sweepStart_;
         showProgress();
     }
     void addressProbed(const std::string& address) override {
+        // A unicast sweep ends at .254 of the network; say how far it has come.
         probing_ = address;
+        const int last = LastNumber(address);
+        const int first = LastNumber(sweepStart_);
+        if (first >= 0 && last >= first) {
+            probing_ += " (" + std::to_string(last - first + 1) + " of " +
+                        std::to_string(kLastSweepNumber - first + 1) + ")";
+        }
         showProgress();
     }
     void itemAdded(protocol::SearchGroup group, const std::string& text) override {
@@ -116,10 +127,27 @@ class CliReporter final : public protocol::SearchReporter {
         io_.out << "]}\n";
     }
 
+    // The last number of a dotted address, -1 when there is none.
+    static int LastNumber(const std::string& dotted) {
+        const std::size_t dot = dotted.rfind('.');
+        if (dot == std::string::npos || dot + 1 >= dotted.size()) {
+            return -1;
+        }
+        int value = 0;
+        for (char c : dotted.substr(dot + 1)) {
+            if (c < '0' || c > '9') {
+                return -1;
+            }
+            value = value * 10 + (c - '0');
+        }
+        return value;
+    }
+
     Io& io_;
     bool json_;
     bool wifi_;
     ProgressLine progress_;
+    std::string sweepStart_;
     std::string probing_;
     std::set<std::pair<protocol::SearchGroup, std::string>> seen_;
     std::size_t found_ = 0;
@@ -194,7 +222,8 @@ int RunSearchCommand(std::span<const std::string_view> args, Io& io) {
     std::unique_ptr<platform::Network> network = platform::makeSystemNetwork();
     protocol::ProtocolState protocolState;
     protocol::SearchState searchState;
-    CliReporter reporter(io, json, options.wifiChecked);
+    CliReporter reporter(io, json, options.wifiChecked,
+                         options.unicastChecked ? options.ipAddressText : std::string());
     protocol::SearchOutcome outcome;
     {
         BlockedSignals signals;

@@ -16,6 +16,8 @@
 namespace tavlo::wifi {
 namespace {
 
+constexpr int kPageMargin = 6;
+
 // Entries of the two lists, in list order. The clock's codes are converted by entry text,
 // never by position.
 const QStringList kCipherItems{QStringLiteral("OPEN"), QStringLiteral("WEP"),
@@ -34,7 +36,7 @@ constexpr int kSsidColumnStretch = 3;
 My_Wifi_Infor::My_Wifi_Infor(protocol::ProtocolState& protocol, QWidget* parent)
     : ui::PageWidget(parent), protocol_(protocol) {
     auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(6, 6, 6, 6);
+    column->setContentsMargins(kPageMargin, kPageMargin, kPageMargin, kPageMargin);
     column->addWidget(buildScanGroup());
     column->addWidget(buildWifiGroup());
     column->addStretch(1);

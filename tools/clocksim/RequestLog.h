@@ -1,0 +1,35 @@
+// The request log of tavlo-clocksim: one JSON object per received datagram, one per line,
+// flushed at once so that a test can read it while the simulator runs.
+#pragma once
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "protocol/ProtocolState.h"
+
+namespace tavlo::clocksim {
+
+// Every field of a SettingsFrame by name, plus "hex" (all 772 bytes).
+std::string DecodeSettingsFrame(const protocol::SettingsFrame& frame);
+// Every field of a CommandFrame by name, plus "hex" (all 95 bytes).
+std::string DecodeCommandFrame(const protocol::CommandFrame& frame);
+// Lower-case hex of bytes, no separators.
+std::string Hex(std::span<const std::uint8_t> bytes);
+
+class RequestLog {
+  public:
+    // Opens (truncates) `path`; false and `error` when it cannot.
+    bool Open(const std::string& path, std::string& error);
+    bool IsOpen() const { return file_ != nullptr; }
+    // Writes `json` and a newline, then flushes.
+    void Write(const std::string& json);
+
+  private:
+    struct Closer {
+        void operator()(std::FILE* file) const { std::fclose(file); }
+    };
+    std::unique_ptr<std::FILE, Closer> file_;
+};
+
+}  // namespace tavlo::clocksim
