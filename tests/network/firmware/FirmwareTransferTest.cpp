@@ -191,5 +191,34 @@ TEST(FirmwareNetworkTest, DebianTftpServerStoresTheFileByteForByte) {
     EXPECT_EQ(*stored, file);
 }
 
+#ifdef TAVLO_CLI_PATH
+TEST(FirmwareNetworkTest, CommandLineLoadsASimulatedClock) {
+    MAKE_NETWORK(net);
+    TempDir dir;
+    std::string error;
+    auto sim = net.StartSimulator(
+        {"--wired", testnet::kFirstClockAddress, "--tftp-store", dir.File("{mac}.img")}, error);
+    ASSERT_TRUE(sim) << error;
+    const Bytes file = Pattern(2 * 512, 4);
+    WriteFile(dir.File("image.bin"), file);
+    // The simulator's own MAC address for its first clock.
+    const std::string mac = "02-54-56-00-00-0A";
+    auto tool = net.Start(Side::kPc,
+                          {TAVLO_CLI_PATH, "firmware", testnet::kFirstClockAddress,
+                           dir.File("image.bin"), "--mac", mac},
+                          error);
+    ASSERT_TRUE(tool) << error;
+    const std::string output = tool->ReadAll(std::chrono::seconds(30));
+    const auto status = tool->Wait(std::chrono::seconds(30));
+    ASSERT_TRUE(status);
+    EXPECT_EQ(*status, 0) << output;
+    EXPECT_EQ(output.rfind("Update Successful! 1024 bytes to 198.18.0.10 (" + mac + ")", 0), 0u)
+        << output;
+    const auto stored = AwaitFile(dir.File(mac + ".img"), file.size());
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(*stored, file);
+}
+#endif
+
 }  // namespace
 }  // namespace tavlo::firmware
