@@ -56,33 +56,11 @@ void TftpClient::DiscardStaleDatagrams() {
     }
 }
 
-long TftpClient::ReceiveReply(std::span<std::uint8_t> buffer, platform::Endpoint& from) {
-    // A peer that answered within a few quick looks before is looked for the same way
-    // again, which saves the wake-up after sleeping; looks that find nothing shrink the
-    // budget until the looks stop, so a slower peer costs nothing but a rare probe.
-    if (quickLooks_ == 0 && ++sleepsSinceProbe_ >= kQuickLookProbeInterval) {
-        quickLooks_ = kMinQuickLooks;
-        sleepsSinceProbe_ = 0;
-    }
-    for (int look = 0; look < quickLooks_; ++look) {
-        const long size = socket_->receiveWithin(buffer, from, kNoWait);
-        if (size != platform::UdpSocket::kReceiveTimedOut) {
-            if (size >= 0) {
-                quickLooks_ = std::clamp(look * kQuickLookHeadroom, kMinQuickLooks, kMaxQuickLooks);
-            }
-            return size;
-        }
-    }
-    quickLooks_ =
-        quickLooks_ / kQuickLookHeadroom < kMinQuickLooks ? 0 : quickLooks_ / kQuickLookHeadroom;
-    return socket_->receiveWithin(buffer, from, kAcknowledgementWait);
-}
-
 TftpClient::Reply TftpClient::AwaitReply(platform::Endpoint& destination, std::uint32_t block) {
     for (int skipped = 0; skipped <= kMaxSkippedPerSend; ++skipped) {
         std::array<std::uint8_t, kReceiveSize> buffer{};
         platform::Endpoint from;
-        const long size = ReceiveReply(buffer, from);
+        const long size = socket_->receiveWithin(buffer, from, kAcknowledgementWait);
         if (size < 0) {
             return {};  // time-out or failure
         }

@@ -35,11 +35,6 @@ inline constexpr int kMaxSkippedPerSend = 16;
 // Datagrams still queued from an earlier exchange are discarded before the first send of
 // the next one (at most this many).
 inline constexpr int kMaxStaleDatagrams = 64;
-// Quick looks for a reply before sleeping (see TftpClient::ReceiveReply).
-inline constexpr int kMinQuickLooks = 32;
-inline constexpr int kMaxQuickLooks = 256;
-inline constexpr int kQuickLookHeadroom = 2;
-inline constexpr int kQuickLookProbeInterval = 256;
 
 class TftpClient {
   public:
@@ -78,7 +73,6 @@ class TftpClient {
         bool acknowledgement = false;
         std::uint16_t block = 0;
     };
-    long ReceiveReply(std::span<std::uint8_t> buffer, platform::Endpoint& from);
     Reply AwaitReply(platform::Endpoint& destination, std::uint32_t block);
     void DiscardStaleDatagrams();
     bool StopRequested() const;
@@ -92,8 +86,6 @@ class TftpClient {
     bool broadcast_ = false;
     std::uint16_t peerPort_ = 0;
     int sendCount_ = 0;
-    int quickLooks_ = kMinQuickLooks;  // non-blocking looks before the next sleep
-    int sleepsSinceProbe_ = 0;
     std::vector<std::uint8_t> datagram_;  // the packet being sent, storage kept across blocks
 };
 
