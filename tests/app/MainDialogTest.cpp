@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QResizeEvent>
 #include <QTabBar>
 #include <QTimer>
 #include <QtTest>
@@ -256,6 +257,16 @@ class MainDialogTest : public QObject {
         QCOMPARE(visiblePages(), QStringList{QStringLiteral("My_Basic_Infor")});
     }
 
+    void nothingIsScaledWhileMinimised() {
+        const QRect tree = control("deviceTree")->geometry();
+        dialog_->setWindowState(Qt::WindowMinimized);
+        QResizeEvent shrink(QSize(160, 40), dialog_->size());
+        QApplication::sendEvent(dialog_.get(), &shrink);
+        QCOMPARE(control("deviceTree")->geometry(), tree);
+        dialog_->setWindowState(Qt::WindowNoState);
+        QCOMPARE(control("deviceTree")->geometry(), tree);
+    }
+
     void radioButtons() {
         auto* broadcast = control<QRadioButton>("broadcastRadio");
         auto* unicast = control<QRadioButton>("unicastRadio");
@@ -451,6 +462,7 @@ class MainDialogTest : public QObject {
         QElapsedTimer timer;
         timer.start();
         dialog_->reject();
+        qInfo("closing the window during a search took %lld ms", timer.elapsed());
         QVERIFY(!dialog_->searchRunning());
         QVERIFY2(timer.elapsed() < 2000, qPrintable(QString::number(timer.elapsed())));
         QVERIFY(!dialog_->isVisible());
