@@ -49,11 +49,8 @@ bool TftpClient::StopRequested() const {
 void TftpClient::DiscardStaleDatagrams() {
     std::array<std::uint8_t, kReceiveSize> buffer{};
     for (int i = 0; i < kMaxStaleDatagrams; ++i) {
-        if (socket_->waitReadable(kNoWait) != platform::WaitResult::kReadable) {
-            return;
-        }
         platform::Endpoint from;
-        if (socket_->receiveFrom(buffer, from) < 0) {
+        if (socket_->receiveWithin(buffer, from, kNoWait) < 0) {
             return;
         }
     }
@@ -61,14 +58,11 @@ void TftpClient::DiscardStaleDatagrams() {
 
 TftpClient::Reply TftpClient::AwaitReply(platform::Endpoint& destination, std::uint32_t block) {
     for (int skipped = 0; skipped <= kMaxSkippedPerSend; ++skipped) {
-        if (socket_->waitReadable(kAcknowledgementWait) != platform::WaitResult::kReadable) {
-            return {};
-        }
         std::array<std::uint8_t, kReceiveSize> buffer{};
         platform::Endpoint from;
-        const long size = socket_->receiveFrom(buffer, from);
+        const long size = socket_->receiveWithin(buffer, from, kAcknowledgementWait);
         if (size < 0) {
-            return {};
+            return {};  // time-out or failure
         }
         // Whoever answered is where the rest of this exchange goes; its port is the
         // clock's port for the data packets that follow.
@@ -89,26 +83,34 @@ TftpClient::Reply TftpClient::AwaitReply(platform::Endpoint& destination, std::u
 }
 
 int TftpClient::TftpExchange(std::span<const std::uint8_t> payload, std::uint32_t block,
-                             ExchangeKind kind) {
+                             ExchangeKind kind, const std::function<void()>& whileWaiting) {
     if (!socket_) {
         return kExchangeGaveUp;
     }
-    std::vector<std::uint8_t> datagram;
+    std::vector<std::uint8_t>& datagram = datagram_;
     if (kind == ExchangeKind::kRequest) {
         datagram.assign(payload.begin(), payload.end());
         peerPort_ = kTftpServerPort;
     } else {
-        datagram = BuildDataPacket(block, payload);
+        BuildDataPacket(block, payload, datagram);
     }
     DiscardStaleDatagrams();
     platform::Endpoint destination{broadcast_ ? platform::kLimitedBroadcast : clock_, peerPort_};
     const std::uint32_t acknowledgeable = kind == ExchangeKind::kRequest ? 0 : block;
 
+    bool waitingWorkDone = !whileWaiting;
+    auto doWaitingWork = [&] {
+        if (!waitingWorkDone) {
+            waitingWorkDone = true;
+            whileWaiting();
+        }
+    };
     for (int attempt = 0; attempt < kMaxSends; ++attempt) {
         if (StopRequested()) {
             return kExchangeGaveUp;
         }
         if (state_.breakFlag.load()) {
+            doWaitingWork();
             if (confirmBreak_ && confirmBreak_()) {
                 return kExchangeGaveUp;  // the flag stays set for the update monitor
             }
@@ -116,10 +118,13 @@ int TftpClient::TftpExchange(std::span<const std::uint8_t> payload, std::uint32_
         }
         socket_->sendTo(datagram, destination);
         ++sendCount_;
+        doWaitingWork();
         const Reply reply = AwaitReply(destination, acknowledgeable);
         if (reply.acknowledgement) {
-            if (reply.block == 0) {
-                // The clock prepares its flash after taking the write request.
+            if (kind == ExchangeKind::kRequest) {
+                // The clock prepares its flash after taking the write request. A late copy
+                // of that acknowledgement during the data phase (a TFTP server repeats it
+                // while waiting for block 1) only makes block 1 go again, without a pause.
                 network_.sleep(kPauseAfterRequestAcknowledged);
             }
             return reply.block + 1;

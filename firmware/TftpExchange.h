@@ -12,6 +12,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "firmware/UpdateState.h"
 #include "platform/Network.h"
@@ -56,7 +57,10 @@ class TftpClient {
     // acknowledgement or when a break was confirmed. An acknowledgement of a block later
     // than `block` cannot belong to this transfer and counts as no acknowledgement; an
     // earlier one is taken (the caller sends again from there).
-    int TftpExchange(std::span<const std::uint8_t> payload, std::uint32_t block, ExchangeKind kind);
+    // `whileWaiting`, when given, runs once per exchange: right after the first send (while
+    // the clock works), or before the break question if that comes first.
+    int TftpExchange(std::span<const std::uint8_t> payload, std::uint32_t block, ExchangeKind kind,
+                     const std::function<void()>& whileWaiting = {});
 
     bool BroadcastMode() const { return broadcast_; }
     std::uint16_t PeerPort() const { return peerPort_; }
@@ -82,6 +86,7 @@ class TftpClient {
     bool broadcast_ = false;
     std::uint16_t peerPort_ = 0;
     int sendCount_ = 0;
+    std::vector<std::uint8_t> datagram_;  // the packet being sent, storage kept across blocks
 };
 
 }  // namespace tavlo::firmware

@@ -60,12 +60,17 @@ std::vector<std::uint8_t> BuildWriteRequest(const MacAddress& mac, std::uint32_t
 }
 
 std::vector<std::uint8_t> BuildDataPacket(std::uint32_t block, std::span<const std::uint8_t> data) {
-    // Sized once and filled in place: the packet never reallocates.
-    std::vector<std::uint8_t> out(kDataOffset + data.size());
+    std::vector<std::uint8_t> out;
+    BuildDataPacket(block, data, out);
+    return out;
+}
+
+void BuildDataPacket(std::uint32_t block, std::span<const std::uint8_t> data,
+                     std::vector<std::uint8_t>& out) {
+    out.resize(kDataOffset + data.size());
     WriteBe16(out, kOpcodeOffset, static_cast<std::uint16_t>(TftpOpcode::kData));
     WriteBe16(out, kBlockNumberOffset, static_cast<std::uint16_t>(block & kLow16Mask));
     std::copy(data.begin(), data.end(), out.begin() + kDataOffset);
-    return out;
 }
 
 std::optional<PacketHead> ReadPacketHead(std::span<const std::uint8_t> datagram) {

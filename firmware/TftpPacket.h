@@ -54,6 +54,9 @@ std::vector<std::uint8_t> BuildWriteRequest(const MacAddress& mac, std::uint32_t
 
 // Data packet: opcode 3, the low 16 bits of `block`, then up to 512 data bytes.
 std::vector<std::uint8_t> BuildDataPacket(std::uint32_t block, std::span<const std::uint8_t> data);
+// The same into `out`, reusing its storage.
+void BuildDataPacket(std::uint32_t block, std::span<const std::uint8_t> data,
+                     std::vector<std::uint8_t>& out);
 
 // Opcode and block number of a received datagram; nullopt when it is too short to hold both.
 struct PacketHead {

@@ -13,6 +13,13 @@ namespace tavlo::firmware {
 
 inline constexpr const char* kUpdateResultTitle = "Update";
 
+// "Block# %d , Size#%d bytes ( %.2f %% )" after a full block.
+std::string FormatProgressLine(int block, int bytes, double percent);
+// "Block# %d , Size#%d bytes ( %d %% )" when the transfer is complete.
+std::string FormatFinalProgressLine(int block, int bytes, int percent);
+// "Total Update: %d".
+std::string FormatCounterLine(int updateCounter);
+
 class UpdatePage {
   public:
     virtual ~UpdatePage() = default;
@@ -40,10 +47,13 @@ class UpdatePage {
     virtual void FocusAddressControl() = 0;
     virtual void FocusMacAddressField() = 0;
 
-    // Acknowledged bytes after each data block, for front ends that draw a progress bar.
-    virtual void BlockProgress(std::uint32_t acknowledgedBytes, std::uint32_t fileLength) {
-        static_cast<void>(acknowledgedBytes);
+    // The progress line after each full block the clock acknowledged: `block` blocks,
+    // `bytes` bytes, `percent` of a file of `fileLength` bytes. By default the line is
+    // written at once; a page that draws less often than blocks arrive may keep the numbers
+    // and format them (FormatProgressLine) when it draws.
+    virtual void SetBlockProgress(int block, int bytes, double percent, std::uint32_t fileLength) {
         static_cast<void>(fileLength);
+        SetProgressLine(FormatProgressLine(block, bytes, percent));
     }
 };
 

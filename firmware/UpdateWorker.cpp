@@ -1,10 +1,16 @@
 #include "firmware/UpdateWorker.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdio>
-#include <filesystem>
-#include <memory>
-#include <system_error>
+#include <functional>
+#include <optional>
+#include <string>
 #include <utility>
 
 #include "firmware/TftpExchange.h"
@@ -19,42 +25,53 @@ constexpr int kCompletePercent = 100;
 constexpr double kPercentScale = 100.0;
 constexpr std::size_t kLineBufferSize = 96;
 
-// The firmware file, opened for reading only.
+// The firmware file, opened for reading only. Every block is read from the file as it is
+// at that moment, so a file that shrinks during the transfer is noticed.
 class FirmwareFile {
   public:
+    FirmwareFile() = default;
+    ~FirmwareFile() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    FirmwareFile(const FirmwareFile&) = delete;
+    FirmwareFile& operator=(const FirmwareFile&) = delete;
+
+    // False for anything that is not a readable regular file. O_NONBLOCK keeps a FIFO
+    // named like a firmware file from blocking the open.
     bool Open(const std::string& path) {
-        std::error_code error;
-        if (!std::filesystem::is_regular_file(path, error)) {
+        fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        if (fd_ < 0) {
             return false;
         }
-        file_.reset(std::fopen(path.c_str(), "rb"));
-        // Unbuffered, so every block is read from the file as it is now: a file that
-        // shrinks during the transfer is noticed instead of served from a stale buffer.
-        if (!file_ || std::setvbuf(file_.get(), nullptr, _IONBF, 0) != 0 ||
-            std::fseek(file_.get(), 0, SEEK_END) != 0) {
+        struct stat info {};
+        if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
             return false;
         }
-        const long length = std::ftell(file_.get());
-        if (length < 0) {
-            return false;
-        }
-        length_ = static_cast<std::uint64_t>(length);
-        return std::fseek(file_.get(), 0, SEEK_SET) == 0;
+        length_ = static_cast<std::uint64_t>(info.st_size);
+        return true;
     }
     std::uint64_t Length() const { return length_; }
-    // Reads exactly `count` bytes at `offset`; false when the file no longer holds them.
+    // Reads exactly out.size() bytes at `offset`; false when the file no longer holds them.
     bool ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) {
-        if (std::fseek(file_.get(), static_cast<long>(offset), SEEK_SET) != 0) {
-            return false;
+        std::size_t done = 0;
+        while (done < out.size()) {
+            const ssize_t count = ::pread(fd_, out.data() + done, out.size() - done,
+                                          static_cast<off_t>(offset + done));
+            if (count < 0 && errno == EINTR) {
+                continue;
+            }
+            if (count <= 0) {
+                return false;
+            }
+            done += static_cast<std::size_t>(count);
         }
-        return std::fread(out.data(), 1, out.size(), file_.get()) == out.size();
+        return true;
     }
 
   private:
-    struct Closer {
-        void operator()(std::FILE* file) const { std::fclose(file); }
-    };
-    std::unique_ptr<std::FILE, Closer> file_;
+    int fd_ = -1;
     std::uint64_t length_ = 0;
 };
 
@@ -101,8 +118,17 @@ void UpdateWorker::Start() {
     running_.store(true);
     thread_ = std::thread([this] {
         outcome_ = Run();
-        running_.store(false);
+        {
+            std::lock_guard lock(endMutex_);
+            running_.store(false);
+        }
+        ended_.notify_all();
     });
+}
+
+bool UpdateWorker::WaitFor(std::chrono::milliseconds timeout) {
+    std::unique_lock lock(endMutex_);
+    return ended_.wait_for(lock, timeout, [this] { return !running_.load(); });
 }
 
 void UpdateWorker::Join() {
@@ -189,21 +215,53 @@ UpdateOutcome UpdateWorker::Run() {
         return Fail(outcome);
     }
 
-    // Data blocks, lock-step. `next` is the number of the block to send: the one after the
-    // block the clock acknowledged last.
+    // Data blocks, lock-step: block `block` (its `count` bytes in `current`) is out until
+    // the clock acknowledges it or an earlier one. While the clock works on a block, the
+    // progress of the one before is reported and the following block is read, so neither
+    // delays the next send.
     const std::uint32_t dataStart = network_.tickCount();
-    std::array<std::uint8_t, kBlockSize> buffer{};
-    for (;;) {
-        const auto block = static_cast<std::uint32_t>(next);
-        const std::uint64_t offset = static_cast<std::uint64_t>(block - 1) * kBlockSize;
-        const auto count = static_cast<std::size_t>(
+    auto blockSize = [length](std::uint32_t number) {
+        const std::uint64_t offset = static_cast<std::uint64_t>(number - 1) * kBlockSize;
+        return static_cast<std::size_t>(
             std::min<std::uint64_t>(kBlockSize, length - std::min<std::uint64_t>(offset, length)));
-        buffer.fill(0);
-        const std::span<std::uint8_t> data(buffer.data(), count);
-        if (!file.ReadAt(offset, data)) {
-            return Fail(outcome);  // the file shrank under us: never send what is not there
+    };
+    auto readBlock = [&file](std::uint32_t number, std::span<std::uint8_t> into) {
+        return file.ReadAt(static_cast<std::uint64_t>(number - 1) * kBlockSize, into);
+    };
+    std::array<std::array<std::uint8_t, kBlockSize>, 2> buffers{};
+    std::size_t currentIndex = 0;  // buffers[currentIndex] holds the block out now
+    auto block = static_cast<std::uint32_t>(next);
+    std::size_t count = blockSize(block);
+    if (!readBlock(block, std::span(buffers[currentIndex]).first(count))) {
+        return Fail(outcome);  // the file shrank under us: never send what is not there
+    }
+    // Work done while the clock handles a block: the progress of the block before it, and
+    // reading the block after it.
+    bool progressPending = false;
+    std::uint32_t acknowledged = 0;
+    bool followingRead = false;
+    bool followingOk = false;
+    std::size_t followingCount = 0;
+    const std::function<void()> whileWaiting = [&] {
+        if (progressPending) {
+            progressPending = false;
+            const std::uint32_t done = acknowledged * static_cast<std::uint32_t>(kBlockSize);
+            const double percent =
+                length == 0 ? 0.0 : static_cast<double>(done) / length * kPercentScale;
+            page_.SetBlockProgress(static_cast<int>(acknowledged), static_cast<int>(done), percent,
+                                   length);
         }
-        next = client.TftpExchange(data, block, ExchangeKind::kData);
+        if (count == kBlockSize) {
+            followingCount = blockSize(block + 1);
+            followingOk =
+                readBlock(block + 1, std::span(buffers[1 - currentIndex]).first(followingCount));
+            followingRead = true;
+        }
+    };
+    for (;;) {
+        followingRead = false;
+        next = client.TftpExchange(std::span(buffers[currentIndex]).first(count), block,
+                                   ExchangeKind::kData, whileWaiting);
         outcome.datagramsSent = client.SendCount();
         if (next < 0) {
             if (!stopRequest_.load()) {
@@ -211,14 +269,13 @@ UpdateOutcome UpdateWorker::Run() {
             }
             return Fail(outcome);
         }
-        const auto acknowledged = static_cast<std::uint32_t>(next - 1);
+        acknowledged = static_cast<std::uint32_t>(next - 1);
         if (acknowledged == block && count != kBlockSize) {
             outcome.dataPhaseMs = network_.tickCount() - dataStart;
             const int sent = static_cast<int>(block - 1) * static_cast<int>(kBlockSize) +
                              static_cast<int>(count);
             page_.SetProgressLine(
                 FormatFinalProgressLine(static_cast<int>(block), sent, kCompletePercent));
-            page_.BlockProgress(length, length);
             page_.SetCounterLine(FormatCounterLine(state_.updateCounter.load()));
             page_.ShowUpdateResult(kUpdateSuccessfulMessage);
             state_.updateCounter.fetch_add(1);
@@ -227,12 +284,21 @@ UpdateOutcome UpdateWorker::Run() {
         }
         // Go on after the block the clock acknowledged, which is the one just sent unless
         // the clock asked again for an earlier one.
-        const std::uint32_t done = acknowledged * static_cast<std::uint32_t>(kBlockSize);
-        const double percent =
-            length == 0 ? 0.0 : static_cast<double>(done) / length * kPercentScale;
-        page_.SetProgressLine(
-            FormatProgressLine(static_cast<int>(acknowledged), static_cast<int>(done), percent));
-        page_.BlockProgress(done, length);
+        progressPending = true;
+        const std::uint32_t previous = block;
+        block = acknowledged + 1;
+        if (block == previous + 1 && followingRead) {
+            if (!followingOk) {
+                return Fail(outcome);  // the file shrank under us
+            }
+            currentIndex = 1 - currentIndex;
+            count = followingCount;
+        } else {
+            count = blockSize(block);
+            if (!readBlock(block, std::span(buffers[currentIndex]).first(count))) {
+                return Fail(outcome);
+            }
+        }
     }
 }
 

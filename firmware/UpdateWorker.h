@@ -4,8 +4,11 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -34,13 +37,6 @@ inline constexpr const char* kBreakQuestion = "Do you want to break update?";
 inline constexpr const char* kBinaryFileMark = ".bin";
 inline constexpr const char* kHexFileMark = ".hex";
 bool IsFirmwarePath(const std::string& path);
-
-// "Block# %d , Size#%d bytes ( %.2f %% )" after a full block.
-std::string FormatProgressLine(int block, int bytes, double percent);
-// "Block# %d , Size#%d bytes ( %d %% )" when the transfer is complete.
-std::string FormatFinalProgressLine(int block, int bytes, int percent);
-// "Total Update: %d".
-std::string FormatCounterLine(int updateCounter);
 
 inline constexpr int kWorkerSucceeded = 0;
 inline constexpr int kWorkerFailed = -1;
@@ -73,6 +69,8 @@ class UpdateWorker {
     void Start();
     // True from Start until the update has ended.
     bool IsRunning() const { return running_.load(); }
+    // Waits up to `timeout` for the update to end; true when it has.
+    bool WaitFor(std::chrono::milliseconds timeout);
     // Waits for the thread to end.
     void Join();
     // The result of the finished run (meaningful once IsRunning() is false).
@@ -91,6 +89,8 @@ class UpdateWorker {
     MacLookupFunction lookupMac_;
     std::atomic<bool> stopRequest_{false};
     std::atomic<bool> running_{false};
+    std::mutex endMutex_;
+    std::condition_variable ended_;
     UpdateOutcome outcome_;
     std::thread thread_;
 };

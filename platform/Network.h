@@ -56,6 +56,22 @@ class UdpSocket {
     // datagram's real size (which may exceed the buffer, so callers can drop wrong sizes),
     // or -1 on failure.
     virtual long receiveFrom(std::span<std::uint8_t> buffer, Endpoint& from) = 0;
+    // Waits up to `timeout` (0: not at all) for a datagram and takes it, as waitReadable and
+    // receiveFrom together: the datagram's real size, kReceiveTimedOut when none came in
+    // time, or -1 on failure. Implementations may do it in one step.
+    static constexpr long kReceiveTimedOut = -2;
+    virtual long receiveWithin(std::span<std::uint8_t> buffer, Endpoint& from,
+                               std::chrono::milliseconds timeout) {
+        switch (waitReadable(timeout)) {
+            case WaitResult::kReadable:
+                return receiveFrom(buffer, from);
+            case WaitResult::kTimeout:
+                return kReceiveTimedOut;
+            case WaitResult::kError:
+                break;
+        }
+        return -1;
+    }
     // Text of the last failure (bind, send, receive), empty when none.
     virtual std::string lastError() const = 0;
     // Kind of the last failure.

@@ -114,10 +114,51 @@ class PosixUdpSocket final : public UdpSocket {
         return static_cast<long>(received);
     }
 
+    // One blocking recvfrom with the socket's receive time-out (set only when it changes)
+    // instead of poll and recvfrom: the firmware transfer waits like this for every block.
+    long receiveWithin(std::span<std::uint8_t> buffer, Endpoint& from,
+                       std::chrono::milliseconds timeout) override {
+        int flags = MSG_TRUNC;
+        if (timeout.count() <= 0) {
+            flags |= MSG_DONTWAIT;
+        } else if (timeout != receiveTimeout_) {
+            const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(timeout);
+            timeval limit{};
+            limit.tv_sec = static_cast<time_t>(seconds.count());
+            limit.tv_usec = static_cast<suseconds_t>(
+                std::chrono::duration_cast<std::chrono::microseconds>(timeout - seconds).count());
+            if (!check(::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit) == 0)) {
+                return -1;
+            }
+            receiveTimeout_ = timeout;
+        }
+        sockaddr_in sa{};
+        socklen_t length = sizeof sa;
+        ssize_t received = 0;
+        // A signal handler interrupts the wait (SO_RCVTIMEO waits are never restarted by
+        // the kernel); it starts again, so such a wait can last up to one time-out longer.
+        do {
+            length = sizeof sa;
+            received = ::recvfrom(fd_, buffer.data(), buffer.size(), flags,
+                                  reinterpret_cast<sockaddr*>(&sa), &length);
+        } while (received < 0 && errno == EINTR);
+        if (received < 0) {
+            if (errno == EAGAIN || errno == EWOULDBLOCK) {
+                return kReceiveTimedOut;
+            }
+            check(false);
+            return -1;
+        }
+        from.address = sa.sin_addr.s_addr;
+        from.port = ntohs(sa.sin_port);
+        return static_cast<long>(received);
+    }
+
     std::string lastError() const override { return error_; }
     SocketError lastErrorKind() const override { return errorKind_; }
 
   private:
+    std::chrono::milliseconds receiveTimeout_{0};  // SO_RCVTIMEO now set, 0 for none
     // Records errno (or `code`) as the last failure when `ok` is false; returns `ok`.
     bool check(bool ok, int code = 0) {
         if (!ok) {

@@ -3,6 +3,7 @@
 #include "firmware/UpdateWorker.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <deque>
@@ -320,6 +321,23 @@ TEST_F(UpdateWorkerTest, OlderAcknowledgementOfTheLastBlockIsNotSuccess) {
     EXPECT_EQ(clock_.image, file);
 }
 
+TEST_F(UpdateWorkerTest, LateCopyOfTheRequestAcknowledgementResendsBlockOneWithoutPause) {
+    const Bytes file = MakeFile(700);
+    bool repeated = false;
+    clock_.onData = [&](const SentDatagram& d) -> std::vector<Bytes> {
+        if (!repeated) {
+            repeated = true;  // the server's retransmission crosses block 1
+            return {Ack(0)};
+        }
+        return clock_.Plain(d);
+    };
+    EXPECT_EQ(Run().exitCode, kWorkerSucceeded);
+    EXPECT_EQ(DataBlocks(), (std::vector<std::uint16_t>{1, 1, 2}));
+    const auto sent = Sent();
+    EXPECT_EQ(sent[2].timeMs, sent[1].timeMs);  // no second 3 s pause
+    EXPECT_EQ(clock_.image, file);
+}
+
 TEST_F(UpdateWorkerTest, DuplicateAcknowledgementLeftFromAnEarlierBlockIsDiscarded) {
     const Bytes file = MakeFile(1500);
     clock_.onData = [&](const SentDatagram& d) -> std::vector<Bytes> {
@@ -522,6 +540,7 @@ TEST_F(UpdateWorkerTest, RefusalsBeforeAnyPacket) {
         {kClock, (dir_ / "image.BIN").string(), kMac, {"message: Select file error!"}},
         {kClock, (dir_ / "missing.bin").string(), kMac, {"message: File does not exist!"}},
         {kClock, dir_.string() + "/dir.bin", kMac, {"message: File does not exist!"}},
+        {kClock, dir_.string() + "/pipe.bin", kMac, {"message: File does not exist!"}},
         {kClock, good, "   ", {"message: Please enter a valid MAC address!", "focus: mac"}},
         {kClock,
          good,
@@ -533,6 +552,7 @@ TEST_F(UpdateWorkerTest, RefusalsBeforeAnyPacket) {
          {"message: Please enter a valid MAC address!", "focus: mac"}},
     };
     std::filesystem::create_directories(dir_ / "dir.bin");
+    ASSERT_EQ(::mkfifo((dir_ / "pipe.bin").c_str(), 0600), 0);  // must not block the open
     for (const Case& c : cases) {
         RecordingPage page;
         page.address = c.address;
@@ -604,9 +624,7 @@ TEST_F(UpdateWorkerTest, RunsOnItsOwnThreadAndSaysWhenItHasEnded) {
     UpdateWorker worker(net_, state_, page_, nullptr);
     EXPECT_FALSE(worker.IsRunning());
     worker.Start();
-    for (int i = 0; i < 5000 && worker.IsRunning(); ++i) {
-        std::this_thread::sleep_for(milliseconds(1));
-    }
+    EXPECT_TRUE(worker.WaitFor(milliseconds(10000)));
     EXPECT_FALSE(worker.IsRunning());
     worker.Join();
     EXPECT_EQ(worker.Outcome().exitCode, kWorkerSucceeded);

@@ -12,6 +12,7 @@
 #include "platform/Ipv4.h"
 #include "protocol/Frames.h"
 #include "settings/ClockSettings.h"
+#include "tools/clocksim-tftp/TftpServer.h"
 #include "tools/clocksim/ClockPortService.h"
 #include "tools/clocksim/Config.h"
 #include "tools/clocksim/EventLoop.h"
@@ -100,6 +101,12 @@ std::string Summary(const std::vector<tc::SimClock>& clocks) {
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     std::string error;
+    tc::TftpSettings tftp;  // the --tftp-... options, for the firmware side
+    if (!tc::ExtractTftpOptions(args, tftp, error)) {
+        std::fprintf(stderr, "tavlo-clocksim: %s\nRun 'tavlo-clocksim --help' for the options.\n",
+                     error.c_str());
+        return kExitUsage;
+    }
     auto config = tc::ParseCommandLine(args, error);
     if (!config) {
         std::fprintf(stderr, "tavlo-clocksim: %s\nRun 'tavlo-clocksim --help' for the options.\n",
@@ -108,6 +115,7 @@ int main(int argc, char** argv) {
     }
     if (config->help) {
         std::fputs(tc::HelpText().c_str(), stdout);
+        std::fputs(("\n" + tc::TftpHelpText()).c_str(), stdout);
         return 0;
     }
     if (config->listOnly) {
@@ -174,6 +182,27 @@ int main(int argc, char** argv) {
     for (auto& service : services) {
         loop.Add(*service);
         listening += (listening.empty() ? "" : ", ") + service->Describe();
+    }
+
+    // Firmware updates of the wired-family clocks over TFTP, on a thread of its own.
+    std::unique_ptr<tc::TftpService> firmware;
+    if (tftp.enabled && needChunkPort) {
+        firmware = std::make_unique<tc::TftpService>(
+            tftp.faults, tftp.storePath, [](const std::string& line) {
+                std::printf("tavlo-clocksim: %s\n", line.c_str());
+                std::fflush(stdout);
+            });
+        for (const auto& clock : clocks.All()) {
+            if (clock.kind == tc::ClockKind::kWired || clock.kind == tc::ClockKind::kEarly) {
+                firmware->AddClock(clock.address, clock.mac);
+            }
+        }
+        if (firmware->Start(error)) {
+            listening += ", TFTP port 69";
+        } else {
+            std::fprintf(stderr, "tavlo-clocksim: no firmware updates: %s\n", error.c_str());
+            firmware.reset();
+        }
     }
 
     std::printf("tavlo-clocksim: ready: %s on %s\n", Summary(clocks.All()).c_str(),

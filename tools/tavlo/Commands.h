@@ -12,5 +12,7 @@ namespace tavlo::cli {
 int RunSearchCommand(std::span<const std::string_view> args, Io& io);
 // tavlo read ADDRESS --wired|--wifi|--early [--json] [--passwords]
 int RunReadCommand(std::span<const std::string_view> args, Io& io);
+// tavlo firmware ADDRESS FILE [--mac XX-XX-XX-XX-XX-XX]
+int RunFirmwareCommand(std::span<const std::string_view> args, Io& io);
 
 }  // namespace tavlo::cli

@@ -25,6 +25,7 @@ struct Command {
 constexpr std::array kCommands = {
     Command{"search", "find the clocks on the network", tavlo::cli::RunSearchCommand},
     Command{"read", "read every setting of one clock", tavlo::cli::RunReadCommand},
+    Command{"firmware", "load a firmware file into one clock", tavlo::cli::RunFirmwareCommand},
 };
 
 void PrintUsage(std::ostream& out) {

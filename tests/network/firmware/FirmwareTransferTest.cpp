@@ -1,0 +1,224 @@
+// Firmware transfers over real sockets in the namespace test network: into a simulated clock
+// (clean and lossy), into Debian's tftpd-hpa, and through the `tavlo firmware` command.
+#include <gtest/gtest.h>
+#include <pwd.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "firmware/UpdatePage.h"
+#include "firmware/UpdateState.h"
+#include "firmware/UpdateWorker.h"
+#include "platform/Ipv4.h"
+#include "platform/MacLookup.h"
+#include "platform/Network.h"
+#include "tests/network/support/TestNetwork.h"
+
+namespace tavlo::firmware {
+namespace {
+
+using testnet::Side;
+using testnet::TempDir;
+using testnet::TestNetwork;
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr const char* kTftpServer = "/usr/sbin/in.tftpd";
+constexpr const char* kTftpUser = "tftp";
+constexpr auto kFileWait = std::chrono::seconds(10);
+
+Bytes Pattern(std::size_t size, unsigned seed) {
+    Bytes bytes(size);
+    std::uint32_t x = seed * 2654435761u + 1;
+    for (auto& b : bytes) {
+        x = x * 1103515245u + 12345u;
+        b = static_cast<std::uint8_t>(x >> 24);
+    }
+    return bytes;
+}
+
+void WriteFile(const std::string& path, const Bytes& bytes) {
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
+}
+
+// The file's bytes once it exists with `size` bytes, or nothing after the wait.
+std::optional<Bytes> AwaitFile(const std::string& path, std::size_t size) {
+    const auto deadline = std::chrono::steady_clock::now() + kFileWait;
+    while (std::chrono::steady_clock::now() < deadline) {
+        std::error_code error;
+        if (std::filesystem::exists(path, error) &&
+            std::filesystem::file_size(path, error) == size) {
+            std::ifstream in(path, std::ios::binary);
+            return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return std::nullopt;
+}
+
+// The System page of a test: fixed fields, answers Yes, remembers the result box.
+class FixedPage : public UpdatePage {
+  public:
+    FixedPage(platform::Ipv4 address, std::string path, std::string mac)
+        : address_(address), path_(std::move(path)), mac_(std::move(mac)) {}
+    platform::Ipv4 TargetAddress() override { return address_; }
+    std::string FirmwarePath() override { return path_; }
+    std::string MacAddressText() override { return mac_; }
+    void SetMacAddressText(const std::string& text) override { mac_ = text; }
+    void SetProgressLine(const std::string&) override {}
+    void SetCounterLine(const std::string&) override {}
+    void ShowMessage(const std::string& text) override { messages.push_back(text); }
+    void ShowUpdateResult(const std::string& text) override { result = text; }
+    bool AskYesNo(const std::string&) override { return true; }
+    void FocusAddressControl() override {}
+    void FocusMacAddressField() override {}
+
+    std::vector<std::string> messages;
+    std::string result;
+    const std::string& Mac() const { return mac_; }
+
+  private:
+    platform::Ipv4 address_;
+    std::string path_;
+    std::string mac_;
+};
+
+// Makes a test network with one clock address, or says why the test cannot run.
+#define MAKE_NETWORK(net)                 \
+    auto made = TestNetwork::Create(1);   \
+    if (!made.network) {                  \
+        if (made.skipped) {               \
+            GTEST_SKIP() << made.message; \
+        }                                 \
+        FAIL() << made.message;           \
+    }                                     \
+    TestNetwork& net = *made.network
+
+UpdateOutcome Transfer(FixedPage& page) {
+    auto network = platform::makeSystemNetwork();
+    UpdateState state;
+    UpdateWorker worker(*network, state, page,
+                        [](platform::Ipv4 address) { return platform::LookupMacAddress(address); });
+    return worker.Run();
+}
+
+TEST(FirmwareNetworkTest, SimulatedClockReceivesTheFileByteForByte) {
+    MAKE_NETWORK(net);
+    TempDir dir;
+    std::string error;
+    auto sim = net.StartSimulator(
+        {"--wired", testnet::kFirstClockAddress, "--tftp-store", dir.File("{addr}.img")}, error);
+    ASSERT_TRUE(sim) << error;
+    const Bytes file = Pattern(5000, 1);
+    WriteFile(dir.File("image.bin"), file);
+    ASSERT_EQ(net.EnterPc(), "");
+
+    // An empty MAC field: the address comes from the neighbour table, as on the page.
+    FixedPage page(platform::ParseIpv4(testnet::kFirstClockAddress), dir.File("image.bin"), "");
+    const UpdateOutcome outcome = Transfer(page);
+    net.LeavePc();
+    EXPECT_EQ(outcome.exitCode, kWorkerSucceeded) << page.result;
+    EXPECT_EQ(page.result, kUpdateSuccessfulMessage);
+    EXPECT_EQ(page.Mac().size(), 17u) << "the neighbour table gave no MAC address";
+    const auto stored =
+        AwaitFile(dir.File(std::string(testnet::kFirstClockAddress) + ".img"), file.size());
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(*stored, file);
+}
+
+TEST(FirmwareNetworkTest, TenPercentLossStillDeliversTheFileByteForByte) {
+    MAKE_NETWORK(net);
+    TempDir dir;
+    std::string error;
+    auto sim = net.StartSimulator({"--wired", testnet::kFirstClockAddress, "--tftp-loss", "10",
+                                   "--tftp-seed", "7", "--tftp-store", dir.File("{addr}.img")},
+                                  error);
+    ASSERT_TRUE(sim) << error;
+    const Bytes file = Pattern(20 * 512 + 100, 2);
+    WriteFile(dir.File("image.bin"), file);
+    ASSERT_EQ(net.EnterPc(), "");
+    FixedPage page(platform::ParseIpv4(testnet::kFirstClockAddress), dir.File("image.bin"), "");
+    const UpdateOutcome outcome = Transfer(page);
+    net.LeavePc();
+    EXPECT_EQ(outcome.exitCode, kWorkerSucceeded) << page.result;
+    EXPECT_GT(outcome.datagramsSent, 22) << "no datagram was lost; the loss option did nothing";
+    const auto stored =
+        AwaitFile(dir.File(std::string(testnet::kFirstClockAddress) + ".img"), file.size());
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(*stored, file);
+}
+
+TEST(FirmwareNetworkTest, DebianTftpServerStoresTheFileByteForByte) {
+    if (::access(kTftpServer, X_OK) != 0) {
+        GTEST_SKIP() << "tftpd-hpa is not installed (" << kTftpServer
+                     << "); scripts/install-deps installs it with TAVLO_WITH_TFTP=1";
+    }
+    const passwd* user = ::getpwnam(kTftpUser);
+    if (user == nullptr) {
+        GTEST_SKIP() << "no '" << kTftpUser << "' user for tftpd-hpa";
+    }
+    MAKE_NETWORK(net);
+    TempDir dir;
+    ASSERT_FALSE(dir.Path().empty());
+    ASSERT_EQ(::chown(dir.Path().c_str(), user->pw_uid, user->pw_gid), 0);
+    std::string error;
+    // In the foreground, in the clocks' namespace only; options refused so it acknowledges
+    // the write request plainly, as a clock does.
+    auto server =
+        net.Start(Side::kClocks,
+                  {kTftpServer, "-L", "-a", std::string(testnet::kFirstClockAddress) + ":69", "-c",
+                   "-s", dir.Path(), "-u", kTftpUser, "-r", "blksize", "-r", "tsize"},
+                  error);
+    ASSERT_TRUE(server) << error;
+    TempDir source;
+    const Bytes file = Pattern(3 * 512, 3);  // whole blocks: ends with an empty block
+    WriteFile(source.File("image.bin"), file);
+    ASSERT_EQ(net.EnterPc(), "");
+    FixedPage page(platform::ParseIpv4(testnet::kFirstClockAddress), source.File("image.bin"),
+                   "41-42-43-44-45-46");
+    const UpdateOutcome outcome = Transfer(page);
+    net.LeavePc();
+    EXPECT_EQ(outcome.exitCode, kWorkerSucceeded) << page.result;
+    const auto stored = AwaitFile(dir.File("ABCDEF"), file.size());
+    ASSERT_TRUE(stored) << "tftpd-hpa stored no file named ABCDEF";
+    EXPECT_EQ(*stored, file);
+}
+
+#ifdef TAVLO_CLI_PATH
+TEST(FirmwareNetworkTest, CommandLineLoadsASimulatedClock) {
+    MAKE_NETWORK(net);
+    TempDir dir;
+    std::string error;
+    auto sim = net.StartSimulator(
+        {"--wired", testnet::kFirstClockAddress, "--tftp-store", dir.File("{mac}.img")}, error);
+    ASSERT_TRUE(sim) << error;
+    const Bytes file = Pattern(2 * 512, 4);
+    WriteFile(dir.File("image.bin"), file);
+    // The simulator's own MAC address for its first clock.
+    const std::string mac = "02-54-56-00-00-0A";
+    auto tool = net.Start(Side::kPc,
+                          {TAVLO_CLI_PATH, "firmware", testnet::kFirstClockAddress,
+                           dir.File("image.bin"), "--mac", mac},
+                          error);
+    ASSERT_TRUE(tool) << error;
+    const std::string output = tool->ReadAll(std::chrono::seconds(30));
+    const auto status = tool->Wait(std::chrono::seconds(30));
+    ASSERT_TRUE(status);
+    EXPECT_EQ(*status, 0) << output;
+    EXPECT_EQ(output.rfind("Update Successful! 1024 bytes to 198.18.0.10 (" + mac + ")", 0), 0u)
+        << output;
+    const auto stored = AwaitFile(dir.File(mac + ".img"), file.size());
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(*stored, file);
+}
+#endif
+
+}  // namespace
+}  // namespace tavlo::firmware
