@@ -470,6 +470,22 @@ class MainDialogTest : public QObject {
         QCoreApplication::processEvents();  // reports still queued go nowhere
     }
 
+    void treeExpandsOnlyTheSelectedGroup() {
+        test::AddScriptedClock(net(), ClockKind::kWired, MakeIpv4(198, 18, 0, 12), "A");
+        test::AddScriptedClock(net(), ClockKind::kEarlyWired, MakeIpv4(198, 18, 0, 13), "B");
+        searchAndWait();
+        QTreeWidgetItem* wired = tree()->topLevelItem(0);
+        QTreeWidgetItem* early = tree()->topLevelItem(1);
+        tree()->setCurrentItem(wired);
+        tree()->setCurrentItem(wired->child(0));  // a clock inside keeps its group open
+        QVERIFY(wired->isExpanded());
+        tree()->setCurrentItem(early);
+        QVERIFY(early->isExpanded());
+        tree()->setCurrentItem(wired);
+        QVERIFY(wired->isExpanded());
+        QVERIFY(!early->isExpanded());
+    }
+
     void newSearchClearsTreeAndPages() {
         test::AddScriptedClock(net(), ClockKind::kWired, MakeIpv4(198, 18, 0, 12), "A");
         searchAndWait();
