@@ -105,9 +105,9 @@ CTavlo_329Dlg::CTavlo_329Dlg(MainDialogContext context, QWidget* parent)
     setObjectName(QStringLiteral("CTavlo_329Dlg"));
     setWindowTitle(text(kAppName));
     setWindowIcon(applicationIcon());
+    // A sizeable frame with the system menu and a minimise box.
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint |
-                   Qt::WindowCloseButtonHint);
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     createControls();
     pages_ = createPages();
     tabs_->addTab(text(kBasicTabText));

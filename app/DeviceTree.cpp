@@ -12,6 +12,22 @@ DeviceTree::DeviceTree(QWidget* parent) : QTreeWidget(parent) {
     setMouseTracking(true);  // hot tracking
     setSelectionMode(QAbstractItemView::SingleSelection);
     setFrameShape(QFrame::StyledPanel);
+    connect(this, &QTreeWidget::currentItemChanged, this, &DeviceTree::expandSelected);
+}
+
+void DeviceTree::expandSelected(QTreeWidgetItem* current, QTreeWidgetItem* previous) {
+    if (previous != nullptr) {
+        bool holdsCurrent = false;
+        for (QTreeWidgetItem* up = current; up != nullptr; up = up->parent()) {
+            holdsCurrent = holdsCurrent || up == previous;
+        }
+        if (!holdsCurrent) {
+            previous->setExpanded(false);
+        }
+    }
+    if (current != nullptr) {
+        current->setExpanded(true);
+    }
 }
 
 void DeviceTree::clearAll() {

@@ -1,5 +1,7 @@
 // The device tree: found clocks as items "address (SN)" under one group item per clock
-// generation ("a.b.c.0 (WIRED:n)", "a.b.c.0 (WIFI:n)", "Early Versions: n").
+// generation ("a.b.c.0 (WIRED:n)", "a.b.c.0 (WIFI:n)", "Early Versions: n"). Single-expand:
+// selecting an item expands it, and the item selected before collapses unless it holds the
+// new one.
 #pragma once
 
 #include <QStringList>
@@ -29,6 +31,8 @@ class DeviceTree final : public QTreeWidget {
     QTreeWidgetItem* groupItem(protocol::SearchGroup group) const;
 
   private:
+    void expandSelected(QTreeWidgetItem* current, QTreeWidgetItem* previous);
+
     std::map<protocol::SearchGroup, QTreeWidgetItem*> groups_;
 };
 

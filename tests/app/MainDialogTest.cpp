@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QResizeEvent>
 #include <QTabBar>
 #include <QTimer>
 #include <QtTest>
@@ -256,6 +257,16 @@ class MainDialogTest : public QObject {
         QCOMPARE(visiblePages(), QStringList{QStringLiteral("My_Basic_Infor")});
     }
 
+    void nothingIsScaledWhileMinimised() {
+        const QRect tree = control("deviceTree")->geometry();
+        dialog_->setWindowState(Qt::WindowMinimized);
+        QResizeEvent shrink(QSize(160, 40), dialog_->size());
+        QApplication::sendEvent(dialog_.get(), &shrink);
+        QCOMPARE(control("deviceTree")->geometry(), tree);
+        dialog_->setWindowState(Qt::WindowNoState);
+        QCOMPARE(control("deviceTree")->geometry(), tree);
+    }
+
     void radioButtons() {
         auto* broadcast = control<QRadioButton>("broadcastRadio");
         auto* unicast = control<QRadioButton>("unicastRadio");
@@ -451,11 +462,28 @@ class MainDialogTest : public QObject {
         QElapsedTimer timer;
         timer.start();
         dialog_->reject();
+        qInfo("closing the window during a search took %lld ms", timer.elapsed());
         QVERIFY(!dialog_->searchRunning());
         QVERIFY2(timer.elapsed() < 2000, qPrintable(QString::number(timer.elapsed())));
         QVERIFY(!dialog_->isVisible());
         dialog_.reset();
         QCoreApplication::processEvents();  // reports still queued go nowhere
+    }
+
+    void treeExpandsOnlyTheSelectedGroup() {
+        test::AddScriptedClock(net(), ClockKind::kWired, MakeIpv4(198, 18, 0, 12), "A");
+        test::AddScriptedClock(net(), ClockKind::kEarlyWired, MakeIpv4(198, 18, 0, 13), "B");
+        searchAndWait();
+        QTreeWidgetItem* wired = tree()->topLevelItem(0);
+        QTreeWidgetItem* early = tree()->topLevelItem(1);
+        tree()->setCurrentItem(wired);
+        tree()->setCurrentItem(wired->child(0));  // a clock inside keeps its group open
+        QVERIFY(wired->isExpanded());
+        tree()->setCurrentItem(early);
+        QVERIFY(early->isExpanded());
+        tree()->setCurrentItem(wired);
+        QVERIFY(wired->isExpanded());
+        QVERIFY(!early->isExpanded());
     }
 
     void newSearchClearsTreeAndPages() {
