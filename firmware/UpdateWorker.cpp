@@ -215,8 +215,8 @@ UpdateOutcome UpdateWorker::Run() {
         return Fail(outcome);
     }
 
-    // Data blocks, lock-step: block `block` (its `count` bytes in `current`) is out until
-    // the clock acknowledges it or an earlier one. While the clock works on a block, the
+    // Data blocks, lock-step: block `block` (its `count` bytes in buffers[currentIndex]) is
+    // out until the clock acknowledges it or an earlier one. While the clock works on a block, the
     // progress of the one before is reported and the following block is read, so neither
     // delays the next send.
     const std::uint32_t dataStart = network_.tickCount();
