@@ -197,6 +197,8 @@ UpdateOutcome UpdateWorker::Run() {
     } else {
         mac = ParseMacAddress(macText);
     }
+    // Neither a MAC address in the field nor one from the neighbour table: a request named
+    // by six zero bytes names no clock and would only fail after 60 sends, so say so at once.
     if (!mac) {
         page_.ShowMessage(kInvalidMacMessage);
         page_.FocusMacAddressField();
@@ -270,6 +272,8 @@ UpdateOutcome UpdateWorker::Run() {
             return Fail(outcome);
         }
         acknowledged = static_cast<std::uint32_t>(next - 1);
+        // Done only when the clock has acknowledged the short last block itself; an older
+        // acknowledgement at that point means it still lacks data, so the blocks go again.
         if (acknowledged == block && count != kBlockSize) {
             outcome.dataPhaseMs = network_.tickCount() - dataStart;
             const int sent = static_cast<int>(block - 1) * static_cast<int>(kBlockSize) +

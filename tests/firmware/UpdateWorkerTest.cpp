@@ -144,6 +144,17 @@ struct FakeClock {
         }
         return {Ack(block)};
     }
+    // The first send of block `block` is answered with an acknowledgement of `earlier`
+    // instead (the clock asks for the blocks after `earlier` again); plain otherwise.
+    void AcknowledgeEarlierOnce(std::uint16_t block, std::uint16_t earlier) {
+        onData = [this, block, earlier, done = false](const SentDatagram& d) mutable {
+            if (BlockOf(d) == block && !done) {
+                done = true;
+                return std::vector<Bytes>{Ack(earlier)};
+            }
+            return Plain(d);
+        };
+    }
     void Handle(const SentDatagram& d, FakeNetwork& net) {
         std::vector<Bytes> replies;
         if (IsRequest(d)) {
@@ -288,14 +299,7 @@ TEST_F(UpdateWorkerTest, CounterLineShowsTheCountBeforeThisUpdate) {
 
 TEST_F(UpdateWorkerTest, OlderAcknowledgementMakesTheBlockGoAgain) {
     const Bytes file = MakeFile(1500);
-    bool askedAgain = false;
-    clock_.onData = [&](const SentDatagram& d) -> std::vector<Bytes> {
-        if (BlockOf(d) == 2 && !askedAgain) {
-            askedAgain = true;
-            return {Ack(1)};
-        }
-        return clock_.Plain(d);
-    };
+    clock_.AcknowledgeEarlierOnce(2, 1);
     EXPECT_EQ(Run().exitCode, kWorkerSucceeded);
     EXPECT_EQ(DataBlocks(), (std::vector<std::uint16_t>{1, 2, 2, 3}));
     EXPECT_EQ(clock_.image, file);
@@ -308,14 +312,7 @@ TEST_F(UpdateWorkerTest, OlderAcknowledgementMakesTheBlockGoAgain) {
 
 TEST_F(UpdateWorkerTest, OlderAcknowledgementOfTheLastBlockIsNotSuccess) {
     const Bytes file = MakeFile(700);
-    bool askedAgain = false;
-    clock_.onData = [&](const SentDatagram& d) -> std::vector<Bytes> {
-        if (BlockOf(d) == 2 && !askedAgain) {
-            askedAgain = true;
-            return {Ack(1)};
-        }
-        return clock_.Plain(d);
-    };
+    clock_.AcknowledgeEarlierOnce(2, 1);
     EXPECT_EQ(Run().exitCode, kWorkerSucceeded);
     EXPECT_EQ(DataBlocks(), (std::vector<std::uint16_t>{1, 2, 2}));
     EXPECT_EQ(clock_.image, file);
