@@ -19,6 +19,7 @@
 #include "firmware/TftpExchange.h"
 #include "firmware/TftpPacket.h"
 #include "platform/Ipv4.h"
+#include "tests/support/DecimalCommaLocale.h"
 #include "tests/support/FakeNetwork.h"
 
 namespace tavlo::firmware {
@@ -287,6 +288,20 @@ INSTANTIATE_TEST_SUITE_P(
                                    {"Block# 1 , Size#512 bytes ( 50.00 % )",
                                     "Block# 2 , Size#1024 bytes ( 100.00 % )",
                                     "Block# 3 , Size#1024 bytes ( 100 % )"}}));
+
+TEST(ProgressLineTest, KeepsItsDecimalPointInAnyLocale) {
+    const test::DecimalCommaLocale comma;
+    EXPECT_EQ(FormatProgressLine(1, 512, 512.0 / 700 * 100),
+              "Block# 1 , Size#512 bytes ( 73.14 % )");
+    EXPECT_EQ(FormatProgressLine(2, 1024, 100.0), "Block# 2 , Size#1024 bytes ( 100.00 % )");
+    EXPECT_EQ(FormatProgressLine(0, 0, 0.0), "Block# 0 , Size#0 bytes ( 0.00 % )");
+    EXPECT_EQ(FormatFinalProgressLine(3, 1024, 100), "Block# 3 , Size#1024 bytes ( 100 % )");
+    EXPECT_EQ(FormatCounterLine(12), "Total Update: 12");
+    if (!comma.active()) {
+        GTEST_SKIP()
+            << "no locale with a decimal comma installed, and localedef could not build one";
+    }
+}
 
 TEST_F(UpdateWorkerTest, CounterLineShowsTheCountBeforeThisUpdate) {
     MakeFile(10);
