@@ -436,12 +436,18 @@ SearchOutcome SearchRun::run() {
         reporter_.networkError("Cannot use UDP port " + std::to_string(port) + ": " +
                                socket_->lastError());
         outcome = SearchOutcome::kBindFailed;
-    } else if (wifi) {
+    } else {
         if (controls_.v32Checked) {
-            sweep(first, [this](std::uint32_t host) { probeWifi(host); });
+            sweep(first, [this, wifi](std::uint32_t host) {
+                if (wifi) {
+                    probeWifi(host);
+                } else {
+                    probeWired(host);
+                }
+            });
             if (current_.exists) {
-                finishGroup(SearchGroup::kCurrent, current_, current_.text + kWifiLabelStart,
-                            kLabelEnd);
+                finishGroup(SearchGroup::kCurrent, current_,
+                            current_.text + (wifi ? kWifiLabelStart : kWiredLabelStart), kLabelEnd);
             }
         }
         const bool early = controls_.earlyVersionsChecked;
@@ -449,31 +455,18 @@ SearchOutcome SearchRun::run() {
             early_.exists = true;
             reporter_.groupCreated(SearchGroup::kEarly, kEarlyVersionsText);
         }
-        if (!stopRequested() && (early || controls_.v32Checked)) {
-            sweep(start, [this, early](std::uint32_t host) {
-                probeEarly(host, kFullFramePort, kWifiEarlyBroadcastWait, early);
+        // The Wi-Fi search sends its early probes also when only "V3.2" is checked, and then
+        // lists nothing of what answers them; the wired search probes early clocks only for
+        // "Early versions". Early Wi-Fi clocks listen on the whole-frame port.
+        if (!stopRequested() && (early || (wifi && controls_.v32Checked))) {
+            const std::uint16_t earlyPort = wifi ? kFullFramePort : kCommandPort;
+            const milliseconds earlyWait =
+                wifi ? kWifiEarlyBroadcastWait : kWiredEarlyBroadcastWait;
+            sweep(start, [this, earlyPort, earlyWait, early](std::uint32_t host) {
+                probeEarly(host, earlyPort, earlyWait, early);
             });
         }
         if (early) {
-            finishGroup(SearchGroup::kEarly, early_,
-                        std::string(kEarlyVersionsText) + kEarlyLabelSeparator, "");
-        }
-    } else {
-        if (controls_.v32Checked) {
-            sweep(first, [this](std::uint32_t host) { probeWired(host); });
-            if (current_.exists) {
-                finishGroup(SearchGroup::kCurrent, current_, current_.text + kWiredLabelStart,
-                            kLabelEnd);
-            }
-        }
-        if (controls_.earlyVersionsChecked) {
-            early_.exists = true;
-            reporter_.groupCreated(SearchGroup::kEarly, kEarlyVersionsText);
-            if (!stopRequested()) {
-                sweep(start, [this](std::uint32_t host) {
-                    probeEarly(host, kCommandPort, kWiredEarlyBroadcastWait, true);
-                });
-            }
             finishGroup(SearchGroup::kEarly, early_,
                         std::string(kEarlyVersionsText) + kEarlyLabelSeparator, "");
         }
