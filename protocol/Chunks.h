@@ -73,7 +73,7 @@ ChunkVerdict AcceptChunk(ProtocolState& state, const FrameChunk& chunk);
 
 // Back to idle: the receiving side (ReassemblyCount, LastChunkNumber) and the sending side
 // (ChunkCounter, ChunkOffset). Every exchange resets both when it starts; discovery resets the
-// reassembly once per round.
+// reassembly when each round starts and before each announcement it takes in.
 void ResetReassembly(ChunkState& chunks);
 void ResetChunkSending(ChunkState& chunks);
 
