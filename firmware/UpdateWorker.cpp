@@ -7,10 +7,13 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <system_error>
 #include <utility>
 
 #include "firmware/TftpExchange.h"
@@ -24,6 +27,9 @@ constexpr std::uint8_t kNetworkAddressOctet = 0;
 constexpr int kCompletePercent = 100;
 constexpr double kPercentScale = 100.0;
 constexpr std::size_t kLineBufferSize = 96;
+constexpr int kPercentDecimals = 2;
+// Any percentage with two decimals fits (the value is 0 to 100).
+constexpr std::size_t kPercentBufferSize = 32;
 
 // The firmware file, opened for reading only. Every block is read from the file as it is
 // at that moment, so a file that shrinks during the transfer is noticed.
@@ -83,10 +89,16 @@ bool IsFirmwarePath(const std::string& path) {
 }
 
 std::string FormatProgressLine(int block, int bytes, double percent) {
-    std::array<char, kLineBufferSize> text{};
-    std::snprintf(text.data(), text.size(), "Block# %d , Size#%d bytes ( %.2f %% )", block, bytes,
-                  percent);
-    return text.data();
+    // "Block# %d , Size#%d bytes ( %.2f %% )", with the percentage by to_chars: printf would
+    // follow the process locale, which the window's toolkit switches to the user's, and could
+    // write "73,14".
+    std::array<char, kPercentBufferSize> number{};
+    const auto [end, error] = std::to_chars(number.data(), number.data() + number.size(), percent,
+                                            std::chars_format::fixed, kPercentDecimals);
+    const std::string_view percentText(
+        number.data(), error == std::errc{} ? static_cast<std::size_t>(end - number.data()) : 0);
+    return "Block# " + std::to_string(block) + " , Size#" + std::to_string(bytes) + " bytes ( " +
+           std::string(percentText) + " % )";
 }
 
 std::string FormatFinalProgressLine(int block, int bytes, int percent) {
@@ -197,6 +209,8 @@ UpdateOutcome UpdateWorker::Run() {
     } else {
         mac = ParseMacAddress(macText);
     }
+    // Neither a MAC address in the field nor one from the neighbour table: a request named
+    // by six zero bytes names no clock and would only fail after 60 sends, so say so at once.
     if (!mac) {
         page_.ShowMessage(kInvalidMacMessage);
         page_.FocusMacAddressField();
@@ -270,6 +284,8 @@ UpdateOutcome UpdateWorker::Run() {
             return Fail(outcome);
         }
         acknowledged = static_cast<std::uint32_t>(next - 1);
+        // Done only when the clock has acknowledged the short last block itself; an older
+        // acknowledgement at that point means it still lacks data, so the blocks go again.
         if (acknowledged == block && count != kBlockSize) {
             outcome.dataPhaseMs = network_.tickCount() - dataStart;
             const int sent = static_cast<int>(block - 1) * static_cast<int>(kBlockSize) +

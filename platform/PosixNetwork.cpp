@@ -95,22 +95,13 @@ class PosixUdpSocket final : public UdpSocket {
     }
 
     long receiveFrom(std::span<std::uint8_t> buffer, Endpoint& from) override {
-        sockaddr_in sa{};
-        socklen_t length = sizeof sa;
-        ssize_t received = 0;
         // MSG_TRUNC: the result is the datagram's real size even when it did not fit.
         // MSG_DONTWAIT: a datagram announced by poll may still be discarded by the kernel
         // (bad checksum); never block here.
-        do {
-            length = sizeof sa;
-            received = ::recvfrom(fd_, buffer.data(), buffer.size(), MSG_TRUNC | MSG_DONTWAIT,
-                                  reinterpret_cast<sockaddr*>(&sa), &length);
-        } while (received < 0 && errno == EINTR);
+        const ssize_t received = receive(buffer, from, MSG_TRUNC | MSG_DONTWAIT);
         if (!check(received >= 0)) {
             return -1;
         }
-        from.address = sa.sin_addr.s_addr;
-        from.port = ntohs(sa.sin_port);
         return static_cast<long>(received);
     }
 
@@ -132,16 +123,9 @@ class PosixUdpSocket final : public UdpSocket {
             }
             receiveTimeout_ = timeout;
         }
-        sockaddr_in sa{};
-        socklen_t length = sizeof sa;
-        ssize_t received = 0;
         // A signal handler interrupts the wait (SO_RCVTIMEO waits are never restarted by
         // the kernel); it starts again, so such a wait can last up to one time-out longer.
-        do {
-            length = sizeof sa;
-            received = ::recvfrom(fd_, buffer.data(), buffer.size(), flags,
-                                  reinterpret_cast<sockaddr*>(&sa), &length);
-        } while (received < 0 && errno == EINTR);
+        const ssize_t received = receive(buffer, from, flags);
         if (received < 0) {
             if (errno == EAGAIN || errno == EWOULDBLOCK) {
                 return kReceiveTimedOut;
@@ -149,8 +133,6 @@ class PosixUdpSocket final : public UdpSocket {
             check(false);
             return -1;
         }
-        from.address = sa.sin_addr.s_addr;
-        from.port = ntohs(sa.sin_port);
         return static_cast<long>(received);
     }
 
@@ -158,6 +140,24 @@ class PosixUdpSocket final : public UdpSocket {
     SocketError lastErrorKind() const override { return errorKind_; }
 
   private:
+    // One recvfrom, started again when a signal interrupts it; fills `from` on success. On
+    // failure the result is negative and errno says why.
+    ssize_t receive(std::span<std::uint8_t> buffer, Endpoint& from, int flags) {
+        sockaddr_in sa{};
+        socklen_t length = sizeof sa;
+        ssize_t received = 0;
+        do {
+            length = sizeof sa;
+            received = ::recvfrom(fd_, buffer.data(), buffer.size(), flags,
+                                  reinterpret_cast<sockaddr*>(&sa), &length);
+        } while (received < 0 && errno == EINTR);
+        if (received >= 0) {
+            from.address = sa.sin_addr.s_addr;
+            from.port = ntohs(sa.sin_port);
+        }
+        return received;
+    }
+
     std::chrono::milliseconds receiveTimeout_{0};  // SO_RCVTIMEO now set, 0 for none
     // Records errno (or `code`) as the last failure when `ok` is false; returns `ok`.
     bool check(bool ok, int code = 0) {

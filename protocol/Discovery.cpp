@@ -108,6 +108,17 @@ bool TreeTextLess(const std::string& a, const std::string& b) {
     return !greater && a < b;
 }
 
+// An item text: the dotted sender address, followed by " (serial number)" when the clock sent
+// a non-empty serial number in `serialField`.
+std::string ItemText(Ipv4 sender, std::span<const std::uint8_t> serialField) {
+    std::string text = platform::FormatIpv4(sender);
+    const std::string serial = FieldText(serialField);
+    if (!serial.empty()) {
+        text += " (" + serial + ")";
+    }
+    return text;
+}
+
 // Item texts are kept in the clocks' code page (sorted and compared as such) and reported
 // in UTF-8.
 std::string ToDisplayText(const std::string& text) {
@@ -146,6 +157,12 @@ class SearchRun {
     // keeps sending cannot hold the search for ever.
     platform::WaitResult waitForReply(milliseconds timeout, std::uint32_t roundStart);
     void pause(milliseconds duration);
+    // Receives the replies of one round into `buffer`, cleared before each: waits up to
+    // `wait` for each next datagram and ends at the first wait that times out, or when a
+    // stop is requested. Datagrams from 255.255.255.255, of a size other than the buffer's
+    // or from this machine are dropped; take(sender) gets the others.
+    template <typename Take>
+    void receiveRound(milliseconds wait, std::span<std::uint8_t> buffer, Take&& take);
 
     // Walks the sweep from `first` (host order), calling probe(current) for every address.
     template <typename Probe>
@@ -218,6 +235,24 @@ void SearchRun::pause(milliseconds duration) {
     }
 }
 
+template <typename Take>
+void SearchRun::receiveRound(milliseconds wait, std::span<std::uint8_t> buffer, Take&& take) {
+    const std::uint32_t roundStart = network_.tickCount();
+    while (waitForReply(wait, roundStart) == platform::WaitResult::kReadable) {
+        if (stopRequested()) {
+            return;
+        }
+        std::fill(buffer.begin(), buffer.end(), std::uint8_t{0});
+        platform::Endpoint from;
+        const long size = socket_->receiveFrom(buffer, from);
+        if (from.address == platform::kLimitedBroadcast ||
+            size != static_cast<long>(buffer.size()) || isLocal(from.address)) {
+            continue;
+        }
+        take(from.address);
+    }
+}
+
 template <typename Probe>
 void SearchRun::sweep(std::uint32_t first, Probe&& probe) {
     std::uint32_t current = first;
@@ -245,11 +280,7 @@ void SearchRun::takeCurrent(Ipv4 sender, std::span<const std::uint8_t> serialFie
         current_.text = platform::FormatIpv4(platform::HostToNetwork32(masked));
         reporter_.groupCreated(SearchGroup::kCurrent, current_.text);
     }
-    const std::string serial = FieldText(serialField);
-    std::string text = platform::FormatIpv4(sender);
-    if (!serial.empty()) {
-        text += " (" + serial + ")";
-    }
+    const std::string text = ItemText(sender, serialField);
     current_.items.push_back(text);
     reporter_.itemAdded(SearchGroup::kCurrent, ToDisplayText(text));
 }
@@ -263,21 +294,11 @@ void SearchRun::probeWifi(std::uint32_t host) {
         frame[kFrameTypeOffset] = ToByte(FrameType::kDiscovery);
         std::copy(kMagic.begin(), kMagic.end(), frame.begin() + kMagicOffset);
         sendProbe(frame, host, kFullFramePort);
-        const std::uint32_t roundStart = network_.tickCount();
-        while (waitForReply(wait, roundStart) == platform::WaitResult::kReadable) {
-            if (stopRequested()) {
-                break;
-            }
-            frame.fill(0);
-            platform::Endpoint from;
-            const long size = socket_->receiveFrom(frame, from);
-            if (from.address == platform::kLimitedBroadcast ||
-                size != static_cast<long>(kSettingsFrameSize) || isLocal(from.address)) {
-                continue;
-            }
-            takeCurrent(from.address, std::span<const std::uint8_t>(frame).subspan(
-                                          kSerialNumberOffset, kSerialNumberSize));
-        }
+        // Neither flags nor type of a Wi-Fi reply are looked at.
+        receiveRound(wait, frame, [&](Ipv4 sender) {
+            takeCurrent(sender, std::span<const std::uint8_t>(frame).subspan(kSerialNumberOffset,
+                                                                             kSerialNumberSize));
+        });
     }
 }
 
@@ -294,29 +315,18 @@ void SearchRun::probeWired(std::uint32_t host) {
         chunk.fill(0);
         BuildNextChunk(protocol_, chunk, nonces_);
         sendProbe(chunk, host, kChunkPort);
-        const std::uint32_t roundStart = network_.tickCount();
-        while (waitForReply(wait, roundStart) == platform::WaitResult::kReadable) {
-            if (stopRequested()) {
-                break;
-            }
-            chunk.fill(0);
+        receiveRound(wait, chunk, [&](Ipv4 sender) {
+            // Every announcement is one whole chunk: rebuilt into a cleared frame with the
+            // reassembly idle, nothing a previous datagram left behind may shift it.
             frame.fill(0);
-            platform::Endpoint from;
-            const long size = socket_->receiveFrom(chunk, from);
-            if (from.address == platform::kLimitedBroadcast ||
-                size != static_cast<long>(kChunkSize) || isLocal(from.address)) {
-                continue;
-            }
-            // Every announcement is one whole chunk and the frame was just cleared, so
-            // nothing a previous datagram left behind may shift this one.
             ResetReassembly(protocol_.chunks);
             AcceptChunk(protocol_, chunk);
             if ((frame[kFlagsOffset] & kFlagCarriedOut) != 0 &&
                 frame[kFrameTypeOffset] == ToByte(FrameType::kDiscovery)) {
-                takeCurrent(from.address, std::span<const std::uint8_t>(frame).subspan(
-                                              kSerialNumberOffset, kSerialNumberSize));
+                takeCurrent(sender, std::span<const std::uint8_t>(frame).subspan(
+                                        kSerialNumberOffset, kSerialNumberSize));
             }
-        }
+        });
         pause(kWiredRoundPause);
     }
 }
@@ -330,31 +340,17 @@ void SearchRun::probeEarly(std::uint32_t host, std::uint16_t port, milliseconds 
     frame.fill(0);
     SealCommandFrame(frame, ToByte(CommandCode::kRead), RequestMarker::kLeave);
     sendProbe(frame, host, port);
-    const std::uint32_t roundStart = network_.tickCount();
-    while (waitForReply(wait, roundStart) == platform::WaitResult::kReadable) {
-        if (stopRequested()) {
-            break;
+    // The checksum of an answer is not looked at; its request marker must not be 0.
+    receiveRound(wait, frame, [&](Ipv4 sender) {
+        if (frame[kRequestMarkerOffset] == 0 || !insertItems) {
+            return;
         }
-        frame.fill(0);
-        platform::Endpoint from;
-        const long size = socket_->receiveFrom(frame, from);
-        if (from.address == platform::kLimitedBroadcast ||
-            size != static_cast<long>(kCommandFrameSize) || frame[kRequestMarkerOffset] == 0 ||
-            isLocal(from.address)) {
-            continue;
-        }
-        if (!insertItems) {
-            continue;
-        }
-        const std::string serial = FieldText(std::span<const std::uint8_t>(frame).subspan(
-            kEarlySerialNumberOffset, kEarlySerialNumberSize));
-        std::string text = platform::FormatIpv4(from.address);
-        if (!serial.empty()) {
-            text += " (" + serial + ")";
-        }
+        const std::string text =
+            ItemText(sender, std::span<const std::uint8_t>(frame).subspan(kEarlySerialNumberOffset,
+                                                                          kEarlySerialNumberSize));
         early_.items.push_back(text);
         reporter_.itemAdded(SearchGroup::kEarly, ToDisplayText(text));
-    }
+    });
 }
 
 void SearchRun::finishGroup(SearchGroup which, Group& group, const std::string& labelStart,

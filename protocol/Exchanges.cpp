@@ -40,6 +40,12 @@ struct ClockExchanges::Opened {
     std::unique_ptr<UdpSocket> socket;
     Endpoint to;
     bool broadcast = false;
+    bool longWait = false;  // first octet of the address sent to is 255
+
+    std::chrono::milliseconds timeout(std::chrono::milliseconds longTimeout,
+                                      std::chrono::milliseconds shortTimeout) const {
+        return longWait ? longTimeout : shortTimeout;
+    }
 };
 
 ClockExchanges::ClockExchanges(platform::Network& network, ProtocolState& state,
@@ -51,7 +57,14 @@ void ClockExchanges::fail(ExchangeFailure failure, std::string text) {
     failureText_ = std::move(text);
 }
 
-bool ClockExchanges::open(Ipv4 target, std::uint16_t port, Opened& opened) {
+bool ClockExchanges::begin(Ipv4 target, std::uint16_t port, Opened& opened) {
+    fail(ExchangeFailure::kNone, {});
+    // A reply left half received by an earlier exchange must never shift this one.
+    ResetReassembly(state_.chunks);
+    ResetChunkSending(state_.chunks);
+    if (IsRejectedTarget(target)) {
+        return false;
+    }
     opened.socket = network_.openUdp();
     if (!opened.socket) {
         fail(ExchangeFailure::kNoSocket, kNoSocketText);
@@ -59,6 +72,9 @@ bool ClockExchanges::open(Ipv4 target, std::uint16_t port, Opened& opened) {
     }
     opened.broadcast = IsBroadcastTarget(target);
     opened.to = Endpoint{opened.broadcast ? platform::kLimitedBroadcast : target, port};
+    // The long wait goes by the address actually sent to: every broadcast, and also a
+    // unicast address whose first octet is 255.
+    opened.longWait = platform::FirstOctet(opened.to.address) == kBroadcastOctet;
     if (opened.broadcast) {
         opened.socket->enableBroadcast();
         // Hundreds of clocks may answer at once; the kernel must not drop their replies.
@@ -75,9 +91,9 @@ bool ClockExchanges::open(Ipv4 target, std::uint16_t port, Opened& opened) {
 }
 
 // Receives datagrams while each arrives within `timeout` of the previous wait's start, at most
-// kMaxCollectTime in all. Datagrams of the wrong size or from this machine are dropped; the
-// others go to onDatagram(from), which returns false to stop. A failed wait or receive ends
-// the collection.
+// kMaxCollectTime in all. Datagrams of the wrong size or from this machine, and receives that
+// fail, are dropped; the others go to onDatagram(from), which returns false to stop. A wait
+// that times out or fails ends the collection.
 template <typename OnDatagram>
 void ClockExchanges::collect(UdpSocket& socket, std::chrono::milliseconds timeout,
                              std::span<std::uint8_t> buffer, std::size_t frameSize,
@@ -91,10 +107,10 @@ void ClockExchanges::collect(UdpSocket& socket, std::chrono::milliseconds timeou
         std::fill(buffer.begin(), buffer.end(), std::uint8_t{0});
         Endpoint from;
         const long size = socket.receiveFrom(buffer, from);
-        if (size < 0) {
-            return;
-        }
-        if (static_cast<std::size_t>(size) != frameSize || IsLocalSender(state_, from.address)) {
+        // A failed receive (the datagram announced by the wait was discarded after all) is
+        // dropped like one of the wrong size; the quiet line still ends the collection.
+        if (size < 0 || static_cast<std::size_t>(size) != frameSize ||
+            IsLocalSender(state_, from.address)) {
             continue;
         }
         if (!onDatagram(from)) {
@@ -104,14 +120,8 @@ void ClockExchanges::collect(UdpSocket& socket, std::chrono::milliseconds timeou
 }
 
 std::uint8_t ClockExchanges::ExchangeFullFrame(Ipv4 target) {
-    fail(ExchangeFailure::kNone, {});
-    ResetReassembly(state_.chunks);
-    ResetChunkSending(state_.chunks);
-    if (IsRejectedTarget(target)) {
-        return kExchangeNoAnswer;
-    }
     Opened opened;
-    if (!open(target, kFullFramePort, opened)) {
+    if (!begin(target, kFullFramePort, opened)) {
         return kExchangeNoAnswer;
     }
     SettingsFrame& frame = state_.settingsFrame;
@@ -126,9 +136,7 @@ std::uint8_t ClockExchanges::ExchangeFullFrame(Ipv4 target) {
     // datagram never overwrites a clock's reply.
     SettingsFrame received{};
     std::uint8_t count = 0;
-    const auto timeout = platform::FirstOctet(opened.to.address) == kBroadcastOctet
-                             ? kBroadcastFrameTimeout
-                             : kFullFrameTimeout;
+    const auto timeout = opened.timeout(kBroadcastFrameTimeout, kFullFrameTimeout);
     collect(*opened.socket, timeout, received, kSettingsFrameSize, [&](const Endpoint&) {
         frame = received;
         count = static_cast<std::uint8_t>(count + 1);
@@ -143,14 +151,8 @@ std::uint8_t ClockExchanges::ExchangeFullFrame(Ipv4 target) {
 }
 
 std::uint8_t ClockExchanges::ExchangeChunkedFrame(Ipv4 target) {
-    fail(ExchangeFailure::kNone, {});
-    ResetReassembly(state_.chunks);
-    ResetChunkSending(state_.chunks);
-    if (IsRejectedTarget(target)) {
-        return kExchangeNoAnswer;
-    }
     Opened opened;
-    if (!open(target, kChunkPort, opened)) {
+    if (!begin(target, kChunkPort, opened)) {
         return kExchangeNoAnswer;
     }
 
@@ -177,9 +179,7 @@ std::uint8_t ClockExchanges::ExchangeChunkedFrame(Ipv4 target) {
 
     state_.settingsFrame.fill(0);
     std::uint8_t count = 0;
-    const auto timeout = platform::FirstOctet(opened.to.address) == kBroadcastOctet
-                             ? kBroadcastFrameTimeout
-                             : kChunkedTimeout;
+    const auto timeout = opened.timeout(kBroadcastFrameTimeout, kChunkedTimeout);
     collect(*opened.socket, timeout, chunk, kChunkSize, [&](const Endpoint&) {
         if (opened.broadcast) {
             count = static_cast<std::uint8_t>(count + 1);
@@ -198,14 +198,8 @@ std::uint8_t ClockExchanges::ExchangeChunkedFrame(Ipv4 target) {
 }
 
 std::int32_t ClockExchanges::ExchangeCommandFrame(std::uint8_t command, Ipv4 target) {
-    fail(ExchangeFailure::kNone, {});
-    ResetReassembly(state_.chunks);
-    ResetChunkSending(state_.chunks);
-    if (IsRejectedTarget(target)) {
-        return kCommandNoAnswer;
-    }
     Opened opened;
-    if (!open(target, kCommandPort, opened)) {
+    if (!begin(target, kCommandPort, opened)) {
         return kCommandNoAnswer;
     }
     CommandFrame& frame = state_.commandFrame;
@@ -218,9 +212,7 @@ std::int32_t ClockExchanges::ExchangeCommandFrame(std::uint8_t command, Ipv4 tar
     std::int32_t count = kCommandNoAnswer;
     bool unicastDone = false;
     CommandFrame received{};
-    const auto timeout = platform::FirstOctet(opened.to.address) == kBroadcastOctet
-                             ? kBroadcastCommandTimeout
-                             : kCommandTimeout;
+    const auto timeout = opened.timeout(kBroadcastCommandTimeout, kCommandTimeout);
     collect(*opened.socket, timeout, received, kCommandFrameSize, [&](const Endpoint&) {
         // A reply of the right size from another host replaces what the frame held; only a
         // valid one is kept in it.

@@ -82,7 +82,10 @@ class ClockExchanges {
 
   private:
     struct Opened;
-    bool open(platform::Ipv4 target, std::uint16_t port, Opened& opened);
+    // Starts an exchange: clears the last failure, puts the chunk machinery back to idle,
+    // then rejects a network address or opens, configures and binds the socket. False when
+    // nothing may be sent.
+    bool begin(platform::Ipv4 target, std::uint16_t port, Opened& opened);
     template <typename OnDatagram>
     void collect(platform::UdpSocket& socket, std::chrono::milliseconds timeout,
                  std::span<std::uint8_t> buffer, std::size_t frameSize, OnDatagram onDatagram);

@@ -19,17 +19,6 @@ constexpr std::size_t RowOffset(std::size_t index) {
     return kTimeServerTableOffset + index * kTimeServerRowSize;
 }
 
-DstBytes ReadDstBytes(std::span<const std::uint8_t> bytes, std::size_t offset) {
-    return {ReadU8(bytes, offset + kMonthIndex), ReadU8(bytes, offset + kWeekAndWeekdayIndex),
-            ReadU8(bytes, offset + kHourIndex)};
-}
-
-void WriteDstBytes(std::span<std::uint8_t> bytes, std::size_t offset, const DstBytes& value) {
-    WriteU8(bytes, offset + kMonthIndex, value.month);
-    WriteU8(bytes, offset + kWeekAndWeekdayIndex, value.weekAndWeekday);
-    WriteU8(bytes, offset + kHourIndex, value.hour);
-}
-
 ClockTime ReadClockTime(std::span<const std::uint8_t> bytes, std::size_t offset) {
     return {ReadU8(bytes, offset + kHoursIndex), ReadU8(bytes, offset + kMinutesIndex),
             ReadU8(bytes, offset + kSecondsIndex)};
@@ -102,6 +91,28 @@ DstBytes PackDstTransition(const DstTransition& transition) {
 DstTransition UnpackDstTransition(const DstBytes& bytes) {
     return {bytes.month, static_cast<std::uint8_t>(bytes.weekAndWeekday >> kWeekShift),
             static_cast<std::uint8_t>(bytes.weekAndWeekday & kNibbleMask), bytes.hour};
+}
+
+DstBytes ReadDstBytes(std::span<const std::uint8_t> bytes, std::size_t offset) {
+    return {ReadU8(bytes, offset + kMonthIndex), ReadU8(bytes, offset + kWeekAndWeekdayIndex),
+            ReadU8(bytes, offset + kHourIndex)};
+}
+
+void WriteDstBytes(std::span<std::uint8_t> bytes, std::size_t offset, const DstBytes& value) {
+    WriteU8(bytes, offset + kMonthIndex, value.month);
+    WriteU8(bytes, offset + kWeekAndWeekdayIndex, value.weekAndWeekday);
+    WriteU8(bytes, offset + kHourIndex, value.hour);
+}
+
+void WriteDstRule(std::span<std::uint8_t> bytes, std::size_t startOffset, std::size_t endOffset,
+                  const std::optional<DstRule>& rule) {
+    if (!rule) {
+        WriteDstBytes(bytes, startOffset, {});
+        WriteDstBytes(bytes, endOffset, {});
+        return;
+    }
+    WriteDstBytes(bytes, startOffset, PackDstTransition(rule->start));
+    WriteDstBytes(bytes, endOffset, PackDstTransition(rule->end));
 }
 
 // --- ConstClockSettings ---
@@ -454,13 +465,7 @@ std::optional<DstRule> LoadDst(ConstClockSettings settings) {
 }
 
 void StoreDst(ClockSettings settings, const std::optional<DstRule>& rule) {
-    if (!rule) {
-        settings.setDstStart({});
-        settings.setDstEnd({});
-        return;
-    }
-    settings.setDstStart(PackDstTransition(rule->start));
-    settings.setDstEnd(PackDstTransition(rule->end));
+    WriteDstRule(settings.mutableBytes(), kDstStartOffset, kDstEndOffset, rule);
 }
 
 bool StoreCountDown(ClockSettings settings, const ClockTime& start, const ClockTime& duration) {

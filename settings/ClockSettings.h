@@ -193,6 +193,16 @@ inline constexpr std::array<std::string_view, 12> kDstMonthNames{
 DstBytes PackDstTransition(const DstTransition& transition);
 DstTransition UnpackDstTransition(const DstBytes& bytes);
 
+// The three bytes of one transition at `offset` of a record (month, week-and-weekday, hour),
+// shared by both settings layouts.
+DstBytes ReadDstBytes(std::span<const std::uint8_t> bytes, std::size_t offset);
+void WriteDstBytes(std::span<std::uint8_t> bytes, std::size_t offset, const DstBytes& value);
+// A whole rule: the start transition at `startOffset`, the end at `endOffset`. Nothing
+// (disabled) writes six zero bytes; a rule writes month, week x 16 + weekday and hour for the
+// start and then for the end.
+void WriteDstRule(std::span<std::uint8_t> bytes, std::size_t startOffset, std::size_t endOffset,
+                  const std::optional<DstRule>& rule);
+
 // One row of the time-server table, decoded.
 struct TimeServerRow {
     platform::Ipv4 address = 0;  // network byte order; 0 = row empty

@@ -6,23 +6,8 @@ namespace tavlo::settings {
 
 namespace {
 
-constexpr std::size_t kMonthIndex = 0;
-constexpr std::size_t kWeekAndWeekdayIndex = 1;
-constexpr std::size_t kHourIndex = 2;
-
 constexpr std::size_t ServerOffset(std::size_t index) {
     return early::kTimeServerAddressesOffset + index * early::kAddressSize;
-}
-
-DstBytes ReadDstBytes(std::span<const std::uint8_t> bytes, std::size_t offset) {
-    return {ReadU8(bytes, offset + kMonthIndex), ReadU8(bytes, offset + kWeekAndWeekdayIndex),
-            ReadU8(bytes, offset + kHourIndex)};
-}
-
-void WriteDstBytes(std::span<std::uint8_t> bytes, std::size_t offset, const DstBytes& value) {
-    WriteU8(bytes, offset + kMonthIndex, value.month);
-    WriteU8(bytes, offset + kWeekAndWeekdayIndex, value.weekAndWeekday);
-    WriteU8(bytes, offset + kHourIndex, value.hour);
 }
 
 }  // namespace
@@ -177,13 +162,7 @@ std::optional<DstRule> LoadEarlyDst(ConstEarlyClockSettings settings) {
 }
 
 void StoreEarlyDst(EarlyClockSettings settings, const std::optional<DstRule>& rule) {
-    if (!rule) {
-        settings.setDstStart({});
-        settings.setDstEnd({});
-        return;
-    }
-    settings.setDstStart(PackDstTransition(rule->start));
-    settings.setDstEnd(PackDstTransition(rule->end));
+    WriteDstRule(settings.mutableBytes(), early::kDstStartOffset, early::kDstEndOffset, rule);
 }
 
 std::optional<std::size_t> EarlyTimeServerInUseRow(ConstEarlyClockSettings settings) {

@@ -19,6 +19,7 @@
 #include "firmware/TftpExchange.h"
 #include "firmware/TftpPacket.h"
 #include "platform/Ipv4.h"
+#include "tests/support/DecimalCommaLocale.h"
 #include "tests/support/FakeNetwork.h"
 
 namespace tavlo::firmware {
@@ -143,6 +144,17 @@ struct FakeClock {
             lastBlock = block;
         }
         return {Ack(block)};
+    }
+    // The first send of block `block` is answered with an acknowledgement of `earlier`
+    // instead (the clock asks for the blocks after `earlier` again); plain otherwise.
+    void AcknowledgeEarlierOnce(std::uint16_t block, std::uint16_t earlier) {
+        onData = [this, block, earlier, done = false](const SentDatagram& d) mutable {
+            if (BlockOf(d) == block && !done) {
+                done = true;
+                return std::vector<Bytes>{Ack(earlier)};
+            }
+            return Plain(d);
+        };
     }
     void Handle(const SentDatagram& d, FakeNetwork& net) {
         std::vector<Bytes> replies;
@@ -277,6 +289,20 @@ INSTANTIATE_TEST_SUITE_P(
                                     "Block# 2 , Size#1024 bytes ( 100.00 % )",
                                     "Block# 3 , Size#1024 bytes ( 100 % )"}}));
 
+TEST(ProgressLineTest, KeepsItsDecimalPointInAnyLocale) {
+    const test::DecimalCommaLocale comma;
+    EXPECT_EQ(FormatProgressLine(1, 512, 512.0 / 700 * 100),
+              "Block# 1 , Size#512 bytes ( 73.14 % )");
+    EXPECT_EQ(FormatProgressLine(2, 1024, 100.0), "Block# 2 , Size#1024 bytes ( 100.00 % )");
+    EXPECT_EQ(FormatProgressLine(0, 0, 0.0), "Block# 0 , Size#0 bytes ( 0.00 % )");
+    EXPECT_EQ(FormatFinalProgressLine(3, 1024, 100), "Block# 3 , Size#1024 bytes ( 100 % )");
+    EXPECT_EQ(FormatCounterLine(12), "Total Update: 12");
+    if (!comma.active()) {
+        GTEST_SKIP()
+            << "no locale with a decimal comma installed, and localedef could not build one";
+    }
+}
+
 TEST_F(UpdateWorkerTest, CounterLineShowsTheCountBeforeThisUpdate) {
     MakeFile(10);
     state_.updateCounter = 4;
@@ -288,14 +314,7 @@ TEST_F(UpdateWorkerTest, CounterLineShowsTheCountBeforeThisUpdate) {
 
 TEST_F(UpdateWorkerTest, OlderAcknowledgementMakesTheBlockGoAgain) {
     const Bytes file = MakeFile(1500);
-    bool askedAgain = false;
-    clock_.onData = [&](const SentDatagram& d) -> std::vector<Bytes> {
-        if (BlockOf(d) == 2 && !askedAgain) {
-            askedAgain = true;
-            return {Ack(1)};
-        }
-        return clock_.Plain(d);
-    };
+    clock_.AcknowledgeEarlierOnce(2, 1);
     EXPECT_EQ(Run().exitCode, kWorkerSucceeded);
     EXPECT_EQ(DataBlocks(), (std::vector<std::uint16_t>{1, 2, 2, 3}));
     EXPECT_EQ(clock_.image, file);
@@ -308,14 +327,7 @@ TEST_F(UpdateWorkerTest, OlderAcknowledgementMakesTheBlockGoAgain) {
 
 TEST_F(UpdateWorkerTest, OlderAcknowledgementOfTheLastBlockIsNotSuccess) {
     const Bytes file = MakeFile(700);
-    bool askedAgain = false;
-    clock_.onData = [&](const SentDatagram& d) -> std::vector<Bytes> {
-        if (BlockOf(d) == 2 && !askedAgain) {
-            askedAgain = true;
-            return {Ack(1)};
-        }
-        return clock_.Plain(d);
-    };
+    clock_.AcknowledgeEarlierOnce(2, 1);
     EXPECT_EQ(Run().exitCode, kWorkerSucceeded);
     EXPECT_EQ(DataBlocks(), (std::vector<std::uint16_t>{1, 2, 2}));
     EXPECT_EQ(clock_.image, file);

@@ -290,6 +290,91 @@ TEST_F(DiscoveryTest, WifiUnicastWaitsTwentySecondsPerRound) {
     EXPECT_FALSE(net.sockets()[0].broadcastEnabled);
 }
 
+// Which generations are probed, by family and by the two generation boxes. Wi-Fi sweeps the
+// early pass while either box is checked but lists early clocks only with "Early versions";
+// wired probes early clocks only with "Early versions".
+struct GenerationCase {
+    const char* name;
+    bool wifi;
+    bool early;
+    bool v32;
+    std::vector<std::string> sends;
+    std::vector<std::string> finished;
+    std::uint64_t endMs;
+};
+
+class GenerationTest : public DiscoveryTest,
+                       public ::testing::WithParamInterface<GenerationCase> {};
+
+TEST_P(GenerationTest, ProbesAndListsTheCheckedGenerations) {
+    const GenerationCase& c = GetParam();
+    AddClock(net, Kind::kWired, MakeIpv4(192, 168, 1, 20), "W");
+    AddClock(net, Kind::kWifi, MakeIpv4(192, 168, 1, 21), "F");
+    AddClock(net, Kind::kEarlyWired, MakeIpv4(192, 168, 1, 22), "EW", milliseconds(0));
+    AddClock(net, Kind::kEarlyWifi, MakeIpv4(192, 168, 1, 23), "EF", milliseconds(0));
+    SearchOptions options = Broadcast(c.wifi);
+    options.earlyVersionsChecked = c.early;
+    options.v32Checked = c.v32;
+    Run(options);
+    EXPECT_EQ(Sends(), c.sends);
+    EXPECT_EQ(recorder.linesStartingWith("finished "), c.finished);
+    EXPECT_EQ(recorder.has("created early Early Versions"), c.early || !c.v32);
+    EXPECT_EQ(net.now(), c.endMs);
+    // Both boxes end up checked only when neither was.
+    EXPECT_EQ(recorder.last.earlyVersionsChecked, c.early || !c.v32);
+    EXPECT_EQ(recorder.last.v32Checked, c.v32 || !c.early);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Boxes, GenerationTest,
+    ::testing::Values(
+        GenerationCase{"wired early only",
+                       false,
+                       true,
+                       false,
+                       {"0 255.255.255.255:6869 95"},
+                       {"finished early Early Versions: 1 [192.168.1.22 (EW);]"},
+                       2000},
+        GenerationCase{"wired current only",
+                       false,
+                       false,
+                       true,
+                       {"0 255.255.255.255:6869 106", "1005 255.255.255.255:6869 106",
+                        "2010 255.255.255.255:6869 106", "3015 255.255.255.255:6869 106",
+                        "4020 255.255.255.255:6869 106"},
+                       {"finished current 192.168.1.0 (WIRED:1) [192.168.1.20 (W);]"},
+                       5025},
+        GenerationCase{"wifi early only",
+                       true,
+                       true,
+                       false,
+                       {"0 255.255.255.255:6866 95"},
+                       {"finished early Early Versions: 1 [192.168.1.23 (EF);]"},
+                       1000},
+        // The early probe still goes out, but what answers it is not listed.
+        GenerationCase{"wifi current only",
+                       true,
+                       false,
+                       true,
+                       {"0 255.255.255.255:6866 772", "1005 255.255.255.255:6866 772",
+                        "2010 255.255.255.255:6866 772", "3015 255.255.255.255:6866 95"},
+                       {"finished current 192.168.1.0 (WIFI:1) [192.168.1.21 (F);]"},
+                       4015},
+        GenerationCase{"wifi neither checked means both",
+                       true,
+                       false,
+                       false,
+                       {"0 255.255.255.255:6866 772", "1005 255.255.255.255:6866 772",
+                        "2010 255.255.255.255:6866 772", "3015 255.255.255.255:6866 95"},
+                       {"finished current 192.168.1.0 (WIFI:1) [192.168.1.21 (F);]",
+                        "finished early Early Versions: 1 [192.168.1.23 (EF);]"},
+                       4015}),
+    [](const ::testing::TestParamInfo<GenerationCase>& info) {
+        std::string name = info.param.name;
+        std::replace(name.begin(), name.end(), ' ', '_');
+        return name;
+    });
+
 TEST_F(DiscoveryTest, UnicastSweepFrom250StopsAfter254AndTheEarlyPassStartsAgain) {
     Run(Unicast("192.168.1.250"));
     EXPECT_EQ(recorder.linesStartingWith("probed "),

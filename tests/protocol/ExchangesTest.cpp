@@ -184,6 +184,7 @@ INSTANTIATE_TEST_SUITE_P(
                       TimeoutCase{"command broadcast", 2, 0, kSubnetBroadcast, 1000, 1},
                       // First octet 255 without a broadcast last octet: unicast send, long wait.
                       TimeoutCase{"full first octet 255", 0, 1, MakeIpv4(255, 1, 2, 3), 2000, 1},
+                      TimeoutCase{"chunked first octet 255", 1, 1, MakeIpv4(255, 1, 2, 3), 2000, 1},
                       TimeoutCase{"command first octet 255", 2, 0, MakeIpv4(255, 1, 2, 3), 1000,
                                   1}),
     [](const ::testing::TestParamInfo<TimeoutCase>& info) {
@@ -476,6 +477,21 @@ TEST_F(ExchangesTest, FailedWaitEndsTheCollection) {
     net.failWaits(1);
     EXPECT_EQ(exchanges.ExchangeFullFrame(kClockA), 255);
     EXPECT_EQ(net.now(), 0u);
+}
+
+TEST_F(ExchangesTest, FailedReceiveIsDroppedAndTheNextReplyStillCounts) {
+    // The first datagram is lost between the wait and the receive; the clock's second
+    // datagram, 10 ms later, is still taken, and the line then stays quiet for the time-out.
+    SetType(1);
+    AddClock(kClockA, {FullReply(0), FullReply(kFlagCarriedOut)});
+    net.failReceives(1);
+    EXPECT_EQ(exchanges.ExchangeFullFrame(kClockA), 1);
+    EXPECT_EQ(net.now(), 20u + 1000u);
+
+    AddClock(kClockC, {CommandReply(1), CommandReply(1)});
+    net.failReceives(1);
+    EXPECT_EQ(exchanges.ExchangeCommandFrame(1, kClockC), 1);
+    EXPECT_EQ(net.now(), 1020u + 20u);
 }
 
 TEST_F(ExchangesTest, AChattyLineCannotHoldAnExchangeForever) {

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/ExpectBytes.h"
+
 namespace tavlo::settings {
 namespace {
 
@@ -27,17 +29,6 @@ Bytes Padded(std::string_view text, std::size_t width) {
     return bytes;
 }
 
-// Every byte of the frame outside [offset, offset + expected.size()) must still be zero.
-void ExpectOnly(const SettingsFrame& frame, std::size_t offset, const Bytes& expected) {
-    for (std::size_t i = 0; i < frame.size(); ++i) {
-        if (i >= offset && i < offset + expected.size()) {
-            EXPECT_EQ(frame[i], expected[i - offset]) << "byte " << i;
-        } else {
-            EXPECT_EQ(frame[i], 0) << "byte " << i << " changed";
-        }
-    }
-}
-
 struct FieldCase {
     const char* name;
     std::function<void(const ClockSettings&)> write;
@@ -52,7 +43,7 @@ TEST_P(ClockSettingsField, IsWrittenAtItsOffsetAndReadBack) {
     const FieldCase& field = GetParam();
     SettingsFrame frame{};
     field.write(ClockSettings(frame));
-    ExpectOnly(frame, field.offset, field.expected);
+    test::ExpectOnlyBytes(frame, field.offset, field.expected);
     EXPECT_TRUE(field.readsBack(ConstClockSettings(frame)));
 }
 
@@ -362,7 +353,7 @@ TEST(TimeServers, ByAddressWritesEveryRowAndOnlyGivenDetails) {
     expected.insert(expected.end(), 16, 0);
     expected.insert(expected.end(), row4.begin(), row4.end());
     expected.insert(expected.end(), 16, 0);
-    ExpectOnly(frame, kTimeServerTableOffset, expected);
+    test::ExpectOnlyBytes(frame, kTimeServerTableOffset, expected);
     EXPECT_EQ(frame[kTimeServersByNameOffset], 0);
 }
 
@@ -438,7 +429,7 @@ const DstRule kEurope{{3, 6, 7, 2}, {10, 6, 7, 3}};
 TEST(Dst, LastSundayOfMarchAtTwo) {
     SettingsFrame frame{};
     StoreDst(ClockSettings(frame), kEurope);
-    ExpectOnly(frame, kDstStartOffset, {3, 0x67, 2, 10, 0x67, 3});
+    test::ExpectOnlyBytes(frame, kDstStartOffset, {3, 0x67, 2, 10, 0x67, 3});
     EXPECT_EQ(LoadDst(ConstClockSettings(frame)), kEurope);
 }
 
@@ -509,7 +500,7 @@ TEST(Dst, ZeroMonthsOrZeroWeekBytesReadAsDisabled) {
 TEST(CountDown, ValidStartWritesStartAndDurationUnchecked) {
     SettingsFrame frame{};
     EXPECT_TRUE(StoreCountDown(ClockSettings(frame), {23, 59, 45}, {9, 99, 200}));
-    ExpectOnly(frame, kCountDownStartOffset, {23, 59, 45, 9, 99, 200});
+    test::ExpectOnlyBytes(frame, kCountDownStartOffset, {23, 59, 45, 9, 99, 200});
 }
 
 TEST(CountDown, StartThatIsNoTimeOfDayWritesNothing) {
@@ -528,11 +519,11 @@ TEST(CountDown, StartThatIsNoTimeOfDayWritesNothing) {
 TEST(SerialNumber, AtMostTwentyCharactersAndNothingBeyond) {
     SettingsFrame frame{};
     StoreSerialNumber(ClockSettings(frame), k20 + "-TOO-LONG");
-    ExpectOnly(frame, kSerialNumberOffset, Text(k20));
+    test::ExpectOnlyBytes(frame, kSerialNumberOffset, Text(k20));
 
     SettingsFrame shorter{};
     StoreSerialNumber(ClockSettings(shorter), "SN7");
-    ExpectOnly(shorter, kSerialNumberOffset, Padded("SN7", 20));
+    test::ExpectOnlyBytes(shorter, kSerialNumberOffset, Padded("SN7", 20));
 
     SettingsFrame empty{};
     StoreSerialNumber(ClockSettings(empty), "");

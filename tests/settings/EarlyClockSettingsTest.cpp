@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/ExpectBytes.h"
+
 namespace tavlo::settings {
 namespace {
 
@@ -15,16 +17,6 @@ using Bytes = std::vector<std::uint8_t>;
 
 platform::Ipv4 Address(const char* dotted) {
     return inet_addr(dotted);
-}
-
-void ExpectOnly(const CommandFrame& frame, std::size_t offset, const Bytes& expected) {
-    for (std::size_t i = 0; i < frame.size(); ++i) {
-        if (i >= offset && i < offset + expected.size()) {
-            EXPECT_EQ(frame[i], expected[i - offset]) << "byte " << i;
-        } else {
-            EXPECT_EQ(frame[i], 0) << "byte " << i << " changed";
-        }
-    }
 }
 
 struct FieldCase {
@@ -41,7 +33,7 @@ TEST_P(EarlyClockSettingsField, IsWrittenAtItsOffsetAndReadBack) {
     const FieldCase& field = GetParam();
     CommandFrame frame{};
     field.write(EarlyClockSettings(frame));
-    ExpectOnly(frame, field.offset, field.expected);
+    test::ExpectOnlyBytes(frame, field.offset, field.expected);
     EXPECT_TRUE(field.readsBack(ConstEarlyClockSettings(frame)));
 }
 
@@ -213,7 +205,7 @@ TEST(EarlyDst, EnabledExactlyWhenTheStartMonthIsSet) {
     const EarlyClockSettings settings(frame);
     const DstRule rule{{3, 6, 7, 2}, {10, 6, 7, 3}};
     StoreEarlyDst(settings, rule);
-    ExpectOnly(frame, early::kDstStartOffset, {3, 0x67, 2, 10, 0x67, 3});
+    test::ExpectOnlyBytes(frame, early::kDstStartOffset, {3, 0x67, 2, 10, 0x67, 3});
     EXPECT_EQ(LoadEarlyDst(settings), rule);
 
     frame[early::kDstStartOffset] = 0;

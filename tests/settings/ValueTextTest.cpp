@@ -2,9 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <clocale>
 #include <cstdio>
 #include <string>
+
+#include "tests/support/DecimalCommaLocale.h"
 
 namespace tavlo::settings {
 namespace {
@@ -60,21 +61,13 @@ TEST(ReadingText, FixedMatchesPrintfInTheCLocale) {
 }
 
 TEST(ReadingText, TextsIgnoreTheProcessLocale) {
-    const char* previous = std::setlocale(LC_NUMERIC, nullptr);
-    const std::string saved = previous != nullptr ? previous : "C";
-    bool switched = false;
-    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8"}) {
-        if (std::setlocale(LC_NUMERIC, name) != nullptr) {
-            switched = true;
-            break;
-        }
-    }
+    const test::DecimalCommaLocale comma;
     EXPECT_EQ(VersionText(329), "3.29");
     EXPECT_EQ(VersionFromText("3.29"), 329);
     EXPECT_EQ(HumidityText(45.5f), "  45.5%");
-    std::setlocale(LC_NUMERIC, saved.c_str());
-    if (!switched) {
-        GTEST_SKIP() << "no locale with a decimal comma installed";
+    if (!comma.active()) {
+        GTEST_SKIP()
+            << "no locale with a decimal comma installed, and localedef could not build one";
     }
 }
 

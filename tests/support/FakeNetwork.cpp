@@ -185,6 +185,11 @@ void FakeNetwork::failWaits(int count) {
     failWaits_ = count;
 }
 
+void FakeNetwork::failReceives(int count) {
+    std::lock_guard lock(mutex_);
+    failReceives_ = count;
+}
+
 std::vector<SentDatagram> FakeNetwork::sent() const {
     std::lock_guard lock(mutex_);
     return sent_;
@@ -313,6 +318,13 @@ long FakeNetwork::receiveOn(int id, std::span<std::uint8_t> buffer, Endpoint& fr
     settleLocked();
     const auto it = firstOwnedLocked(id);
     if (it == deliveries_.end()) {
+        return -1;
+    }
+    if (failReceives_ != 0) {
+        if (failReceives_ > 0) {
+            --failReceives_;
+        }
+        deliveries_.erase(it);
         return -1;
     }
     const std::size_t copied = std::min(buffer.size(), it->bytes.size());

@@ -40,7 +40,8 @@
 // Failure injection
 //   failOpenUdp(bool), failBind(reason, kind) (every bind fails until clearBindFailure()),
 //   failSends(n) (the next n sends fail; kAlways: every send), failWaits(n) (the next n waits
-//   return kError).
+//   return kError), failReceives(n) (the next n receives that find a datagram discard it and
+//   return -1, as when the kernel drops a datagram it had announced).
 //
 // Thread safety: every member may be called from any thread; one mutex guards all state.
 #pragma once
@@ -119,6 +120,7 @@ class FakeNetwork final : public platform::Network {
     void clearBindFailure();
     void failSends(int count);
     void failWaits(int count);
+    void failReceives(int count);
 
     // --- records ---
     std::vector<SentDatagram> sent() const;
@@ -178,6 +180,7 @@ class FakeNetwork final : public platform::Network {
     platform::SocketError bindKind_ = platform::SocketError::kNone;
     int failSends_ = 0;
     int failWaits_ = 0;
+    int failReceives_ = 0;
 };
 
 }  // namespace tavlo::test

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "settings/TimeZone.h"
+#include "tests/support/ExpectBytes.h"
 
 namespace tavlo::wifi {
 namespace {
@@ -16,19 +17,7 @@ using protocol::SettingsFrame;
 using Bytes = std::vector<std::uint8_t>;
 
 // Bytes expected at their offsets; every other byte of the frame must still be zero.
-using Expected = std::vector<std::pair<std::size_t, Bytes>>;
-
-void ExpectBytes(const SettingsFrame& frame, const Expected& expected) {
-    std::vector<int> want(frame.size(), 0);
-    for (const auto& [offset, bytes] : expected) {
-        for (std::size_t i = 0; i < bytes.size(); ++i) {
-            want[offset + i] = bytes[i];
-        }
-    }
-    for (std::size_t i = 0; i < frame.size(); ++i) {
-        EXPECT_EQ(frame[i], want[i]) << "byte " << i;
-    }
-}
+using Expected = std::vector<test::ByteRun>;
 
 Bytes Padded(std::string_view text, std::size_t width) {
     Bytes bytes(text.begin(), text.end());
@@ -52,7 +41,7 @@ TEST_P(WifiField, IsWrittenAtItsOffsetAndReadBack) {
     const FieldCase& field = GetParam();
     SettingsFrame frame{};
     field.write(WifiSettings(frame));
-    ExpectBytes(frame, field.expected);
+    test::ExpectOnlyBytes(frame, field.expected);
     EXPECT_TRUE(field.readsBack(ConstWifiSettings(frame)));
 }
 
@@ -149,13 +138,13 @@ TEST(WifiRequest, WithoutTheAssociationOnlyThePasswordIsSent) {
     request.cipherEntry = "AES";
     request.authenticationEntry = "WPA2PSK";
     StoreWifiRequest(frame, request);
-    ExpectBytes(frame, {{46, {0x01, 40}}, {326, Padded("hunter2", 20)}, {346, {7}}});
+    test::ExpectOnlyBytes(frame, {{46, {0x01, 40}}, {326, Padded("hunter2", 20)}, {346, {7}}});
 }
 
 TEST(WifiRequest, EmptyPasswordSendsZeros) {
     SettingsFrame frame{};
     StoreWifiRequest(frame, {});
-    ExpectBytes(frame, {{46, {0x01, 40}}});
+    test::ExpectOnlyBytes(frame, {{46, {0x01, 40}}});
 }
 
 TEST(WifiRequest, EditedAssociationSendsNameAndCodes) {
@@ -167,12 +156,12 @@ TEST(WifiRequest, EditedAssociationSendsNameAndCodes) {
     request.cipherEntry = "TKIP";
     request.authenticationEntry = "WPA2";
     StoreWifiRequest(frame, request);
-    ExpectBytes(frame, {{46, {0x01, 40}},
-                        {288, Padded(k32, 32)},
-                        {321, {32}},
-                        {324, {2, 3}},
-                        {326, Padded(k20, 20)},
-                        {346, {20}}});
+    test::ExpectOnlyBytes(frame, {{46, {0x01, 40}},
+                                  {288, Padded(k32, 32)},
+                                  {321, {32}},
+                                  {324, {2, 3}},
+                                  {326, Padded(k20, 20)},
+                                  {346, {20}}});
 }
 
 TEST(WifiRequest, NoSelectionKeepsTheCodeBytes) {
