@@ -20,6 +20,7 @@
 #include "firmware/page/My_System_CMD.h"
 #include "settings/page/My_Basic_Infor.h"
 #include "ui/Ipv4AddressEdit.h"
+#include "ui/PageWidget.h"
 #include "ui/Prompter.h"
 #include "wifi/page/My_Wifi_Infor.h"
 
@@ -306,16 +307,12 @@ void CTavlo_329Dlg::resizeEvent(QResizeEvent* event) {
 }
 
 void CTavlo_329Dlg::keyPressEvent(QKeyEvent* event) {
-    switch (event->key()) {
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-        case Qt::Key_Escape:
-            // Neither Enter nor Escape closes the main window.
-            event->accept();
-            return;
-        default:
-            QDialog::keyPressEvent(event);
+    if (ui::IsEnterOrEscape(*event)) {
+        // Neither Enter nor Escape closes the main window.
+        event->accept();
+        return;
     }
+    QDialog::keyPressEvent(event);
 }
 
 void CTavlo_329Dlg::contextMenuEvent(QContextMenuEvent* event) {

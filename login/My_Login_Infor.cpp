@@ -12,6 +12,7 @@
 
 #include "login/PasswordFile.h"
 #include "platform/TextCodec.h"
+#include "ui/PageWidget.h"
 #include "ui/Prompter.h"
 
 namespace tavlo::login {
@@ -108,39 +109,32 @@ int My_Login_Infor::RunLogin() {
 }
 
 void My_Login_Infor::selectLoginMode() {
-    loginRadio_->setChecked(true);
-    modifyRadio_->setEnabled(true);
-    modifyRadio_->setChecked(false);
-    loginButton_->setEnabled(true);
-    modifyButton_->setEnabled(false);
-    passwordEdit_->clear();
-    passwordEdit_->setEnabled(true);
-    for (QLineEdit* edit : {oldPasswordEdit_, newPasswordEdit_, newPasswordAgainEdit_}) {
-        edit->clear();
-        edit->setEnabled(false);
-    }
+    setMode(Mode::kLogin);
 }
 
 void My_Login_Infor::selectModifyMode() {
-    modifyRadio_->setChecked(true);
-    loginRadio_->setChecked(false);
-    loginButton_->setEnabled(false);
-    modifyButton_->setEnabled(true);
+    setMode(Mode::kModify);
+}
+
+void My_Login_Infor::setMode(Mode mode) {
+    // One half of the dialog works, the other is locked; all four boxes start empty.
+    const bool login = mode == Mode::kLogin;
+    loginRadio_->setChecked(login);
+    modifyRadio_->setEnabled(true);
+    modifyRadio_->setChecked(!login);
+    loginButton_->setEnabled(login);
+    modifyButton_->setEnabled(!login);
     passwordEdit_->clear();
-    passwordEdit_->setEnabled(false);
+    passwordEdit_->setEnabled(login);
     for (QLineEdit* edit : {oldPasswordEdit_, newPasswordEdit_, newPasswordAgainEdit_}) {
         edit->clear();
-        edit->setEnabled(true);
+        edit->setEnabled(!login);
     }
 }
 
 void My_Login_Infor::OnLogin() {
     const std::vector<std::uint8_t> password = passwordTextBytes(passwordEdit_->text());
-    const LoginResult result =
-        passwordFile_ ? checkLogin(*passwordFile_, password)
-                      : (std::ranges::equal(password, kDefaultPassword) ? LoginResult::kAccepted
-                                                                        : LoginResult::kRejected);
-    if (result != LoginResult::kAccepted) {
+    if (checkLogin(passwordFile_, password) != LoginResult::kAccepted) {
         prompter_.inform(text(kPasswordErrorText));
         return;
     }
@@ -157,13 +151,7 @@ void My_Login_Infor::OnModifyPassword() {
     const auto oldPassword = passwordTextBytes(oldPasswordEdit_->text());
     const auto newPassword = passwordTextBytes(newPasswordEdit_->text());
     const auto newPasswordAgain = passwordTextBytes(newPasswordAgainEdit_->text());
-    ChangeResult result = ChangeResult::kNoRight;
-    if (passwordFile_) {
-        result = changePassword(*passwordFile_, oldPassword, newPassword, newPasswordAgain);
-    } else if (oldPassword.empty()) {
-        result = ChangeResult::kOldPasswordEmpty;
-    }
-    switch (result) {
+    switch (changePassword(passwordFile_, oldPassword, newPassword, newPasswordAgain)) {
         case ChangeResult::kChanged:
             prompter_.inform(text(kModifySuccessfulText));
             break;
@@ -183,17 +171,13 @@ void My_Login_Infor::OnModifyPassword() {
 }
 
 void My_Login_Infor::keyPressEvent(QKeyEvent* event) {
-    switch (event->key()) {
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-        case Qt::Key_Escape:
-            // Enter and Escape end the dialog, and with it the program.
-            event->accept();
-            done(QDialog::Rejected);
-            return;
-        default:
-            QDialog::keyPressEvent(event);
+    if (ui::IsEnterOrEscape(*event)) {
+        // Enter and Escape end the dialog, and with it the program.
+        event->accept();
+        done(QDialog::Rejected);
+        return;
     }
+    QDialog::keyPressEvent(event);
 }
 
 }  // namespace tavlo::login

@@ -59,8 +59,10 @@ class My_Login_Infor final : public QDialog {
     void keyPressEvent(QKeyEvent* event) override;
 
   private:
+    enum class Mode { kLogin, kModify };
     void selectLoginMode();
     void selectModifyMode();
+    void setMode(Mode mode);
 
     ui::Prompter& prompter_;
     std::optional<std::filesystem::path> passwordFile_;

@@ -85,11 +85,11 @@ std::optional<fs::path> passwordFilePath(const EnvironmentLookup& environment) {
     return folder / kPasswordFolderName / kPasswordFileName;
 }
 
-LoginResult checkLogin(const fs::path& file, PasswordBytes password) {
-    if (fileState(file) == FileState::kAbsent) {
+LoginResult checkLogin(const std::optional<fs::path>& file, PasswordBytes password) {
+    if (!file || fileState(*file) == FileState::kAbsent) {
         return isDefaultPassword(password) ? LoginResult::kAccepted : LoginResult::kRejected;
     }
-    std::ifstream in(file, std::ios::binary);
+    std::ifstream in(*file, std::ios::binary);
     if (!in) {
         return LoginResult::kRejected;
     }
@@ -100,14 +100,14 @@ LoginResult checkLogin(const fs::path& file, PasswordBytes password) {
     return LoginResult::kAccepted;
 }
 
-ChangeResult changePassword(const fs::path& file, PasswordBytes oldPassword,
+ChangeResult changePassword(const std::optional<fs::path>& file, PasswordBytes oldPassword,
                             PasswordBytes newPassword, PasswordBytes newPasswordAgain) {
     if (oldPassword.empty()) {
         return ChangeResult::kOldPasswordEmpty;
     }
-    const bool present = fileState(file) == FileState::kPresent;
+    const bool present = file && fileState(*file) == FileState::kPresent;
     if (present) {
-        std::fstream existing(file, std::ios::in | std::ios::out | std::ios::binary);
+        std::fstream existing(*file, std::ios::in | std::ios::out | std::ios::binary);
         if (!existing) {
             return ChangeResult::kNoRight;
         }
@@ -122,24 +122,27 @@ ChangeResult changePassword(const fs::path& file, PasswordBytes oldPassword,
     if (!std::ranges::equal(newPassword, newPasswordAgain)) {
         return ChangeResult::kNewPasswordsDiffer;
     }
+    if (!file) {
+        return ChangeResult::kNoRight;  // nowhere to keep the new password
+    }
     const Md5Digest digest = passwordDigest(newPassword);
 
     if (present) {
         // Only the first 16 bytes are replaced; anything after them stays as it was.
-        std::fstream out(file, std::ios::in | std::ios::out | std::ios::binary);
+        std::fstream out(*file, std::ios::in | std::ios::out | std::ios::binary);
         return out && writeDigest(out, digest) ? ChangeResult::kChanged : ChangeResult::kNoRight;
     }
     std::error_code error;
-    fs::create_directories(file.parent_path(), error);
+    fs::create_directories(file->parent_path(), error);
     if (error) {
         return ChangeResult::kNoRight;
     }
-    std::ofstream out(file, std::ios::out | std::ios::binary);
+    std::ofstream out(*file, std::ios::out | std::ios::binary);
     if (!out) {
         return ChangeResult::kNoRight;
     }
     // The digest is readable by its owner only.
-    fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write, error);
+    fs::permissions(*file, fs::perms::owner_read | fs::perms::owner_write, error);
     return writeDigest(out, digest) ? ChangeResult::kChanged : ChangeResult::kNoRight;
 }
 

@@ -49,13 +49,15 @@ enum class ChangeResult {
 };
 
 // Checks a login password against the file at `file`, or against the default password
-// while that file does not exist.
-LoginResult checkLogin(const std::filesystem::path& file, PasswordBytes password);
+// while that file does not exist (or no folder for it could be found: no `file`).
+LoginResult checkLogin(const std::optional<std::filesystem::path>& file, PasswordBytes password);
 
 // Replaces the password: checks the old one, then writes the digest of the new one into the
 // first 16 bytes of the file (creating the folder and the file when needed). An existing
-// file that cannot be opened for reading and writing is left untouched (kNoRight).
-ChangeResult changePassword(const std::filesystem::path& file, PasswordBytes oldPassword,
-                            PasswordBytes newPassword, PasswordBytes newPasswordAgain);
+// file that cannot be opened for reading and writing is left untouched (kNoRight). Without a
+// `file` the old password is checked against the default and the change ends in kNoRight.
+ChangeResult changePassword(const std::optional<std::filesystem::path>& file,
+                            PasswordBytes oldPassword, PasswordBytes newPassword,
+                            PasswordBytes newPasswordAgain);
 
 }  // namespace tavlo::login

@@ -4,18 +4,25 @@
 
 namespace tavlo::ui {
 
-PageWidget::PageWidget(QWidget* parent) : QWidget(parent) {}
-
-void PageWidget::keyPressEvent(QKeyEvent* event) {
-    switch (event->key()) {
+bool IsEnterOrEscape(const QKeyEvent& event) {
+    switch (event.key()) {
         case Qt::Key_Return:
         case Qt::Key_Enter:
         case Qt::Key_Escape:
-            event->accept();
-            return;
+            return true;
         default:
-            QWidget::keyPressEvent(event);
+            return false;
     }
+}
+
+PageWidget::PageWidget(QWidget* parent) : QWidget(parent) {}
+
+void PageWidget::keyPressEvent(QKeyEvent* event) {
+    if (IsEnterOrEscape(*event)) {
+        event->accept();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 }  // namespace tavlo::ui

@@ -21,6 +21,8 @@ namespace {
 
 constexpr int kPageMargin = 6;
 constexpr int kButtonPadding = 24;
+// Below the three rows of the user password group (and the row of its button).
+constexpr int kUserPasswordStretchRow = 5;
 
 QLineEdit* MakeMaskedField(QWidget* parent) {
     auto* field = new QLineEdit(parent);
@@ -74,44 +76,39 @@ My_System_CMD::My_System_CMD(protocol::SearchState& search, UpdateState& update,
 
 My_System_CMD::~My_System_CMD() = default;
 
-QWidget* My_System_CMD::buildUserPasswordGroup() {
-    c_.userPasswordSetting = new QRadioButton(QStringLiteral("User Password Setting"));
-    c_.userPasswordSetting->setEnabled(false);
-    modeGroup_->addButton(c_.userPasswordSetting);
+QWidget* My_System_CMD::buildPasswordGroup(const char* mode, QRadioButton*& button,
+                                           std::initializer_list<PasswordField> fields) {
+    button = new QRadioButton(QString::fromLatin1(mode));
+    button->setEnabled(false);
+    modeGroup_->addButton(button);
     QGridLayout* grid = nullptr;
-    QGroupBox* box = MakeModeGroup(this, c_.userPasswordSetting, grid);
-    c_.currentPassword = MakeMaskedField(box);
-    c_.newUserPassword = MakeMaskedField(box);
-    c_.confirmNewUserPassword = MakeMaskedField(box);
-    grid->addWidget(Caption("Current Password", box), 1, 0);
-    grid->addWidget(c_.currentPassword, 1, 1);
-    grid->addWidget(Caption("New User Password", box), 2, 0);
-    grid->addWidget(c_.newUserPassword, 2, 1);
-    grid->addWidget(Caption("Confirm New\nUser Password", box), 3, 0);
-    grid->addWidget(c_.confirmNewUserPassword, 3, 1);
-    grid->setRowStretch(5, 1);
+    QGroupBox* box = MakeModeGroup(this, button, grid);
+    int row = 1;
+    for (const auto& [label, field] : fields) {
+        *field = MakeMaskedField(box);
+        grid->addWidget(Caption(label, box), row, 0);
+        grid->addWidget(*field, row, 1);
+        ++row;
+    }
+    return box;
+}
+
+QWidget* My_System_CMD::buildUserPasswordGroup() {
+    QWidget* box = buildPasswordGroup("User Password Setting", c_.userPasswordSetting,
+                                      {{"Current Password", &c_.currentPassword},
+                                       {"New User Password", &c_.newUserPassword},
+                                       {"Confirm New\nUser Password", &c_.confirmNewUserPassword}});
+    // The rows sit at the top like those of the group beside it.
+    static_cast<QGridLayout*>(box->layout())->setRowStretch(kUserPasswordStretchRow, 1);
     return box;
 }
 
 QWidget* My_System_CMD::buildGlobalPasswordGroup() {
-    c_.globalPasswordSetting = new QRadioButton(QStringLiteral("Global Password Setting"));
-    c_.globalPasswordSetting->setEnabled(false);
-    modeGroup_->addButton(c_.globalPasswordSetting);
-    QGridLayout* grid = nullptr;
-    QGroupBox* box = MakeModeGroup(this, c_.globalPasswordSetting, grid);
-    c_.currentUserPassword = MakeMaskedField(box);
-    c_.currentGlobalPassword = MakeMaskedField(box);
-    c_.newGlobalPassword = MakeMaskedField(box);
-    c_.confirmNewGlobalPassword = MakeMaskedField(box);
-    grid->addWidget(Caption("Current User Password", box), 1, 0);
-    grid->addWidget(c_.currentUserPassword, 1, 1);
-    grid->addWidget(Caption("Current Global Password", box), 2, 0);
-    grid->addWidget(c_.currentGlobalPassword, 2, 1);
-    grid->addWidget(Caption("New Global Password", box), 3, 0);
-    grid->addWidget(c_.newGlobalPassword, 3, 1);
-    grid->addWidget(Caption("Confirm New\nGlobal Password", box), 4, 0);
-    grid->addWidget(c_.confirmNewGlobalPassword, 4, 1);
-    return box;
+    return buildPasswordGroup("Global Password Setting", c_.globalPasswordSetting,
+                              {{"Current User Password", &c_.currentUserPassword},
+                               {"Current Global Password", &c_.currentGlobalPassword},
+                               {"New Global Password", &c_.newGlobalPassword},
+                               {"Confirm New\nGlobal Password", &c_.confirmNewGlobalPassword}});
 }
 
 QWidget* My_System_CMD::buildUpdateGroup() {

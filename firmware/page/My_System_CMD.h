@@ -4,6 +4,8 @@
 #include <array>
 #include <cstddef>
 #include <functional>
+#include <initializer_list>
+#include <utility>
 
 #include "ui/PageWidget.h"
 
@@ -88,6 +90,11 @@ class My_System_CMD final : public ui::PageWidget {
     static QString ChooseFirmwareFile(QWidget* parent);
 
   private:
+    // A caption and the field it labels.
+    using PasswordField = std::pair<const char*, QLineEdit**>;
+    // A group box headed by a disabled mode button, with one masked, disabled field a row.
+    QWidget* buildPasswordGroup(const char* mode, QRadioButton*& button,
+                                std::initializer_list<PasswordField> fields);
     QWidget* buildUserPasswordGroup();
     QWidget* buildGlobalPasswordGroup();
     QWidget* buildUpdateGroup();

@@ -134,6 +134,10 @@ std::array<QComboBox*, 8> BasicPageControls::dstLists() const {
             dstEnd.hour,   dstEnd.weekday,   dstEnd.week,   dstEnd.month};
 }
 
+std::array<ui::Ipv4AddressEdit*, 4> BasicPageControls::clockAddresses() const {
+    return {ipAddress, subnetMask, gateway, dnsServer};
+}
+
 My_Basic_Infor::My_Basic_Infor(protocol::ProtocolState& protocol, protocol::SearchState& search,
                                ui::Prompter& prompter, QWidget* parent)
     : ui::PageWidget(parent), protocol_(protocol), search_(search), prompter_(prompter) {
@@ -470,7 +474,7 @@ void My_Basic_Infor::ClearBasicPage() {
     ui::ClearSelection(*c_.timeZone);
     // 3. Clock addresses.
     ui::UncheckAll(*ipModeGroup_);
-    for (ui::Ipv4AddressEdit* field : {c_.ipAddress, c_.subnetMask, c_.gateway, c_.dnsServer}) {
+    for (ui::Ipv4AddressEdit* field : c_.clockAddresses()) {
         field->clear();
         field->setEnabled(false);
     }
@@ -538,14 +542,18 @@ void My_Basic_Infor::ClearBasicPage() {
     c_.humitureSpare->clear();
 }
 
+void My_Basic_Infor::enableClockAddresses(bool enabled) {
+    for (ui::Ipv4AddressEdit* field : c_.clockAddresses()) {
+        field->setEnabled(enabled);
+    }
+}
+
 void My_Basic_Infor::OnDynamicIp() {
     if (!c_.dynamicIp->isChecked()) {
         return;
     }
     c_.staticIp->setChecked(false);
-    for (ui::Ipv4AddressEdit* field : {c_.ipAddress, c_.subnetMask, c_.gateway, c_.dnsServer}) {
-        field->setEnabled(false);
-    }
+    enableClockAddresses(false);
 }
 
 void My_Basic_Infor::OnStaticIp() {
@@ -553,8 +561,15 @@ void My_Basic_Infor::OnStaticIp() {
         return;
     }
     c_.dynamicIp->setChecked(false);
-    for (ui::Ipv4AddressEdit* field : {c_.ipAddress, c_.subnetMask, c_.gateway, c_.dnsServer}) {
-        field->setEnabled(true);
+    enableClockAddresses(true);
+}
+
+void My_Basic_Infor::enableServerEntries(bool byAddress) {
+    for (const TimeServerRowControls& row : c_.servers) {
+        row.address->setEnabled(byAddress);
+    }
+    for (int i = 0; i < kDomainRows; ++i) {
+        c_.servers[static_cast<std::size_t>(i)].domain->setEnabled(!byAddress);
     }
 }
 
@@ -563,12 +578,7 @@ void My_Basic_Infor::OnTimeServerIp() {
         return;
     }
     c_.domain->setChecked(false);
-    for (const TimeServerRowControls& row : c_.servers) {
-        row.address->setEnabled(true);
-    }
-    for (int i = 0; i < kDomainRows; ++i) {
-        c_.servers[static_cast<std::size_t>(i)].domain->setEnabled(false);
-    }
+    enableServerEntries(true);
 }
 
 void My_Basic_Infor::OnDomain() {
@@ -576,12 +586,7 @@ void My_Basic_Infor::OnDomain() {
         return;
     }
     c_.timeServerIp->setChecked(false);
-    for (const TimeServerRowControls& row : c_.servers) {
-        row.address->setEnabled(false);
-    }
-    for (int i = 0; i < kDomainRows; ++i) {
-        c_.servers[static_cast<std::size_t>(i)].domain->setEnabled(true);
-    }
+    enableServerEntries(false);
 }
 
 void My_Basic_Infor::OnDstEnable() {

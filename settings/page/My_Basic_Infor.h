@@ -122,6 +122,8 @@ struct BasicPageControls {
 
     // The eight daylight-saving lists in the order the enable box walks them.
     std::array<QComboBox*, 8> dstLists() const;
+    // "IP Address :", "Subnet Mask :", "Default Gateway :", "DNS Server  :".
+    std::array<ui::Ipv4AddressEdit*, 4> clockAddresses() const;
 };
 
 // The Basic Information page: one clock's network, time, display and sensor settings. The
@@ -164,6 +166,11 @@ class My_Basic_Infor final : public ui::PageWidget {
     void OnDstEnable();
     void OnRoll();
     void OnAlternate();
+    // Locks or unlocks the four clock address fields.
+    void enableClockAddresses(bool enabled);
+    // Unlocks the server address fields (by address) or the domain-name boxes of rows 1 and 2
+    // (by name) and locks the others.
+    void enableServerEntries(bool byAddress);
     void guardRange(QLineEdit* box, const char* message);
     void updateTextCounter();
 

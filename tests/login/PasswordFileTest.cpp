@@ -279,5 +279,20 @@ TEST_F(PasswordFileTest, DirectoryInPlaceOfFile) {
     EXPECT_EQ(change("XKVnoctilume", "new"), ChangeResult::kNoRight);
 }
 
+// No folder for the file at all (no HOME): the default still logs in, and a change gives the
+// same answers as with a missing file until the moment it would be written.
+TEST(PasswordWithoutFolderTest, DefaultAppliesAndChangesCannotBeKept) {
+    const std::optional<fs::path> none;
+    EXPECT_EQ(checkLogin(none, bytes("XKVnoctilume")), LoginResult::kAccepted);
+    EXPECT_EQ(checkLogin(none, bytes("other")), LoginResult::kRejected);
+    const auto change = [&](std::string_view oldPw, std::string_view a, std::string_view b) {
+        return changePassword(none, bytes(oldPw), bytes(a), bytes(b));
+    };
+    EXPECT_EQ(change("", "n", "n"), ChangeResult::kOldPasswordEmpty);
+    EXPECT_EQ(change("wrong", "n", "n"), ChangeResult::kOldPasswordWrong);
+    EXPECT_EQ(change("XKVnoctilume", "n", "m"), ChangeResult::kNewPasswordsDiffer);
+    EXPECT_EQ(change("XKVnoctilume", "n", "n"), ChangeResult::kNoRight);
+}
+
 }  // namespace
 }  // namespace tavlo::login

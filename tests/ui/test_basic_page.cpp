@@ -22,13 +22,7 @@ using tavlo::ui::testing::RecordingPrompter;
 
 namespace {
 
-QStringList Items(const QComboBox* list) {
-    QStringList items;
-    for (int i = 0; i < list->count(); ++i) {
-        items << list->itemText(i);
-    }
-    return items;
-}
+using tavlo::ui::testing::Items;
 
 QStringList Numbers(int first, int last) {
     QStringList items;
@@ -49,9 +43,7 @@ struct Fixture {
     My_Basic_Infor page{protocol, search, prompter};
     const BasicPageControls& c = page.controls();
 
-    std::array<tavlo::ui::Ipv4AddressEdit*, 4> clockAddresses() const {
-        return {c.ipAddress, c.subnetMask, c.gateway, c.dnsServer};
-    }
+    std::array<tavlo::ui::Ipv4AddressEdit*, 4> clockAddresses() const { return c.clockAddresses(); }
 };
 
 // Fills every control with something so that the clear routine has work to do.
@@ -575,11 +567,8 @@ class TestBasicPage : public QObject {
 
     void screenshot() {
         Fixture f;
-        // The page fits the main window's tab area without making the window grow.
-        QVERIFY(f.page.sizeHint().width() <= tavlo::ui::testing::kPageAreaSize.width());
-        QVERIFY(f.page.sizeHint().height() <= tavlo::ui::testing::kPageAreaSize.height());
-        QVERIFY(tavlo::ui::testing::SavePageScreenshot(f.page, QStringLiteral("basic-page.png"),
-                                                       tavlo::ui::testing::kPageAreaSize));
+        QVERIFY(
+            tavlo::ui::testing::FitsTabAreaAndIsSaved(f.page, QStringLiteral("basic-page.png")));
         // And once with every control in use, to see that the lists show their items whole.
         Fixture filled;
         FillEverything(filled);

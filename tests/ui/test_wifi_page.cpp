@@ -15,13 +15,7 @@ using tavlo::wifi::WifiPageControls;
 
 namespace {
 
-QStringList Items(const QComboBox* list) {
-    QStringList items;
-    for (int i = 0; i < list->count(); ++i) {
-        items << list->itemText(i);
-    }
-    return items;
-}
+using tavlo::ui::testing::Items;
 
 struct Fixture {
     tavlo::protocol::ProtocolState protocol;
@@ -146,11 +140,7 @@ class TestWifiPage : public QObject {
 
     void screenshot() {
         Fixture f;
-        // The page fits the main window's tab area without making the window grow.
-        QVERIFY(f.page.sizeHint().width() <= tavlo::ui::testing::kPageAreaSize.width());
-        QVERIFY(f.page.sizeHint().height() <= tavlo::ui::testing::kPageAreaSize.height());
-        QVERIFY(tavlo::ui::testing::SavePageScreenshot(f.page, QStringLiteral("wifi-page.png"),
-                                                       tavlo::ui::testing::kPageAreaSize));
+        QVERIFY(tavlo::ui::testing::FitsTabAreaAndIsSaved(f.page, QStringLiteral("wifi-page.png")));
     }
 };
 
