@@ -502,6 +502,31 @@ TEST_F(DiscoveryTest, MalformedAndForeignDatagramsAreDropped) {
     EXPECT_TRUE(recorder.has("finished early Early Versions: 0 []"));
 }
 
+TEST_F(DiscoveryTest, WifiAndEarlyRepliesAreTakenWhateverTheirFlagsTypeOrChecksum) {
+    // A Wi-Fi reply is taken on size and sender alone; an early answer needs a non-zero
+    // request marker, and its checksum is not looked at.
+    const Ipv4 wifi = MakeIpv4(192, 168, 1, 70);
+    const Ipv4 early = MakeIpv4(192, 168, 1, 71);
+    net.addPeer(wifi, [&](const SentDatagram& request, FakeNetwork& n) {
+        if (request.bytes.size() == kSettingsFrameSize) {
+            std::vector<std::uint8_t> reply = WifiAnnouncement("PLAIN");
+            reply[kFlagsOffset] = 0;
+            reply[kFrameTypeOffset] = 1;
+            n.reply(request, wifi, reply);
+        }
+    });
+    net.addPeer(early, [&](const SentDatagram& request, FakeNetwork& n) {
+        if (request.bytes.size() == kCommandFrameSize) {
+            std::vector<std::uint8_t> answer = EarlyAnswer("BADSUM", 2);
+            answer[kChecksumOffset] = 0x01;
+            n.reply(request, early, answer);
+        }
+    });
+    Run(Broadcast(true));
+    EXPECT_TRUE(recorder.has("finished current 192.168.1.0 (WIFI:1) [192.168.1.70 (PLAIN);]"));
+    EXPECT_TRUE(recorder.has("finished early Early Versions: 1 [192.168.1.71 (BADSUM);]"));
+}
+
 TEST_F(DiscoveryTest, HalfReceivedReplyNeverShiftsTheNextAnnouncement) {
     const Ipv4 a = MakeIpv4(192, 168, 1, 60);
     const Ipv4 b = MakeIpv4(192, 168, 1, 61);
