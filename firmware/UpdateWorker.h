@@ -13,6 +13,7 @@
 #include <string>
 #include <thread>
 
+#include "firmware/TftpPacket.h"
 #include "firmware/UpdatePage.h"
 #include "firmware/UpdateState.h"
 #include "platform/MacLookup.h"
@@ -25,6 +26,8 @@ inline constexpr const char* kSelectFileErrorMessage = "Select file error!";
 inline constexpr const char* kFileMissingMessage = "File does not exist!";
 inline constexpr const char* kFileTooLargeMessage =
     "File is too large! At most 33553919 bytes can be updated.";
+// The message names the largest file the 16-bit block numbers can carry.
+static_assert(kMaxFileSize == 33553919, "kFileTooLargeMessage names kMaxFileSize");
 inline constexpr const char* kInvalidMacMessage = "Please enter a valid MAC address!";
 inline constexpr const char* kNetworkAnomalyMessage =
     "Network anomalies,the NTP clock without reply!\nThen you need to manually restart the NTP "
