@@ -1,12 +1,14 @@
 #include "tools/clocksim/Config.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <fstream>
 #include <functional>
 #include <set>
 #include <sstream>
+#include <utility>
 
 #include "platform/Ipv4.h"
 #include "settings/ClockSettings.h"
@@ -314,21 +316,32 @@ bool ParseHexBytes(const std::string& hex, std::span<std::uint8_t> out) {
     return true;
 }
 
+// A JSON array of exactly N integers, each within its own bounds, as bytes.
+template <std::size_t N>
+std::optional<std::array<std::uint8_t, N>> BoundedBytesOf(
+    const JsonValue* v, const std::array<std::pair<long long, long long>, N>& bounds) {
+    if (!v || !v->isArray() || v->asArray().size() != N) {
+        return std::nullopt;
+    }
+    std::array<std::uint8_t, N> out{};
+    for (std::size_t i = 0; i < N; ++i) {
+        auto value = Fields::IntegerOf(v->asArray()[i], bounds[i].first, bounds[i].second);
+        if (!value) {
+            return std::nullopt;
+        }
+        out[i] = static_cast<std::uint8_t>(*value);
+    }
+    return out;
+}
+
 // [month, week, weekday, hour]
 bool ReadDstTransition(const JsonValue* v, settings::DstTransition& t) {
-    if (!v || !v->isArray() || v->asArray().size() != 4) {
+    auto b = BoundedBytesOf<4>(
+        v, {{{1, kMaxMonth}, {1, kMaxWeek}, {1, kMaxWeekday}, {0, settings::kMaxHour}}});
+    if (!b) {
         return false;
     }
-    const auto& a = v->asArray();
-    auto month = Fields::IntegerOf(a[0], 1, kMaxMonth);
-    auto week = Fields::IntegerOf(a[1], 1, kMaxWeek);
-    auto weekday = Fields::IntegerOf(a[2], 1, kMaxWeekday);
-    auto hour = Fields::IntegerOf(a[3], 0, settings::kMaxHour);
-    if (!month || !week || !weekday || !hour) {
-        return false;
-    }
-    t = {static_cast<std::uint8_t>(*month), static_cast<std::uint8_t>(*week),
-         static_cast<std::uint8_t>(*weekday), static_cast<std::uint8_t>(*hour)};
+    t = {(*b)[0], (*b)[1], (*b)[2], (*b)[3]};
     return true;
 }
 
@@ -355,18 +368,11 @@ bool ReadDst(Fields& f, std::optional<std::optional<settings::DstRule>>& out) {
 }
 
 bool ReadTime3(const JsonValue* v, settings::ClockTime& t) {
-    if (!v || !v->isArray() || v->asArray().size() != 3) {
+    auto b = BoundedBytesOf<3>(v, {{{0, kMaxByte}, {0, kMaxByte}, {0, kMaxByte}}});
+    if (!b) {
         return false;
     }
-    const auto& a = v->asArray();
-    auto h = Fields::IntegerOf(a[0], 0, kMaxByte);
-    auto m = Fields::IntegerOf(a[1], 0, kMaxByte);
-    auto s = Fields::IntegerOf(a[2], 0, kMaxByte);
-    if (!h || !m || !s) {
-        return false;
-    }
-    t = {static_cast<std::uint8_t>(*h), static_cast<std::uint8_t>(*m),
-         static_cast<std::uint8_t>(*s)};
+    t = {(*b)[0], (*b)[1], (*b)[2]};
     return true;
 }
 
@@ -470,18 +476,13 @@ bool ApplyCurrentFields(Fields& f, SimClock& clock) {
              [&](double v) { r.setTemperature(static_cast<float>(v)); });
     f.number("humidity", 0, 100, [&](double v) { r.setHumidity(static_cast<float>(v)); });
     if (const JsonValue* d = f.get("durations")) {
-        std::optional<long long> t, te, h;
-        if (d->isArray() && d->asArray().size() == 3) {
-            t = Fields::IntegerOf(d->asArray()[0], 0, kMaxByte);
-            te = Fields::IntegerOf(d->asArray()[1], 0, kMaxByte);
-            h = Fields::IntegerOf(d->asArray()[2], 0, kMaxByte);
-        }
-        if (!t || !te || !h) {
+        auto durations = BoundedBytesOf<3>(d, {{{0, kMaxByte}, {0, kMaxByte}, {0, kMaxByte}}});
+        if (!durations) {
             return f.fail("durations", "expected [time, temperature, humidity] in seconds");
         }
-        r.setTimeDisplayDuration(static_cast<std::uint8_t>(*t));
-        r.setTemperatureDisplayDuration(static_cast<std::uint8_t>(*te));
-        r.setHumidityDisplayDuration(static_cast<std::uint8_t>(*h));
+        r.setTimeDisplayDuration((*durations)[0]);
+        r.setTemperatureDisplayDuration((*durations)[1]);
+        r.setHumidityDisplayDuration((*durations)[2]);
     }
     if (auto c = f.object("count_down")) {
         settings::ClockTime start;
