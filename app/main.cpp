@@ -1,11 +1,11 @@
 // tavlo-admin: the operator's window for the network wall clocks.
 #include <QApplication>
 
-#include "app/CTavlo_329App.h"
+#include "app/TavloApp.h"
 #include "platform/Network.h"
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
-    tavlo::app::CTavlo_329App app(tavlo::platform::makeSystemNetwork());
+    tavlo::app::TavloApp app(tavlo::platform::makeSystemNetwork());
     return app.InitInstance();
 }

@@ -16,20 +16,20 @@
 #include <mutex>
 #include <thread>
 
-#include "app/CTavlo_329Dlg.h"
 #include "app/DeviceTree.h"
+#include "app/MainWindow.h"
 #include "app/TabControl.h"
 #include "firmware/UpdateState.h"
 #include "platform/Ipv4.h"
-#include "settings/page/My_Basic_Infor.h"
+#include "settings/page/BasicPage.h"
 #include "tests/support/FakeNetwork.h"
 #include "tests/support/ScriptedClocks.h"
 #include "ui/Ipv4AddressEdit.h"
 #include "ui/testing/RecordingPrompter.h"
-#include "wifi/page/My_Wifi_Infor.h"
+#include "wifi/page/WifiPage.h"
 
 using namespace tavlo;
-using app::CTavlo_329Dlg;
+using app::MainWindow;
 using platform::MakeIpv4;
 using test::ClockKind;
 
@@ -85,7 +85,7 @@ class MainDialogTest : public QObject {
     firmware::UpdateState update_;
     ui::testing::RecordingPrompter prompter_;
     bool socketsStart_ = true;
-    std::unique_ptr<CTavlo_329Dlg> dialog_;
+    std::unique_ptr<MainWindow> dialog_;
 
     template <typename T = QWidget>
     T* control(const char* name) {
@@ -98,7 +98,7 @@ class MainDialogTest : public QObject {
     QWidget* page(const char* name) { return control<QWidget>(name); }
     QStringList visiblePages() {
         QStringList names;
-        for (const char* name : {"My_Basic_Infor", "My_Wifi_Infor", "My_System_CMD"}) {
+        for (const char* name : {"BasicPage", "WifiPage", "SystemPage"}) {
             if (page(name)->isVisible()) {
                 names << QString::fromLatin1(name);
             }
@@ -130,7 +130,7 @@ class MainDialogTest : public QObject {
         search_.WiredFamilySelected = 0;
         prompter_.clear();
         socketsStart_ = true;
-        dialog_ = std::make_unique<CTavlo_329Dlg>(app::MainDialogContext{
+        dialog_ = std::make_unique<MainWindow>(app::MainDialogContext{
             net(), protocol_, search_, update_, prompter_, [this] { return socketsStart_; }});
         dialog_->show();
         QVERIFY(QTest::qWaitForWindowExposed(dialog_.get()));
@@ -148,8 +148,8 @@ class MainDialogTest : public QObject {
         QCOMPARE(tabs->tabText(1), QStringLiteral("WIFI   Information "));
         QCOMPARE(tabs->tabText(2), QStringLiteral("System  Information "));
         QCOMPARE(tabs->currentIndex(), 0);
-        QCOMPARE(visiblePages(), QStringList{QStringLiteral("My_Basic_Infor")});
-        for (const char* name : {"My_Basic_Infor", "My_Wifi_Infor", "My_System_CMD"}) {
+        QCOMPARE(visiblePages(), QStringList{QStringLiteral("BasicPage")});
+        for (const char* name : {"BasicPage", "WifiPage", "SystemPage"}) {
             QCOMPARE(page(name)->parentWidget(), tabs);
             QCOMPARE(page(name)->geometry(), tabs->rect().adjusted(1, 20, -2, -2));
         }
@@ -185,9 +185,9 @@ class MainDialogTest : public QObject {
     void tabSwitching_data() {
         QTest::addColumn<int>("index");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("System") << 2 << QStringLiteral("My_System_CMD");
-        QTest::newRow("WIFI") << 1 << QStringLiteral("My_Wifi_Infor");
-        QTest::newRow("Basic") << 0 << QStringLiteral("My_Basic_Infor");
+        QTest::newRow("System") << 2 << QStringLiteral("SystemPage");
+        QTest::newRow("WIFI") << 1 << QStringLiteral("WifiPage");
+        QTest::newRow("Basic") << 0 << QStringLiteral("BasicPage");
     }
     void tabSwitching() {
         QFETCH(int, index);
@@ -230,7 +230,7 @@ class MainDialogTest : public QObject {
         }
         // Every page follows the tab control.
         const QRect pageRect = dialog_->tabControl()->rect().adjusted(1, 20, -2, -2);
-        for (const char* name : {"My_Basic_Infor", "My_Wifi_Infor", "My_System_CMD"}) {
+        for (const char* name : {"BasicPage", "WifiPage", "SystemPage"}) {
             QCOMPARE(page(name)->geometry(), pageRect);
         }
     }
@@ -251,10 +251,10 @@ class MainDialogTest : public QObject {
     void resizeReturnsToBasicTab() {
         QTabBar* bar = dialog_->tabControl()->tabBar();
         QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(1).center());
-        QCOMPARE(visiblePages(), QStringList{QStringLiteral("My_Wifi_Infor")});
+        QCOMPARE(visiblePages(), QStringList{QStringLiteral("WifiPage")});
         dialog_->resize(dialog_->size() + QSize(40, 30));
         QTRY_COMPARE(dialog_->tabControl()->currentIndex(), 0);
-        QCOMPARE(visiblePages(), QStringList{QStringLiteral("My_Basic_Infor")});
+        QCOMPARE(visiblePages(), QStringList{QStringLiteral("BasicPage")});
     }
 
     void nothingIsScaledWhileMinimised() {
@@ -307,9 +307,9 @@ class MainDialogTest : public QObject {
     void socketInitError() {
         dialog_.reset();
         socketsStart_ = false;
-        CTavlo_329Dlg dialog(app::MainDialogContext{net(), protocol_, search_, update_, prompter_,
-                                                    [this] { return socketsStart_; }});
-        QCOMPARE(dialog.RunModal(), CTavlo_329Dlg::kSocketInitFailed);
+        MainWindow dialog(app::MainDialogContext{net(), protocol_, search_, update_, prompter_,
+                                                 [this] { return socketsStart_; }});
+        QCOMPARE(dialog.RunModal(), MainWindow::kSocketInitFailed);
         QCOMPARE(prompter_.texts(), QStringList{QStringLiteral("Socket Init Error!")});
         QCOMPARE(prompter_.messages().back().caption, QStringLiteral("TavloAdmin"));
         QVERIFY(!dialog.isVisible());

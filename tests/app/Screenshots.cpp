@@ -18,10 +18,10 @@
 #include <memory>
 
 #include "app/AppIcon.h"
-#include "app/CTavlo_329Dlg.h"
+#include "app/MainWindow.h"
 #include "app/TabControl.h"
 #include "firmware/UpdateState.h"
-#include "login/My_Login_Infor.h"
+#include "login/LoginDialog.h"
 #include "platform/Ipv4.h"
 #include "tests/support/FakeNetwork.h"
 #include "tests/support/ScriptedClocks.h"
@@ -65,7 +65,7 @@ T* child(QWidget& parent, const char* name) {
     return parent.findChild<T*>(QString::fromLatin1(name));
 }
 
-bool waitForSearch(app::CTavlo_329Dlg& dialog) {
+bool waitForSearch(app::MainWindow& dialog) {
     QElapsedTimer timer;
     timer.start();
     auto* search = child<QPushButton>(dialog, "searchButton");
@@ -112,13 +112,13 @@ int main(int argc, char* argv[]) {
 
     {
         QTemporaryDir config;
-        login::My_Login_Infor login(
+        login::LoginDialog login(
             prompter, std::filesystem::path(config.path().toStdString()) / "ORX.dat", [] {});
         login.show();
         ok &= save(login, dir, QStringLiteral("login.png"));
     }
 
-    app::CTavlo_329Dlg dialog(
+    app::MainWindow dialog(
         app::MainDialogContext{*network, protocol, search, update, prompter, [] { return true; }});
     dialog.show();
     const char* tabFiles[] = {"main-basic.png", "main-wifi.png", "main-system.png"};

@@ -8,11 +8,11 @@
 #include <filesystem>
 #include <fstream>
 
-#include "login/My_Login_Infor.h"
+#include "login/LoginDialog.h"
 #include "login/PasswordFile.h"
 #include "ui/testing/RecordingPrompter.h"
 
-using tavlo::login::My_Login_Infor;
+using tavlo::login::LoginDialog;
 using tavlo::ui::testing::RecordingPrompter;
 namespace fs = std::filesystem;
 
@@ -56,14 +56,14 @@ class LoginDialogTest : public QObject {
     RecordingPrompter prompter_;
     int mainWindowRuns_ = 0;
 
-    std::unique_ptr<My_Login_Infor> makeDialog() {
+    std::unique_ptr<LoginDialog> makeDialog() {
         auto dialog =
-            std::make_unique<My_Login_Infor>(prompter_, file_, [this] { ++mainWindowRuns_; });
+            std::make_unique<LoginDialog>(prompter_, file_, [this] { ++mainWindowRuns_; });
         dialog->show();
         return dialog;
     }
 
-    void changePassword(My_Login_Infor& dialog, const QString& oldPw, const QString& newPw,
+    void changePassword(LoginDialog& dialog, const QString& oldPw, const QString& newPw,
                         const QString& again) {
         const Controls c = controlsOf(dialog);
         c.modifyRadio->click();
@@ -160,7 +160,7 @@ class LoginDialogTest : public QObject {
 
     void loginDialogIsHiddenWhileMainWindowRuns() {
         bool hiddenDuringRun = false;
-        My_Login_Infor dialog(prompter_, file_, [&] { hiddenDuringRun = !dialog.isVisible(); });
+        LoginDialog dialog(prompter_, file_, [&] { hiddenDuringRun = !dialog.isVisible(); });
         dialog.show();
         const Controls c = controlsOf(dialog);
         c.password->setText(QStringLiteral("XKVnoctilume"));

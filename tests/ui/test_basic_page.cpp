@@ -12,12 +12,12 @@
 #include "PageTestSupport.h"
 #include "protocol/Discovery.h"
 #include "protocol/ProtocolState.h"
-#include "settings/page/My_Basic_Infor.h"
+#include "settings/page/BasicPage.h"
 #include "ui/Ipv4AddressEdit.h"
 #include "ui/testing/RecordingPrompter.h"
 
+using tavlo::settings::BasicPage;
 using tavlo::settings::BasicPageControls;
-using tavlo::settings::My_Basic_Infor;
 using tavlo::ui::testing::RecordingPrompter;
 
 namespace {
@@ -40,7 +40,7 @@ struct Fixture {
     tavlo::protocol::ProtocolState protocol;
     tavlo::protocol::SearchState search;
     RecordingPrompter prompter;
-    My_Basic_Infor page{protocol, search, prompter};
+    BasicPage page{protocol, search, prompter};
     const BasicPageControls& c = page.controls();
 
     std::array<tavlo::ui::Ipv4AddressEdit*, 4> clockAddresses() const { return c.clockAddresses(); }
@@ -535,7 +535,7 @@ class TestBasicPage : public QObject {
             explicit Parent(bool* r) : reached(r) {}
             void keyPressEvent(QKeyEvent*) override { *reached = true; }
         } parent(&reachedParent);
-        auto* page = new My_Basic_Infor(f.protocol, f.search, f.prompter, &parent);
+        auto* page = new BasicPage(f.protocol, f.search, f.prompter, &parent);
         parent.show();
         QVERIFY(QTest::qWaitForWindowExposed(&parent));
         QLineEdit* edit = page->controls().userPassword;

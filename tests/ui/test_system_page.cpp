@@ -10,12 +10,12 @@
 
 #include "PageTestSupport.h"
 #include "firmware/UpdateState.h"
-#include "firmware/page/My_System_CMD.h"
+#include "firmware/page/SystemPage.h"
 #include "protocol/Discovery.h"
 #include "ui/Ipv4AddressEdit.h"
 #include "ui/testing/RecordingPrompter.h"
 
-using tavlo::firmware::My_System_CMD;
+using tavlo::firmware::SystemPage;
 using tavlo::firmware::SystemPageControls;
 using tavlo::ui::testing::RecordingPrompter;
 
@@ -25,7 +25,7 @@ struct Fixture {
     tavlo::protocol::SearchState search;
     tavlo::firmware::UpdateState update;
     RecordingPrompter prompter;
-    My_System_CMD page{search, update, prompter};
+    SystemPage page{search, update, prompter};
     const SystemPageControls& c = page.controls();
 };
 
@@ -145,7 +145,7 @@ class TestSystemPage : public QObject {
             QVERIFY(dialog->testOption(QFileDialog::HideNameFilterDetails));
             dialog->reject();
         });
-        QVERIFY(My_System_CMD::ChooseFirmwareFile(nullptr).isEmpty());
+        QVERIFY(SystemPage::ChooseFirmwareFile(nullptr).isEmpty());
         QCOMPARE(filters, (QStringList{"*.bin (*.bin)", "*.hex (*.hex)"}));
     }
 

@@ -8,9 +8,9 @@
 
 #include "PageTestSupport.h"
 #include "protocol/ProtocolState.h"
-#include "wifi/page/My_Wifi_Infor.h"
+#include "wifi/page/WifiPage.h"
 
-using tavlo::wifi::My_Wifi_Infor;
+using tavlo::wifi::WifiPage;
 using tavlo::wifi::WifiPageControls;
 
 namespace {
@@ -19,7 +19,7 @@ using tavlo::ui::testing::Items;
 
 struct Fixture {
     tavlo::protocol::ProtocolState protocol;
-    My_Wifi_Infor page{protocol};
+    WifiPage page{protocol};
     const WifiPageControls& c = page.controls();
 };
 

@@ -7,8 +7,8 @@
 #include <memory>
 #include <string>
 
-#include "app/CTavlo_329Dlg.h"
 #include "app/DeviceTree.h"
+#include "app/MainWindow.h"
 #include "firmware/UpdateState.h"
 #include "platform/Network.h"
 #include "protocol/Exchanges.h"
@@ -43,7 +43,7 @@ class MainWindowNetworkTest : public QObject {
     protocol::SearchState search_;
     firmware::UpdateState update_;
     ui::testing::RecordingPrompter prompter_;
-    std::unique_ptr<app::CTavlo_329Dlg> dialog_;
+    std::unique_ptr<app::MainWindow> dialog_;
 
     void search() {
         dialog_->findChild<QPushButton*>(QStringLiteral("searchButton"))->click();
@@ -81,7 +81,7 @@ class MainWindowNetworkTest : public QObject {
         QVERIFY2(problem.empty(), problem.c_str());
         network_ = platform::makeSystemNetwork();
         QVERIFY(protocol::StartSockets(*network_));
-        dialog_ = std::make_unique<app::CTavlo_329Dlg>(
+        dialog_ = std::make_unique<app::MainWindow>(
             app::MainDialogContext{*network_, protocol_, search_, update_, prompter_,
                                    [this] { return protocol::StartSockets(*network_); }});
         dialog_->show();

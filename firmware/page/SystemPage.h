@@ -70,7 +70,7 @@ struct SystemPageControls {
 // It holds the target clock's address and MAC address, the firmware file, the counter and
 // progress lines and "Break". It shares the search state (clock family) and the update state
 // (counter and break flag) with the rest of the program.
-class My_System_CMD final : public ui::PageWidget {
+class SystemPage final : public ui::PageWidget {
     Q_OBJECT
 
   public:
@@ -78,9 +78,9 @@ class My_System_CMD final : public ui::PageWidget {
     // the operator cancelled.
     using FileChooser = std::function<QString(QWidget* parent)>;
 
-    My_System_CMD(protocol::SearchState& search, UpdateState& update, ui::Prompter& prompter,
-                  QWidget* parent = nullptr);
-    ~My_System_CMD() override;
+    SystemPage(protocol::SearchState& search, UpdateState& update, ui::Prompter& prompter,
+               QWidget* parent = nullptr);
+    ~SystemPage() override;
 
     const SystemPageControls& controls() const { return c_; }
 

@@ -1,4 +1,4 @@
-#include "wifi/page/My_Wifi_Infor.h"
+#include "wifi/page/WifiPage.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
@@ -33,7 +33,7 @@ constexpr int kSsidColumnStretch = 3;
 
 }  // namespace
 
-My_Wifi_Infor::My_Wifi_Infor(protocol::ProtocolState& protocol, QWidget* parent)
+WifiPage::WifiPage(protocol::ProtocolState& protocol, QWidget* parent)
     : ui::PageWidget(parent), protocol_(protocol) {
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(kPageMargin, kPageMargin, kPageMargin, kPageMargin);
@@ -42,9 +42,9 @@ My_Wifi_Infor::My_Wifi_Infor(protocol::ProtocolState& protocol, QWidget* parent)
     column->addStretch(1);
 }
 
-My_Wifi_Infor::~My_Wifi_Infor() = default;
+WifiPage::~WifiPage() = default;
 
-QWidget* My_Wifi_Infor::buildScanGroup() {
+QWidget* WifiPage::buildScanGroup() {
     auto* box = new QGroupBox(QStringLiteral("Wired"), this);
     auto* grid = new QGridLayout(box);
     c_.wiredPattern = new QRadioButton(QStringLiteral("Wired_Pattern"), box);
@@ -78,14 +78,14 @@ QWidget* My_Wifi_Infor::buildScanGroup() {
     return box;
 }
 
-QWidget* My_Wifi_Infor::buildWifiGroup() {
+QWidget* WifiPage::buildWifiGroup() {
     auto* box = new QGroupBox(QStringLiteral("Wifi"), this);
     auto* grid = new QGridLayout(box);
     c_.wifiPattern = new QRadioButton(QStringLiteral("Wifi_Pattern"), box);
     patternGroup_ = new QButtonGroup(this);
     patternGroup_->addButton(c_.wiredPattern);
     patternGroup_->addButton(c_.wifiPattern);
-    connect(c_.wifiPattern, &QRadioButton::clicked, this, &My_Wifi_Infor::OnWifiPattern);
+    connect(c_.wifiPattern, &QRadioButton::clicked, this, &WifiPage::OnWifiPattern);
 
     c_.ssid = new QLineEdit(box);
     ui::Cp936LengthLimiter::attach(c_.ssid, kSsidMaxBytes);
@@ -116,7 +116,7 @@ QWidget* My_Wifi_Infor::buildWifiGroup() {
     return box;
 }
 
-void My_Wifi_Infor::ResetWifiPage() {
+void WifiPage::ResetWifiPage() {
     for (const auto& row : c_.cells) {
         for (QLabel* cell : row) {
             cell->clear();
@@ -139,7 +139,7 @@ void My_Wifi_Infor::ResetWifiPage() {
     c_.password->setEnabled(true);
 }
 
-void My_Wifi_Infor::OnWifiPattern() {
+void WifiPage::OnWifiPattern() {
     if (!c_.wifiPattern->isChecked()) {
         return;
     }

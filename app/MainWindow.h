@@ -21,13 +21,13 @@ class Network;
 }
 namespace tavlo::firmware {
 struct UpdateState;
-class My_System_CMD;
+class SystemPage;
 }  // namespace tavlo::firmware
 namespace tavlo::settings {
-class My_Basic_Infor;
+class BasicPage;
 }
 namespace tavlo::wifi {
-class My_Wifi_Infor;
+class WifiPage;
 }
 namespace tavlo::ui {
 class Prompter;
@@ -62,20 +62,20 @@ struct MainDialogContext {
 
 // The three pages, children of the tab control.
 struct MainDialogPages {
-    settings::My_Basic_Infor* basic = nullptr;
-    wifi::My_Wifi_Infor* wifi = nullptr;
-    firmware::My_System_CMD* system = nullptr;
+    settings::BasicPage* basic = nullptr;
+    wifi::WifiPage* wifi = nullptr;
+    firmware::SystemPage* system = nullptr;
 };
 
-class CTavlo_329Dlg final : public QDialog, private SearchView {
+class MainWindow final : public QDialog, private SearchView {
     Q_OBJECT
 
   public:
     // Result of RunModal when the sockets layer could not be started.
     static constexpr int kSocketInitFailed = -1;
 
-    explicit CTavlo_329Dlg(MainDialogContext context, QWidget* parent = nullptr);
-    ~CTavlo_329Dlg() override;
+    explicit MainWindow(MainDialogContext context, QWidget* parent = nullptr);
+    ~MainWindow() override;
 
     // Starts the sockets layer and runs the window modally. When the sockets cannot be
     // started it shows "Socket Init Error!" and returns kSocketInitFailed without showing the

@@ -130,13 +130,13 @@ struct BasicPageControls {
 // page is created once by the main window, shows the clock read last, and turns its contents
 // back into a write request. It shares the protocol frames and the search state with the rest
 // of the program and tells the operator everything through the Prompter.
-class My_Basic_Infor final : public ui::PageWidget {
+class BasicPage final : public ui::PageWidget {
     Q_OBJECT
 
   public:
-    My_Basic_Infor(protocol::ProtocolState& protocol, protocol::SearchState& search,
-                   ui::Prompter& prompter, QWidget* parent = nullptr);
-    ~My_Basic_Infor() override;
+    BasicPage(protocol::ProtocolState& protocol, protocol::SearchState& search,
+              ui::Prompter& prompter, QWidget* parent = nullptr);
+    ~BasicPage() override;
 
     // Empties the page: no clock shown.
     void ClearBasicPage();

@@ -1,4 +1,4 @@
-#include "app/CTavlo_329Dlg.h"
+#include "app/MainWindow.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -13,16 +13,16 @@
 #include <QTabBar>
 #include <algorithm>
 
+#include "app/AboutDialog.h"
 #include "app/AppIcon.h"
-#include "app/CAboutDlg.h"
 #include "app/DeviceTree.h"
 #include "app/TabControl.h"
-#include "firmware/page/My_System_CMD.h"
-#include "settings/page/My_Basic_Infor.h"
+#include "firmware/page/SystemPage.h"
+#include "settings/page/BasicPage.h"
 #include "ui/Ipv4AddressEdit.h"
 #include "ui/PageWidget.h"
 #include "ui/Prompter.h"
-#include "wifi/page/My_Wifi_Infor.h"
+#include "wifi/page/WifiPage.h"
 
 namespace tavlo::app {
 namespace {
@@ -101,9 +101,9 @@ int scaleCoordinate(int value, int newSize, int oldSize) {
 
 }  // namespace
 
-CTavlo_329Dlg::CTavlo_329Dlg(MainDialogContext context, QWidget* parent)
+MainWindow::MainWindow(MainDialogContext context, QWidget* parent)
     : QDialog(parent), context_(std::move(context)) {
-    setObjectName(QStringLiteral("CTavlo_329Dlg"));
+    setObjectName(QStringLiteral("MainWindow"));
     setWindowTitle(text(kAppName));
     setWindowIcon(applicationIcon());
     // A sizeable frame with the system menu and a minimise box.
@@ -125,16 +125,16 @@ CTavlo_329Dlg::CTavlo_329Dlg(MainDialogContext context, QWidget* parent)
     showPage(static_cast<int>(PageTab::kBasic));
     tabs_->setCurrentIndexSilently(static_cast<int>(PageTab::kBasic));
 
-    connect(tabs_, &TabControl::selectionChanged, this, &CTavlo_329Dlg::showPage);
+    connect(tabs_, &TabControl::selectionChanged, this, &MainWindow::showPage);
     auto* about = new QShortcut(QKeySequence(Qt::Key_F1), this);
-    connect(about, &QShortcut::activated, this, &CTavlo_329Dlg::OnAbout);
+    connect(about, &QShortcut::activated, this, &MainWindow::OnAbout);
 }
 
-CTavlo_329Dlg::~CTavlo_329Dlg() {
+MainWindow::~MainWindow() {
     stopSearchAndWait();
 }
 
-void CTavlo_329Dlg::createControls() {
+void MainWindow::createControls() {
     tree_ = place(new DeviceTree(this), kTreeRect, "deviceTree");
     tabs_ = place(new TabControl(this), kTabRect, "tabControl");
 
@@ -166,10 +166,10 @@ void CTavlo_329Dlg::createControls() {
     modifyButton_ = makeButton(this, "Modify", kModifyRect, "modifyButton");
     batchModifyButton_ = makeButton(this, "Batch Modify", kBatchModifyRect, "batchModifyButton");
 
-    connect(searchButton_, &QPushButton::clicked, this, &CTavlo_329Dlg::OnSearch);
-    connect(stopSearchButton_, &QPushButton::clicked, this, &CTavlo_329Dlg::OnStopSearch);
-    connect(modifyButton_, &QPushButton::clicked, this, &CTavlo_329Dlg::OnModify);
-    connect(batchModifyButton_, &QPushButton::clicked, this, &CTavlo_329Dlg::OnBatchModify);
+    connect(searchButton_, &QPushButton::clicked, this, &MainWindow::OnSearch);
+    connect(stopSearchButton_, &QPushButton::clicked, this, &MainWindow::OnStopSearch);
+    connect(modifyButton_, &QPushButton::clicked, this, &MainWindow::OnModify);
+    connect(batchModifyButton_, &QPushButton::clicked, this, &MainWindow::OnBatchModify);
     connect(broadcastRadio_, &QRadioButton::clicked, this, [this] {
         setPair(broadcastRadio_, true, unicastRadio_, false);
         ipAddress_->setEnabled(false);
@@ -188,24 +188,23 @@ void CTavlo_329Dlg::createControls() {
         context_.search.WifiFamilySelected = 1;
         context_.search.WiredFamilySelected = 0;
     });
-    connect(tree_, &QTreeWidget::itemSelectionChanged, this,
-            &CTavlo_329Dlg::OnTreeSelectionChanged);
+    connect(tree_, &QTreeWidget::itemSelectionChanged, this, &MainWindow::OnTreeSelectionChanged);
 }
 
-MainDialogPages CTavlo_329Dlg::createPages() {
+MainDialogPages MainWindow::createPages() {
     MainDialogPages pages;
     pages.basic =
-        new settings::My_Basic_Infor(context_.protocol, context_.search, context_.prompter, tabs_);
-    pages.basic->setObjectName(QStringLiteral("My_Basic_Infor"));
+        new settings::BasicPage(context_.protocol, context_.search, context_.prompter, tabs_);
+    pages.basic->setObjectName(QStringLiteral("BasicPage"));
     pages.system =
-        new firmware::My_System_CMD(context_.search, context_.update, context_.prompter, tabs_);
-    pages.system->setObjectName(QStringLiteral("My_System_CMD"));
-    pages.wifi = new wifi::My_Wifi_Infor(context_.protocol, tabs_);
-    pages.wifi->setObjectName(QStringLiteral("My_Wifi_Infor"));
+        new firmware::SystemPage(context_.search, context_.update, context_.prompter, tabs_);
+    pages.system->setObjectName(QStringLiteral("SystemPage"));
+    pages.wifi = new wifi::WifiPage(context_.protocol, tabs_);
+    pages.wifi->setObjectName(QStringLiteral("WifiPage"));
     return pages;
 }
 
-int CTavlo_329Dlg::RunModal() {
+int MainWindow::RunModal() {
     if (!context_.startSockets || !context_.startSockets()) {
         context_.prompter.inform(text(kSocketInitErrorText));
         return kSocketInitFailed;
@@ -213,7 +212,7 @@ int CTavlo_329Dlg::RunModal() {
     return exec();
 }
 
-QSize CTavlo_329Dlg::fitToPages() {
+QSize MainWindow::fitToPages() {
     QSize need(0, 0);
     for (QWidget* page :
          std::initializer_list<QWidget*>{pages_.basic, pages_.wifi, pages_.system}) {
@@ -240,12 +239,12 @@ QSize CTavlo_329Dlg::fitToPages() {
     return kClientSize + QSize(grow, growDown);
 }
 
-QRect CTavlo_329Dlg::pageRect() const {
+QRect MainWindow::pageRect() const {
     return tabs_->rect().adjusted(kPageInsetLeft, kPageInsetTop, -kPageInsetRight,
                                   -kPageInsetBottom);
 }
 
-void CTavlo_329Dlg::placePages() {
+void MainWindow::placePages() {
     const QRect rect = pageRect();
     for (QWidget* page :
          std::initializer_list<QWidget*>{pages_.basic, pages_.wifi, pages_.system}) {
@@ -255,7 +254,7 @@ void CTavlo_329Dlg::placePages() {
     }
 }
 
-void CTavlo_329Dlg::showPage(int index) {
+void MainWindow::showPage(int index) {
     const std::pair<QWidget*, PageTab> pages[] = {
         {pages_.basic, PageTab::kBasic},
         {pages_.wifi, PageTab::kWifi},
@@ -268,7 +267,7 @@ void CTavlo_329Dlg::showPage(int index) {
     }
 }
 
-void CTavlo_329Dlg::scaleControls(const QSize& newSize) {
+void MainWindow::scaleControls(const QSize& newSize) {
     const int oldWidth = layoutReference_.width();
     const int oldHeight = layoutReference_.height();
     if (oldWidth <= 0 || oldHeight <= 0) {
@@ -292,7 +291,7 @@ void CTavlo_329Dlg::scaleControls(const QSize& newSize) {
     }
 }
 
-void CTavlo_329Dlg::resizeEvent(QResizeEvent* event) {
+void MainWindow::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
     if (isMinimized()) {
         return;
@@ -306,7 +305,7 @@ void CTavlo_329Dlg::resizeEvent(QResizeEvent* event) {
     tabs_->setCurrentIndexSilently(static_cast<int>(PageTab::kBasic));
 }
 
-void CTavlo_329Dlg::keyPressEvent(QKeyEvent* event) {
+void MainWindow::keyPressEvent(QKeyEvent* event) {
     if (ui::IsEnterOrEscape(*event)) {
         // Neither Enter nor Escape closes the main window.
         event->accept();
@@ -315,39 +314,39 @@ void CTavlo_329Dlg::keyPressEvent(QKeyEvent* event) {
     QDialog::keyPressEvent(event);
 }
 
-void CTavlo_329Dlg::contextMenuEvent(QContextMenuEvent* event) {
+void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
     QMenu menu(this);
     QAction* about = menu.addAction(text(kAboutMenuText));
     about->setShortcut(QKeySequence(Qt::Key_F1));
-    connect(about, &QAction::triggered, this, &CTavlo_329Dlg::OnAbout);
+    connect(about, &QAction::triggered, this, &MainWindow::OnAbout);
     menu.exec(event->globalPos());
 }
 
-void CTavlo_329Dlg::OnAbout() {
-    CAboutDlg about(this);
+void MainWindow::OnAbout() {
+    AboutDialog about(this);
     about.exec();
 }
 
-void CTavlo_329Dlg::done(int result) {
+void MainWindow::done(int result) {
     // Closing the window ends a running search first; the worker stops within tens of ms.
     stopSearchAndWait();
     QDialog::done(result);
 }
 
-CTavlo_329Dlg::ActiveSearch::~ActiveSearch() {
+MainWindow::ActiveSearch::~ActiveSearch() {
     worker.reset();  // stops the search and joins its thread
     *live = false;
 }
 
-void CTavlo_329Dlg::stopSearchAndWait() {
+void MainWindow::stopSearchAndWait() {
     search_.reset();
 }
 
-bool CTavlo_329Dlg::searchRunning() const {
+bool MainWindow::searchRunning() const {
     return search_ != nullptr && search_->worker != nullptr && search_->worker->running();
 }
 
-protocol::SearchOptions CTavlo_329Dlg::searchOptions() const {
+protocol::SearchOptions MainWindow::searchOptions() const {
     protocol::SearchOptions options;
     options.broadcastChecked = broadcastRadio_->isChecked();
     options.unicastChecked = unicastRadio_->isChecked();
@@ -359,7 +358,7 @@ protocol::SearchOptions CTavlo_329Dlg::searchOptions() const {
     return options;
 }
 
-void CTavlo_329Dlg::OnSearch() {
+void MainWindow::OnSearch() {
     // "Search" is hidden while a search runs; a search that has not shown itself yet is
     // replaced, a finished one joined.
     search_.reset();
@@ -375,25 +374,25 @@ void CTavlo_329Dlg::OnSearch() {
     search_ = std::move(search);
 }
 
-void CTavlo_329Dlg::OnStopSearch() {
+void MainWindow::OnStopSearch() {
     if (search_ && search_->worker) {
         search_->worker->requestStop();
     }
 }
 
-void CTavlo_329Dlg::OnModify() {
+void MainWindow::OnModify() {
     // Writing the page in front to the selected clock attaches here.
 }
 
-void CTavlo_329Dlg::OnBatchModify() {
+void MainWindow::OnBatchModify() {
     // Writing the page in front to every clock attaches here.
 }
 
-void CTavlo_329Dlg::OnTreeSelectionChanged() {
+void MainWindow::OnTreeSelectionChanged() {
     // Reading the chosen clock attaches here.
 }
 
-void CTavlo_329Dlg::setSearchUiRunning(bool running) {
+void MainWindow::setSearchUiRunning(bool running) {
     searchButton_->setEnabled(!running);
     searchButton_->setVisible(!running);
     stopSearchButton_->setVisible(running);
@@ -403,7 +402,7 @@ void CTavlo_329Dlg::setSearchUiRunning(bool running) {
     batchModifyButton_->setEnabled(!running);
 }
 
-void CTavlo_329Dlg::applySearchControls(const protocol::SearchControls& controls) {
+void MainWindow::applySearchControls(const protocol::SearchControls& controls) {
     setPair(broadcastRadio_, controls.broadcastChecked, unicastRadio_, controls.unicastChecked);
     ipAddress_->setEnabled(controls.ipAddressEnabled);
     setPair(wiredRadio_, controls.wiredChecked, wifiRadio_, controls.wifiChecked);
@@ -411,36 +410,36 @@ void CTavlo_329Dlg::applySearchControls(const protocol::SearchControls& controls
     v32Check_->setChecked(controls.v32Checked);
 }
 
-void CTavlo_329Dlg::showSearchMessage(const QString& message) {
+void MainWindow::showSearchMessage(const QString& message) {
     context_.prompter.inform(message);
 }
 
-void CTavlo_329Dlg::onSearchStarted() {
+void MainWindow::onSearchStarted() {
     setSearchUiRunning(true);
 }
 
-void CTavlo_329Dlg::showProbedAddress(const QString& dotted) {
+void MainWindow::showProbedAddress(const QString& dotted) {
     ipAddress_->setText(dotted);
 }
 
-void CTavlo_329Dlg::addGroup(protocol::SearchGroup group, const QString& label) {
+void MainWindow::addGroup(protocol::SearchGroup group, const QString& label) {
     tree_->addGroup(group, label);
 }
 
-void CTavlo_329Dlg::addItem(protocol::SearchGroup group, const QString& item) {
+void MainWindow::addItem(protocol::SearchGroup group, const QString& item) {
     tree_->addItem(group, item);
 }
 
-void CTavlo_329Dlg::finishGroup(protocol::SearchGroup group, const QStringList& items,
-                                const QString& label) {
+void MainWindow::finishGroup(protocol::SearchGroup group, const QStringList& items,
+                             const QString& label) {
     tree_->finishGroup(group, items, label);
 }
 
-void CTavlo_329Dlg::expandGroup(protocol::SearchGroup group) {
+void MainWindow::expandGroup(protocol::SearchGroup group) {
     tree_->expandGroup(group);
 }
 
-void CTavlo_329Dlg::onSearchEnded() {
+void MainWindow::onSearchEnded() {
     setSearchUiRunning(false);
     // The worker has nothing left to do but return; join it now.
     search_.reset();

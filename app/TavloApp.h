@@ -13,10 +13,10 @@
 
 namespace tavlo::app {
 
-class CTavlo_329App final {
+class TavloApp final {
   public:
     // Needs a QApplication.
-    explicit CTavlo_329App(std::unique_ptr<platform::Network> network);
+    explicit TavloApp(std::unique_ptr<platform::Network> network);
 
     // Runs the login dialog (and from it the main window); returns the process exit code
     // once the login dialog has closed.

@@ -1,28 +1,26 @@
-#include "app/CTavlo_329App.h"
+#include "app/TavloApp.h"
 
 #include <QApplication>
 
 #include "app/AppIcon.h"
-#include "app/CTavlo_329Dlg.h"
-#include "login/My_Login_Infor.h"
+#include "app/MainWindow.h"
+#include "login/LoginDialog.h"
 #include "login/PasswordFile.h"
 #include "protocol/Exchanges.h"
 
 namespace tavlo::app {
 
-CTavlo_329App::CTavlo_329App(std::unique_ptr<platform::Network> network)
-    : network_(std::move(network)) {}
+TavloApp::TavloApp(std::unique_ptr<platform::Network> network) : network_(std::move(network)) {}
 
-int CTavlo_329App::InitInstance() {
+int TavloApp::InitInstance() {
     // The name is also the caption of every message box.
     QApplication::setApplicationName(QString::fromLatin1(kAppName));
     QApplication::setWindowIcon(applicationIcon());
     // The program ends when the login dialog's run ends, not when a window closes.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    login::My_Login_Infor loginDialog(prompter_,
-                                      login::passwordFilePath(&login::processEnvironment),
-                                      [this] { runMainWindow(); });
+    login::LoginDialog loginDialog(prompter_, login::passwordFilePath(&login::processEnvironment),
+                                   [this] { runMainWindow(); });
     loginDialog.setWindowIcon(applicationIcon());
     prompter_.setParentWidget(&loginDialog);
     loginDialog.RunLogin();
@@ -30,11 +28,11 @@ int CTavlo_329App::InitInstance() {
     return 0;
 }
 
-void CTavlo_329App::runMainWindow() {
+void TavloApp::runMainWindow() {
     MainDialogContext context{*network_, protocol_,
                               search_,   update_,
                               prompter_, [this] { return protocol::StartSockets(*network_); }};
-    CTavlo_329Dlg mainDialog(context);
+    MainWindow mainDialog(context);
     prompter_.setParentWidget(&mainDialog);
     mainDialog.RunModal();
     prompter_.setParentWidget(nullptr);

@@ -34,7 +34,7 @@ inline constexpr int kPasswordMaxLength = 20;
 // The password text as the bytes that are hashed (code page 936).
 std::vector<std::uint8_t> passwordTextBytes(const QString& text);
 
-class My_Login_Infor final : public QDialog {
+class LoginDialog final : public QDialog {
     Q_OBJECT
 
   public:
@@ -43,8 +43,8 @@ class My_Login_Infor final : public QDialog {
 
     // `passwordFile` is where the digest lives; nothing when no folder for it could be found
     // (then the default password applies and no change can be stored).
-    My_Login_Infor(ui::Prompter& prompter, std::optional<std::filesystem::path> passwordFile,
-                   MainWindowRunner runMainWindow, QWidget* parent = nullptr);
+    LoginDialog(ui::Prompter& prompter, std::optional<std::filesystem::path> passwordFile,
+                MainWindowRunner runMainWindow, QWidget* parent = nullptr);
 
     // Shows the dialog modally; returns when it is closed (Enter, Escape, the window's close
     // button, or after the main window has ended).

@@ -45,12 +45,12 @@ struct WifiPageControls {
 // password. After a reset or after a clock was shown the association is locked; selecting
 // "Wifi_Pattern" unlocks it for editing. It shares the protocol frames with the rest of the
 // program.
-class My_Wifi_Infor final : public ui::PageWidget {
+class WifiPage final : public ui::PageWidget {
     Q_OBJECT
 
   public:
-    explicit My_Wifi_Infor(protocol::ProtocolState& protocol, QWidget* parent = nullptr);
-    ~My_Wifi_Infor() override;
+    explicit WifiPage(protocol::ProtocolState& protocol, QWidget* parent = nullptr);
+    ~WifiPage() override;
 
     // Empties and locks the page.
     void ResetWifiPage();

@@ -1,4 +1,4 @@
-#include "login/My_Login_Infor.h"
+#include "login/LoginDialog.h"
 
 #include <QFormLayout>
 #include <QGroupBox>
@@ -48,15 +48,14 @@ std::vector<std::uint8_t> passwordTextBytes(const QString& password) {
     return {cp936.begin(), cp936.end()};
 }
 
-My_Login_Infor::My_Login_Infor(ui::Prompter& prompter,
-                               std::optional<std::filesystem::path> passwordFile,
-                               MainWindowRunner runMainWindow, QWidget* parent)
+LoginDialog::LoginDialog(ui::Prompter& prompter, std::optional<std::filesystem::path> passwordFile,
+                         MainWindowRunner runMainWindow, QWidget* parent)
     : QDialog(parent),
       prompter_(prompter),
       passwordFile_(std::move(passwordFile)),
       runMainWindow_(std::move(runMainWindow)) {
     setWindowTitle(text(kLoginTitle));
-    setObjectName(QStringLiteral("My_Login_Infor"));
+    setObjectName(QStringLiteral("LoginDialog"));
 
     loginRadio_ = new QRadioButton(text("Login"));
     loginRadio_->setObjectName(QStringLiteral("loginRadio"));
@@ -95,28 +94,28 @@ My_Login_Infor::My_Login_Infor(ui::Prompter& prompter,
     layout->addWidget(loginGroup);
     layout->addWidget(modifyGroup);
 
-    connect(loginRadio_, &QRadioButton::clicked, this, &My_Login_Infor::selectLoginMode);
-    connect(modifyRadio_, &QRadioButton::clicked, this, &My_Login_Infor::selectModifyMode);
-    connect(loginButton_, &QPushButton::clicked, this, &My_Login_Infor::OnLogin);
-    connect(modifyButton_, &QPushButton::clicked, this, &My_Login_Infor::OnModifyPassword);
+    connect(loginRadio_, &QRadioButton::clicked, this, &LoginDialog::selectLoginMode);
+    connect(modifyRadio_, &QRadioButton::clicked, this, &LoginDialog::selectModifyMode);
+    connect(loginButton_, &QPushButton::clicked, this, &LoginDialog::OnLogin);
+    connect(modifyButton_, &QPushButton::clicked, this, &LoginDialog::OnModifyPassword);
 
     selectLoginMode();
     passwordEdit_->setFocus();
 }
 
-int My_Login_Infor::RunLogin() {
+int LoginDialog::RunLogin() {
     return exec();
 }
 
-void My_Login_Infor::selectLoginMode() {
+void LoginDialog::selectLoginMode() {
     setMode(Mode::kLogin);
 }
 
-void My_Login_Infor::selectModifyMode() {
+void LoginDialog::selectModifyMode() {
     setMode(Mode::kModify);
 }
 
-void My_Login_Infor::setMode(Mode mode) {
+void LoginDialog::setMode(Mode mode) {
     // One half of the dialog works, the other is locked; all four boxes start empty.
     const bool login = mode == Mode::kLogin;
     loginRadio_->setChecked(login);
@@ -132,7 +131,7 @@ void My_Login_Infor::setMode(Mode mode) {
     }
 }
 
-void My_Login_Infor::OnLogin() {
+void LoginDialog::OnLogin() {
     const std::vector<std::uint8_t> password = passwordTextBytes(passwordEdit_->text());
     if (checkLogin(passwordFile_, password) != LoginResult::kAccepted) {
         prompter_.inform(text(kPasswordErrorText));
@@ -147,7 +146,7 @@ void My_Login_Infor::OnLogin() {
     done(QDialog::Rejected);
 }
 
-void My_Login_Infor::OnModifyPassword() {
+void LoginDialog::OnModifyPassword() {
     const auto oldPassword = passwordTextBytes(oldPasswordEdit_->text());
     const auto newPassword = passwordTextBytes(newPasswordEdit_->text());
     const auto newPasswordAgain = passwordTextBytes(newPasswordAgainEdit_->text());
@@ -170,7 +169,7 @@ void My_Login_Infor::OnModifyPassword() {
     }
 }
 
-void My_Login_Infor::keyPressEvent(QKeyEvent* event) {
+void LoginDialog::keyPressEvent(QKeyEvent* event) {
     if (ui::IsEnterOrEscape(*event)) {
         // Enter and Escape end the dialog, and with it the program.
         event->accept();

@@ -1,4 +1,4 @@
-#include "app/CAboutDlg.h"
+#include "app/AboutDialog.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -6,15 +6,15 @@
 #include <QVBoxLayout>
 
 #include "app/AppIcon.h"
-#include "app/CTavlo_329Dlg.h"
+#include "app/MainWindow.h"
 
 namespace tavlo::app {
 namespace {
 constexpr int kIconSize = 32;
 }
 
-CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("CAboutDlg"));
+AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("AboutDialog"));
     setWindowTitle(QStringLiteral("About %1").arg(QString::fromLatin1(kAppName)));
     const QIcon icon = applicationIcon();
     setWindowIcon(icon);

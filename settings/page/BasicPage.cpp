@@ -1,4 +1,4 @@
-#include "settings/page/My_Basic_Infor.h"
+#include "settings/page/BasicPage.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -138,8 +138,8 @@ std::array<ui::Ipv4AddressEdit*, 4> BasicPageControls::clockAddresses() const {
     return {ipAddress, subnetMask, gateway, dnsServer};
 }
 
-My_Basic_Infor::My_Basic_Infor(protocol::ProtocolState& protocol, protocol::SearchState& search,
-                               ui::Prompter& prompter, QWidget* parent)
+BasicPage::BasicPage(protocol::ProtocolState& protocol, protocol::SearchState& search,
+                     ui::Prompter& prompter, QWidget* parent)
     : ui::PageWidget(parent), protocol_(protocol), search_(search), prompter_(prompter) {
     auto* grid = new QGridLayout(this);
     grid->setContentsMargins(kPageMargin, kPageMargin, kPageMargin, kPageMargin);
@@ -170,14 +170,14 @@ My_Basic_Infor::My_Basic_Infor(protocol::ProtocolState& protocol, protocol::Sear
     setInitialStates();
 }
 
-My_Basic_Infor::~My_Basic_Infor() = default;
+BasicPage::~BasicPage() = default;
 
-QSize My_Basic_Infor::sizeHint() const {
+QSize BasicPage::sizeHint() const {
     // The compact layout is the preferred one; the layouts spread out when there is room.
     return minimumSizeHint();
 }
 
-QWidget* My_Basic_Infor::buildVersionGroup() {
+QWidget* BasicPage::buildVersionGroup() {
     auto* box = new QGroupBox(QStringLiteral("Versions Information"), this);
     auto* row = Tight(new QHBoxLayout(box));
     c_.version = MakeValue(box);
@@ -189,7 +189,7 @@ QWidget* My_Basic_Infor::buildVersionGroup() {
     return box;
 }
 
-QWidget* My_Basic_Infor::buildTimeGroup() {
+QWidget* BasicPage::buildTimeGroup() {
     auto* box = new QGroupBox(QStringLiteral("Time Setting"), this);
     auto* grid = Tight(new QGridLayout(box));
     c_.format12 = new QRadioButton(QStringLiteral("12"), box);
@@ -205,14 +205,14 @@ QWidget* My_Basic_Infor::buildTimeGroup() {
     return box;
 }
 
-QWidget* My_Basic_Infor::buildIpGroup() {
+QWidget* BasicPage::buildIpGroup() {
     auto* box = new QGroupBox(QStringLiteral("Clock IP Setting"), this);
     auto* grid = Tight(new QGridLayout(box));
     c_.dynamicIp = new QRadioButton(QStringLiteral("Dynamic IP"), box);
     c_.staticIp = new QRadioButton(QStringLiteral("Static IP"), box);
     ipModeGroup_ = MakeGroup(this, {c_.dynamicIp, c_.staticIp});
-    connect(c_.dynamicIp, &QRadioButton::clicked, this, &My_Basic_Infor::OnDynamicIp);
-    connect(c_.staticIp, &QRadioButton::clicked, this, &My_Basic_Infor::OnStaticIp);
+    connect(c_.dynamicIp, &QRadioButton::clicked, this, &BasicPage::OnDynamicIp);
+    connect(c_.staticIp, &QRadioButton::clicked, this, &BasicPage::OnStaticIp);
     grid->addWidget(c_.dynamicIp, 0, 0);
     grid->addWidget(c_.staticIp, 0, 1);
 
@@ -232,14 +232,14 @@ QWidget* My_Basic_Infor::buildIpGroup() {
     return box;
 }
 
-QWidget* My_Basic_Infor::buildNtpGroup() {
+QWidget* BasicPage::buildNtpGroup() {
     auto* box = new QGroupBox(QStringLiteral("NTP Setting"), this);
     auto* grid = Tight(new QGridLayout(box));
     c_.timeServerIp = new QRadioButton(QStringLiteral("Time Server IP"), box);
     c_.domain = new QRadioButton(QStringLiteral("Domain"), box);
     serverModeGroup_ = MakeGroup(this, {c_.timeServerIp, c_.domain});
-    connect(c_.timeServerIp, &QRadioButton::clicked, this, &My_Basic_Infor::OnTimeServerIp);
-    connect(c_.domain, &QRadioButton::clicked, this, &My_Basic_Infor::OnDomain);
+    connect(c_.timeServerIp, &QRadioButton::clicked, this, &BasicPage::OnTimeServerIp);
+    connect(c_.domain, &QRadioButton::clicked, this, &BasicPage::OnDomain);
 
     enum Column { kMarker, kAddress, kDomain, kPort, kKeyId, kKey };
     grid->addWidget(c_.timeServerIp, 0, kAddress);
@@ -279,7 +279,7 @@ QWidget* My_Basic_Infor::buildNtpGroup() {
     return box;
 }
 
-QWidget* My_Basic_Infor::buildCountDownGroup() {
+QWidget* BasicPage::buildCountDownGroup() {
     auto* box = new QGroupBox(QStringLiteral("Count Down Setting"), this);
     auto* grid = Tight(new QGridLayout(box));
     c_.countDownStartHour = MakeList(box, ui::NumberItems(0, kLastHour));
@@ -300,7 +300,7 @@ QWidget* My_Basic_Infor::buildCountDownGroup() {
     return box;
 }
 
-QWidget* My_Basic_Infor::buildEnergyGroup() {
+QWidget* BasicPage::buildEnergyGroup() {
     auto* box = new QGroupBox(QStringLiteral("Energy Saving Setting"), this);
     auto* grid = Tight(new QGridLayout(box));
     c_.energySavingFrom = MakeList(box, ui::NumberItems(0, kLastHour));
@@ -321,7 +321,7 @@ QWidget* My_Basic_Infor::buildEnergyGroup() {
     return box;
 }
 
-QWidget* My_Basic_Infor::buildBrightnessGroup() {
+QWidget* BasicPage::buildBrightnessGroup() {
     auto* box = new QGroupBox(QStringLiteral("Brightness Setting"), this);
     auto* row = Tight(new QHBoxLayout(box));
     c_.brightness = MakeList(box, kBrightnessItems);
@@ -330,12 +330,12 @@ QWidget* My_Basic_Infor::buildBrightnessGroup() {
     return box;
 }
 
-QWidget* My_Basic_Infor::buildDstGroup() {
+QWidget* BasicPage::buildDstGroup() {
     auto* box = new QGroupBox(QStringLiteral("Daylight Saving Time Setting"), this);
     auto* grid = Tight(new QGridLayout(box));
     grid->setHorizontalSpacing(kGroupSpacing - 1);
     c_.dstEnable = new QCheckBox(QStringLiteral("Daylight Saving Time Enable"), box);
-    connect(c_.dstEnable, &QCheckBox::clicked, this, &My_Basic_Infor::OnDstEnable);
+    connect(c_.dstEnable, &QCheckBox::clicked, this, &BasicPage::OnDstEnable);
     grid->addWidget(c_.dstEnable, 0, 0, 1, 7);
 
     const std::array<std::pair<const char*, DstEdgeControls*>, 2> edges{{
@@ -361,7 +361,7 @@ QWidget* My_Basic_Infor::buildDstGroup() {
     return box;
 }
 
-QWidget* My_Basic_Infor::buildTextGroup() {
+QWidget* BasicPage::buildTextGroup() {
     auto* box = new QGroupBox(QStringLiteral("Text Display"), this);
     auto* grid = Tight(new QGridLayout(box));
     c_.displayText = MakeEdit(box, kDisplayTextMaxBytes, false);
@@ -371,9 +371,9 @@ QWidget* My_Basic_Infor::buildTextGroup() {
     textModeGroup_ = MakeGroup(this, {c_.roll, c_.alternate});
     c_.alternateSeconds =
         MakeList(box, ui::NumberItems(kFirstAlternateSeconds, kLastAlternateSeconds), true);
-    connect(c_.displayText, &QLineEdit::textChanged, this, &My_Basic_Infor::updateTextCounter);
-    connect(c_.roll, &QRadioButton::clicked, this, &My_Basic_Infor::OnRoll);
-    connect(c_.alternate, &QRadioButton::clicked, this, &My_Basic_Infor::OnAlternate);
+    connect(c_.displayText, &QLineEdit::textChanged, this, &BasicPage::updateTextCounter);
+    connect(c_.roll, &QRadioButton::clicked, this, &BasicPage::OnRoll);
+    connect(c_.alternate, &QRadioButton::clicked, this, &BasicPage::OnAlternate);
     grid->addWidget(c_.displayText, 0, 0, 1, 3);
     grid->addWidget(c_.displayTextCounter, 0, 3);
     grid->addWidget(c_.roll, 1, 0);
@@ -386,7 +386,7 @@ QWidget* My_Basic_Infor::buildTextGroup() {
     return box;
 }
 
-QWidget* My_Basic_Infor::buildHumitureGroup() {
+QWidget* BasicPage::buildHumitureGroup() {
     auto* box = new QGroupBox(QStringLiteral("Humiture and Temperature Setting"), this);
     auto* grid = Tight(new QGridLayout(box));
     c_.celsius = new QRadioButton(QStringLiteral("\u2103"), box);
@@ -423,7 +423,7 @@ QWidget* My_Basic_Infor::buildHumitureGroup() {
     return box;
 }
 
-QWidget* My_Basic_Infor::buildPasswordGroup() {
+QWidget* BasicPage::buildPasswordGroup() {
     auto* box = new QGroupBox(QStringLiteral("Password Information"), this);
     auto* grid = Tight(new QGridLayout(box));
     c_.userPassword = MakeEdit(box, kPasswordMaxBytes, true);
@@ -435,7 +435,7 @@ QWidget* My_Basic_Infor::buildPasswordGroup() {
     return box;
 }
 
-void My_Basic_Infor::setInitialStates() {
+void BasicPage::setInitialStates() {
     c_.domain->setEnabled(false);
     for (const TimeServerRowControls& row : c_.servers) {
         for (QLineEdit* edit : {row.domain, row.port, row.keyId, row.key}) {
@@ -465,7 +465,7 @@ void My_Basic_Infor::setInitialStates() {
     c_.globalPassword->setEnabled(false);
 }
 
-void My_Basic_Infor::ClearBasicPage() {
+void BasicPage::ClearBasicPage() {
     // 1. Versions.
     c_.version->clear();
     c_.serialNumber->clear();
@@ -542,13 +542,13 @@ void My_Basic_Infor::ClearBasicPage() {
     c_.humitureSpare->clear();
 }
 
-void My_Basic_Infor::enableClockAddresses(bool enabled) {
+void BasicPage::enableClockAddresses(bool enabled) {
     for (ui::Ipv4AddressEdit* field : c_.clockAddresses()) {
         field->setEnabled(enabled);
     }
 }
 
-void My_Basic_Infor::OnDynamicIp() {
+void BasicPage::OnDynamicIp() {
     if (!c_.dynamicIp->isChecked()) {
         return;
     }
@@ -556,7 +556,7 @@ void My_Basic_Infor::OnDynamicIp() {
     enableClockAddresses(false);
 }
 
-void My_Basic_Infor::OnStaticIp() {
+void BasicPage::OnStaticIp() {
     if (!c_.staticIp->isChecked()) {
         return;
     }
@@ -564,7 +564,7 @@ void My_Basic_Infor::OnStaticIp() {
     enableClockAddresses(true);
 }
 
-void My_Basic_Infor::enableServerEntries(bool byAddress) {
+void BasicPage::enableServerEntries(bool byAddress) {
     for (const TimeServerRowControls& row : c_.servers) {
         row.address->setEnabled(byAddress);
     }
@@ -573,7 +573,7 @@ void My_Basic_Infor::enableServerEntries(bool byAddress) {
     }
 }
 
-void My_Basic_Infor::OnTimeServerIp() {
+void BasicPage::OnTimeServerIp() {
     if (!c_.timeServerIp->isChecked()) {
         return;
     }
@@ -581,7 +581,7 @@ void My_Basic_Infor::OnTimeServerIp() {
     enableServerEntries(true);
 }
 
-void My_Basic_Infor::OnDomain() {
+void BasicPage::OnDomain() {
     if (!c_.domain->isChecked()) {
         return;
     }
@@ -589,7 +589,7 @@ void My_Basic_Infor::OnDomain() {
     enableServerEntries(false);
 }
 
-void My_Basic_Infor::OnDstEnable() {
+void BasicPage::OnDstEnable() {
     const bool enabled = c_.dstEnable->isChecked();
     for (QComboBox* list : c_.dstLists()) {
         if (enabled) {
@@ -601,7 +601,7 @@ void My_Basic_Infor::OnDstEnable() {
     }
 }
 
-void My_Basic_Infor::OnRoll() {
+void BasicPage::OnRoll() {
     if (!c_.roll->isChecked()) {
         return;
     }
@@ -610,7 +610,7 @@ void My_Basic_Infor::OnRoll() {
     c_.alternateSeconds->setEnabled(false);
 }
 
-void My_Basic_Infor::OnAlternate() {
+void BasicPage::OnAlternate() {
     if (!c_.alternate->isChecked()) {
         return;
     }
@@ -619,7 +619,7 @@ void My_Basic_Infor::OnAlternate() {
     c_.alternateSeconds->setEnabled(true);
 }
 
-void My_Basic_Infor::guardRange(QLineEdit* box, const char* message) {
+void BasicPage::guardRange(QLineEdit* box, const char* message) {
     // The box takes digits only, at most five, so the number always fits an int.
     if (box->text().toInt() <= kMaxPortOrKeyId) {
         return;
@@ -628,7 +628,7 @@ void My_Basic_Infor::guardRange(QLineEdit* box, const char* message) {
     box->setFocus(Qt::OtherFocusReason);
 }
 
-void My_Basic_Infor::updateTextCounter() {
+void BasicPage::updateTextCounter() {
     c_.displayTextCounter->setText(QString::asprintf(
         kDisplayTextCounterFormat, static_cast<int>(ui::Cp936ByteCount(c_.displayText->text()))));
 }

@@ -1,4 +1,4 @@
-#include "firmware/page/My_System_CMD.h"
+#include "firmware/page/SystemPage.h"
 
 #include <QButtonGroup>
 #include <QFileDialog>
@@ -56,13 +56,13 @@ std::array<QLineEdit*, 7> SystemPageControls::passwordFields() const {
             currentGlobalPassword, newGlobalPassword, confirmNewGlobalPassword};
 }
 
-My_System_CMD::My_System_CMD(protocol::SearchState& search, UpdateState& update,
-                             ui::Prompter& prompter, QWidget* parent)
+SystemPage::SystemPage(protocol::SearchState& search, UpdateState& update, ui::Prompter& prompter,
+                       QWidget* parent)
     : ui::PageWidget(parent),
       search_(search),
       update_(update),
       prompter_(prompter),
-      chooseFile_(&My_System_CMD::ChooseFirmwareFile) {
+      chooseFile_(&SystemPage::ChooseFirmwareFile) {
     modeGroup_ = new QButtonGroup(this);
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(kPageMargin, kPageMargin, kPageMargin, kPageMargin);
@@ -74,10 +74,10 @@ My_System_CMD::My_System_CMD(protocol::SearchState& search, UpdateState& update,
     column->addStretch(1);
 }
 
-My_System_CMD::~My_System_CMD() = default;
+SystemPage::~SystemPage() = default;
 
-QWidget* My_System_CMD::buildPasswordGroup(const char* mode, QRadioButton*& button,
-                                           std::initializer_list<PasswordField> fields) {
+QWidget* SystemPage::buildPasswordGroup(const char* mode, QRadioButton*& button,
+                                        std::initializer_list<PasswordField> fields) {
     button = new QRadioButton(QString::fromLatin1(mode));
     button->setEnabled(false);
     modeGroup_->addButton(button);
@@ -93,7 +93,7 @@ QWidget* My_System_CMD::buildPasswordGroup(const char* mode, QRadioButton*& butt
     return box;
 }
 
-QWidget* My_System_CMD::buildUserPasswordGroup() {
+QWidget* SystemPage::buildUserPasswordGroup() {
     QWidget* box = buildPasswordGroup("User Password Setting", c_.userPasswordSetting,
                                       {{"Current Password", &c_.currentPassword},
                                        {"New User Password", &c_.newUserPassword},
@@ -103,7 +103,7 @@ QWidget* My_System_CMD::buildUserPasswordGroup() {
     return box;
 }
 
-QWidget* My_System_CMD::buildGlobalPasswordGroup() {
+QWidget* SystemPage::buildGlobalPasswordGroup() {
     return buildPasswordGroup("Global Password Setting", c_.globalPasswordSetting,
                               {{"Current User Password", &c_.currentUserPassword},
                                {"Current Global Password", &c_.currentGlobalPassword},
@@ -111,10 +111,10 @@ QWidget* My_System_CMD::buildGlobalPasswordGroup() {
                                {"Confirm New\nGlobal Password", &c_.confirmNewGlobalPassword}});
 }
 
-QWidget* My_System_CMD::buildUpdateGroup() {
+QWidget* SystemPage::buildUpdateGroup() {
     c_.updateControl = new QRadioButton(QStringLiteral("Update Control"));
     modeGroup_->addButton(c_.updateControl);
-    connect(c_.updateControl, &QRadioButton::clicked, this, &My_System_CMD::OnUpdateControl);
+    connect(c_.updateControl, &QRadioButton::clicked, this, &SystemPage::OnUpdateControl);
     QGridLayout* grid = nullptr;
     QGroupBox* box = MakeModeGroup(this, c_.updateControl, grid);
 
@@ -126,13 +126,13 @@ QWidget* My_System_CMD::buildUpdateGroup() {
     c_.browse->setAutoDefault(false);
     c_.browse->setMaximumWidth(c_.browse->fontMetrics().horizontalAdvance(QStringLiteral("....")) +
                                kButtonPadding);
-    connect(c_.browse, &QPushButton::clicked, this, &My_System_CMD::OnBrowse);
+    connect(c_.browse, &QPushButton::clicked, this, &SystemPage::OnBrowse);
     c_.counterLine = new QLabel(box);
     c_.counterLine->setAlignment(Qt::AlignCenter);
     c_.breakButton = new QPushButton(QStringLiteral("Break"), box);
     c_.breakButton->setAutoDefault(false);
     c_.breakButton->setEnabled(false);
-    connect(c_.breakButton, &QPushButton::clicked, this, &My_System_CMD::OnBreak);
+    connect(c_.breakButton, &QPushButton::clicked, this, &SystemPage::OnBreak);
     c_.progressLine = new QLabel(box);
 
     grid->addWidget(c_.address, 1, 0);
@@ -148,17 +148,17 @@ QWidget* My_System_CMD::buildUpdateGroup() {
     return box;
 }
 
-void My_System_CMD::setFileChooser(FileChooser chooser) {
-    chooseFile_ = chooser ? std::move(chooser) : FileChooser(&My_System_CMD::ChooseFirmwareFile);
+void SystemPage::setFileChooser(FileChooser chooser) {
+    chooseFile_ = chooser ? std::move(chooser) : FileChooser(&SystemPage::ChooseFirmwareFile);
 }
 
-QString My_System_CMD::ChooseFirmwareFile(QWidget* parent) {
+QString SystemPage::ChooseFirmwareFile(QWidget* parent) {
     return QFileDialog::getOpenFileName(parent, QString(), QString(),
                                         QString::fromLatin1(kFirmwareFileFilter), nullptr,
                                         QFileDialog::HideNameFilterDetails);
 }
 
-void My_System_CMD::OnUpdateControl() {
+void SystemPage::OnUpdateControl() {
     if (!c_.updateControl->isChecked()) {
         return;
     }
@@ -171,7 +171,7 @@ void My_System_CMD::OnUpdateControl() {
     }
 }
 
-void My_System_CMD::OnBrowse() {
+void SystemPage::OnBrowse() {
     const QString path = chooseFile_(this);
     if (path.isEmpty()) {
         return;
@@ -183,7 +183,7 @@ void My_System_CMD::OnBrowse() {
     c_.firmwareFile->setText(path);
 }
 
-void My_System_CMD::OnBreak() {
+void SystemPage::OnBreak() {
     update_.breakFlag = true;
 }
 
