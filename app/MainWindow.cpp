@@ -20,6 +20,7 @@
 #include "app/DeviceTree.h"
 #include "app/TabControl.h"
 #include "firmware/page/SystemPage.h"
+#include "platform/MacLookup.h"
 #include "settings/page/BasicPage.h"
 #include "ui/Ipv4AddressEdit.h"
 #include "ui/PageWidget.h"
@@ -224,8 +225,11 @@ MainDialogPages MainWindow::createPages() {
     pages.basic =
         new settings::BasicPage(context_.protocol, context_.search, context_.prompter, tabs_);
     pages.basic->setObjectName(QStringLiteral("BasicPage"));
-    pages.system =
-        new firmware::SystemPage(context_.search, context_.update, context_.prompter, tabs_);
+    pages.system = new firmware::SystemPage(
+        firmware::SystemPageContext{
+            context_.search, context_.update, context_.prompter, context_.network,
+            [](platform::Ipv4 address) { return platform::LookupMacAddress(address); }},
+        tabs_);
     pages.system->setObjectName(QStringLiteral("SystemPage"));
     pages.wifi = new wifi::WifiPage(context_.protocol, tabs_);
     pages.wifi->setObjectName(QStringLiteral("WifiPage"));
@@ -290,8 +294,10 @@ void MainWindow::OnAbout() {
 }
 
 void MainWindow::done(int result) {
-    // Closing the window ends a running search first; the worker stops within tens of ms.
+    // Closing the window ends a running search first (its worker stops within tens of ms),
+    // and a running firmware update (about a second at most).
     stopSearchAndWait();
+    pages_.system->StopUpdates();
     QDialog::done(result);
 }
 

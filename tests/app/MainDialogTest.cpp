@@ -9,6 +9,7 @@
 #include <QRadioButton>
 #include <QResizeEvent>
 #include <QTabBar>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 #include <chrono>
@@ -18,9 +19,11 @@
 #include "app/MainWindow.h"
 #include "app/TabControl.h"
 #include "firmware/UpdateState.h"
+#include "firmware/page/SystemPage.h"
 #include "platform/Ipv4.h"
 #include "settings/page/BasicPage.h"
 #include "tests/support/FakeNetwork.h"
+#include "tests/support/FakeTftpClock.h"
 #include "tests/support/Gate.h"
 #include "tests/support/ScriptedClocks.h"
 #include "ui/Ipv4AddressEdit.h"
@@ -477,6 +480,38 @@ class MainDialogTest : public QObject {
         QVERIFY(!dialog_->isVisible());
         dialog_.reset();
         QCoreApplication::processEvents();  // reports still queued go nowhere
+    }
+
+    void closingDuringAnUpdateStopsIt() {
+        // A slow clock takes a large file; the window closes in the middle of the transfer.
+        test::FakeTftpClock clock(net(), MakeIpv4(198, 18, 0, 10));
+        clock.setBeforeAnswer([](std::uint16_t) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            return true;
+        });
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("clock.bin"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(1000 * 512, 'x'));
+        file.close();
+        firmware::SystemPage* system = dialog_->pages().system;
+        const firmware::SystemPageControls& c = system->controls();
+        c.updateControl->click();
+        c.address->setText(QStringLiteral("198.18.0.10"));
+        c.macAddress->setText(QStringLiteral("02-54-56-00-00-0A"));
+        c.firmwareFile->setText(path);
+        QCOMPARE(system->StoreSystemPage(firmware::kFreshStart), firmware::kUpdateRunning);
+        QTRY_VERIFY(!net().sent().empty());
+        QElapsedTimer timer;
+        timer.start();
+        dialog_->reject();
+        qInfo("closing the window during an update took %lld ms", timer.elapsed());
+        QVERIFY(!system->updateRunning());
+        QVERIFY2(timer.elapsed() < 2000, qPrintable(QString::number(timer.elapsed())));
+        dialog_.reset();
+        QCoreApplication::processEvents();
+        QVERIFY(clock.images().empty());
     }
 
     void treeExpandsOnlyTheSelectedGroup() {
