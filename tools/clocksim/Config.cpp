@@ -5,8 +5,8 @@
 #include <array>
 #include <charconv>
 #include <cmath>
-#include <fstream>
 #include <functional>
+#include <iostream>
 #include <set>
 #include <sstream>
 #include <utility>
@@ -40,7 +40,6 @@ constexpr unsigned kMaxMonth = 12;
 constexpr std::size_t kMaxEarlySerial = settings::early::kMaxSerialNumberLength;
 constexpr std::size_t kMaxWifiSsid = wifi::kSsidSize;
 constexpr std::size_t kMaxWifiPassword = wifi::kPasswordSize;
-constexpr std::size_t kMaxFileBytes = json::ReadLimits{}.maxBytes;
 constexpr long long kMaxIgnoreFirst = 1000000;
 constexpr long long kMaxSeed = 0xFFFFFFFFLL;
 constexpr std::size_t kHelpColumn = 22;
@@ -342,11 +341,11 @@ bool ReadFaults(const Json& value, const std::string& path, Faults& faults, std:
         std::uint8_t classes = 0;
         bool good = on->is_array() && !on->empty();
         for (const auto& item : good ? *on : Json::array()) {
-            if (item.is_string() && item.get_ref<const std::string&>() == "probe") {
+            if (item == "probe") {
                 classes |= kProbeRequests;
-            } else if (item.is_string() && item.get_ref<const std::string&>() == "read") {
+            } else if (item == "read") {
                 classes |= kReadRequests;
-            } else if (item.is_string() && item.get_ref<const std::string&>() == "write") {
+            } else if (item == "write") {
                 classes |= kWriteRequests;
             } else {
                 good = false;
@@ -872,21 +871,7 @@ std::optional<std::vector<SimClock>> LoadClockFile(std::string_view text, const 
 }
 
 std::optional<std::string> ReadTextFile(const std::string& path, std::string& error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = "cannot read " + path;
-        return std::nullopt;
-    }
-    std::string text;
-    char block[4096];
-    while (in.read(block, sizeof block) || in.gcount() > 0) {
-        text.append(block, static_cast<std::size_t>(in.gcount()));
-        if (text.size() > kMaxFileBytes) {
-            error = path + " is larger than " + std::to_string(kMaxFileBytes) + " bytes";
-            return std::nullopt;
-        }
-    }
-    return text;
+    return json::ReadText(path, std::cin, error);
 }
 
 std::optional<SimConfig> ParseCommandLine(const std::vector<std::string>& args, std::string& error,

@@ -30,8 +30,8 @@ struct SimConfig {
     std::string helpText;  // the --help text, when asked for
 };
 
-// Reads the whole file; nothing and `error` when it cannot (or it is larger than the JSON
-// reader's limit).
+// Reads the whole file ("-": standard input); nothing and `error` when it cannot (or it is
+// larger than the JSON reader's limit).
 using FileReader = std::optional<std::string> (*)(const std::string& path, std::string& error);
 std::optional<std::string> ReadTextFile(const std::string& path, std::string& error);
 

@@ -31,16 +31,27 @@ int Failure(Io& io, std::string_view command, std::string_view text, int code) {
     return code;
 }
 
-std::optional<int> RefuseLeftovers(const CLI::App& command, Io& io) {
-    const std::vector<std::string> left = command.remaining();
-    if (left.empty()) {
-        return std::nullopt;
-    }
-    const std::string& word = left.front();
-    const bool option = word.size() > 1 && word.front() == '-';
-    return UsageError(
-        io, command.get_name(),
-        std::string(option ? "unknown option '" : "unknown argument '") + Printable(word) + "'");
+CLI::App* AddSubcommand(CLI::App& tavlo, Invocation& invocation, std::string_view name,
+                        std::string_view summary, std::string_view footer,
+                        std::function<int(Io& io)> run) {
+    CLI::App* command = tavlo.add_subcommand(std::string(name), std::string(summary));
+    command->footer(std::string(footer));
+    // Words the parser cannot place are refused here, in the command's own wording.
+    command->allow_extras();
+    command->callback([command, &invocation, run = std::move(run)] {
+        const std::vector<std::string> left = command->remaining();
+        if (left.empty()) {
+            invocation.status = run(invocation.io);
+            return;
+        }
+        const std::string& word = left.front();
+        const bool option = word.size() > 1 && word.front() == '-';
+        invocation.status =
+            UsageError(invocation.io, command->get_name(),
+                       std::string(option ? "unknown option '" : "unknown argument '") +
+                           Printable(word) + "'");
+    });
+    return command;
 }
 
 std::string Printable(std::string_view text) {

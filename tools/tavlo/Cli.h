@@ -6,6 +6,7 @@
 // declared in Commands.h and listed in the table of CommandLine.cpp.
 #pragma once
 
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <ostream>
@@ -39,9 +40,16 @@ struct Invocation {
     int status = kExitSuccess;
 };
 
-// Adds one subcommand to `tavlo`. The subcommand runs from its callback, once the whole
-// command line has been read, and leaves its exit status in `invocation`.
+// Adds one subcommand to `tavlo` (with AddSubcommand below).
 using CommandAdder = void (*)(CLI::App& tavlo, Invocation& invocation);
+
+// Adds the subcommand `name` to `tavlo` and returns it for its options. `footer` follows the
+// options in its --help. Once the whole command line has been read, a word the subcommand
+// did not take is refused as a usage error; otherwise `run` runs and its exit status is left
+// in `invocation`.
+CLI::App* AddSubcommand(CLI::App& tavlo, Invocation& invocation, std::string_view name,
+                        std::string_view summary, std::string_view footer,
+                        std::function<int(Io& io)> run);
 
 // Runs `tavlo` with `args` (without the program name) and returns the exit status. Help goes
 // to io.out; a usage error is one line on io.err.
@@ -51,9 +59,6 @@ int RunCommandLine(std::vector<std::string> args, Io& io);
 int UsageError(Io& io, std::string_view command, std::string_view text);
 // Prints "tavlo <command>: <text>" to stderr; returns `code`.
 int Failure(Io& io, std::string_view command, std::string_view text, int code);
-// The first word the subcommand did not take ("unknown option '--x'", "unknown argument
-// 'x'") as a usage error; nothing when every word was taken.
-std::optional<int> RefuseLeftovers(const CLI::App& command, Io& io);
 
 // `text` with control characters replaced by '?', safe to print on a terminal.
 std::string Printable(std::string_view text);

@@ -239,9 +239,8 @@ int RunFirmware(const FirmwareArguments& arguments, Io& io) {
 void AddFirmwareCommand(CLI::App& tavlo, Invocation& invocation) {
     auto arguments = std::make_shared<FirmwareArguments>();
     CLI::App* command =
-        tavlo.add_subcommand(std::string(kCommand), "load a firmware file into one clock");
-    command->footer(kFirmwareFooter);
-    command->allow_extras();
+        AddSubcommand(tavlo, invocation, kCommand, "load a firmware file into one clock",
+                      kFirmwareFooter, [arguments](Io& io) { return RunFirmware(*arguments, io); });
     command->add_option("ADDRESS FILE", arguments->positional, "the clock and the firmware file")
         ->type_name("");
     command
@@ -250,10 +249,6 @@ void AddFirmwareCommand(CLI::App& tavlo, Invocation& invocation) {
             "the clock's MAC address; without it the address is looked\n"
             "up in this machine's neighbour (ARP) table")
         ->type_name("XX-XX-XX-XX-XX-XX");
-    command->callback([command, arguments, &invocation] {
-        const std::optional<int> refused = RefuseLeftovers(*command, invocation.io);
-        invocation.status = refused ? *refused : RunFirmware(*arguments, invocation.io);
-    });
 }
 
 }  // namespace tavlo::cli

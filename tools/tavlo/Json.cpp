@@ -1,6 +1,8 @@
 #include "tools/tavlo/Json.h"
 
 #include <algorithm>
+#include <array>
+#include <fstream>
 #include <iterator>
 #include <set>
 #include <vector>
@@ -154,6 +156,34 @@ std::optional<Json> Read(std::string_view text, std::string& error, const ReadLi
         return std::nullopt;
     }
     return result;
+}
+
+std::optional<std::string> ReadText(const std::string& path, std::istream& standardInput,
+                                    std::string& error, std::size_t maxBytes) {
+    constexpr std::string_view kStandardInput = "-";
+    std::ifstream file;
+    if (path != kStandardInput) {
+        file.open(path, std::ios::binary);
+        if (!file) {
+            error = "cannot read " + path;
+            return std::nullopt;
+        }
+    }
+    std::istream& in = path == kStandardInput ? standardInput : file;
+    std::string text;
+    std::array<char, 4096> block{};
+    while (in.read(block.data(), block.size()) || in.gcount() > 0) {
+        text.append(block.data(), static_cast<std::size_t>(in.gcount()));
+        if (text.size() > maxBytes) {
+            error = path + " is larger than " + std::to_string(maxBytes) + " bytes";
+            return std::nullopt;
+        }
+    }
+    if (in.bad()) {
+        error = "cannot read " + path;
+        return std::nullopt;
+    }
+    return text;
 }
 
 std::string Write(const Json& value) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <istream>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
@@ -24,6 +25,12 @@ struct ReadLimits {
 // `maxDepth`, objects with more than `maxMembers` members and input longer than `maxBytes`
 // are refused. Nothing and a one-line `error` ("line L, column C: what") when refused.
 std::optional<Json> Read(std::string_view text, std::string& error, const ReadLimits& limits = {});
+
+// The whole text of the file at `path`, or of `standardInput` when `path` is "-". Nothing and
+// a one-line `error` when it cannot be read or is longer than `maxBytes`.
+std::optional<std::string> ReadText(const std::string& path, std::istream& standardInput,
+                                    std::string& error,
+                                    std::size_t maxBytes = ReadLimits{}.maxBytes);
 
 // `value` on one line without blanks, members in their order. Bytes of a text that are not
 // UTF-8 become U+FFFD.

@@ -97,9 +97,9 @@ int RunRead(const ReadArguments& arguments, Io& io) {
 
 void AddReadCommand(CLI::App& tavlo, Invocation& invocation) {
     auto arguments = std::make_shared<ReadArguments>();
-    CLI::App* read = tavlo.add_subcommand(std::string(kCommand), "read every setting of one clock");
-    read->footer(kReadFooter);
-    read->allow_extras();
+    CLI::App* read =
+        AddSubcommand(tavlo, invocation, kCommand, "read every setting of one clock", kReadFooter,
+                      [arguments](Io& io) { return RunRead(*arguments, io); });
     read->add_option("ADDRESS", arguments->addresses, "the clock's address")->type_name("");
     read->add_flag("--wired", arguments->wired,
                    "a wired clock (listed under a \"(WIRED:n)\" group)");
@@ -109,10 +109,6 @@ void AddReadCommand(CLI::App& tavlo, Invocation& invocation) {
     read->add_flag("--json", arguments->json, "one JSON object instead of text");
     read->add_flag("--passwords", arguments->withSecrets,
                    "also print the clock's passwords and keys (left out otherwise)");
-    read->callback([read, arguments, &invocation] {
-        const std::optional<int> refused = RefuseLeftovers(*read, invocation.io);
-        invocation.status = refused ? *refused : RunRead(*arguments, invocation.io);
-    });
 }
 
 }  // namespace tavlo::cli

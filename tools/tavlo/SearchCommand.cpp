@@ -244,9 +244,8 @@ int RunSearch(const SearchArguments& arguments, Io& io) {
 void AddSearchCommand(CLI::App& tavlo, Invocation& invocation) {
     auto arguments = std::make_shared<SearchArguments>();
     CLI::App* search =
-        tavlo.add_subcommand(std::string(kCommand), "find the clocks on the network");
-    search->footer(kSearchFooter);
-    search->allow_extras();
+        AddSubcommand(tavlo, invocation, kCommand, "find the clocks on the network", kSearchFooter,
+                      [arguments](Io& io) { return RunSearch(*arguments, io); });
     search->add_flag("--wired", arguments->wired, "wired clocks (the default)");
     search->add_flag("--wifi", arguments->wifi, "Wi-Fi clocks");
     search
@@ -257,10 +256,6 @@ void AddSearchCommand(CLI::App& tavlo, Invocation& invocation) {
         ->type_name("FROM");
     search->add_flag("--json", arguments->json,
                      "one JSON object per group and line instead of text");
-    search->callback([search, arguments, &invocation] {
-        const std::optional<int> refused = RefuseLeftovers(*search, invocation.io);
-        invocation.status = refused ? *refused : RunSearch(*arguments, invocation.io);
-    });
 }
 
 }  // namespace tavlo::cli

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 namespace tavlo::json {
 namespace {
 
@@ -61,6 +63,17 @@ TEST(JsonRead, Limits) {
     limits.maxBytes = 4;
     EXPECT_FALSE(Read("[1, 2]", error, limits));
     EXPECT_EQ(error, "input longer than 4 bytes");
+}
+
+TEST(JsonReadText, FileOrStandardInputWithinTheLimit) {
+    std::istringstream input("{\"a\":1}");
+    std::string error;
+    EXPECT_EQ(ReadText("-", input, error), "{\"a\":1}");
+    std::istringstream large(std::string(10, ' '));
+    EXPECT_FALSE(ReadText("-", large, error, 9));
+    EXPECT_EQ(error, "- is larger than 9 bytes");
+    EXPECT_FALSE(ReadText("/nonexistent/clocks.json", input, error));
+    EXPECT_EQ(error, "cannot read /nonexistent/clocks.json");
 }
 
 TEST(JsonWrite, ReplacesBytesThatAreNotUtf8) {
