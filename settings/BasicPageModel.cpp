@@ -50,6 +50,16 @@ void CheckOneOf(ButtonControl& first, ButtonControl& second, bool firstChecked) 
     second.checked = !firstChecked;
 }
 
+// A radio button's handler acts only when its own button is checked after the click; it then
+// unchecks the other button of the pair.
+bool TakeOver(const ButtonControl& self, ButtonControl& other) {
+    if (!self.checked) {
+        return false;
+    }
+    other.checked = false;
+    return true;
+}
+
 void ClearAndDisable(TextControl& control) {
     control.text.clear();
     control.enabled = false;
@@ -709,35 +719,27 @@ StoreResult StoreEarlyClockSettings(const BasicPageModel& m, CommandBytes comman
 }
 
 void OnDynamicIp(BasicPageModel& m) {
-    if (!m.dynamicIp.checked) {
-        return;
+    if (TakeOver(m.dynamicIp, m.staticIp)) {
+        EnableClockAddresses(m, false);
     }
-    m.staticIp.checked = false;
-    EnableClockAddresses(m, false);
 }
 
 void OnStaticIp(BasicPageModel& m) {
-    if (!m.staticIp.checked) {
-        return;
+    if (TakeOver(m.staticIp, m.dynamicIp)) {
+        EnableClockAddresses(m, true);
     }
-    m.dynamicIp.checked = false;
-    EnableClockAddresses(m, true);
 }
 
 void OnTimeServerIp(BasicPageModel& m) {
-    if (!m.timeServerIp.checked) {
-        return;
+    if (TakeOver(m.timeServerIp, m.domain)) {
+        EnableServerEntries(m, true);
     }
-    m.domain.checked = false;
-    EnableServerEntries(m, true);
 }
 
 void OnDomain(BasicPageModel& m) {
-    if (!m.domain.checked) {
-        return;
+    if (TakeOver(m.domain, m.timeServerIp)) {
+        EnableServerEntries(m, false);
     }
-    m.timeServerIp.checked = false;
-    EnableServerEntries(m, false);
 }
 
 void OnDstEnable(BasicPageModel& m) {
@@ -751,20 +753,16 @@ void OnDstEnable(BasicPageModel& m) {
 }
 
 void OnRoll(BasicPageModel& m) {
-    if (!m.roll.checked) {
-        return;
+    if (TakeOver(m.roll, m.alternate)) {
+        ClearAndDisable(m.alternateSeconds);
     }
-    m.alternate.checked = false;
-    ClearAndDisable(m.alternateSeconds);
 }
 
 void OnAlternate(BasicPageModel& m) {
-    if (!m.alternate.checked) {
-        return;
+    if (TakeOver(m.alternate, m.roll)) {
+        m.alternateSeconds.selectIndex(0);
+        m.alternateSeconds.setEnabled(true);
     }
-    m.roll.checked = false;
-    m.alternateSeconds.selectIndex(0);
-    m.alternateSeconds.setEnabled(true);
 }
 
 bool Click(BasicPageModel& m, BasicButton button) {

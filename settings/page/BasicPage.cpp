@@ -34,10 +34,9 @@ constexpr int kMaxVisibleListItems = 16;
 constexpr int kNarrowBoxDigits = 6;
 constexpr int kKeyBoxDigits = 10;
 constexpr int kEditFramePixels = 12;
-constexpr int kMarkerWidthText = 1;
 // Results of the stores.
 constexpr std::int8_t kStored = 0;
-constexpr std::int8_t kRefused = -1;  // characters: the "*" marker
+constexpr std::int8_t kRefused = -1;
 
 int WidthForDigits(const QWidget& widget, int digits) {
     return widget.fontMetrics().horizontalAdvance(QLatin1Char('0')) * digits + kEditFramePixels;
@@ -227,8 +226,8 @@ QWidget* BasicPage::buildNtpGroup() {
     for (std::size_t i = 0; i < kTimeServerRows; ++i) {
         TimeServerRowControls& row = c_.servers[i];
         row.marker = new QLabel(box);
-        row.marker->setMinimumWidth(row.marker->fontMetrics().horizontalAdvance(
-            QString(kMarkerWidthText, QLatin1Char(kServerInUseMarker.front()))));
+        row.marker->setMinimumWidth(row.marker->fontMetrics().horizontalAdvance(QString::fromLatin1(
+            kServerInUseMarker.data(), static_cast<qsizetype>(kServerInUseMarker.size()))));
         row.address = new ui::Ipv4AddressEdit(box);
         row.domain = MakeEdit(box, kDomainMaxBytes, false);
         row.port = MakeDigitsEdit(box, kPortMaxChars, false);

@@ -757,7 +757,8 @@ TEST(StoreClockSettings, TextDisplayModes) {
         if (*c.seconds != '\0') {
             m.alternateSeconds.setEditText(c.seconds);
         }
-        const ConstClockSettings s(Store(m).frame);
+        const Stored stored = Store(m);
+        const ConstClockSettings s(stored.frame);
         EXPECT_EQ(s.textDisplayMode(), c.byte200) << c.text << " " << c.seconds;
         EXPECT_EQ(s.displayText(), c.text);
     }
@@ -782,14 +783,16 @@ TEST(StoreClockSettings, HumitureOnlyWithASensor) {
         list->selectIndex(3);
     }
     m.celsius.checked = true;
-    const ConstClockSettings none(Store(m).frame);
+    const Stored withoutSensor = Store(m);
+    const ConstClockSettings none(withoutSensor.frame);
     EXPECT_EQ(none.humitureUnitByte(), 0);
     EXPECT_EQ(none.timeDisplayDuration(), 0);
 
     m.temperature.text = "  21.5 \u2103";
     m.humidityDuration.clearSelection();
     m.timeDuration.setEditText("16");  // typed, no such item
-    const ConstClockSettings celsius(Store(m).frame);
+    const Stored withSensor = Store(m);
+    const ConstClockSettings celsius(withSensor.frame);
     EXPECT_EQ(celsius.humitureUnitByte(), 1);
     EXPECT_EQ(celsius.timeDisplayDuration(), 0);
     EXPECT_EQ(celsius.temperatureDisplayDuration(), 5);
