@@ -318,6 +318,20 @@ class Fields {
     std::set<std::string> known_;
 };
 
+// The requests a fault hits, by name: "probe", "read" or "write".
+std::optional<std::uint8_t> RequestClassOf(const std::string& name) {
+    if (name == "probe") {
+        return kProbeRequests;
+    }
+    if (name == "read") {
+        return kReadRequests;
+    }
+    if (name == "write") {
+        return kWriteRequests;
+    }
+    return std::nullopt;
+}
+
 bool ReadFaults(const Json& value, const std::string& path, Faults& faults, std::string& error) {
     if (!value.is_object()) {
         error = path + ": expected an object";
@@ -341,15 +355,10 @@ bool ReadFaults(const Json& value, const std::string& path, Faults& faults, std:
         std::uint8_t classes = 0;
         bool good = on->is_array() && !on->empty();
         for (const auto& item : good ? *on : Json::array()) {
-            if (item == "probe") {
-                classes |= kProbeRequests;
-            } else if (item == "read") {
-                classes |= kReadRequests;
-            } else if (item == "write") {
-                classes |= kWriteRequests;
-            } else {
-                good = false;
-            }
+            const auto requests =
+                item.is_string() ? RequestClassOf(item.get<std::string>()) : std::nullopt;
+            good = good && requests.has_value();
+            classes |= requests.value_or(0);
         }
         if (!good) {
             return f.fail("on", "expected a list of \"probe\", \"read\", \"write\"");
@@ -364,16 +373,12 @@ std::uint8_t ParseRequestClasses(const std::string& list) {
     std::uint8_t classes = 0;
     std::stringstream items(list);
     for (std::string item; std::getline(items, item, ',');) {
-        if (item == "probe") {
-            classes |= kProbeRequests;
-        } else if (item == "read") {
-            classes |= kReadRequests;
-        } else if (item == "write") {
-            classes |= kWriteRequests;
-        } else {
+        const auto requests = RequestClassOf(item);
+        if (!requests) {
             throw CLI::ValidationError(
                 "--faults-on takes probe, read and write, comma-separated, not \"" + item + "\"");
         }
+        classes |= *requests;
     }
     if (classes == 0) {
         throw CLI::ValidationError("--faults-on needs at least one of probe, read, write");
