@@ -1,11 +1,14 @@
 # Quick start:
-#   make demo   runs TavloAdmin on a simulated network of clocks
-#   make test   builds everything and runs every test
+#   make demo      runs TavloAdmin on a simulated network of clocks
+#   make test      builds everything and runs every test
+#   make install   installs TavloAdmin under PREFIX (default /usr/local; DESTDIR is honoured)
+#   make package   builds the Debian package $(BUILD)/tavloadmin_*.deb
 BUILD ?= build
 GENERATOR ?= Ninja
 CMAKE_FLAGS ?=
+PREFIX ?= /usr/local
 
-.PHONY: all deps configure build test demo screenshots clean
+.PHONY: all deps configure build test demo screenshots install package clean
 
 all: build
 
@@ -29,6 +32,12 @@ demo:
 
 screenshots: build
 	@scripts/screenshots $(BUILD)
+
+install: build
+	@cmake --install $(BUILD) --prefix $(PREFIX)
+
+package: build
+	@cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD)
