@@ -12,9 +12,9 @@
 #include "protocol/Frames.h"
 #include "protocol/ProtocolState.h"
 #include "tools/tavlo/Cli.h"
-#include "tools/tavlo/ClockRead.h"
 #include "tools/tavlo/Commands.h"
 #include "tools/tavlo/RecordFormat.h"
+#include "workflow/ClockRead.h"
 
 namespace tavlo::cli {
 namespace {
@@ -62,9 +62,10 @@ int RunRead(const ReadArguments& arguments, Io& io) {
             "'" + text + "' is a network or broadcast address" +
                 (platform::LastOctet(*address) == 0 ? " (a group label), not a clock" : ""));
     }
-    const ClockFamily family = arguments.wired != 0  ? ClockFamily::kWired
-                               : arguments.wifi != 0 ? ClockFamily::kWifi
-                                                     : ClockFamily::kEarly;
+    using workflow::ClockKind;
+    const ClockKind kind = arguments.wired != 0  ? ClockKind::kWired
+                           : arguments.wifi != 0 ? ClockKind::kWifi
+                                                 : ClockKind::kEarly;
     const bool json = arguments.json;
     const bool withSecrets = arguments.withSecrets;
 
@@ -75,15 +76,16 @@ int RunRead(const ReadArguments& arguments, Io& io) {
     protocol::ClockExchanges exchanges(*network, state, nonces);
 
     const std::string dotted = platform::FormatIpv4(*address);
-    const ReadOutcome outcome = ReadClock(exchanges, state, *network, *address, family);
-    if (!outcome.answered) {
+    const workflow::ReadResult result =
+        workflow::ReadClock(exchanges, state, *network, *address, kind);
+    if (!result.answered) {
         return Failure(io, kCommand,
-                       outcome.failure.empty() ? "no answer from " + dotted : outcome.failure,
+                       result.failure.empty() ? "no answer from " + dotted : result.failure,
                        kExitNoAnswer);
     }
-    std::vector<FieldText> fields = family == ClockFamily::kEarly
-                                        ? EarlyReplyFields(state.commandFrame)
-                                        : ClockReplyFields(state.settingsFrame);
+    std::vector<FieldText> fields = kind == ClockKind::kEarly
+                                        ? EarlyReplyFields(result.commandFrame)
+                                        : ClockReplyFields(result.settingsFrame);
     fields.insert(fields.begin(), FieldText{"address", 0, dotted});
     if (json) {
         PrintFieldsJson(io.out, fields, withSecrets);
