@@ -186,10 +186,17 @@ class Console {
         shares_[index] = 1.0;
         DrawSummary(true);
     }
+    // A line of the command's own on standard error, or its last line on standard output;
+    // the progress line goes first.
     void Say(const std::string& text) {
         std::lock_guard lock(mutex_);
         progress_.clear();
         io_.err << Prefix() << text << '\n' << std::flush;
+    }
+    void Conclude(const std::string& line) {
+        std::lock_guard lock(mutex_);
+        progress_.clear();
+        io_.out << line << '\n' << std::flush;
     }
     // Asks `text` on the terminal; true for yes (and when standard input has ended).
     bool AskYesNo(const std::string& text) {
@@ -500,7 +507,8 @@ int RunTransfers(Io& io, const std::vector<platform::Ipv4>& addresses, const std
         console.Say(kUserBreakMessage);
     }
     if (console.Batch()) {
-        io.out << updated << " of " << addresses.size() << " clocks updated\n" << std::flush;
+        console.Conclude(std::to_string(updated) + " of " + std::to_string(addresses.size()) +
+                         " clocks updated");
     }
     if (refused) {
         return kExitUsage;
