@@ -405,28 +405,37 @@ bool TftpService::Start(std::string& error) {
     return true;
 }
 
+namespace {
+
+// One datagram of a recvmmsg or sendmmsg: the peer, the bytes, and room for the IP_PKTINFO
+// that tells which of our addresses it came to or leaves from.
+struct DatagramSlot {
+    sockaddr_in peer{};
+    iovec io{};
+    alignas(cmsghdr) std::array<char, CMSG_SPACE(sizeof(in_pktinfo))> control{};
+
+    void Describe(msghdr& header, std::uint8_t* bytes, std::size_t size) {
+        io = iovec{bytes, size};
+        header = msghdr{};
+        header.msg_name = &peer;
+        header.msg_namelen = sizeof peer;
+        header.msg_iov = &io;
+        header.msg_iovlen = 1;
+        header.msg_control = control.data();
+        header.msg_controllen = control.size();
+    }
+};
+
+}  // namespace
+
 void TftpService::Loop() {
-    struct Slot {
-        std::array<std::uint8_t, kMaxDatagram> buffer{};
-        sockaddr_in peer{};
-        iovec io{};
-        alignas(cmsghdr) std::array<char, CMSG_SPACE(sizeof(in_pktinfo))> control{};
-    };
-    std::vector<Slot> slots(kReceiveBatch);
+    std::vector<std::array<std::uint8_t, kMaxDatagram>> buffers(kReceiveBatch);
+    std::vector<DatagramSlot> slots(kReceiveBatch);
     std::vector<mmsghdr> messages(kReceiveBatch);
     std::vector<TftpReply> replies;
     while (!stop_.load()) {
         for (std::size_t i = 0; i < slots.size(); ++i) {
-            Slot& slot = slots[i];
-            slot.io = iovec{slot.buffer.data(), slot.buffer.size()};
-            msghdr& header = messages[i].msg_hdr;
-            header = msghdr{};
-            header.msg_name = &slot.peer;
-            header.msg_namelen = sizeof slot.peer;
-            header.msg_iov = &slot.io;
-            header.msg_iovlen = 1;
-            header.msg_control = slot.control.data();
-            header.msg_controllen = slot.control.size();
+            slots[i].Describe(messages[i].msg_hdr, buffers[i].data(), buffers[i].size());
         }
         const int count = ::recvmmsg(fd_, messages.data(), static_cast<unsigned>(messages.size()),
                                      MSG_DONTWAIT, nullptr);
@@ -437,8 +446,8 @@ void TftpService::Loop() {
         }
         replies.clear();
         for (int i = 0; i < count; ++i) {
-            msghdr& header = messages[static_cast<std::size_t>(i)].msg_hdr;
-            const Slot& slot = slots[static_cast<std::size_t>(i)];
+            const auto index = static_cast<std::size_t>(i);
+            msghdr& header = messages[index].msg_hdr;
             if ((header.msg_flags & MSG_TRUNC) != 0) {
                 continue;
             }
@@ -450,10 +459,10 @@ void TftpService::Loop() {
                     to = info.ipi_addr.s_addr;
                 }
             }
-            const Endpoint from{slot.peer.sin_addr.s_addr, ntohs(slot.peer.sin_port)};
-            const std::size_t size = messages[static_cast<std::size_t>(i)].msg_len;
-            for (TftpReply& reply :
-                 server_.OnDatagram(to, from, std::span(slot.buffer.data(), size))) {
+            const sockaddr_in& peer = slots[index].peer;
+            const Endpoint from{peer.sin_addr.s_addr, ntohs(peer.sin_port)};
+            for (TftpReply& reply : server_.OnDatagram(
+                     to, from, std::span(buffers[index].data(), messages[index].msg_len))) {
                 replies.push_back(std::move(reply));
             }
         }
@@ -462,27 +471,16 @@ void TftpService::Loop() {
 }
 
 void TftpService::SendReplies(const std::vector<TftpReply>& replies) {
-    struct Slot {
-        sockaddr_in to{};
-        iovec io{};
-        alignas(cmsghdr) std::array<char, CMSG_SPACE(sizeof(in_pktinfo))> control{};
-    };
-    std::vector<Slot> slots(replies.size());
+    std::vector<DatagramSlot> slots(replies.size());
     std::vector<mmsghdr> messages(replies.size());
     for (std::size_t i = 0; i < replies.size(); ++i) {
         const TftpReply& reply = replies[i];
-        Slot& slot = slots[i];
-        slot.to.sin_family = AF_INET;
-        slot.to.sin_port = htons(reply.to.port);
-        slot.to.sin_addr.s_addr = reply.to.address;
-        slot.io = iovec{const_cast<std::uint8_t*>(reply.bytes.data()), reply.bytes.size()};
+        DatagramSlot& slot = slots[i];
+        slot.peer.sin_family = AF_INET;
+        slot.peer.sin_port = htons(reply.to.port);
+        slot.peer.sin_addr.s_addr = reply.to.address;
         msghdr& header = messages[i].msg_hdr;
-        header.msg_name = &slot.to;
-        header.msg_namelen = sizeof slot.to;
-        header.msg_iov = &slot.io;
-        header.msg_iovlen = 1;
-        header.msg_control = slot.control.data();
-        header.msg_controllen = slot.control.size();
+        slot.Describe(header, const_cast<std::uint8_t*>(reply.bytes.data()), reply.bytes.size());
         // Each reply leaves from the clock's own address.
         cmsghdr* c = CMSG_FIRSTHDR(&header);
         c->cmsg_level = IPPROTO_IP;
