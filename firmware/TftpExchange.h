@@ -75,6 +75,7 @@ class TftpClient {
     };
     Reply AwaitReply(platform::Endpoint& destination, std::uint32_t block);
     void DiscardStaleDatagrams();
+    void PauseUnlessStopped(std::chrono::milliseconds pause);
     bool StopRequested() const;
 
     platform::Network& network_;
