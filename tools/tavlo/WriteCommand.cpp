@@ -13,6 +13,7 @@
 #include "protocol/Exchanges.h"
 #include "protocol/ProtocolState.h"
 #include "tools/tavlo/Cli.h"
+#include "tools/tavlo/ClockOptions.h"
 #include "tools/tavlo/Commands.h"
 #include "tools/tavlo/Json.h"
 #include "tools/tavlo/PageEdits.h"
@@ -43,9 +44,7 @@ constexpr const char* kWriteFooter =
 
 struct WriteArguments {
     std::vector<std::string> words;  // ADDRESS FILE
-    int wired = 0;
-    int wifi = 0;
-    int early = 0;
+    ClockKindFlags kinds;
     bool batch = false;
     bool dryRun = false;
     bool json = false;
@@ -118,32 +117,22 @@ int Report(Io& io, const workflow::WriteOutcome& outcome, const std::string& dot
 }
 
 int RunWriteCommand(const WriteArguments& arguments, Io& io) {
-    const int families = arguments.wired + arguments.wifi + arguments.early;
-    if (families > 1) {
-        return UsageError(io, kCommand, "give exactly one of --wired, --wifi and --early");
+    if (arguments.kinds.given() > 1) {
+        return UsageError(io, kCommand, kOneKindOnly);
     }
     if (arguments.words.size() != 2) {
         return UsageError(io, kCommand, "give ADDRESS and FILE (- for standard input)");
     }
-    if (families == 0) {
-        return UsageError(io, kCommand, "give one of --wired, --wifi and --early");
+    if (arguments.kinds.given() == 0) {
+        return UsageError(io, kCommand, kOneKind);
     }
-    const std::string& text = arguments.words.front();
-    const std::optional<platform::Ipv4> address = platform::ParseDottedAddress(text);
-    if (!address || *address == platform::kAnyAddress) {
-        return UsageError(io, kCommand,
-                          "'" + Printable(text) + "' is not an address like 192.0.2.10");
-    }
-    if (!workflow::ModifyTarget(text)) {
-        return UsageError(
-            io, kCommand,
-            "'" + text + "' is a network or broadcast address" +
-                (platform::LastOctet(*address) == 0 ? " (a group label), not a clock" : ""));
+    std::string error;
+    const std::optional<platform::Ipv4> address = ClockAddress(arguments.words.front(), error);
+    if (!address) {
+        return UsageError(io, kCommand, error);
     }
     using workflow::ClockKind;
-    const ClockKind kind = arguments.wired != 0  ? ClockKind::kWired
-                           : arguments.wifi != 0 ? ClockKind::kWifi
-                                                 : ClockKind::kEarly;
+    const ClockKind kind = arguments.kinds.kind();
     const workflow::WritePage page =
         arguments.page == kWifiPage ? workflow::WritePage::kWifi : workflow::WritePage::kBasic;
     if (kind == ClockKind::kEarly && page == workflow::WritePage::kWifi) {
@@ -154,7 +143,6 @@ int RunWriteCommand(const WriteArguments& arguments, Io& io) {
     }
 
     // The input, refused before anything is sent when it is not what the read prints.
-    std::string error;
     const std::string& path = arguments.words.back();
     const std::optional<std::string> input = json::ReadText(path, std::cin, error);
     if (!input) {
@@ -229,11 +217,7 @@ void AddWriteCommand(CLI::App& tavlo, Invocation& invocation) {
         kWriteFooter, [arguments](Io& io) { return RunWriteCommand(*arguments, io); });
     write->add_option("ADDRESS FILE", arguments->words, "the clock's address and the settings")
         ->type_name("");
-    write->add_flag("--wired", arguments->wired,
-                    "a wired clock (listed under a \"(WIRED:n)\" group)");
-    write->add_flag("--wifi", arguments->wifi, "a Wi-Fi clock (listed under a \"(WIFI:n)\" group)");
-    write->add_flag("--early", arguments->early,
-                    "a clock of the early firmware versions (\"Early Versions\")");
+    AddClockKindFlags(*write, arguments->kinds);
     write->add_flag("--batch", arguments->batch,
                     "Batch Modify: send to every clock of ADDRESS's kind at once");
     write->add_option("--page", arguments->page, "the page to write: basic (default) or wifi")
