@@ -48,11 +48,6 @@ struct Key {
 // Values quoted in a refusal are cut to this many bytes.
 constexpr std::size_t kMaxQuotedValue = 40;
 constexpr std::size_t kMaxNumberDigits = 3;
-constexpr std::string_view kOclock = "O'clock";
-constexpr std::string_view kRuleSeparator = " to ";
-constexpr std::string_view kAlternatePrefix = "Alternate(s):";
-constexpr std::string_view kRollText = "Roll";
-constexpr std::string_view kDstDisabled = "disabled";
 constexpr std::string_view kWifiPasswordKey = "wifiPassword";
 constexpr char kTimeSeparator = ':';
 constexpr std::size_t kTimeParts = 3;
@@ -91,28 +86,19 @@ std::optional<unsigned> SmallNumber(std::string_view text) {
     return value;
 }
 
-std::string Trimmed(std::string_view text) {
+// `text` without leading and trailing blanks (a view into it).
+std::string_view Trimmed(std::string_view text) {
     const std::size_t first = text.find_first_not_of(' ');
     if (first == std::string_view::npos) {
         return {};
     }
-    return std::string(text.substr(first, text.find_last_not_of(' ') - first + 1));
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
 std::string WithoutBlanks(std::string_view text) {
     std::string out(text);
     std::erase(out, ' ');
     return out;
-}
-
-std::vector<std::string_view> Words(std::string_view text) {
-    std::vector<std::string_view> words;
-    while (!text.empty()) {
-        const std::size_t blank = text.find(' ');
-        words.push_back(text.substr(0, blank));
-        text.remove_prefix(blank == std::string_view::npos ? text.size() : blank + 1);
-    }
-    return words;
 }
 
 // Picks `item` in a list as the operator does: it must be one of the list's items.
@@ -231,32 +217,40 @@ std::string DstTakes() {
 
 // "2 O'clock on the Last Sun in Mar" into the four lists of one rule edge.
 Problem PickTransition(settings::DstEdgeModel& edge, std::string_view text) {
-    const std::vector<std::string_view> w = Words(text);
-    constexpr std::size_t kTransitionWords = 8;  // H O'clock on the WEEK WEEKDAY in MONTH
-    const bool shaped = w.size() == kTransitionWords && w[1] == kOclock && w[2] == "on" &&
-                        w[3] == "the" && w[6] == "in";
-    const std::string what = DstTakes();
-    if (!shaped) {
-        return Takes(what);
+    using settings::kDstHourWords;
+    using settings::kDstMonthWord;
+    const std::size_t hourEnd = text.find(kDstHourWords);
+    const std::size_t monthStart = text.rfind(kDstMonthWord);
+    if (hourEnd == std::string_view::npos || monthStart == std::string_view::npos ||
+        monthStart < hourEnd + kDstHourWords.size()) {
+        return Takes(DstTakes());
     }
-    for (auto [list, item] : {std::pair{&edge.week, w[4]}, std::pair{&edge.weekday, w[5]},
-                              std::pair{&edge.month, w[7]}}) {
-        if (auto problem = Pick(*list, item, what)) {
+    const std::string_view weekAndDay =
+        text.substr(hourEnd + kDstHourWords.size(), monthStart - hourEnd - kDstHourWords.size());
+    const std::size_t blank = weekAndDay.find(' ');
+    if (blank == std::string_view::npos) {
+        return Takes(DstTakes());
+    }
+    for (auto [list, item] :
+         {std::pair{&edge.week, weekAndDay.substr(0, blank)},
+          std::pair{&edge.weekday, weekAndDay.substr(blank + 1)},
+          std::pair{&edge.month, text.substr(monthStart + kDstMonthWord.size())}}) {
+        if (auto problem = Pick(*list, item, DstTakes())) {
             return problem;
         }
     }
-    return PickNumber(edge.hour, w[0]);
+    return PickNumber(edge.hour, text.substr(0, hourEnd));
 }
 
 Problem ApplyDaylightSaving(PageModels& m, std::string_view value) {
     BasicPageModel& page = m.basic;
-    if (value == kDstDisabled) {
+    if (value == settings::kDstDisabledText) {
         if (page.dstEnable.checked && !settings::Click(page, BasicButton::kDstEnable)) {
             return Locked({});
         }
         return std::nullopt;
     }
-    const std::size_t split = value.find(kRuleSeparator);
+    const std::size_t split = value.find(settings::kDstRuleWord);
     if (split == std::string_view::npos) {
         return Takes(DstTakes());
     }
@@ -266,7 +260,7 @@ Problem ApplyDaylightSaving(PageModels& m, std::string_view value) {
     if (auto problem = PickTransition(page.dstStart, value.substr(0, split))) {
         return problem;
     }
-    return PickTransition(page.dstEnd, value.substr(split + kRuleSeparator.size()));
+    return PickTransition(page.dstEnd, value.substr(split + settings::kDstRuleWord.size()));
 }
 
 Problem ApplyTextDisplayMode(PageModels& m, std::string_view value) {
@@ -274,17 +268,18 @@ Problem ApplyTextDisplayMode(PageModels& m, std::string_view value) {
     const std::string what = "\"Roll\" or \"Alternate(s): N\" with N from " +
                              std::to_string(settings::kMinAlternateSeconds) + " to " +
                              std::to_string(settings::kMaxAlternateSeconds);
-    if (value == kRollText) {
+    if (value == settings::kRollText) {
         if (!page.roll.checked && !settings::Click(page, BasicButton::kRoll)) {
             return Locked({});
         }
         return std::nullopt;
     }
-    if (!value.starts_with(kAlternatePrefix)) {
+    // "Alternate(s): 4", the blank after the colon optional.
+    const std::string_view prefix = Trimmed(settings::kAlternateText);
+    if (!value.starts_with(prefix)) {
         return Takes(what);
     }
-    const std::optional<unsigned> seconds =
-        SmallNumber(Trimmed(value.substr(kAlternatePrefix.size())));
+    const std::optional<unsigned> seconds = SmallNumber(Trimmed(value.substr(prefix.size())));
     if (!seconds) {
         return Takes(what);
     }
@@ -344,15 +339,19 @@ std::vector<Key> MakeKeys() {
     };
     const std::string noSensor = "while the clock reports no humiture sensor";
 
-    basic("ipMode", kBoth,
-          Choose({{"Dynamic IP", B::kDynamicIp}, {"Static IP", B::kStaticIp}},
-                 "for Wi-Fi clocks, which take \"Dynamic IP\" only"));
-    basic("timeServerMode", kCurrent,
-          Choose({{"Time Server IP", B::kTimeServerIp}, {"Domain", B::kDomain}},
-                 "always: only a clock that uses names shows \"Domain\""));
+    basic(
+        "ipMode", kBoth,
+        Choose({{settings::kDynamicIpText, B::kDynamicIp}, {settings::kStaticIpText, B::kStaticIp}},
+               "for Wi-Fi clocks, which take \"Dynamic IP\" only"));
+    basic(
+        "timeServerMode", kCurrent,
+        Choose({{settings::kByAddressText, B::kTimeServerIp}, {settings::kByNameText, B::kDomain}},
+               "always: only a clock that uses names shows \"Domain\""));
     basic("daylightSaving", kBoth, ApplyDaylightSaving);
     basic("textDisplayMode", kCurrent, ApplyTextDisplayMode);
-    basic("timeFormat", kBoth, Choose({{"12", B::kFormat12}, {"24", B::kFormat24}}));
+    basic("timeFormat", kBoth,
+          Choose({{settings::kTwelveHoursText, B::kFormat12},
+                  {settings::kTwentyFourHoursText, B::kFormat24}}));
     basic("energySavingMode", kCurrent,
           Choose({{settings::kEnergySavingModeNames[0], B::kDisplayDim},
                   {settings::kEnergySavingModeNames[1], B::kDisplayClose}}));
