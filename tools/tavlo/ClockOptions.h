@@ -19,20 +19,20 @@ struct ClockKindFlags {
     int wired = 0;
     int wifi = 0;
     int early = 0;
-
-    int given() const { return wired + wifi + early; }
-    // The kind named; wired unless --wifi or --early was given.
-    workflow::ClockKind kind() const;
 };
-
-inline constexpr const char* kOneKindOnly = "give exactly one of --wired, --wifi and --early";
-inline constexpr const char* kOneKind = "give one of --wired, --wifi and --early";
 
 // Adds --wired, --wifi and --early to `command`.
 void AddClockKindFlags(CLI::App& command, ClockKindFlags& flags);
 
-// The address of one clock: dotted decimal, not 0, not a network (group label) or broadcast
-// address. Nothing and the usage error's text otherwise.
-std::optional<platform::Ipv4> ClockAddress(const std::string& text, std::string& error);
+// The one clock a command names.
+struct NamedClock {
+    workflow::ClockKind kind = workflow::ClockKind::kWired;
+    platform::Ipv4 address = 0;
+};
+
+// Exactly one kind flag, and an address that is dotted decimal, not 0, not a network (group
+// label) or broadcast address. Nothing and the usage error's text otherwise.
+std::optional<NamedClock> ClockNamed(const ClockKindFlags& kinds, const std::string& address,
+                                     std::string& error);
 
 }  // namespace tavlo::cli

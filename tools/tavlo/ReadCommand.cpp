@@ -36,25 +36,21 @@ struct ReadArguments {
 };
 
 int RunRead(const ReadArguments& arguments, Io& io) {
-    if (arguments.kinds.given() > 1) {
-        return UsageError(io, kCommand, kOneKindOnly);
-    }
     if (arguments.addresses.size() > 1) {
         return UsageError(io, kCommand, "give one address only");
     }
     if (arguments.addresses.empty()) {
         return UsageError(io, kCommand, "give the address of the clock to read");
     }
-    if (arguments.kinds.given() == 0) {
-        return UsageError(io, kCommand, kOneKind);
-    }
     std::string error;
-    const std::optional<platform::Ipv4> address = ClockAddress(arguments.addresses.front(), error);
-    if (!address) {
+    const std::optional<NamedClock> clock =
+        ClockNamed(arguments.kinds, arguments.addresses.front(), error);
+    if (!clock) {
         return UsageError(io, kCommand, error);
     }
     using workflow::ClockKind;
-    const ClockKind kind = arguments.kinds.kind();
+    const ClockKind kind = clock->kind;
+    const platform::Ipv4 address = clock->address;
     const bool json = arguments.json;
     const bool withSecrets = arguments.withSecrets;
 
@@ -64,9 +60,9 @@ int RunRead(const ReadArguments& arguments, Io& io) {
     protocol::ClockNonceSource nonces(*network);
     protocol::ClockExchanges exchanges(*network, state, nonces);
 
-    const std::string dotted = platform::FormatIpv4(*address);
+    const std::string dotted = platform::FormatIpv4(address);
     const workflow::ReadResult result =
-        workflow::ReadClock(exchanges, state, *network, *address, kind);
+        workflow::ReadClock(exchanges, state, *network, address, kind);
     if (!result.answered) {
         return Failure(io, kCommand,
                        result.failure.empty() ? "no answer from " + dotted : result.failure,

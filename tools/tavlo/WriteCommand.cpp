@@ -117,22 +117,18 @@ int Report(Io& io, const workflow::WriteOutcome& outcome, const std::string& dot
 }
 
 int RunWriteCommand(const WriteArguments& arguments, Io& io) {
-    if (arguments.kinds.given() > 1) {
-        return UsageError(io, kCommand, kOneKindOnly);
-    }
     if (arguments.words.size() != 2) {
         return UsageError(io, kCommand, "give ADDRESS and FILE (- for standard input)");
     }
-    if (arguments.kinds.given() == 0) {
-        return UsageError(io, kCommand, kOneKind);
-    }
     std::string error;
-    const std::optional<platform::Ipv4> address = ClockAddress(arguments.words.front(), error);
-    if (!address) {
+    const std::optional<NamedClock> clock =
+        ClockNamed(arguments.kinds, arguments.words.front(), error);
+    if (!clock) {
         return UsageError(io, kCommand, error);
     }
     using workflow::ClockKind;
-    const ClockKind kind = arguments.kinds.kind();
+    const ClockKind kind = clock->kind;
+    const platform::Ipv4 address = clock->address;
     const workflow::WritePage page =
         arguments.page == kWifiPage ? workflow::WritePage::kWifi : workflow::WritePage::kBasic;
     if (kind == ClockKind::kEarly && page == workflow::WritePage::kWifi) {
@@ -164,8 +160,8 @@ int RunWriteCommand(const WriteArguments& arguments, Io& io) {
     protocol::ClockExchanges exchanges(*network, state, nonces);
 
     // Read the clock as a click does, and show it on both pages.
-    const std::string dotted = platform::FormatIpv4(*address);
-    workflow::ReadResult read = workflow::ReadClock(exchanges, state, *network, *address, kind);
+    const std::string dotted = platform::FormatIpv4(address);
+    workflow::ReadResult read = workflow::ReadClock(exchanges, state, *network, address, kind);
     if (!read.answered) {
         return Failure(io, kCommand,
                        read.failure.empty() ? "no answer from " + dotted : read.failure,
