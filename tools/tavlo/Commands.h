@@ -12,7 +12,7 @@ void AddReadCommand(CLI::App& tavlo, Invocation& invocation);
 // tavlo write [--batch] ADDRESS --wired|--wifi|--early [--page basic|wifi] [--dry-run [--json]]
 //             FILE|-
 void AddWriteCommand(CLI::App& tavlo, Invocation& invocation);
-// tavlo firmware ADDRESS FILE [--mac XX-XX-XX-XX-XX-XX]
+// tavlo firmware ADDRESS [ADDRESS...] FILE [--parallel N] [--mac XX-XX-XX-XX-XX-XX]
 void AddFirmwareCommand(CLI::App& tavlo, Invocation& invocation);
 
 }  // namespace tavlo::cli
