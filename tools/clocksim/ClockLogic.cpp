@@ -204,6 +204,7 @@ Answer ClockResponder::Complete(SimClock& clock, Answer answer) {
     }
     ++clock.requestsSeen;
     const bool ack = !(faulted && clock.faults.noAck);
+    answer.acknowledges = ack;
 
     if (answer.command) {
         const std::uint8_t command = (*answer.command)[protocol::kCommandCodeOffset];

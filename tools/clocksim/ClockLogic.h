@@ -38,6 +38,7 @@ struct Answer {
     RequestKind request = RequestKind::kIgnored;
     std::string note;               // why a request was ignored or not answered
     std::vector<Datagram> replies;  // to the sender, in this order
+    bool acknowledges = false;      // the replies carry the acknowledgement (flag bit 0 or marker)
     // The complete request as the clock understood it (after reassembly and unscrambling).
     std::optional<protocol::SettingsFrame> frame;
     std::optional<protocol::CommandFrame> command;

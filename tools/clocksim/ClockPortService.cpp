@@ -89,6 +89,29 @@ void ClockPortService::Send(platform::Ipv4 from, platform::Endpoint to, const Da
     }
 }
 
+void ClockPortService::StartFlood(const SimClock& clock, platform::Endpoint to,
+                                  const std::vector<Datagram>& replies) {
+    const bool running = floods_.count(clock.address) != 0;
+    floods_[clock.address] = Flood{to, replies, 0};
+    if (!running) {
+        FloodBatch(clock.address, clock.faults.floodPerSecond);
+    }
+}
+
+void ClockPortService::FloodBatch(platform::Ipv4 clock, int perSecond) {
+    constexpr int kMillisecondsPerSecond = 1000;
+    const auto interval =
+        std::max(kFloodInterval, std::chrono::milliseconds(kMillisecondsPerSecond / perSecond));
+    const auto batch =
+        std::max<long long>(1, perSecond * interval.count() / kMillisecondsPerSecond);
+    Flood& flood = floods_.at(clock);
+    for (long long i = 0; i < batch; ++i) {
+        Send(clock, flood.to, flood.replies[flood.next]);
+        flood.next = (flood.next + 1) % flood.replies.size();
+    }
+    context_.loop.After(interval, [this, clock, perSecond] { FloodBatch(clock, perSecond); });
+}
+
 void ClockPortService::Handle(const ReceivedDatagram& datagram,
                               std::span<const std::uint8_t> bytes) {
     const bool broadcast = context_.clocks.IsBroadcast(datagram.destination);
@@ -162,6 +185,18 @@ void ClockPortService::Handle(const ReceivedDatagram& datagram,
         json::Json entry = {{"address", platform::FormatIpv4(clock->address)},
                             {"request", RequestKindName(answer.request)},
                             {"replies", shaped.size()}};
+        if (RequestClassOf(answer.request) == kWriteRequests) {
+            // The clock took the write; whether an acknowledgement of it left unaltered.
+            entry["acknowledged"] =
+                answer.acknowledges &&
+                std::any_of(shaped.begin(), shaped.end(), [&](const ScheduledDatagram& out) {
+                    return std::find(answer.replies.begin(), answer.replies.end(), out.bytes) !=
+                           answer.replies.end();
+                });
+        }
+        if (clock->faults.floodPerSecond > 0 && !answer.replies.empty()) {
+            StartFlood(*clock, datagram.from, answer.replies);
+        }
         if (!answer.note.empty()) {
             entry["note"] = answer.note;
         }

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <array>
+#include <chrono>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -32,14 +34,29 @@ class ClockPortService final : public Service {
     // Larger datagrams are read as "too large" without their contents.
     static constexpr std::size_t kReceiveBufferSize = 2048;
 
+    // A flooding clock sends a batch of its repeated reply this often.
+    static constexpr std::chrono::milliseconds kFloodInterval{10};
+
   private:
+    // What a flooding clock (Faults::floodPerSecond) repeats, and to whom.
+    struct Flood {
+        platform::Endpoint to;
+        std::vector<Datagram> replies;
+        std::size_t next = 0;
+    };
+
     void Handle(const ReceivedDatagram& datagram, std::span<const std::uint8_t> bytes);
     void Send(platform::Ipv4 from, platform::Endpoint to, const Datagram& bytes);
+    // Remembers the clock's last reply and its asker, and starts repeating it.
+    void StartFlood(const SimClock& clock, platform::Endpoint to,
+                    const std::vector<Datagram>& replies);
+    void FloodBatch(platform::Ipv4 clock, int perSecond);
 
     std::unique_ptr<UdpPort> socket_;
     SimContext context_;
     ClockResponder responder_;
     std::array<std::uint8_t, kReceiveBufferSize> buffer_{};
+    std::map<platform::Ipv4, Flood> floods_;
 };
 
 }  // namespace tavlo::clocksim

@@ -41,6 +41,7 @@ constexpr std::size_t kMaxEarlySerial = settings::early::kMaxSerialNumberLength;
 constexpr std::size_t kMaxWifiSsid = wifi::kSsidSize;
 constexpr std::size_t kMaxWifiPassword = wifi::kPasswordSize;
 constexpr long long kMaxIgnoreFirst = 1000000;
+constexpr long long kMaxFloodPerSecond = 100000;
 constexpr long long kMaxSeed = 0xFFFFFFFFLL;
 constexpr std::size_t kHelpColumn = 22;
 
@@ -119,7 +120,8 @@ Members of a clock (all optional but kind and address/addresses):
   Early clocks: time_servers as a list of addresses, time_server_in_use as an address.
   Texts are bytes: characters U+0000 to U+00FF are one byte each (write \u00a1 for 0xA1).
   faults: {"silent", "ignore_first", "drop", "duplicate", "delay_ms", "jitter_ms",
-  "no_ack", "wrong_size", "junk", "hostile_lengths", "on": ["probe", "read", "write"]}.)";
+  "no_ack", "wrong_size", "junk", "hostile_lengths", "drop_acks", "flood",
+  "on": ["probe", "read", "write"]}.)";
 
 std::optional<long long> ParseInteger(std::string_view text) {
     long long value = 0;
@@ -351,6 +353,9 @@ bool ReadFaults(const Json& value, const std::string& path, Faults& faults, std:
     f.boolean("wrong_size", [&](bool v) { faults.wrongSize = v; });
     f.boolean("junk", [&](bool v) { faults.junk = v; });
     f.boolean("hostile_lengths", [&](bool v) { faults.hostileLengths = v; });
+    f.number("drop_acks", 0, 1, [&](double v) { faults.dropAcks = v; });
+    f.integer("flood", 0, kMaxFloodPerSecond,
+              [&](long long v) { faults.floodPerSecond = static_cast<int>(v); });
     if (const Json* on = f.get("on")) {
         std::uint8_t classes = 0;
         bool good = on->is_array() && !on->empty();
@@ -968,6 +973,14 @@ std::optional<SimConfig> ParseCommandLine(const std::vector<std::string>& args, 
     app.add_flag("--hostile-lengths", faults.hostileLengths,
                  "chunk length bytes that lie (255, 101, 0, 100 in turn)")
         ->group(kFaultsGroup);
+    share("--drop-acks",
+          "take each write but lose the whole reply to it with probability P\n"
+          "(whatever --faults-on says)",
+          faults.dropAcks);
+    integer("--flood", "N", kFaultsGroup,
+            "repeat the last reply to whoever asked last, N datagrams a second", 0,
+            kMaxFloodPerSecond,
+            [&faults](long long v) { faults.floodPerSecond = static_cast<int>(v); });
     valueOption(
         "--faults-on", "LIST", kFaultsGroup,
         "which requests the faults hit: probe,read,write (default all three)",

@@ -29,13 +29,18 @@ std::vector<ScheduledDatagram> ShapeReplies(const std::vector<Datagram>& replies
     if (replies.empty()) {
         return out;
     }
+    std::uniform_real_distribution<double> chance(0.0, 1.0);
+    // Drawn only when asked for, so that the other faults keep their sequence for a seed.
+    if (faults.dropAcks > 0 && RequestClassOf(kind) == kWriteRequests &&
+        chance(rng) < faults.dropAcks) {
+        return out;
+    }
     if ((faults.appliesTo & RequestClassOf(kind)) == 0) {
         for (const auto& reply : replies) {
             out.push_back({0, reply});
         }
         return out;
     }
-    std::uniform_real_distribution<double> chance(0.0, 1.0);
     int delay = faults.delayMs;
     if (faults.jitterMs > 0) {
         delay += std::uniform_int_distribution<int>(0, faults.jitterMs)(rng);

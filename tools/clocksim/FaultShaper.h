@@ -21,8 +21,9 @@ struct ScheduledDatagram {
 inline constexpr std::uint8_t kHostileChunkLengths[] = {255, 101, 0, 100};
 
 // The datagrams to send for `replies` of a request of `kind`, in sending order, with the
-// clock's faults applied when they apply to that kind of request. Without faults: every reply
-// once, in order, with no delay.
+// clock's faults applied when they apply to that kind of request; Faults::dropAcks hits every
+// write, whatever the faults apply to. Without faults: every reply once, in order, with no
+// delay.
 std::vector<ScheduledDatagram> ShapeReplies(const std::vector<Datagram>& replies,
                                             const Faults& faults, RequestKind kind,
                                             std::mt19937& rng);

@@ -41,6 +41,10 @@ struct Faults {
     bool wrongSize = false;       // reply datagrams one byte too long
     bool junk = false;            // datagrams of wrong sizes sent before every reply
     bool hostileLengths = false;  // chunk length bytes that lie (255, 101, 0, 100, ...)
+    double dropAcks = 0;          // the whole reply to a write is lost with this probability,
+                                  // though the clock took the write
+    int floodPerSecond = 0;       // repeats its last reply to the last asker this many times
+                                  // a second (0: never)
     std::uint8_t appliesTo = kAllRequests;
     friend bool operator==(const Faults&, const Faults&) = default;
 };

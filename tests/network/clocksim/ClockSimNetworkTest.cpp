@@ -8,6 +8,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <chrono>
 #include <map>
 #include <set>
@@ -71,6 +73,29 @@ class PlainSocket {
             }
             buffer.resize(static_cast<std::size_t>(size));
             got.emplace(FormatIpv4(from.sin_addr.s_addr), std::move(buffer));
+        }
+        return got;
+    }
+
+    // Every datagram that arrives within `span`, however many: sender -> sizes.
+    std::multimap<std::string, std::size_t> CollectFor(std::chrono::milliseconds span) {
+        std::multimap<std::string, std::size_t> got;
+        const auto end = std::chrono::steady_clock::now() + span;
+        pollfd wait{fd_, POLLIN, 0};
+        for (auto left = span; left.count() > 0;
+             left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                 end - std::chrono::steady_clock::now())) {
+            if (::poll(&wait, 1, static_cast<int>(left.count())) <= 0) {
+                continue;
+            }
+            std::array<std::uint8_t, 2048> buffer{};
+            sockaddr_in from{};
+            socklen_t length = sizeof from;
+            const ssize_t size = ::recvfrom(fd_, buffer.data(), buffer.size(), 0,
+                                            reinterpret_cast<sockaddr*>(&from), &length);
+            if (size >= 0) {
+                got.emplace(FormatIpv4(from.sin_addr.s_addr), static_cast<std::size_t>(size));
+            }
         }
         return got;
     }
@@ -278,6 +303,56 @@ TEST_F(ClockSimNetworkTest, SilentAndUnacknowledgingClocks) {
         << "the reply itself arrived";
     EXPECT_EQ(exchanges.ExchangeCommandFrame(1, MakeIpv4(198, 18, 0, 13)),
               protocol::kCommandNoAnswer);
+}
+
+// --drop-acks: the clock takes the write, its reply is lost, and the log says so.
+TEST_F(ClockSimNetworkTest, WriteTakenButItsAcknowledgementLost) {
+    StartSimulator({"--drop-acks", "1"});
+    auto network = platform::makeSystemNetwork();
+    protocol::ProtocolState state;
+    state.LocalAddressList = network->localAddresses();
+    FixedNonces nonces;
+    protocol::ClockExchanges exchanges(*network, state, nonces);
+    const settings::ClockSettings write(state.settingsFrame);
+    write.setRequestBit(true);
+    write.setFrameType(2);
+    write.setIpAddress(MakeIpv4(198, 18, 0, 10));
+    write.setDisplayText("TAKEN");
+    EXPECT_EQ(exchanges.ExchangeChunkedFrame(MakeIpv4(198, 18, 0, 10)),
+              protocol::kExchangeNoAnswer);
+
+    state.settingsFrame = {};
+    state.settingsFrame[protocol::kFlagsOffset] = protocol::kFlagCarriedOut;
+    state.settingsFrame[protocol::kFrameTypeOffset] = 1;
+    ASSERT_EQ(exchanges.ExchangeChunkedFrame(MakeIpv4(198, 18, 0, 10)),
+              protocol::kExchangeAcknowledged);
+    EXPECT_EQ(settings::ConstClockSettings(state.settingsFrame).displayText(), "TAKEN");
+    const auto lines = testnet::ReadLines(log_.File("requests.jsonl"));
+    const auto writeLine = std::find_if(lines.begin(), lines.end(), [](const std::string& line) {
+        return line.find(R"("request":"write-basic")") != std::string::npos;
+    });
+    ASSERT_NE(writeLine, lines.end());
+    EXPECT_NE(writeLine->find(R"("replies":0,"acknowledged":false)"), std::string::npos)
+        << *writeLine;
+}
+
+// --flood: after one request the clock keeps sending its reply to the asker, about N a second.
+TEST_F(ClockSimNetworkTest, FloodingClockRepeatsItsLastReply) {
+    constexpr int kPerSecond = 500;
+    constexpr auto kSpan = std::chrono::milliseconds(400);
+    StartSimulator({"--flood", std::to_string(kPerSecond)});
+    PlainSocket socket(protocol::kChunkPort);
+    ASSERT_TRUE(socket.bound());
+    protocol::CommandFrame early{};
+    protocol::SealCommandFrame(early, 1, protocol::RequestMarker::kLeave);
+    socket.SendTo("198.18.0.13", protocol::kChunkPort, early);
+    const auto got = socket.CollectFor(kSpan);
+    EXPECT_EQ(got.size(), got.count("198.18.0.13")) << "only the clock asked floods";
+    EXPECT_GT(got.size(), kPerSecond * kSpan.count() / 1000 / 2);
+    EXPECT_LT(got.size(), kPerSecond * kSpan.count() / 1000 * 2);
+    for (const auto& [from, size] : got) {
+        EXPECT_EQ(size, protocol::kCommandFrameSize);
+    }
 }
 
 // A datagram from a clock's own address is never answered: otherwise a clock hearing its

@@ -70,11 +70,12 @@ std::optional<SimConfig> Parse(std::vector<std::string> args, std::string& error
 
 TEST(CommandLineTest, ClocksOfEveryKindWithFaultsForAll) {
     std::string error;
-    auto config =
-        Parse({"--wired", "198.18.0.10-11", "--wifi", "198.18.0.12", "--early", "198.18.0.13",
-               "--early-wifi", "198.18.0.14", "--drop", "0.5", "--delay", "20", "--no-ack",
-               "--faults-on", "read,write", "--log", "/tmp/x.log", "--seed", "42"},
-              error);
+    auto config = Parse(
+        {"--wired",      "198.18.0.10-11", "--wifi",     "198.18.0.12", "--early", "198.18.0.13",
+         "--early-wifi", "198.18.0.14",    "--drop",     "0.5",         "--delay", "20",
+         "--no-ack",     "--faults-on",    "read,write", "--drop-acks", "0.25",    "--flood",
+         "1000",         "--log",          "/tmp/x.log", "--seed",      "42"},
+        error);
     ASSERT_TRUE(config) << error;
     ASSERT_EQ(config->clocks.size(), 5u);
     EXPECT_EQ(config->clocks[0].kind, ClockKind::kWired);
@@ -86,6 +87,8 @@ TEST(CommandLineTest, ClocksOfEveryKindWithFaultsForAll) {
         EXPECT_EQ(clock.faults.delayMs, 20);
         EXPECT_TRUE(clock.faults.noAck);
         EXPECT_EQ(clock.faults.appliesTo, kReadRequests | kWriteRequests);
+        EXPECT_EQ(clock.faults.dropAcks, 0.25);
+        EXPECT_EQ(clock.faults.floodPerSecond, 1000);
     }
     EXPECT_EQ(config->logPath, "/tmp/x.log");
     EXPECT_EQ(config->seed, 42u);
@@ -104,6 +107,7 @@ TEST(CommandLineTest, BadUsageSaysWhat) {
         {{"--wired", "198.18.0.10", "--drop", "1.5"}, "share from 0 to 1"},
         {{"--wired", "198.18.0.10", "--drop", "x"}, "share"},
         {{"--wired", "198.18.0.10", "--delay", "-1"}, "whole number"},
+        {{"--wired", "198.18.0.10", "--flood", "100001"}, "whole number"},
         {{"--wired", "198.18.0.10", "--faults-on", "reads"}, "probe, read and write"},
         {{"--wired", "198.18.0.10", "--wifi", "198.18.0.10"}, "two clocks at 198.18.0.10"},
         {{"--wired", "198.18.0.300"}, "--wired"},
@@ -159,7 +163,7 @@ TEST(ClockFileTest, EveryMemberReachesTheRecord) {
          "wifi": {"ssid": "Floor2", "cipher": 3, "auth": 1, "password": "pw"},
          "mail": {"sender_name": "c", "sender_domain": "d", "send_to": "e", "copy_to": "f",
                   "sensor_state": 1},
-         "faults": {"silent": true, "on": ["write"]}},
+         "faults": {"silent": true, "on": ["write"], "drop_acks": 0.5, "flood": 20}},
         {"kind": "early-wifi", "addresses": "198.18.0.20-21", "serial": "OLD",
          "time_servers": ["198.18.0.2", "0.0.0.0", "198.18.0.4"], "dynamic_ip": true,
          "time_server_in_use": "198.18.0.4", "time_zone": {"hours": 5}, "twenty_four_hour": false}
@@ -202,6 +206,8 @@ TEST(ClockFileTest, EveryMemberReachesTheRecord) {
     EXPECT_EQ(r.sensorState(), 1);
     EXPECT_TRUE(wired.faults.silent);
     EXPECT_EQ(wired.faults.appliesTo, kWriteRequests);
+    EXPECT_EQ(wired.faults.dropAcks, 0.5);
+    EXPECT_EQ(wired.faults.floodPerSecond, 20);
     EXPECT_EQ(wired.faults.drop, 0.1) << "file faults over the command line's";
     EXPECT_EQ(wired.faults.delayMs, 5);
 

@@ -93,5 +93,17 @@ TEST(FaultShaperTest, FaultsHitOnlyTheChosenRequests) {
     EXPECT_TRUE(ShapeReplies(ThreeChunks(), faults, RequestKind::kRead, rng).empty());
 }
 
+TEST(FaultShaperTest, LostAcknowledgementsHitOnlyWrites) {
+    std::mt19937 rng(1);
+    Faults faults;
+    faults.dropAcks = 1;
+    faults.appliesTo = kProbeRequests;
+    for (RequestKind write :
+         {RequestKind::kWriteBasic, RequestKind::kWriteWifi, RequestKind::kWriteEarly}) {
+        EXPECT_TRUE(ShapeReplies(ThreeChunks(), faults, write, rng).empty());
+    }
+    EXPECT_EQ(ShapeReplies(ThreeChunks(), faults, RequestKind::kRead, rng).size(), 3u);
+}
+
 }  // namespace
 }  // namespace tavlo::clocksim
