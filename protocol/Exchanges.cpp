@@ -90,23 +90,35 @@ bool ClockExchanges::begin(Ipv4 target, std::uint16_t port, Opened& opened) {
     return true;
 }
 
-// Receives datagrams while each arrives within `timeout` of the previous wait's start, at most
-// kMaxCollectTime in all. Datagrams of the wrong size or from this machine, and receives that
-// fail, are dropped; the others go to onDatagram(from), which returns false to stop. A wait
-// that times out or fails ends the collection.
+// Receives datagrams while each arrives within `timeout` of the previous one, at most
+// kMaxCollectTime in all. A unicast exchange is with its target alone: a datagram from any
+// other address (another clock, a stranger repeating itself) is dropped and keeps nobody
+// waiting, so it can neither pass for the clock's reply nor hold the exchange open.
+// Datagrams of the wrong size or from this machine, and receives that fail, are dropped; the
+// others go to onDatagram(from), which returns false to stop. A wait that times out or fails
+// ends the collection.
 template <typename OnDatagram>
-void ClockExchanges::collect(UdpSocket& socket, std::chrono::milliseconds timeout,
+void ClockExchanges::collect(const Opened& opened, std::chrono::milliseconds timeout,
                              std::span<std::uint8_t> buffer, std::size_t frameSize,
                              OnDatagram onDatagram) {
     const std::uint32_t start = network_.tickCount();
+    std::uint32_t lastHeard = start;
     const auto limit = static_cast<std::uint32_t>(kMaxCollectTime.count());
-    while (network_.tickCount() - start < limit) {
-        if (socket.waitReadable(timeout) != WaitResult::kReadable) {
+    for (;;) {
+        // Tick arithmetic wraps at 2^32; the differences stay right across the wrap.
+        const std::uint32_t now = network_.tickCount();
+        const auto quiet = std::chrono::milliseconds(now - lastHeard);
+        if (now - start >= limit || quiet >= timeout ||
+            opened.socket->waitReadable(timeout - quiet) != WaitResult::kReadable) {
             return;
         }
         std::fill(buffer.begin(), buffer.end(), std::uint8_t{0});
         Endpoint from;
-        const long size = socket.receiveFrom(buffer, from);
+        const long size = opened.socket->receiveFrom(buffer, from);
+        if (size >= 0 && !opened.broadcast && from.address != opened.to.address) {
+            continue;
+        }
+        lastHeard = network_.tickCount();
         // A failed receive (the datagram announced by the wait was discarded after all) is
         // dropped like one of the wrong size; the quiet line still ends the collection.
         if (size < 0 || static_cast<std::size_t>(size) != frameSize ||
@@ -137,7 +149,7 @@ std::uint8_t ClockExchanges::ExchangeFullFrame(Ipv4 target) {
     SettingsFrame received{};
     std::uint8_t count = 0;
     const auto timeout = opened.timeout(kBroadcastFrameTimeout, kFullFrameTimeout);
-    collect(*opened.socket, timeout, received, kSettingsFrameSize, [&](const Endpoint&) {
+    collect(opened, timeout, received, kSettingsFrameSize, [&](const Endpoint&) {
         frame = received;
         count = static_cast<std::uint8_t>(count + 1);
         return true;
@@ -180,7 +192,7 @@ std::uint8_t ClockExchanges::ExchangeChunkedFrame(Ipv4 target) {
     state_.settingsFrame.fill(0);
     std::uint8_t count = 0;
     const auto timeout = opened.timeout(kBroadcastFrameTimeout, kChunkedTimeout);
-    collect(*opened.socket, timeout, chunk, kChunkSize, [&](const Endpoint&) {
+    collect(opened, timeout, chunk, kChunkSize, [&](const Endpoint&) {
         if (opened.broadcast) {
             count = static_cast<std::uint8_t>(count + 1);
         } else {
@@ -213,7 +225,7 @@ std::int32_t ClockExchanges::ExchangeCommandFrame(std::uint8_t command, Ipv4 tar
     bool unicastDone = false;
     CommandFrame received{};
     const auto timeout = opened.timeout(kBroadcastCommandTimeout, kCommandTimeout);
-    collect(*opened.socket, timeout, received, kCommandFrameSize, [&](const Endpoint&) {
+    collect(opened, timeout, received, kCommandFrameSize, [&](const Endpoint&) {
         // A reply of the right size from another host replaces what the frame held; only a
         // valid one is kept in it.
         frame.fill(0);

@@ -3,8 +3,10 @@
 //
 // Each exchange opens its own socket, binds the well-known port it sends to, sends, collects
 // replies until the line stays quiet for the exchange's time-out, closes the socket and
-// returns a small code. Replies land in the shared ProtocolState: the SettingsFrame for
-// ExchangeFullFrame and ExchangeChunkedFrame, the CommandFrame for ExchangeCommandFrame.
+// returns a small code. A unicast exchange hears its target alone: datagrams from other
+// addresses are neither taken nor waited for. Replies land in the shared ProtocolState: the
+// SettingsFrame for ExchangeFullFrame and ExchangeChunkedFrame, the CommandFrame for
+// ExchangeCommandFrame.
 // Only one exchange or discovery may run at a time (they share the frames and the ports).
 #pragma once
 
@@ -87,7 +89,7 @@ class ClockExchanges {
     // nothing may be sent.
     bool begin(platform::Ipv4 target, std::uint16_t port, Opened& opened);
     template <typename OnDatagram>
-    void collect(platform::UdpSocket& socket, std::chrono::milliseconds timeout,
+    void collect(const Opened& opened, std::chrono::milliseconds timeout,
                  std::span<std::uint8_t> buffer, std::size_t frameSize, OnDatagram onDatagram);
     void fail(ExchangeFailure failure, std::string text);
 

@@ -234,7 +234,54 @@ TEST_F(ExchangesTest, WrongSizesAndLocalSendersAreDroppedWithoutTouchingTheReply
     EXPECT_EQ(exchanges.ExchangeFullFrame(kClockA), 1);
     EXPECT_EQ(state.settingsFrame[kSerialNumberOffset], 0x5E);
     EXPECT_EQ(state.settingsFrame[0], 0);
-    EXPECT_EQ(net.now(), 40u + 1000u);
+    EXPECT_EQ(net.now(), 30u + 1000u) << "the PC's own datagram is no part of a unicast exchange";
+}
+
+// Another clock repeating its own replies (a read reply, an acknowledgement) during a unicast
+// exchange: none of them is taken for the target's, and they keep nobody waiting.
+TEST_F(ExchangesTest, UnicastHearsItsTargetAlone) {
+    const auto strangerRepeats = [](std::vector<Bytes> replies) {
+        return [=](const SentDatagram& request, FakeNetwork& n) {
+            for (int i = 0; i < 100; ++i) {
+                n.reply(request, kClockB, replies[i % replies.size()], 1ms + 400ms * i);
+            }
+        };
+    };
+    const struct {
+        const char* exchange;
+        std::vector<Bytes> stranger;
+        std::function<std::int32_t(ClockExchanges&)> run;
+        std::int32_t noAnswer;
+        std::uint32_t timeoutMs;
+    } cases[] = {
+        {"full",
+         {FullReply(kFlagCarriedOut, 1, 0xBB)},
+         [](ClockExchanges& e) { return e.ExchangeFullFrame(kClockA); },
+         255,
+         1000},
+        {"chunked", ChunkReply(kFlagCarriedOut, 1, 0xBB),
+         [](ClockExchanges& e) { return e.ExchangeChunkedFrame(kClockA); }, 255, 500},
+        {"command",
+         {CommandReply(1)},
+         [](ClockExchanges& e) { return e.ExchangeCommandFrame(1, kClockA); },
+         -1,
+         100},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.exchange);
+        FakeNetwork network;
+        network.setLocalAddresses({kPc});
+        ProtocolState pc;
+        testing::ScriptedNonces fixed{{0x1234}};
+        ClockExchanges exchanges(network, pc, fixed);
+        pc.settingsFrame[kFlagsOffset] = kFlagCarriedOut;
+        pc.settingsFrame[kFrameTypeOffset] = 1;
+        network.addPeer(kClockA, strangerRepeats(c.stranger));
+        EXPECT_EQ(c.run(exchanges), c.noAnswer) << "the target itself stays silent";
+        EXPECT_EQ(pc.settingsFrame[kSerialNumberOffset], 0);
+        EXPECT_EQ(pc.commandFrame[kEarlySerialNumberOffset], 0);
+        EXPECT_EQ(network.now(), c.timeoutMs) << "as if the line were quiet";
+    }
 }
 
 TEST_F(ExchangesTest, FullBroadcastCountsOtherHosts) {
