@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstddef>
 #include <memory>
+#include <set>
 #include <span>
 #include <string_view>
 #include <utility>
@@ -124,15 +125,18 @@ class SearchRun {
                (stop_ != nullptr && stop_->load());
     }
 
-    // Waits up to `timeout` for the next reply of a round that began at tick `roundStart`.
-    // A round never collects for longer than its wait plus kMaxCollectTime, so a peer that
-    // keeps sending cannot hold the search for ever.
-    platform::WaitResult waitForReply(milliseconds timeout, std::uint32_t roundStart);
+    // Waits for the next reply of a round that began at tick `roundStart` until the line has
+    // been quiet for `timeout` since tick `quietSince`. A round never collects for longer
+    // than its wait plus kMaxCollectTime, so a peer that keeps sending cannot hold the search
+    // for ever.
+    platform::WaitResult waitForReply(milliseconds timeout, std::uint32_t quietSince,
+                                      std::uint32_t roundStart);
     void pause(milliseconds duration);
-    // Receives the replies of one round into `buffer`, cleared before each: waits up to
-    // `wait` for each next datagram and ends at the first wait that times out, or when a
-    // stop is requested. Datagrams from 255.255.255.255, of a size other than the buffer's
-    // or from this machine are dropped; take(sender) gets the others.
+    // Receives the replies of one round into `buffer`, cleared before each, until no new
+    // sender has been heard for `wait` or a stop is requested. The first datagram of each
+    // sender keeps the round open; its repeats do not, so a peer that floods the segment
+    // costs a round no more time than one that answers once. Datagrams from 255.255.255.255, of a
+    // size other than the buffer's or from this machine are dropped; take(sender) gets the others.
     template <typename Take>
     void receiveRound(milliseconds wait, std::span<std::uint8_t> buffer, Take&& take);
 
@@ -170,8 +174,8 @@ class SearchRun {
     Group early_;
 };
 
-platform::WaitResult SearchRun::waitForReply(milliseconds timeout, std::uint32_t roundStart) {
-    const std::uint32_t start = network_.tickCount();
+platform::WaitResult SearchRun::waitForReply(milliseconds timeout, std::uint32_t quietSince,
+                                             std::uint32_t roundStart) {
     const milliseconds roundLimit = timeout + kMaxCollectTime;
     for (;;) {
         if (stopRequested()) {
@@ -179,7 +183,7 @@ platform::WaitResult SearchRun::waitForReply(milliseconds timeout, std::uint32_t
         }
         // Tick arithmetic wraps at 2^32; the differences stay right across the wrap.
         const std::uint32_t now = network_.tickCount();
-        const auto elapsed = milliseconds(now - start);
+        const auto elapsed = milliseconds(now - quietSince);
         const auto roundElapsed = milliseconds(now - roundStart);
         if (elapsed >= timeout || roundElapsed >= roundLimit) {
             return platform::WaitResult::kTimeout;
@@ -210,13 +214,18 @@ void SearchRun::pause(milliseconds duration) {
 template <typename Take>
 void SearchRun::receiveRound(milliseconds wait, std::span<std::uint8_t> buffer, Take&& take) {
     const std::uint32_t roundStart = network_.tickCount();
-    while (waitForReply(wait, roundStart) == platform::WaitResult::kReadable) {
+    std::uint32_t quietSince = roundStart;
+    std::set<Ipv4> heard;
+    while (waitForReply(wait, quietSince, roundStart) == platform::WaitResult::kReadable) {
         if (stopRequested()) {
             return;
         }
         std::fill(buffer.begin(), buffer.end(), std::uint8_t{0});
         platform::Endpoint from;
         const long size = socket_->receiveFrom(buffer, from);
+        if (size >= 0 && heard.insert(from.address).second) {
+            quietSince = network_.tickCount();
+        }
         if (from.address == platform::kLimitedBroadcast ||
             size != static_cast<long>(buffer.size()) || isLocal(from.address)) {
             continue;

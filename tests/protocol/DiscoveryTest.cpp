@@ -549,20 +549,27 @@ TEST_F(DiscoveryTest, HalfReceivedReplyNeverShiftsTheNextAnnouncement) {
 }
 
 TEST_F(DiscoveryTest, EndlessStreamOfDatagramsCannotHoldTheSearch) {
-    // Something on the segment answers every probe with a datagram every 100 ms for ever.
+    // Something on the segment answers the first probe with a datagram every 100 ms for ever
+    // from one address, and the second from ever new addresses.
     const Ipv4 chatty = MakeIpv4(192, 168, 1, 99);
+    int probes = 0;
     net.addPeer(chatty, [&](const SentDatagram& request, FakeNetwork& n) {
-        if (request.bytes.size() == kChunkSize) {
-            for (int i = 1; i <= 400; ++i) {
-                n.reply(request, chatty, std::vector<std::uint8_t>(3, 0), milliseconds(100 * i));
-            }
+        if (request.bytes.size() != kChunkSize || ++probes > 2) {
+            return;
+        }
+        for (int i = 1; i <= 400; ++i) {
+            const Ipv4 from = probes == 1 ? chatty : MakeIpv4(10, 0, i / 256, i % 256);
+            n.reply(request, from, std::vector<std::uint8_t>(3, 0), milliseconds(100 * i));
         }
     });
     Run(Broadcast(false));
-    // The first round collects for its 500 ms wait plus 30 s, then the rounds go on as usual.
     const auto sent = net.sent();
     ASSERT_EQ(sent.size(), 6u);
-    EXPECT_EQ(sent[1].timeMs, 31000u);
+    // A peer repeating itself keeps the round open only with its first datagram: 100 ms, the
+    // 500 ms wait, the 500 ms pause.
+    EXPECT_EQ(sent[1].timeMs, 1100u);
+    // New senders keep it open, but for no longer than the 500 ms wait plus 30 s.
+    EXPECT_EQ(sent[2].timeMs, 1100u + 31000u);
     EXPECT_TRUE(recorder.linesStartingWith("item ").empty());
 }
 
