@@ -114,10 +114,14 @@ class Writer {
                 return Finish(WriteStatus::kStopped);
             }
             const bool wifi = request_.family == settings::ClockFamily::kWifi;
+            const std::uint8_t type = state_.settingsFrame[protocol::kFrameTypeOffset];
             ++outcome_.exchanges;
             const std::uint8_t answer = wifi ? exchanges_.ExchangeFullFrame(*target)
                                              : exchanges_.ExchangeChunkedFrame(*target);
-            if (answer == protocol::kExchangeAcknowledged) {
+            // A reply carries the type of the request it answers: a late read reply of the
+            // same clock is no acknowledgement of this write.
+            if (answer == protocol::kExchangeAcknowledged &&
+                state_.settingsFrame[protocol::kFrameTypeOffset] == type) {
                 return Finish(WriteStatus::kAcknowledged, kSettingSuccessfulMessage);
             }
             NoteFailure();
@@ -188,7 +192,9 @@ class Writer {
         ++outcome_.exchanges;
         const std::int32_t answer = exchanges_.ExchangeCommandFrame(
             protocol::ToByte(protocol::CommandCode::kWrite), *target);
-        if (answer > 0) {
+        // A late read reply of the same clock is no acknowledgement of this write.
+        if (answer > 0 && state_.commandFrame[protocol::kCommandCodeOffset] !=
+                              protocol::ToByte(protocol::CommandCode::kRead)) {
             return Finish(WriteStatus::kAcknowledged, kSettingSuccessfulMessage);
         }
         NoteFailure();

@@ -339,6 +339,43 @@ TEST_F(ClockWriteTest, UnacknowledgedModifyAttempts) {
     }
 }
 
+// A read reply of the clock that arrives late, during the write, carries flag bit 0 (early
+// versions: the request marker) but is no acknowledgement of the write.
+TEST_F(ClockWriteTest, LateReadReplyIsNoAcknowledgement) {
+    const struct {
+        clocksim::ClockKind kind;
+        std::uint8_t last;
+    } cases[] = {{clocksim::ClockKind::kWired, 11},
+                 {clocksim::ClockKind::kWifi, 12},
+                 {clocksim::ClockKind::kEarly, 13}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(clocksim::KindName(c.kind));
+        const platform::Ipv4 address = MakeIpv4(198, 18, 0, c.last);
+        SimClock& clock = AddClock(c.kind, address);
+        const WriteRequest request = Selected(clock);
+        clock.faults.silent = true;
+        clock.faults.appliesTo = clocksim::kWriteRequests;
+        std::vector<clocksim::Datagram> readReply;
+        if (c.kind == clocksim::ClockKind::kEarly) {
+            const protocol::CommandFrame reply = clocksim::EarlyReplyFrame(clock, 1, true);
+            readReply.emplace_back(reply.begin(), reply.end());
+        } else if (c.kind == clocksim::ClockKind::kWifi) {
+            const protocol::SettingsFrame reply = clocksim::ReplyFrame(clock, 1, true);
+            readReply.emplace_back(reply.begin(), reply.end());
+        } else {
+            readReply = clocksim::ReplyChunks(clocksim::ReplyFrame(clock, 1, true), true, nonces);
+        }
+        net.addPeer(address, [address, readReply](const SentDatagram& sent, FakeNetwork& n) {
+            for (const auto& datagram : readReply) {
+                n.reply(sent, address, datagram, kReplyDelay);
+            }
+        });
+        const WriteOutcome outcome = Write(request);
+        EXPECT_EQ(outcome.status, WriteStatus::kNoAnswer);
+        EXPECT_EQ(outcome.message, "");
+    }
+}
+
 TEST_F(ClockWriteTest, StopEndsAWiredModifyBetweenAttempts) {
     SimClock& clock = AddClock(clocksim::ClockKind::kWired);
     const WriteRequest request = Selected(clock);
