@@ -49,7 +49,8 @@ bool TextControl::accepts(std::string_view utf8) const {
         case TextKind::kShown:
             return false;
         case TextKind::kText:
-            return platform::IsCp936Representable(utf8) &&
+            return utf8.find('\0') == std::string_view::npos &&
+                   platform::IsCp936Representable(utf8) &&
                    platform::Cp936ByteCount(utf8) <= maxBytes;
         case TextKind::kDigits:
             return utf8.size() <= maxBytes && AllDigits(utf8);

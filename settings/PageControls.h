@@ -17,7 +17,8 @@ namespace tavlo::settings {
 // What the operator can type into a text control.
 enum class TextKind : std::uint8_t {
     kShown,    // a value the page shows; the operator cannot type into it
-    kText,     // any text of at most maxBytes bytes in code page 936
+    kText,     // any text of at most maxBytes bytes in code page 936, without NUL (a clock's
+               // fixed-width text ends at its first NUL)
     kDigits,   // the digits 0 to 9 only, at most maxBytes of them
     kAddress,  // an IPv4 address control: four numbers 0 to 255, or blank
 };
@@ -31,8 +32,9 @@ struct TextControl {
     std::size_t maxBytes = 0;  // kText and kDigits: the edit limit
 
     // True when the operator could leave exactly this text in the control by typing: within
-    // its limit, every character available in code page 936, digits only for kDigits, four
-    // dotted numbers 0 to 255 (or nothing) for kAddress. Never for a shown value.
+    // its limit, every character available in code page 936 and none NUL, digits only for
+    // kDigits, four dotted numbers 0 to 255 (or nothing) for kAddress. Never for a shown
+    // value.
     bool accepts(std::string_view utf8) const;
 
     friend bool operator==(const TextControl&, const TextControl&) = default;

@@ -107,7 +107,9 @@ TEST(TextControl, AcceptsWhatTheOperatorCouldType) {
     EXPECT_TRUE(m.displayText.accepts(sixteenClocks));  // 32 bytes in code page 936
     EXPECT_FALSE(m.displayText.accepts(sixteenClocks + "x"));
     EXPECT_FALSE(m.displayText.accepts("\xF0\x9F\x98\x80"));  // not in the code page
-    EXPECT_TRUE(row.port.accepts("70000"));                   // refused by the store, not the box
+    // A NUL would end the text at the clock: "A" would arrive, with a length byte of 3.
+    EXPECT_FALSE(m.userPassword.accepts(std::string("A\0B", 3)));
+    EXPECT_TRUE(row.port.accepts("70000"));  // refused by the store, not the box
     EXPECT_FALSE(row.port.accepts("123456"));
     EXPECT_FALSE(row.keyId.accepts("12a"));
     EXPECT_TRUE(row.address.accepts(""));
