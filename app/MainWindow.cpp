@@ -222,8 +222,7 @@ void MainWindow::layOut() {
 
 MainDialogPages MainWindow::createPages() {
     MainDialogPages pages;
-    pages.basic =
-        new settings::BasicPage(context_.protocol, context_.search, context_.prompter, tabs_);
+    pages.basic = new settings::BasicPage(context_.prompter, tabs_);
     pages.basic->setObjectName(QStringLiteral("BasicPage"));
     pages.system = new firmware::SystemPage(
         firmware::SystemPageContext{
@@ -231,7 +230,7 @@ MainDialogPages MainWindow::createPages() {
             [](platform::Ipv4 address) { return platform::LookupMacAddress(address); }},
         tabs_);
     pages.system->setObjectName(QStringLiteral("SystemPage"));
-    pages.wifi = new wifi::WifiPage(context_.protocol, tabs_);
+    pages.wifi = new wifi::WifiPage(tabs_);
     pages.wifi->setObjectName(QStringLiteral("WifiPage"));
     for (QWidget* page : std::initializer_list<QWidget*>{pages.basic, pages.system, pages.wifi}) {
         tabs_->addPage(page);
