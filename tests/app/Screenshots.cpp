@@ -121,8 +121,8 @@ int main(int argc, char* argv[]) {
         ok &= save(login, dir, QStringLiteral("login.png"));
     }
 
-    app::MainWindow dialog(
-        app::MainDialogContext{*network, protocol, search, update, prompter, [] { return true; }});
+    app::MainWindow dialog(app::MainDialogContext{
+        *network, protocol, search, update, prompter, [] { return true; }, {}});
     dialog.show();
     const char* tabFiles[] = {"main-basic.png", "main-wifi.png", "main-system.png"};
     for (int i = 0; i < 3; ++i) {
