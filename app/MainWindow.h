@@ -116,10 +116,17 @@ class MainWindow final : public QDialog, private SearchView {
 
     // Makes `address` the System page's update target (SystemPage::SetUpdateTarget): the
     // clock family's rule for "Update Control" with `check`, the address, and the MAC address
-    // from the neighbour table, which is looked up as a clock job (see jobs()), so the page
-    // changes when the job ends, not at once. `then` runs on the GUI thread right after the
-    // page was filled. A batch firmware update passes UpdateControlCheck::kKept; a clock the
-    // tree's selection handling reads during a batch (setUpdateOperation(kBatch)) keeps the
+    // from the neighbour table. The lookup (up to a second) runs as a clock job (see jobs()),
+    // so the page changes when the job ends, not at once; `then` runs on the GUI thread right
+    // after the page was filled. For a batch firmware update:
+    //   - Batch Modify: SetUpdateTarget(first, kKept, [..] { StoreSystemPage(kFreshStart)... })
+    //     so that the worker starts with the new address and MAC address;
+    //   - the update monitor: select the next sibling in the tree (the tree's selection
+    //     handling reads it when the operator last clicked empty space), then
+    //     SetUpdateTarget(next, kKept); a tick that comes while jobRunning() should wait for
+    //     the next one rather than poll, or the poll would start the worker for the clock
+    //     still in the page.
+    // While setUpdateOperation(kBatch) holds, a target set by the tree's own read keeps the
     // check as well.
     void SetUpdateTarget(platform::Ipv4 address, firmware::UpdateControlCheck check,
                          std::function<void()> then = {});

@@ -372,12 +372,14 @@ class TreeReadTest : public QObject {
         system().updateControl->click();
         window_->setUpdateOperation(app::UpdateOperation::kBatch);
         QVERIFY(controlsDisabled());
-        bool then = false;
-        window_->SetUpdateTarget(kWired2, firmware::UpdateControlCheck::kKept, [&] {
-            then = true;
-            QCOMPARE(system().macAddress->text(), text("02-54-56-00-00-0B"));
-        });
-        QTRY_VERIFY(then);
+        // Jobs given at once run one after the other, in order.
+        QStringList then;
+        window_->SetUpdateTarget(kWired1, firmware::UpdateControlCheck::kKept,
+                                 [&] { then << system().macAddress->text(); });
+        window_->SetUpdateTarget(kWired2, firmware::UpdateControlCheck::kKept,
+                                 [&] { then << system().macAddress->text(); });
+        QTRY_COMPARE(then.size(), 2);
+        QCOMPARE(then, (QStringList{text("02-54-56-00-00-0A"), text("02-54-56-00-00-0B")}));
         QVERIFY(system().updateControl->isChecked());
         QCOMPARE(system().address->text(), text("198.18.0.11"));
         QVERIFY(controlsDisabled());  // the batch still holds them
