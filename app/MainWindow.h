@@ -8,6 +8,7 @@
 
 #include "app/QueuedSearchReporter.h"
 #include "app/TreeRead.h"
+#include "app/UpdateMonitor.h"
 #include "firmware/UpdateWorker.h"
 #include "firmware/page/SystemPage.h"
 #include "protocol/Discovery.h"
@@ -58,7 +59,7 @@ inline constexpr char kSystemTabText[] = "System  Information ";
 inline constexpr char kNoAnswerFormat[] = "No answer from %1";
 
 // A firmware update that the update monitor runs from Modify (single) or Batch Modify (batch).
-enum class UpdateOperation : std::uint8_t { kNone, kSingle, kBatch };
+using UpdateOperation = UpdateMonitor::Operation;
 
 // What the main window shares with the rest of the program; all of it outlives the window.
 struct MainDialogContext {
@@ -121,11 +122,11 @@ class MainWindow final : public QDialog, private SearchView {
     // after the page was filled. For a batch firmware update:
     //   - Batch Modify: SetUpdateTarget(first, kKept, [..] { StoreSystemPage(kFreshStart)... })
     //     so that the worker starts with the new address and MAC address;
-    //   - the update monitor: select the next sibling in the tree (the tree's selection
-    //     handling reads it when the operator last clicked empty space), then
-    //     SetUpdateTarget(next, kKept); a tick that comes while jobRunning() should wait for
-    //     the next one rather than poll, or the poll would start the worker for the clock
-    //     still in the page.
+    //   - the update monitor (UpdateMonitorHost::setUpdateTarget): select the next sibling in
+    //     the tree (the tree's selection handling reads it when the operator last clicked
+    //     empty space), then SetUpdateTarget(next, kKept); while jobRunning()
+    //     (UpdateMonitorHost::readingSelectedClock) no worker may start, or it would take the
+    //     clock still in the page.
     // While setUpdateOperation(kBatch) holds, a target set by the tree's own read keeps the
     // check as well.
     void SetUpdateTarget(platform::Ipv4 address, firmware::UpdateControlCheck check,
@@ -133,7 +134,7 @@ class MainWindow final : public QDialog, private SearchView {
 
     // The firmware update the update monitor owns, if any. While one runs the device tree and
     // "Modify", "Batch Modify" and "Search" stay disabled; kNone gives them back (unless a
-    // search or a clock job still holds them).
+    // search or a clock job still holds them: UpdateMonitorHost::giveControlsBack).
     void setUpdateOperation(UpdateOperation operation);
     UpdateOperation updateOperation() const { return updateOperation_; }
 
