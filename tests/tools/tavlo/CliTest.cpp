@@ -55,6 +55,20 @@ TEST(CliUsage, RefusedWithOneLineAndStatusTwo) {
         {{"read", "192.0.2.0", "--wifi"},
          "tavlo read: '192.0.2.0' is a network or broadcast address (a group label), not a clock "
          "(see 'tavlo read --help')\n"},
+        {{"write", "192.0.2.10", "--wired"},
+         "tavlo write: give ADDRESS and FILE (- for standard input) (see 'tavlo write --help')\n"},
+        {{"write", "192.0.2.10", "-"},
+         "tavlo write: give one of --wired, --wifi and --early (see 'tavlo write --help')\n"},
+        {{"write", "--batch", "192.0.2.0", "--wired", "-"},
+         "tavlo write: '192.0.2.0' is a network or broadcast address (a group label), not a "
+         "clock (see 'tavlo write --help')\n"},
+        {{"write", "192.0.2.10", "--early", "--page", "wifi", "-"},
+         "tavlo write: early-version clocks have no WIFI page (see 'tavlo write --help')\n"},
+        {{"write", "192.0.2.10", "--wired", "--json", "-"},
+         "tavlo write: --json prints the request of --dry-run; give both (see 'tavlo write "
+         "--help')\n"},
+        {{"write", "192.0.2.10", "--wifi", "/nonexistent/settings.json"},
+         "tavlo write: cannot read /nonexistent/settings.json\n"},
         {{"firmware", "192.0.2.10"},
          "tavlo firmware: needs ADDRESS and FILE (see 'tavlo firmware --help')\n"},
         {{"firmware", "192.0.2.10", "a.bin", "--mac", "00-11"},
