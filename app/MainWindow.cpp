@@ -103,6 +103,9 @@ MainWindow::MainWindow(MainDialogContext context, QWidget* parent)
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     createControls();
     pages_ = createPages();
+    UpdateMonitorHost& host = *this;
+    monitor_ = new UpdateMonitor(host, context_.update, context_.prompter,
+                                 context_.updateMonitorInterval, this);
     tabs_->addTab(text(kBasicTabText));
     tabs_->addTab(text(kWifiTabText));
     tabs_->addTab(text(kSystemTabText));
@@ -309,12 +312,19 @@ void MainWindow::OnAbout() {
 }
 
 void MainWindow::done(int result) {
-    // Closing the window ends a running clock job (a second at most: the exchange under way),
-    // a running search (its worker stops within tens of ms) and a running firmware update
-    // (about a second at most).
+    // Closing the window ends a running clock job (a write between two attempts, a read or a
+    // write within the exchange under way: a second at most), a running search (its worker
+    // stops within tens of ms) and a running firmware update: the monitor lets go of it, the
+    // page sets the break flag, answers the boxes its workers wait for and joins them (about
+    // a second at most). No thread is left to report to the pages.
+    monitor_->Abandon();
     jobs_->stopAndJoin();
     stopSearchAndWait();
     pages_.system->StopUpdates();
+    // Nothing runs any more that the flag could stop.
+    context_.update.breakFlag = false;
+    updateOperation_ = UpdateOperation::kNone;
+    refreshCommandControls();
     QDialog::done(result);
 }
 
@@ -364,14 +374,6 @@ void MainWindow::OnStopSearch() {
     if (search_ && search_->worker) {
         search_->worker->requestStop();
     }
-}
-
-void MainWindow::OnModify() {
-    // Writing the page in front to the selected clock attaches here.
-}
-
-void MainWindow::OnBatchModify() {
-    // Writing the page in front to every clock attaches here.
 }
 
 settings::ClockFamily MainWindow::family() const {
@@ -533,9 +535,12 @@ void MainWindow::onJobsBusy(bool busy) {
     refreshCommandControls();
 }
 
+bool MainWindow::commandsFree() const {
+    return !searchUiRunning_ && !jobs_->busy() && updateOperation_ == UpdateOperation::kNone;
+}
+
 void MainWindow::refreshCommandControls() {
-    const bool free =
-        !searchUiRunning_ && !jobs_->busy() && updateOperation_ == UpdateOperation::kNone;
+    const bool free = commandsFree();
     if (!free && tree_->hasFocus()) {
         // A disabled tree would hand the focus to the next control, and arrow keys pressed
         // during a read would then move through that one: the window holds the focus
@@ -605,6 +610,179 @@ void MainWindow::onSearchEnded() {
     setSearchUiRunning(false);
     // The worker has nothing left to do but return; join it now.
     search_.reset();
+}
+
+// --- Modify and Batch Modify ---
+
+QTreeWidgetItem* MainWindow::selectedItem() const {
+    const QList<QTreeWidgetItem*> selected = tree_->selectedItems();
+    return selected.isEmpty() ? nullptr : selected.front();
+}
+
+void MainWindow::OnModify() {
+    startModify(workflow::WriteScope::kOneClock);
+}
+
+void MainWindow::OnBatchModify() {
+    startModify(workflow::WriteScope::kEveryClock);
+}
+
+void MainWindow::startModify(workflow::WriteScope scope) {
+    if (!commandsFree()) {
+        return;  // a search, a clock job or an update holds the frames and the tree
+    }
+    QTreeWidgetItem* item = selectedItem();
+    std::optional<std::string> firstChild;
+    if (item != nullptr && item->childCount() > 0) {
+        firstChild = item->child(0)->text(0).toStdString();
+    }
+    const ModifyPlan plan =
+        PlanModify(scope, ChoiceOf(item), firstChild, static_cast<PageTab>(tabs_->currentIndex()),
+                   pages_.system->updateControlChecked());
+    switch (plan.action) {
+        case ModifyAction::kNothing:
+            return;
+        case ModifyAction::kWrite: {
+            workflow::WriteRequest request;
+            request.scope = scope;
+            request.target = item != nullptr ? item->text(0).toStdString() : std::string();
+            request.generation = plan.generation;
+            request.family = family();
+            request.page = plan.page;
+            // The pages as the operator left them; the job works on these copies only.
+            if (plan.page == workflow::WritePage::kBasic) {
+                request.basic = pages_.basic->model();
+            } else {
+                request.wifi = pages_.wifi->model();
+            }
+            request.known = knownPasswords_;
+            startWrite(std::move(request));
+            return;
+        }
+        case ModifyAction::kSelectMode:
+            // The page refuses with "Select at least one Mode!".
+            pages_.system->StoreSystemPage(firmware::kFreshStart);
+            return;
+        case ModifyAction::kSingleUpdate:
+            startSingleUpdate();
+            return;
+        case ModifyAction::kBatchUpdate:
+            startBatchUpdate(plan);
+            return;
+        case ModifyAction::kInvalidTarget:
+            context_.prompter.inform(QString::fromUtf8(workflow::kInvalidTargetMessage.data(),
+                                                       workflow::kInvalidTargetMessage.size()));
+            return;
+    }
+}
+
+void MainWindow::startWrite(workflow::WriteRequest request) {
+    auto work = [&network = context_.network, &protocol = context_.protocol,
+                 request](std::stop_token stop) {
+        protocol::ClockNonceSource nonces(network);
+        protocol::ClockExchanges exchanges(network, protocol, nonces);
+        return workflow::RunWrite(request, exchanges, protocol, network, stop);
+    };
+    jobs_->run(
+        [this] { statusLine_->clear(); }, std::move(work),
+        [this, request](const workflow::WriteOutcome& outcome) { showWrite(request, outcome); });
+}
+
+void MainWindow::showWrite(const workflow::WriteRequest& request,
+                           const workflow::WriteOutcome& outcome) {
+    using workflow::WriteStatus;
+    switch (outcome.status) {
+        case WriteStatus::kRefused:
+            // The Basic page names the bad entry and puts the focus on it.
+            pages_.basic->ShowRefusal(settings::Refusal{outcome.message, outcome.focus});
+            return;
+        case WriteStatus::kNoAnswer:
+            if (const auto target = workflow::ModifyTarget(request.target)) {
+                showNoAnswer(*target, outcome.failure);
+            }
+            return;
+        case WriteStatus::kBatchUnanswered:
+            if (!outcome.failure.empty()) {
+                showNoAnswer(platform::kLimitedBroadcast, outcome.failure);
+            }
+            return;
+        default:
+            break;
+    }
+    if (!outcome.message.empty()) {
+        context_.prompter.inform(QString::fromStdString(outcome.message));
+    }
+}
+
+void MainWindow::startSingleUpdate() {
+    setUpdateOperation(UpdateOperation::kSingle);
+    if (!monitor_->StartSingle()) {
+        setUpdateOperation(UpdateOperation::kNone);  // refused: the page said why
+    }
+}
+
+void MainWindow::startBatchUpdate(const ModifyPlan& plan) {
+    // From here on the tree's own selection handling keeps "Update Control" checked.
+    setUpdateOperation(UpdateOperation::kBatch);
+    if (plan.selectsFirstChild) {
+        tree_->setCurrentItem(selectedItem()->child(0));
+    }
+    // The worker starts once the page holds the first clock's address and MAC address.
+    SetUpdateTarget(plan.first, firmware::UpdateControlCheck::kKept, [this] {
+        if (!monitor_->StartBatch()) {
+            setUpdateOperation(UpdateOperation::kNone);
+        }
+    });
+}
+
+// UpdateMonitorHost
+
+bool MainWindow::hasNextClock() const {
+    QTreeWidgetItem* item = selectedItem();
+    const QTreeWidgetItem* group = item != nullptr ? item->parent() : nullptr;
+    return group != nullptr && group->indexOfChild(item) + 1 < group->childCount();
+}
+
+void MainWindow::selectNextClock() {
+    QTreeWidgetItem* item = selectedItem();
+    if (!hasNextClock()) {
+        return;
+    }
+    QTreeWidgetItem* group = item->parent();
+    tree_->setCurrentItem(group->child(group->indexOfChild(item) + 1));
+}
+
+platform::Ipv4 MainWindow::selectedClockAddress() const {
+    const QTreeWidgetItem* item = selectedItem();
+    return platform::ParseIpv4(item != nullptr ? item->text(0).toStdString() : std::string());
+}
+
+bool MainWindow::readingSelectedClock() const {
+    return jobRunning();
+}
+
+void MainWindow::setUpdateTarget(platform::Ipv4 address) {
+    SetUpdateTarget(address, firmware::UpdateControlCheck::kKept);
+}
+
+void MainWindow::giveControlsBack() {
+    setUpdateOperation(UpdateOperation::kNone);
+}
+
+std::int8_t MainWindow::StoreSystemPage(int flag) {
+    return pages_.system->StoreSystemPage(flag);
+}
+
+bool MainWindow::updateRunning() const {
+    return pages_.system->updateRunning();
+}
+
+void MainWindow::StartCloseBoxTimer() {
+    pages_.system->StartCloseBoxTimer();
+}
+
+void MainWindow::setBreakEnabled(bool enabled) {
+    pages_.system->setBreakEnabled(enabled);
 }
 
 }  // namespace tavlo::app

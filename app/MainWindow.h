@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 
+#include "app/ModifyPlan.h"
 #include "app/QueuedSearchReporter.h"
 #include "app/TreeRead.h"
 #include "app/UpdateMonitor.h"
@@ -14,6 +15,7 @@
 #include "protocol/Discovery.h"
 #include "protocol/ProtocolState.h"
 #include "workflow/ClockRead.h"
+#include "workflow/ClockWrite.h"
 
 class QCheckBox;
 class QGroupBox;
@@ -49,8 +51,7 @@ inline constexpr char kAppName[] = "TavloAdmin";
 inline constexpr char kSocketInitErrorText[] = "Socket Init Error!";
 inline constexpr char kAboutMenuText[] = "About TavloAdmin(&A)...";
 
-// Tabs of the tab control, in order.
-enum class PageTab : int { kBasic = 0, kWifi = 1, kSystem = 2 };
+// The tab control's tabs, in the order of PageTab.
 inline constexpr char kBasicTabText[] = "Basic  Information ";
 inline constexpr char kWifiTabText[] = "WIFI   Information ";
 inline constexpr char kSystemTabText[] = "System  Information ";
@@ -74,6 +75,8 @@ struct MainDialogContext {
     // platform::LookupMacAddress; it may take a second, so it runs off the GUI thread).
     // Empty: every lookup fails.
     firmware::MacLookupFunction lookupMac;
+    // How often the update monitor looks at a firmware update (tests shorten it).
+    std::chrono::milliseconds updateMonitorInterval = kUpdateMonitorInterval;
 };
 
 // The three pages, children of the tab control.
@@ -83,7 +86,7 @@ struct MainDialogPages {
     firmware::SystemPage* system = nullptr;
 };
 
-class MainWindow final : public QDialog, private SearchView {
+class MainWindow final : public QDialog, private SearchView, private UpdateMonitorHost {
     Q_OBJECT
 
   public:
@@ -106,7 +109,14 @@ class MainWindow final : public QDialog, private SearchView {
     void OnStopSearch();
     bool searchRunning() const;
 
-    // Command buttons: writing clocks attaches here.
+    // The command buttons. The page in front is written to the selected clock (Modify) or by
+    // broadcast to every clock of the selected clock's generation (Batch Modify): the page is
+    // read into its model here, the write runs as a clock job (workflow::RunWrite), and its
+    // message box and a refusal's focus follow when the job ends. With the System page in
+    // front and "Update Control" checked they start a firmware update instead, of the clock
+    // the System page names (Modify) or of the selected clock and the clocks after it in its
+    // group (Batch Modify; a selected group starts at its first clock), which the update
+    // monitor then owns. See ModifyPlan.h.
     void OnModify();
     void OnBatchModify();
 
@@ -148,6 +158,8 @@ class MainWindow final : public QDialog, private SearchView {
     const workflow::KnownPasswords& knownPasswords() const { return knownPasswords_; }
     // The window's status line ("No answer from ADDRESS", or empty).
     QString statusText() const;
+    // The monitor of the firmware update that Modify or Batch Modify started.
+    const UpdateMonitor& updateMonitor() const { return *monitor_; }
 
     const MainDialogPages& pages() const { return pages_; }
     DeviceTree* deviceTree() const { return tree_; }
@@ -172,12 +184,33 @@ class MainWindow final : public QDialog, private SearchView {
     // The tree and the three buttons are enabled only when no search, clock job or update
     // holds them.
     void refreshCommandControls();
+    bool commandsFree() const;
     void onJobsBusy(bool busy);
     void startTreeRead(const TreeReadPlan& plan);
     struct TreeReadOutcome;
     void showTreeRead(const TreeReadPlan& plan, const TreeReadOutcome& outcome);
     firmware::UpdateControlCheck updateControlCheck() const;
     void showNoAnswer(platform::Ipv4 address, const std::string& failure);
+
+    // Modify and Batch Modify.
+    QTreeWidgetItem* selectedItem() const;
+    void startModify(workflow::WriteScope scope);
+    void startWrite(workflow::WriteRequest request);
+    void showWrite(const workflow::WriteRequest& request, const workflow::WriteOutcome& outcome);
+    void startSingleUpdate();
+    void startBatchUpdate(const ModifyPlan& plan);
+
+    // UpdateMonitorHost (GUI thread).
+    bool hasNextClock() const override;
+    void selectNextClock() override;
+    platform::Ipv4 selectedClockAddress() const override;
+    bool readingSelectedClock() const override;
+    void setUpdateTarget(platform::Ipv4 address) override;
+    void giveControlsBack() override;
+    std::int8_t StoreSystemPage(int flag) override;
+    bool updateRunning() const override;
+    void StartCloseBoxTimer() override;
+    void setBreakEnabled(bool enabled) override;
 
     // SearchView (GUI thread).
     void applySearchControls(const protocol::SearchControls& controls) override;
@@ -211,6 +244,7 @@ class MainWindow final : public QDialog, private SearchView {
     QLabel* statusLine_ = nullptr;
 
     ClockJobRunner* jobs_ = nullptr;
+    UpdateMonitor* monitor_ = nullptr;
     bool waitCursor_ = false;
     // The tree had the keyboard focus when a job locked it; it gets it back afterwards.
     bool treeHadFocus_ = false;

@@ -6,10 +6,6 @@
 namespace tavlo::app {
 namespace {
 
-bool NamesEarlyVersions(const std::string& text) {
-    return text.find(protocol::kEarlyVersionsText) != std::string::npos;
-}
-
 TreeReadPlan EarlyRead(platform::Ipv4 address) {
     TreeReadPlan plan;
     plan.read = workflow::ClockKind::kEarly;
@@ -43,6 +39,10 @@ TreeReadPlan ReadItem(const TreeChoice& item, platform::Ipv4 address,
 }
 
 }  // namespace
+
+bool NamesEarlyVersions(std::string_view text) {
+    return text.find(protocol::kEarlyVersionsText) != std::string_view::npos;
+}
 
 TreeReadPlan PlanClickRead(const std::optional<TreeChoice>& hit, settings::ClockFamily family,
                            TreeClickGate& gate) {

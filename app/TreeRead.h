@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/Network.h"
 #include "settings/BasicPageModel.h"
@@ -48,6 +49,10 @@ struct TreeReadPlan {
     bool clearsPages() const { return read && *read != workflow::ClockKind::kEarly; }
     bool empty() const { return !read && !setsUpdateTarget; }
 };
+
+// True when `text` names the early-version group ("Early Versions: N"): an item whose parent
+// text does is an early-version clock.
+bool NamesEarlyVersions(std::string_view text);
 
 // A click on the tree; `hit` is nothing for a click on empty space. Sets `gate`.
 TreeReadPlan PlanClickRead(const std::optional<TreeChoice>& hit, settings::ClockFamily family,
