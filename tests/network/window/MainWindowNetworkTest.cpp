@@ -1,22 +1,26 @@
 // The main window searching simulated clocks over real sockets, inside the namespace test
 // network: the device tree shows exactly the clocks of the searched family, once each, sorted,
 // with their serial numbers, under the labelled groups, and never this PC's own echo; a click
-// on a clock reads it into the pages while the window keeps running; and the System page
-// updates a simulated clock.
+// on a clock reads it into the pages while the window keeps running; the System page updates a
+// simulated clock; Modify writes a setting that `tavlo read` then reads, and Batch Modify
+// updates the firmware of a whole group, with the GUI thread never held up meanwhile.
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTabBar>
 #include <QTimer>
 #include <QtTest>
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "app/DeviceTree.h"
 #include "app/MainWindow.h"
+#include "app/TabControl.h"
 #include "firmware/TftpPacket.h"
 #include "firmware/UpdateState.h"
 #include "firmware/page/SystemPage.h"
@@ -52,6 +56,9 @@ constexpr qint64 kStallBudgetMs = 50;
 constexpr int kUpdateTimeoutMs = 30000;
 constexpr int kIntoThePauseMs = 700;
 constexpr int kPromptStopMs = 1000;
+constexpr int kBatchTimeoutMs = 60000;
+// A display text no simulated clock starts with.
+constexpr char kNewText[] = "HALL B";
 
 QStringList childTexts(QTreeWidgetItem* group) {
     QStringList texts;
@@ -92,15 +99,11 @@ class MainWindowNetworkTest : public QObject {
             dialog_->deviceTree()->findItems(startsWith, Qt::MatchStartsWith | Qt::MatchRecursive);
         return found.size() == 1 ? found.front() : nullptr;
     }
-    // Clicks the tree item whose text starts with `address` and waits for its read to end.
-    // The longest gap between two ticks of a fast GUI timer meanwhile goes to `stall`.
-    bool clickAndRead(const char* address, qint64* stall = nullptr, qint64* took = nullptr) {
-        QTreeWidgetItem* item = treeItem(QString::fromLatin1(address));
-        if (item == nullptr) {
-            return false;
-        }
-        app::DeviceTree* tree = dialog_->deviceTree();
-        tree->scrollToItem(item);
+    // Runs `start` and the GUI thread's events until `done` holds (false when it does not
+    // within `timeoutMs`). The longest gap between two ticks of a fast GUI timer meanwhile
+    // goes to `stall`, the time it took to `took`.
+    bool watch(const std::function<void()>& start, const std::function<bool()>& done, int timeoutMs,
+               qint64* stall = nullptr, qint64* took = nullptr) {
         QElapsedTimer clock;
         qint64 lastTick = 0;
         qint64 longest = 0;
@@ -112,9 +115,8 @@ class MainWindowNetworkTest : public QObject {
         });
         clock.start();
         ticker.start();
-        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
-                          tree->visualItemRect(item).center());
-        while (dialog_->jobRunning() && clock.elapsed() < kReadTimeoutMs) {
+        start();
+        while (!done() && clock.elapsed() < timeoutMs) {
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, kTickMs);
         }
         ticker.stop();
@@ -124,7 +126,44 @@ class MainWindowNetworkTest : public QObject {
         if (took != nullptr) {
             *took = clock.elapsed();
         }
-        return !dialog_->jobRunning();
+        return done();
+    }
+    // Clicks the tree item whose text starts with `address` and waits for its read to end.
+    bool clickAndRead(const char* address, qint64* stall = nullptr, qint64* took = nullptr) {
+        QTreeWidgetItem* item = treeItem(QString::fromLatin1(address));
+        if (item == nullptr) {
+            return false;
+        }
+        app::DeviceTree* tree = dialog_->deviceTree();
+        tree->scrollToItem(item);
+        return watch(
+            [&] {
+                QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
+                                  tree->visualItemRect(item).center());
+            },
+            [this] { return !dialog_->jobRunning(); }, kReadTimeoutMs, stall, took);
+    }
+    // Presses "Modify" or "Batch Modify" and waits until the window gives its controls back.
+    bool pressAndWait(const char* button, int timeoutMs, qint64* stall, qint64* took = nullptr) {
+        auto* modify = dialog_->findChild<QPushButton*>(QStringLiteral("modifyButton"));
+        return watch(
+            [&] { dialog_->findChild<QPushButton*>(QString::fromLatin1(button))->click(); },
+            [&] { return modify->isEnabled(); }, timeoutMs, stall, took);
+    }
+    void showTab(app::PageTab tab) {
+        dialog_->tabControl()->tabBar()->setCurrentIndex(static_cast<int>(tab));
+    }
+    // What `tavlo read ADDRESS --wired` prints.
+    std::string tavloRead(const char* address) {
+        std::string error;
+        auto process =
+            net_->Start(testnet::Side::kPc, {TAVLO_CLI_PATH, "read", address, "--wired"}, error);
+        if (!process) {
+            qWarning("%s", error.c_str());
+            return {};
+        }
+        std::string out = process->ReadAll(std::chrono::seconds(30));
+        return process->Wait(std::chrono::seconds(10)).value_or(-1) == 0 ? out : std::string();
     }
     // What the neighbour table of the pc namespace holds for `address`, as the System page
     // shows it.
@@ -328,6 +367,70 @@ class MainWindowNetworkTest : public QObject {
         QVERIFY2(timer.elapsed() < kPromptStopMs, qPrintable(QString::number(timer.elapsed())));
         QVERIFY(!system->updateRunning());
         update_.breakFlag = false;
+    }
+
+    // Modify writes the Basic page to a wired clock, and `tavlo read` finds the setting there.
+    void modifyWritesASettingThatTavloReads() {
+        dialog_->findChild<QRadioButton*>(QStringLiteral("wiredRadio"))->click();
+        search();
+        QVERIFY(clickAndRead("198.18.0.10"));
+        showTab(app::PageTab::kBasic);
+        dialog_->pages().basic->controls().displayText->setText(QString::fromLatin1(kNewText));
+        prompter_.clear();
+        qint64 stall = 0;
+        QVERIFY(pressAndWait("modifyButton", kReadTimeoutMs, &stall));
+        qInfo("Modify of a wired clock: the GUI thread stalled %lld ms at most", stall);
+        QVERIFY2(stall <= kStallBudgetMs, qPrintable(QString::number(stall)));
+        QCOMPARE(prompter_.texts(), QStringList{QStringLiteral("Setting Successful!")});
+        const std::string read = tavloRead("198.18.0.10");
+        QVERIFY2(read.find(kNewText) != std::string::npos, read.c_str());
+    }
+
+    // Five silent exchanges 500 ms apart, while the window keeps running.
+    void modifyOfASilentClockKeepsTheWindowRunning() {
+        dialog_->deviceTree()->addItem(protocol::SearchGroup::kCurrent,
+                                       QString::fromLatin1(kSilentClock));
+        QVERIFY(clickAndRead(kSilentClock));
+        showTab(app::PageTab::kWifi);
+        prompter_.clear();
+        qint64 stall = 0;
+        qint64 took = 0;
+        QVERIFY(pressAndWait("modifyButton", kReadTimeoutMs, &stall, &took));
+        qInfo("Modify of a silent clock took %lld ms, the GUI thread stalled %lld ms at most", took,
+              stall);
+        QVERIFY2(took >= kSilentReadMinMs && took <= kSilentReadMaxMs,
+                 qPrintable(QString::number(took)));
+        QVERIFY2(stall <= kStallBudgetMs, qPrintable(QString::number(stall)));
+        QVERIFY(prompter_.messages().empty());
+        QCOMPARE(dialog_->statusText(), QStringLiteral("No answer from 198.18.0.17"));
+    }
+
+    // Batch Modify on the System page with the wired group selected updates its three clocks
+    // one after the other, with the window's own 2-second monitor: three identical images.
+    void batchUpdateOfAGroup() {
+        search();
+        const QString group = QStringLiteral("198.18.0.0 (WIRED:3)");
+        QVERIFY(treeItem(group) != nullptr);
+        dialog_->deviceTree()->setCurrentItem(treeItem(group));
+        showTab(app::PageTab::kSystem);
+        firmware::SystemPage* system = dialog_->pages().system;
+        const QByteArray file(5 * 512 + 33, 'b');
+        QVERIFY(prepareUpdate(*system, file, "198.18.0.10", ""));
+        prompter_.clear();
+        qint64 stall = 0;
+        qint64 took = 0;
+        QVERIFY(pressAndWait("batchModifyButton", kBatchTimeoutMs, &stall, &took));
+        qInfo("a batch update of three clocks took %lld ms, the GUI thread stalled %lld ms at most",
+              took, stall);
+        QVERIFY2(stall <= kStallBudgetMs, qPrintable(QString::number(stall)));
+        QCOMPARE(prompter_.texts(), QStringList(3, QStringLiteral("Update Successful!")));
+        for (const char* clock : {"198.18.0.10", "198.18.0.11", "198.18.0.12"}) {
+            QFile stored(QString::fromStdString(images_.File(std::string(clock) + ".img")));
+            QVERIFY2(stored.open(QIODevice::ReadOnly), clock);
+            QCOMPARE(stored.readAll(), file);
+        }
+        QCOMPARE(dialog_->deviceTree()->currentItem()->text(0),
+                 QStringLiteral("198.18.0.12 (SN0012)"));
     }
 };
 
