@@ -523,16 +523,29 @@ bool MainWindow::jobRunning() const {
     return jobs_->busy();
 }
 
-void MainWindow::onJobsBusy(bool busy) {
-    if (busy != waitCursor_) {
-        waitCursor_ = busy;
-        if (busy) {
+void MainWindow::onJobsBusy(bool /*busy*/) {
+    syncWaitCursor();
+    refreshCommandControls();
+}
+
+void MainWindow::syncWaitCursor() {
+    const bool wanted = jobs_->busy() && !jobBoxOpen_;
+    if (wanted != waitCursor_) {
+        waitCursor_ = wanted;
+        if (wanted) {
             QApplication::setOverrideCursor(Qt::WaitCursor);
         } else {
             QApplication::restoreOverrideCursor();
         }
     }
-    refreshCommandControls();
+}
+
+void MainWindow::showJobBox(const std::function<void()>& show) {
+    jobBoxOpen_ = true;
+    syncWaitCursor();
+    show();
+    jobBoxOpen_ = false;
+    syncWaitCursor();
 }
 
 bool MainWindow::commandsFree() const {
@@ -694,7 +707,9 @@ void MainWindow::showWrite(const workflow::WriteRequest& request,
     switch (outcome.status) {
         case WriteStatus::kRefused:
             // The Basic page names the bad entry and puts the focus on it.
-            pages_.basic->ShowRefusal(settings::Refusal{outcome.message, outcome.focus});
+            showJobBox([&] {
+                pages_.basic->ShowRefusal(settings::Refusal{outcome.message, outcome.focus});
+            });
             return;
         case WriteStatus::kNoAnswer:
             if (const auto target = workflow::ModifyTarget(request.target)) {
@@ -710,7 +725,7 @@ void MainWindow::showWrite(const workflow::WriteRequest& request,
             break;
     }
     if (!outcome.message.empty()) {
-        context_.prompter.inform(QString::fromStdString(outcome.message));
+        showJobBox([&] { context_.prompter.inform(QString::fromStdString(outcome.message)); });
     }
 }
 

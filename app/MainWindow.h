@@ -186,6 +186,10 @@ class MainWindow final : public QDialog, private SearchView, private UpdateMonit
     void refreshCommandControls();
     bool commandsFree() const;
     void onJobsBusy(bool busy);
+    // The wait cursor shows while a clock job runs, except while a box of a finished job waits
+    // for the operator (showJobBox runs `show`, which opens it).
+    void syncWaitCursor();
+    void showJobBox(const std::function<void()>& show);
     void startTreeRead(const TreeReadPlan& plan);
     struct TreeReadOutcome;
     void showTreeRead(const TreeReadPlan& plan, const TreeReadOutcome& outcome);
@@ -246,6 +250,7 @@ class MainWindow final : public QDialog, private SearchView, private UpdateMonit
     ClockJobRunner* jobs_ = nullptr;
     UpdateMonitor* monitor_ = nullptr;
     bool waitCursor_ = false;
+    bool jobBoxOpen_ = false;
     // The tree had the keyboard focus when a job locked it; it gets it back afterwards.
     bool treeHadFocus_ = false;
     bool searchUiRunning_ = false;

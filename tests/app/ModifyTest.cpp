@@ -405,8 +405,14 @@ class ModifyTest : public QObject {
         edit(*this);
         prompter_.clear();
         net_->clearSent();
+        bool waitCursorOverABox = false;
+        prompter_.setOnMessage([&](const ui::testing::RecordingPrompter::Message&) {
+            waitCursorOverABox |= QApplication::overrideCursor() != nullptr;
+        });
 
         press(scope);
+        prompter_.setOnMessage({});
+        QVERIFY(!waitCursorOverABox);
 
         QCOMPARE(prompter_.texts(), messages);
         if (datagrams >= 0) {
