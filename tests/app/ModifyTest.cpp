@@ -28,6 +28,7 @@
 #include "protocol/Frames.h"
 #include "settings/ClockSettings.h"
 #include "settings/page/BasicPage.h"
+#include "tests/app/WindowTestSupport.h"
 #include "tests/support/FakeNetwork.h"
 #include "tests/support/FakeTftpClock.h"
 #include "tests/support/Gate.h"
@@ -144,13 +145,7 @@ class ModifyTest : public QObject {
                             QStringLiteral("Early Versions: %1").arg(early.size()));
         tree()->expandAll();
     }
-    QTreeWidgetItem* item(const QString& textOfItem) {
-        const auto found = tree()->findItems(textOfItem, Qt::MatchExactly | Qt::MatchRecursive);
-        if (found.size() != 1) {
-            qFatal("tree item %s missing", qPrintable(textOfItem));
-        }
-        return found.front();
-    }
+    QTreeWidgetItem* item(const QString& textOfItem) { return test::TreeItem(*tree(), textOfItem); }
     // A click on the item, as the operator does: the clock is read into the pages.
     void click(const QString& textOfItem) {
         QTreeWidgetItem* hit = item(textOfItem);
@@ -168,16 +163,8 @@ class ModifyTest : public QObject {
             ->click();
         QTRY_VERIFY(!window_->jobRunning());
     }
-    bool controlsEnabled() {
-        return tree()->isEnabled() && control<QPushButton>("modifyButton")->isEnabled() &&
-               control<QPushButton>("batchModifyButton")->isEnabled() &&
-               control<QPushButton>("searchButton")->isEnabled();
-    }
-    bool controlsDisabled() {
-        return !tree()->isEnabled() && !control<QPushButton>("modifyButton")->isEnabled() &&
-               !control<QPushButton>("batchModifyButton")->isEnabled() &&
-               !control<QPushButton>("searchButton")->isEnabled();
-    }
+    bool controlsEnabled() { return test::CommandControlsAre(*window_, true); }
+    bool controlsDisabled() { return test::CommandControlsAre(*window_, false); }
     // The System page ready for an update of firmware_, "Update Control" checked.
     void prepareFirmware() {
         system().updateControl->click();

@@ -19,6 +19,7 @@
 #include "platform/Ipv4.h"
 #include "protocol/Frames.h"
 #include "settings/page/BasicPage.h"
+#include "tests/app/WindowTestSupport.h"
 #include "tests/support/FakeNetwork.h"
 #include "tests/support/Gate.h"
 #include "tests/support/SimulatedClocks.h"
@@ -88,12 +89,7 @@ class TreeReadTest : public QObject {
         tree()->expandAll();
     }
     QTreeWidgetItem* item(const char* textOfItem) {
-        const auto found =
-            tree()->findItems(text(textOfItem), Qt::MatchExactly | Qt::MatchRecursive);
-        if (found.size() != 1) {
-            qFatal("tree item %s missing", textOfItem);
-        }
-        return found.front();
+        return test::TreeItem(*tree(), text(textOfItem));
     }
     void click(QPoint at) {
         QTest::mouseClick(tree()->viewport(), Qt::LeftButton, {}, at);
@@ -122,16 +118,8 @@ class TreeReadTest : public QObject {
         }
         return asked;
     }
-    bool controlsEnabled() {
-        return tree()->isEnabled() && control<QPushButton>("modifyButton")->isEnabled() &&
-               control<QPushButton>("batchModifyButton")->isEnabled() &&
-               control<QPushButton>("searchButton")->isEnabled();
-    }
-    bool controlsDisabled() {
-        return !tree()->isEnabled() && !control<QPushButton>("modifyButton")->isEnabled() &&
-               !control<QPushButton>("batchModifyButton")->isEnabled() &&
-               !control<QPushButton>("searchButton")->isEnabled();
-    }
+    bool controlsEnabled() { return test::CommandControlsAre(*window_, true); }
+    bool controlsDisabled() { return test::CommandControlsAre(*window_, false); }
 
   private slots:
     void init() {
