@@ -124,6 +124,7 @@ MainWindow::MainWindow(MainDialogContext context, QWidget* parent)
 }
 
 MainWindow::~MainWindow() {
+    monitor_->Abandon();
     jobs_->stopAndJoin();
     stopSearchAndWait();
     if (waitCursor_) {
