@@ -4,8 +4,9 @@
 BUILD ?= build
 GENERATOR ?= Ninja
 CMAKE_FLAGS ?=
+FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build test tsan demo screenshots clean
+.PHONY: all deps configure build test tsan demo screenshots fuzz clean
 
 all: build
 
@@ -41,6 +42,10 @@ demo:
 
 screenshots: build
 	@scripts/screenshots $(BUILD)
+
+# Every fuzz target of tests/fuzz for FUZZ_SECONDS (built with clang in build-fuzz).
+fuzz: deps
+	@FUZZ_SECONDS=$(FUZZ_SECONDS) scripts/fuzz
 
 clean:
 	rm -rf $(BUILD)
