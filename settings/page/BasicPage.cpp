@@ -12,7 +12,7 @@
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
-#include "settings/TimeZone.h"
+#include "ui/ControlBinding.h"
 #include "ui/Cp936LengthLimiter.h"
 #include "ui/Cp936Text.h"
 #include "ui/Ipv4AddressEdit.h"
@@ -21,14 +21,6 @@
 
 namespace tavlo::settings {
 namespace {
-
-constexpr int kLastHour = 23;
-constexpr int kLastMinute = 59;
-constexpr int kLastDurationHour = 9;
-constexpr int kFirstAlternateSeconds = 2;
-constexpr int kLastAlternateSeconds = 5;
-constexpr int kFirstDisplayDuration = 2;
-constexpr int kLastDisplayDuration = 15;
 
 // The page holds eleven groups in the main window's tab area: group boxes keep narrow
 // margins and spacing.
@@ -42,41 +34,21 @@ constexpr int kMaxVisibleListItems = 16;
 constexpr int kNarrowBoxDigits = 6;
 constexpr int kKeyBoxDigits = 10;
 constexpr int kEditFramePixels = 12;
-// Text of the server-in-use marker.
-constexpr char kMarkerText[] = "*";
+// Results of the stores.
+constexpr std::int8_t kStored = 0;
+constexpr std::int8_t kRefused = -1;
 
 int WidthForDigits(const QWidget& widget, int digits) {
     return widget.fontMetrics().horizontalAdvance(QLatin1Char('0')) * digits + kEditFramePixels;
 }
 
-const QStringList kBrightnessItems{QStringLiteral("Brilliant"), QStringLiteral("Bright"),
-                                   QStringLiteral("Normal"), QStringLiteral("Dim"),
-                                   QStringLiteral("OFF")};
-const QStringList kWeekItems{QStringLiteral("First"), QStringLiteral("Second"),
-                             QStringLiteral("Third"), QStringLiteral("Fourth"),
-                             QStringLiteral("Fifth"), QStringLiteral("Last")};
-const QStringList kWeekdayItems{QStringLiteral("Mon"), QStringLiteral("Tue"), QStringLiteral("Wed"),
-                                QStringLiteral("Thu"), QStringLiteral("Fri"), QStringLiteral("Sat"),
-                                QStringLiteral("Sun")};
-const QStringList kMonthItems{QStringLiteral("Jan"), QStringLiteral("Feb"), QStringLiteral("Mar"),
-                              QStringLiteral("Apr"), QStringLiteral("May"), QStringLiteral("Jun"),
-                              QStringLiteral("Jul"), QStringLiteral("Aug"), QStringLiteral("Sep"),
-                              QStringLiteral("Oct"), QStringLiteral("Nov"), QStringLiteral("Dec")};
-
-QStringList TimeZoneItems() {
-    QStringList items;
-    for (const std::string_view label : kTimeZoneLabels) {
-        items << QString::fromLatin1(label.data(), static_cast<qsizetype>(label.size()));
-    }
-    return items;
-}
-
-QComboBox* MakeList(QWidget* parent, const QStringList& items, bool editable = false) {
+// A list with the items and editability of its model control.
+QComboBox* MakeList(QWidget* parent, const ListControl& control) {
     auto* list = new QComboBox(parent);
-    list->setEditable(editable);
+    list->setEditable(control.editable());
     // Typing into an editable list never adds an item to it.
     list->setInsertPolicy(QComboBox::NoInsert);
-    list->addItems(items);
+    list->addItems(ui::ItemTexts(control.items()));
     list->setMaxVisibleItems(kMaxVisibleListItems);
     list->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     ui::ClearSelection(*list);
@@ -138,9 +110,12 @@ std::array<ui::Ipv4AddressEdit*, 4> BasicPageControls::clockAddresses() const {
     return {ipAddress, subnetMask, gateway, dnsServer};
 }
 
-BasicPage::BasicPage(protocol::ProtocolState& protocol, protocol::SearchState& search,
+BasicPage::BasicPage(protocol::ProtocolState& /*protocol*/, protocol::SearchState& /*search*/,
                      ui::Prompter& prompter, QWidget* parent)
-    : ui::PageWidget(parent), protocol_(protocol), search_(search), prompter_(prompter) {
+    : BasicPage(prompter, parent) {}
+
+BasicPage::BasicPage(ui::Prompter& prompter, QWidget* parent)
+    : ui::PageWidget(parent), prompter_(prompter) {
     auto* grid = new QGridLayout(this);
     grid->setContentsMargins(kPageMargin, kPageMargin, kPageMargin, kPageMargin);
     grid->setSpacing(kGroupSpacing);
@@ -167,7 +142,7 @@ BasicPage::BasicPage(protocol::ProtocolState& protocol, protocol::SearchState& s
     grid->setColumnStretch(0, 2);
     grid->setColumnStretch(1, 3);
 
-    setInitialStates();
+    setModel(shown_);
 }
 
 BasicPage::~BasicPage() = default;
@@ -195,7 +170,7 @@ QWidget* BasicPage::buildTimeGroup() {
     c_.format12 = new QRadioButton(QStringLiteral("12"), box);
     c_.format24 = new QRadioButton(QStringLiteral("24"), box);
     formatGroup_ = MakeGroup(this, {c_.format12, c_.format24});
-    c_.timeZone = MakeList(box, TimeZoneItems());
+    c_.timeZone = MakeList(box, shown_.timeZone);
     grid->addWidget(Caption("Time Format:", box), 0, 0);
     grid->addWidget(c_.format12, 0, 1);
     grid->addWidget(c_.format24, 0, 2);
@@ -211,8 +186,8 @@ QWidget* BasicPage::buildIpGroup() {
     c_.dynamicIp = new QRadioButton(QStringLiteral("Dynamic IP"), box);
     c_.staticIp = new QRadioButton(QStringLiteral("Static IP"), box);
     ipModeGroup_ = MakeGroup(this, {c_.dynamicIp, c_.staticIp});
-    connect(c_.dynamicIp, &QRadioButton::clicked, this, &BasicPage::OnDynamicIp);
-    connect(c_.staticIp, &QRadioButton::clicked, this, &BasicPage::OnStaticIp);
+    connect(c_.dynamicIp, &QRadioButton::clicked, this, [this] { update(OnDynamicIp); });
+    connect(c_.staticIp, &QRadioButton::clicked, this, [this] { update(OnStaticIp); });
     grid->addWidget(c_.dynamicIp, 0, 0);
     grid->addWidget(c_.staticIp, 0, 1);
 
@@ -238,8 +213,8 @@ QWidget* BasicPage::buildNtpGroup() {
     c_.timeServerIp = new QRadioButton(QStringLiteral("Time Server IP"), box);
     c_.domain = new QRadioButton(QStringLiteral("Domain"), box);
     serverModeGroup_ = MakeGroup(this, {c_.timeServerIp, c_.domain});
-    connect(c_.timeServerIp, &QRadioButton::clicked, this, &BasicPage::OnTimeServerIp);
-    connect(c_.domain, &QRadioButton::clicked, this, &BasicPage::OnDomain);
+    connect(c_.timeServerIp, &QRadioButton::clicked, this, [this] { update(OnTimeServerIp); });
+    connect(c_.domain, &QRadioButton::clicked, this, [this] { update(OnDomain); });
 
     enum Column { kMarker, kAddress, kDomain, kPort, kKeyId, kKey };
     grid->addWidget(c_.timeServerIp, 0, kAddress);
@@ -248,10 +223,11 @@ QWidget* BasicPage::buildNtpGroup() {
     grid->addWidget(Caption("Key ID:", box), 0, kKeyId);
     grid->addWidget(Caption("Keys:", box), 0, kKey);
 
-    for (int i = 0; i < kTimeServerRows; ++i) {
-        TimeServerRowControls& row = c_.servers[static_cast<std::size_t>(i)];
+    for (std::size_t i = 0; i < kTimeServerRows; ++i) {
+        TimeServerRowControls& row = c_.servers[i];
         row.marker = new QLabel(box);
-        row.marker->setMinimumWidth(row.marker->fontMetrics().horizontalAdvance(kMarkerText));
+        row.marker->setMinimumWidth(row.marker->fontMetrics().horizontalAdvance(QString::fromLatin1(
+            kServerInUseMarker.data(), static_cast<qsizetype>(kServerInUseMarker.size()))));
         row.address = new ui::Ipv4AddressEdit(box);
         row.domain = MakeEdit(box, kDomainMaxBytes, false);
         row.port = MakeDigitsEdit(box, kPortMaxChars, false);
@@ -282,12 +258,12 @@ QWidget* BasicPage::buildNtpGroup() {
 QWidget* BasicPage::buildCountDownGroup() {
     auto* box = new QGroupBox(QStringLiteral("Count Down Setting"), this);
     auto* grid = Tight(new QGridLayout(box));
-    c_.countDownStartHour = MakeList(box, ui::NumberItems(0, kLastHour));
-    c_.countDownStartMinute = MakeList(box, ui::NumberItems(0, kLastMinute));
-    c_.countDownStartSecond = MakeList(box, ui::NumberItems(0, kLastMinute));
-    c_.countDownDurationHours = MakeList(box, ui::NumberItems(0, kLastDurationHour));
-    c_.countDownDurationMinutes = MakeList(box, ui::NumberItems(0, kLastMinute));
-    c_.countDownDurationSeconds = MakeList(box, ui::NumberItems(0, kLastMinute));
+    c_.countDownStartHour = MakeList(box, shown_.countDownStartHour);
+    c_.countDownStartMinute = MakeList(box, shown_.countDownStartMinute);
+    c_.countDownStartSecond = MakeList(box, shown_.countDownStartSecond);
+    c_.countDownDurationHours = MakeList(box, shown_.countDownDurationHours);
+    c_.countDownDurationMinutes = MakeList(box, shown_.countDownDurationMinutes);
+    c_.countDownDurationSeconds = MakeList(box, shown_.countDownDurationSeconds);
     grid->addWidget(Caption("Start at:", box), 0, 0);
     grid->addWidget(c_.countDownStartHour, 0, 1);
     grid->addWidget(c_.countDownStartMinute, 0, 2);
@@ -303,8 +279,8 @@ QWidget* BasicPage::buildCountDownGroup() {
 QWidget* BasicPage::buildEnergyGroup() {
     auto* box = new QGroupBox(QStringLiteral("Energy Saving Setting"), this);
     auto* grid = Tight(new QGridLayout(box));
-    c_.energySavingFrom = MakeList(box, ui::NumberItems(0, kLastHour));
-    c_.energySavingTo = MakeList(box, ui::NumberItems(0, kLastHour));
+    c_.energySavingFrom = MakeList(box, shown_.energySavingFrom);
+    c_.energySavingTo = MakeList(box, shown_.energySavingTo);
     c_.displayDim = new QRadioButton(QStringLiteral("Display Dim"), box);
     c_.displayClose = new QRadioButton(QStringLiteral("Display Close"), box);
     dimGroup_ = MakeGroup(this, {c_.displayDim, c_.displayClose});
@@ -324,7 +300,7 @@ QWidget* BasicPage::buildEnergyGroup() {
 QWidget* BasicPage::buildBrightnessGroup() {
     auto* box = new QGroupBox(QStringLiteral("Brightness Setting"), this);
     auto* row = Tight(new QHBoxLayout(box));
-    c_.brightness = MakeList(box, kBrightnessItems);
+    c_.brightness = MakeList(box, shown_.brightness);
     row->addWidget(c_.brightness);
     row->addStretch(1);
     return box;
@@ -335,7 +311,7 @@ QWidget* BasicPage::buildDstGroup() {
     auto* grid = Tight(new QGridLayout(box));
     grid->setHorizontalSpacing(kGroupSpacing - 1);
     c_.dstEnable = new QCheckBox(QStringLiteral("Daylight Saving Time Enable"), box);
-    connect(c_.dstEnable, &QCheckBox::clicked, this, &BasicPage::OnDstEnable);
+    connect(c_.dstEnable, &QCheckBox::clicked, this, [this] { update(OnDstEnable); });
     grid->addWidget(c_.dstEnable, 0, 0, 1, 7);
 
     const std::array<std::pair<const char*, DstEdgeControls*>, 2> edges{{
@@ -344,10 +320,10 @@ QWidget* BasicPage::buildDstGroup() {
     }};
     int row = 1;
     for (const auto& [label, edge] : edges) {
-        edge->hour = MakeList(box, ui::NumberItems(0, kLastHour));
-        edge->week = MakeList(box, kWeekItems);
-        edge->weekday = MakeList(box, kWeekdayItems);
-        edge->month = MakeList(box, kMonthItems);
+        edge->hour = MakeList(box, shown_.dstStart.hour);
+        edge->week = MakeList(box, shown_.dstStart.week);
+        edge->weekday = MakeList(box, shown_.dstStart.weekday);
+        edge->month = MakeList(box, shown_.dstStart.month);
         grid->addWidget(Caption(label, box), row, 0);
         grid->addWidget(edge->hour, row, 1);
         grid->addWidget(Caption("O'clock on the", box), row, 2);
@@ -369,11 +345,10 @@ QWidget* BasicPage::buildTextGroup() {
     c_.roll = new QRadioButton(QStringLiteral("Roll"), box);
     c_.alternate = new QRadioButton(QStringLiteral("Alternate(s):"), box);
     textModeGroup_ = MakeGroup(this, {c_.roll, c_.alternate});
-    c_.alternateSeconds =
-        MakeList(box, ui::NumberItems(kFirstAlternateSeconds, kLastAlternateSeconds), true);
+    c_.alternateSeconds = MakeList(box, shown_.alternateSeconds);
     connect(c_.displayText, &QLineEdit::textChanged, this, &BasicPage::updateTextCounter);
-    connect(c_.roll, &QRadioButton::clicked, this, &BasicPage::OnRoll);
-    connect(c_.alternate, &QRadioButton::clicked, this, &BasicPage::OnAlternate);
+    connect(c_.roll, &QRadioButton::clicked, this, [this] { update(OnRoll); });
+    connect(c_.alternate, &QRadioButton::clicked, this, [this] { update(OnAlternate); });
     grid->addWidget(c_.displayText, 0, 0, 1, 3);
     grid->addWidget(c_.displayTextCounter, 0, 3);
     grid->addWidget(c_.roll, 1, 0);
@@ -395,10 +370,9 @@ QWidget* BasicPage::buildHumitureGroup() {
     c_.humidity = MakeValue(box);
     c_.humitureSpare = new QLabel(box);
     c_.temperature = MakeValue(box);
-    const QStringList durations = ui::NumberItems(kFirstDisplayDuration, kLastDisplayDuration);
-    c_.timeDuration = MakeList(box, durations, true);
-    c_.humidityDuration = MakeList(box, durations, true);
-    c_.temperatureDuration = MakeList(box, durations, true);
+    c_.timeDuration = MakeList(box, shown_.timeDuration);
+    c_.humidityDuration = MakeList(box, shown_.humidityDuration);
+    c_.temperatureDuration = MakeList(box, shown_.temperatureDuration);
 
     grid->addWidget(c_.celsius, 0, 0);
     grid->addWidget(c_.fahrenheit, 0, 1);
@@ -435,196 +409,142 @@ QWidget* BasicPage::buildPasswordGroup() {
     return box;
 }
 
-void BasicPage::setInitialStates() {
-    c_.domain->setEnabled(false);
-    for (const TimeServerRowControls& row : c_.servers) {
-        for (QLineEdit* edit : {row.domain, row.port, row.keyId, row.key}) {
-            edit->setEnabled(false);
-        }
+template <typename Model, typename Visitor>
+void BasicPage::visit(Model& m, const Visitor& v) const {
+    v(c_.version, m.version);
+    v(c_.serialNumber, m.serialNumber);
+    v.group(*formatGroup_, {c_.format12, c_.format24}, {&m.format12, &m.format24});
+    v(c_.timeZone, m.timeZone);
+    v.group(*ipModeGroup_, {c_.dynamicIp, c_.staticIp}, {&m.dynamicIp, &m.staticIp});
+    v(c_.ipAddress, m.ipAddress);
+    v(c_.subnetMask, m.subnetMask);
+    v(c_.gateway, m.gateway);
+    v(c_.dnsServer, m.dnsServer);
+    v.group(*serverModeGroup_, {c_.timeServerIp, c_.domain}, {&m.timeServerIp, &m.domain});
+    for (std::size_t i = 0; i < kTimeServerRows; ++i) {
+        const TimeServerRowControls& row = c_.servers[i];
+        auto& shown = m.servers[i];
+        v(row.marker, shown.marker);
+        v(row.address, shown.address);
+        v(row.domain, shown.domain);
+        v(row.port, shown.port);
+        v(row.keyId, shown.keyId);
+        v(row.key, shown.key);
     }
-    for (QComboBox* list :
-         {c_.countDownStartHour, c_.countDownStartMinute, c_.countDownStartSecond,
-          c_.countDownDurationHours, c_.countDownDurationMinutes, c_.countDownDurationSeconds}) {
-        list->setEnabled(false);
+    v(c_.countDownStartHour, m.countDownStartHour);
+    v(c_.countDownStartMinute, m.countDownStartMinute);
+    v(c_.countDownStartSecond, m.countDownStartSecond);
+    v(c_.countDownDurationHours, m.countDownDurationHours);
+    v(c_.countDownDurationMinutes, m.countDownDurationMinutes);
+    v(c_.countDownDurationSeconds, m.countDownDurationSeconds);
+    v(c_.energySavingFrom, m.energySavingFrom);
+    v(c_.energySavingTo, m.energySavingTo);
+    v.group(*dimGroup_, {c_.displayDim, c_.displayClose}, {&m.displayDim, &m.displayClose});
+    v(c_.brightness, m.brightness);
+    v(c_.dstEnable, m.dstEnable);
+    for (auto [edge, shown] :
+         {std::pair{&c_.dstStart, &m.dstStart}, std::pair{&c_.dstEnd, &m.dstEnd}}) {
+        v(edge->hour, shown->hour);
+        v(edge->week, shown->week);
+        v(edge->weekday, shown->weekday);
+        v(edge->month, shown->month);
     }
-    c_.displayDim->setEnabled(false);
-    c_.displayClose->setEnabled(false);
-    for (QComboBox* list : c_.dstLists()) {
-        list->setEnabled(false);
-    }
-    c_.displayText->setEnabled(false);
-    c_.roll->setEnabled(false);
-    c_.alternate->setEnabled(false);
-    c_.alternateSeconds->setEnabled(false);
-    c_.celsius->setEnabled(false);
-    c_.fahrenheit->setEnabled(false);
-    for (QComboBox* list : {c_.timeDuration, c_.humidityDuration, c_.temperatureDuration}) {
-        list->setEnabled(false);
-    }
-    c_.userPassword->setEnabled(false);
-    c_.globalPassword->setEnabled(false);
+    v(c_.displayText, m.displayText);
+    v.group(*textModeGroup_, {c_.roll, c_.alternate}, {&m.roll, &m.alternate});
+    v(c_.alternateSeconds, m.alternateSeconds);
+    v.group(*unitGroup_, {c_.celsius, c_.fahrenheit}, {&m.celsius, &m.fahrenheit});
+    v(c_.humidity, m.humidity);
+    v(c_.humitureSpare, m.humitureSpare);
+    v(c_.temperature, m.temperature);
+    v(c_.timeDuration, m.timeDuration);
+    v(c_.humidityDuration, m.humidityDuration);
+    v(c_.temperatureDuration, m.temperatureDuration);
+    v(c_.userPassword, m.userPassword);
+    v(c_.globalPassword, m.globalPassword);
+}
+
+BasicPageModel BasicPage::model() const {
+    BasicPageModel m = shown_;
+    visit(m, ui::ControlReader{});
+    return m;
+}
+
+void BasicPage::setModel(const BasicPageModel& m) {
+    visit(m, ui::ControlWriter{});
+    shown_ = m;
+}
+
+template <typename Routine>
+void BasicPage::update(Routine routine) {
+    BasicPageModel m = model();
+    routine(m);
+    setModel(m);
 }
 
 void BasicPage::ClearBasicPage() {
-    // 1. Versions.
-    c_.version->clear();
-    c_.serialNumber->clear();
-    // 2. Time format and zone.
-    ui::UncheckAll(*formatGroup_);
-    ui::ClearSelection(*c_.timeZone);
-    // 3. Clock addresses.
-    ui::UncheckAll(*ipModeGroup_);
-    for (ui::Ipv4AddressEdit* field : c_.clockAddresses()) {
-        field->clear();
-        field->setEnabled(false);
-    }
-    // 4. Time servers by address; no server marked.
-    c_.timeServerIp->setChecked(true);
-    c_.domain->setChecked(false);
-    for (const TimeServerRowControls& row : c_.servers) {
-        row.marker->clear();
-    }
-    // 5. Server addresses.
-    for (const TimeServerRowControls& row : c_.servers) {
-        row.address->clear();
-        row.address->setEnabled(true);
-    }
-    // 6. Domain names, then ports, key IDs and keys.
-    for (const TimeServerRowControls& row : c_.servers) {
-        row.domain->clear();
-        row.domain->setEnabled(false);
-    }
-    for (QLineEdit* TimeServerRowControls::*box :
-         {&TimeServerRowControls::port, &TimeServerRowControls::keyId,
-          &TimeServerRowControls::key}) {
-        for (const TimeServerRowControls& row : c_.servers) {
-            (row.*box)->clear();
-            (row.*box)->setEnabled(false);
-        }
-    }
-    // 7. Count-down and energy saving.
-    for (QComboBox* list : {c_.countDownStartHour, c_.countDownStartMinute, c_.countDownStartSecond,
-                            c_.countDownDurationHours, c_.countDownDurationMinutes,
-                            c_.countDownDurationSeconds, c_.energySavingFrom, c_.energySavingTo}) {
-        ui::ClearSelection(*list);
-        list->setEnabled(false);
-    }
-    ui::UncheckAll(*dimGroup_);
-    c_.displayDim->setEnabled(false);
-    c_.displayClose->setEnabled(false);
-    // 8. Brightness stays enabled.
-    ui::ClearSelection(*c_.brightness);
-    // 9. Daylight saving: the box stays enabled.
-    c_.dstEnable->setChecked(false);
-    for (QComboBox* list : c_.dstLists()) {
-        ui::ClearSelection(*list);
-        list->setEnabled(false);
-    }
-    // 10. Text display.
-    c_.displayText->clear();
-    c_.displayText->setEnabled(false);
-    ui::UncheckAll(*textModeGroup_);
-    c_.roll->setEnabled(false);
-    c_.alternate->setEnabled(false);
-    ui::ClearSelection(*c_.alternateSeconds);
-    c_.alternateSeconds->setEnabled(false);
-    // 11. Passwords.
-    c_.userPassword->clear();
-    c_.userPassword->setEnabled(false);
-    c_.globalPassword->clear();
-    c_.globalPassword->setEnabled(false);
-    // 12. Sensor readings; the display-duration lists keep their state.
-    ui::UncheckAll(*unitGroup_);
-    c_.celsius->setEnabled(false);
-    c_.fahrenheit->setEnabled(false);
-    c_.temperature->clear();
-    c_.humidity->clear();
-    c_.humitureSpare->clear();
+    update([](BasicPageModel& m) { settings::ClearBasicPage(m); });
 }
 
-void BasicPage::enableClockAddresses(bool enabled) {
-    for (ui::Ipv4AddressEdit* field : c_.clockAddresses()) {
-        field->setEnabled(enabled);
+void BasicPage::ShowClockSettings(SettingsBytes frame, ClockFamily family) {
+    update([&](BasicPageModel& m) { settings::ShowClockSettings(m, frame, family); });
+}
+
+void BasicPage::ShowEarlyClockSettings(ConstCommandBytes commandFrame) {
+    update([&](BasicPageModel& m) { settings::ShowEarlyClockSettings(m, commandFrame); });
+}
+
+std::int8_t BasicPage::StoreClockSettings(SettingsBytes frame) {
+    return finishStore(settings::StoreClockSettings(model(), frame));
+}
+
+std::int8_t BasicPage::StoreEarlyClockSettings(CommandBytes commandFrame) {
+    return finishStore(settings::StoreEarlyClockSettings(model(), commandFrame));
+}
+
+std::int8_t BasicPage::finishStore(const StoreResult& result) {
+    if (!result) {
+        return kStored;
+    }
+    ShowRefusal(*result);
+    return kRefused;
+}
+
+void BasicPage::ShowRefusal(const Refusal& refusal) {
+    prompter_.inform(QString::fromStdString(refusal.message));
+    if (QWidget* target = focusTarget(refusal.focus)) {
+        target->setFocus(Qt::OtherFocusReason);
     }
 }
 
-void BasicPage::OnDynamicIp() {
-    if (!c_.dynamicIp->isChecked()) {
-        return;
+QWidget* BasicPage::focusTarget(const BasicFocus& focus) const {
+    const TimeServerRowControls& row = c_.servers[std::min(focus.row, kTimeServerRows - 1)];
+    switch (focus.field) {
+        case BasicField::kUnchanged:
+            return nullptr;
+        case BasicField::kIpAddress:
+            return c_.ipAddress;
+        case BasicField::kGateway:
+            return c_.gateway;
+        case BasicField::kDnsServer:
+            return c_.dnsServer;
+        case BasicField::kServerAddress:
+            return row.address;
+        case BasicField::kDomainName:
+            return row.domain;
+        case BasicField::kPort:
+            return row.port;
+        case BasicField::kKeyId:
+            return row.keyId;
     }
-    c_.staticIp->setChecked(false);
-    enableClockAddresses(false);
+    return nullptr;
 }
 
-void BasicPage::OnStaticIp() {
-    if (!c_.staticIp->isChecked()) {
-        return;
-    }
-    c_.dynamicIp->setChecked(false);
-    enableClockAddresses(true);
-}
-
-void BasicPage::enableServerEntries(bool byAddress) {
-    for (const TimeServerRowControls& row : c_.servers) {
-        row.address->setEnabled(byAddress);
-    }
-    for (int i = 0; i < kDomainRows; ++i) {
-        c_.servers[static_cast<std::size_t>(i)].domain->setEnabled(!byAddress);
-    }
-}
-
-void BasicPage::OnTimeServerIp() {
-    if (!c_.timeServerIp->isChecked()) {
-        return;
-    }
-    c_.domain->setChecked(false);
-    enableServerEntries(true);
-}
-
-void BasicPage::OnDomain() {
-    if (!c_.domain->isChecked()) {
-        return;
-    }
-    c_.timeServerIp->setChecked(false);
-    enableServerEntries(false);
-}
-
-void BasicPage::OnDstEnable() {
-    const bool enabled = c_.dstEnable->isChecked();
-    for (QComboBox* list : c_.dstLists()) {
-        if (enabled) {
-            list->setEnabled(true);
-        } else {
-            ui::ClearSelection(*list);
-            list->setEnabled(false);
-        }
-    }
-}
-
-void BasicPage::OnRoll() {
-    if (!c_.roll->isChecked()) {
-        return;
-    }
-    c_.alternate->setChecked(false);
-    ui::ClearSelection(*c_.alternateSeconds);
-    c_.alternateSeconds->setEnabled(false);
-}
-
-void BasicPage::OnAlternate() {
-    if (!c_.alternate->isChecked()) {
-        return;
-    }
-    c_.roll->setChecked(false);
-    ui::SelectByIndex(*c_.alternateSeconds, 0);
-    c_.alternateSeconds->setEnabled(true);
-}
-
-void BasicPage::guardRange(QLineEdit* box, const char* message) {
+void BasicPage::guardRange(QLineEdit* box, std::string_view message) {
     // The box takes digits only, at most five, so the number always fits an int.
-    if (box->text().toInt() <= kMaxPortOrKeyId) {
+    if (box->text().toInt() <= static_cast<int>(kMaxPortOrKeyId)) {
         return;
     }
-    prompter_.inform(QString::fromLatin1(message));
+    prompter_.inform(QString::fromLatin1(message.data(), static_cast<qsizetype>(message.size())));
     box->setFocus(Qt::OtherFocusReason);
 }
 

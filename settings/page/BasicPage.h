@@ -1,9 +1,10 @@
 #pragma once
 
-#include <QString>
 #include <array>
 #include <cstddef>
+#include <cstdint>
 
+#include "settings/BasicPageModel.h"
 #include "ui/PageWidget.h"
 
 class QButtonGroup;
@@ -24,25 +25,6 @@ class Prompter;
 }  // namespace tavlo::ui
 
 namespace tavlo::settings {
-
-inline constexpr int kTimeServerRows = 5;
-// Rows whose domain-name box can be used (rows 1 and 2); the others keep it empty.
-inline constexpr int kDomainRows = 2;
-
-// Edit limits of the page, in code-page-936 bytes (digits are one byte each).
-inline constexpr std::size_t kPortMaxChars = 5;
-inline constexpr std::size_t kKeyIdMaxChars = 5;
-inline constexpr std::size_t kKeyMaxBytes = 8;
-inline constexpr std::size_t kDomainMaxBytes = 30;
-inline constexpr std::size_t kPasswordMaxBytes = 8;
-inline constexpr std::size_t kDisplayTextMaxBytes = 32;
-inline constexpr int kMaxPortOrKeyId = 65535;
-
-// Texts of the typing guards.
-inline constexpr char kPortRangeMessage[] = "Port Number Must be 1~65535!";
-inline constexpr char kKeyIdRangeMessage[] = "NTP key ID Must be 1~65535!";
-// The counter beside the display text: bytes used of kDisplayTextMaxBytes.
-inline constexpr char kDisplayTextCounterFormat[] = "%d/32";
 
 // One row of the "NTP Setting" group.
 struct TimeServerRowControls {
@@ -127,19 +109,37 @@ struct BasicPageControls {
 };
 
 // The Basic Information page: one clock's network, time, display and sensor settings. The
-// page is created once by the main window, shows the clock read last, and turns its contents
-// back into a write request. It shares the protocol frames and the search state with the rest
-// of the program and tells the operator everything through the Prompter.
+// page is created once by the main window and shows the clock read last. What it shows and
+// stores is its BasicPageModel: the page only moves the model to and from its widgets, tells
+// the operator a store's refusal through the Prompter and guards what the operator types.
 class BasicPage final : public ui::PageWidget {
     Q_OBJECT
 
   public:
+    explicit BasicPage(ui::Prompter& prompter, QWidget* parent = nullptr);
+    // The window's way of making the page until it hands frames and family to each call; the
+    // page keeps neither.
     BasicPage(protocol::ProtocolState& protocol, protocol::SearchState& search,
               ui::Prompter& prompter, QWidget* parent = nullptr);
     ~BasicPage() override;
 
+    // What the controls hold now, and showing a model. A model taken here can be stored on
+    // another thread; setModel() shows it unchanged.
+    BasicPageModel model() const;
+    void setModel(const BasicPageModel& model);
+
     // Empties the page: no clock shown.
     void ClearBasicPage();
+    // Shows a current clock's read reply (frame type 1); a text display mode outside 2 to 5
+    // is written back into the frame as 2.
+    void ShowClockSettings(SettingsBytes frame, ClockFamily family);
+    // Clears the page and shows an early-version clock's read reply (command code 1).
+    void ShowEarlyClockSettings(ConstCommandBytes commandFrame);
+    // Writes the page into a write request: 0, or -1 after the refusal was shown.
+    std::int8_t StoreClockSettings(SettingsBytes frame);
+    std::int8_t StoreEarlyClockSettings(CommandBytes commandFrame);
+    // Tells the operator why a store was refused and moves the focus to the entry.
+    void ShowRefusal(const Refusal& refusal);
 
     const BasicPageControls& controls() const { return c_; }
 
@@ -157,27 +157,22 @@ class BasicPage final : public ui::PageWidget {
     QWidget* buildTextGroup();
     QWidget* buildHumitureGroup();
     QWidget* buildPasswordGroup();
-    void setInitialStates();
 
-    void OnDynamicIp();
-    void OnStaticIp();
-    void OnTimeServerIp();
-    void OnDomain();
-    void OnDstEnable();
-    void OnRoll();
-    void OnAlternate();
-    // Locks or unlocks the four clock address fields.
-    void enableClockAddresses(bool enabled);
-    // Unlocks the server address fields (by address) or the domain-name boxes of rows 1 and 2
-    // (by name) and locks the others.
-    void enableServerEntries(bool byAddress);
-    void guardRange(QLineEdit* box, const char* message);
+    // Pairs every widget with its control in the model, for reading or writing.
+    template <typename Model, typename Visitor>
+    void visit(Model& model, const Visitor& visitor) const;
+    // Runs a model routine (a handler, a show) on what the page holds and shows the result.
+    template <typename Routine>
+    void update(Routine routine);
+    std::int8_t finishStore(const StoreResult& result);
+    QWidget* focusTarget(const BasicFocus& focus) const;
+    void guardRange(QLineEdit* box, std::string_view message);
     void updateTextCounter();
 
-    protocol::ProtocolState& protocol_;
-    protocol::SearchState& search_;
     ui::Prompter& prompter_;
     BasicPageControls c_;
+    // What the widgets do not show: the list items and the brightness the clock reported.
+    BasicPageModel shown_;
     QButtonGroup* formatGroup_ = nullptr;
     QButtonGroup* ipModeGroup_ = nullptr;
     QButtonGroup* serverModeGroup_ = nullptr;

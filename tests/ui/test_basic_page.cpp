@@ -8,8 +8,10 @@
 #include <QRadioButton>
 #include <QTest>
 #include <memory>
+#include <optional>
 
 #include "PageTestSupport.h"
+#include "platform/Ipv4.h"
 #include "protocol/Discovery.h"
 #include "protocol/ProtocolState.h"
 #include "settings/page/BasicPage.h"
@@ -18,6 +20,9 @@
 
 using tavlo::settings::BasicPage;
 using tavlo::settings::BasicPageControls;
+using tavlo::settings::BasicPageModel;
+using tavlo::settings::ClockFamily;
+using tavlo::settings::ClockSettings;
 using tavlo::ui::testing::RecordingPrompter;
 
 namespace {
@@ -97,6 +102,34 @@ void FillEverything(Fixture& f) {
     c.humidity->setText(QStringLiteral("  45.0%"));
     c.temperature->setText(QStringLiteral("  21.5 \u2103"));
     c.humitureSpare->setText(QStringLiteral("x"));
+}
+
+// A wired clock's read reply with something in every group.
+tavlo::protocol::SettingsFrame Reply() {
+    using tavlo::platform::ParseIpv4;
+    tavlo::protocol::SettingsFrame frame{};
+    const ClockSettings s(frame);
+    s.setFrameType(tavlo::protocol::ToByte(tavlo::protocol::FrameType::kReadSettings));
+    s.setSerialNumber("SN0042");
+    s.setVersion(329);
+    s.setIpAddress(ParseIpv4("198.18.0.10"));
+    s.setSubnetMask(ParseIpv4("255.255.255.0"));
+    s.setGateway(ParseIpv4("198.18.0.1"));
+    s.setTimeZoneBytes({0x05, 30});
+    s.setTimeServerInUse(1);
+    s.setTimeServerRow(0, {ParseIpv4("198.18.0.3"), 123, 7, "key1"});
+    s.setCountDownStart({23, 59, 45});
+    s.setEnergySavingStartHour(22);
+    s.setEnergySavingMode(1);
+    s.setBrightness(6);  // not in the list
+    s.setDstStart({3, 0x67, 2});
+    s.setDstEnd({10, 0x57, 3});
+    s.setDisplayText("Lobby");
+    s.setTextDisplayMode(3);
+    s.setHumitureUnitByte(1);
+    s.setTemperature(21.5F);
+    s.setTimeDisplayDuration(4);
+    return frame;
 }
 
 }  // namespace
@@ -563,6 +596,113 @@ class TestBasicPage : public QObject {
             QCOMPARE(list->count(), count);
             QCOMPARE(list->currentText(), QStringLiteral("7"));
         }
+    }
+
+    void modelMovesToAndFromTheWidgets() {
+        Fixture f;
+        BasicPageModel m = f.page.model();
+        tavlo::protocol::SettingsFrame frame = Reply();
+        tavlo::settings::ClearBasicPage(m);
+        tavlo::settings::ShowClockSettings(m, frame, ClockFamily::kWired);
+        m.alternateSeconds.setEditText("7");  // typed, no such item
+        f.page.setModel(m);
+        const BasicPageControls& c = f.c;
+        QCOMPARE(c.version->text(), QStringLiteral("3.29"));
+        QCOMPARE(c.timeZone->currentText(), QStringLiteral("UTC +5:30"));
+        QCOMPARE(c.servers[0].marker->text(), QStringLiteral("*"));
+        QCOMPARE(c.servers[0].address->text(), QStringLiteral("198.18.0.3"));
+        QCOMPARE(c.servers[0].keyId->text(), QStringLiteral("7"));
+        QVERIFY(c.servers[1].address->isBlank());
+        QCOMPARE(c.dstEnd.month->currentText(), QStringLiteral("Oct"));
+        QCOMPARE(c.alternateSeconds->currentText(), QStringLiteral("7"));
+        QCOMPARE(c.alternateSeconds->currentIndex(), -1);
+        QCOMPARE(c.temperature->text(), QStringLiteral("  21.5 \u2103"));
+        QVERIFY(c.format12->isChecked() && !c.format24->isChecked());
+        QVERIFY(c.staticIp->isChecked() && c.ipAddress->isEnabled());
+        QVERIFY(!c.displayDim->isChecked() && c.displayClose->isChecked());
+        QVERIFY(c.celsius->isChecked() && c.celsius->isEnabled());
+        QCOMPARE(c.displayTextCounter->text(), QStringLiteral("5/32"));
+        // Everything comes back, the brightness the clock reported included.
+        QVERIFY(f.page.model() == m);
+        QCOMPARE(*f.page.model().reportedBrightness, std::uint8_t{6});
+        QVERIFY(tavlo::ui::testing::SavePageScreenshot(
+            f.page, QStringLiteral("basic-page-shown.png"), tavlo::ui::testing::kPageAreaSize));
+    }
+
+    void writingBackLeavesTheWidgetsAsTheyAre() {
+        Fixture f;
+        const BasicPageControls& c = f.c;
+        c.ipAddress->field(0)->setText(QStringLiteral("10"));  // the other octets not yet typed
+        c.timeDuration->setEnabled(true);
+        c.timeDuration->setEditText(QStringLiteral("3"));
+        f.page.setModel(f.page.model());
+        QVERIFY(c.ipAddress->fieldText(1).isEmpty());
+        QCOMPARE(c.timeDuration->currentText(), QStringLiteral("3"));
+        QCOMPARE(f.page.model().timeDuration.selection(), std::optional<std::size_t>(1));
+    }
+
+    void showAndStoreThroughThePage() {
+        Fixture f;
+        tavlo::protocol::SettingsFrame reply = Reply();
+        f.page.ClearBasicPage();
+        f.page.ShowClockSettings(reply, ClockFamily::kWifi);
+        QVERIFY(!f.c.staticIp->isEnabled());
+        QCOMPARE(f.c.brightness->currentIndex(), -1);
+        tavlo::protocol::SettingsFrame request{};
+        QCOMPARE(f.page.StoreClockSettings(request), std::int8_t{0});
+        const tavlo::settings::ConstClockSettings stored(request);
+        QCOMPARE(stored.frameType(), std::uint8_t{2});
+        QCOMPARE(stored.brightness(), std::uint8_t{6});  // written back as reported
+        QCOMPARE(stored.displayText(), std::string("Lobby"));
+        QVERIFY(f.prompter.messages().empty());
+
+        tavlo::protocol::CommandFrame early{};
+        early[tavlo::protocol::kCommandCodeOffset] = 1;
+        f.page.ShowEarlyClockSettings(early);
+        QVERIFY(f.c.version->text().isEmpty());
+        QVERIFY(f.c.staticIp->isChecked());
+        QCOMPARE(f.c.servers[0].address->text(), QStringLiteral("0.0.0.0"));
+        QCOMPARE(f.page.StoreEarlyClockSettings(early), std::int8_t{-1});
+        QCOMPARE(f.prompter.texts(),
+                 QStringList{QStringLiteral("Invalid IP address,please enter again")});
+    }
+
+    void refusalShowsItsMessageAndMovesTheFocus_data() {
+        QTest::addColumn<QString>("what");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("gateway") << "gateway"
+                                 << "Invalid Gateway IP address,please enter again";
+        QTest::newRow("port") << "port"
+                              << "Port Number Must be 1~65535!";
+        QTest::newRow("rule") << "rule"
+                              << "All DST option must be filled in.";
+    }
+
+    void refusalShowsItsMessageAndMovesTheFocus() {
+        QFETCH(QString, what);
+        QFETCH(QString, message);
+        Fixture f;
+        tavlo::protocol::SettingsFrame reply = Reply();
+        f.page.ShowClockSettings(reply, ClockFamily::kWired);
+        f.page.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f.page));
+        f.c.displayText->setFocus();
+        QWidget* expected = f.c.displayText;
+        if (what == "gateway") {
+            f.c.gateway->setText(QStringLiteral("10.0.0.0"));
+            expected = f.c.gateway->field(0);
+        } else if (what == "port") {
+            f.c.servers[0].port->setText(QStringLiteral("70000"));  // the typing guard speaks too
+            expected = f.c.servers[0].port;
+        } else {
+            f.c.dstStart.week->setCurrentIndex(-1);
+        }
+        f.c.displayText->setFocus();
+        f.prompter.clear();
+        tavlo::protocol::SettingsFrame request{};
+        QCOMPARE(f.page.StoreClockSettings(request), std::int8_t{-1});
+        QCOMPARE(f.prompter.texts(), QStringList{message});
+        QCOMPARE(QApplication::focusWidget(), expected);
     }
 
     void screenshot() {

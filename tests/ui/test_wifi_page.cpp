@@ -61,8 +61,8 @@ class TestWifiPage : public QObject {
         QCOMPARE(c.wiredPattern->text(), QStringLiteral("Wired_Pattern"));
         QCOMPARE(c.wifiPattern->text(), QStringLiteral("Wifi_Pattern"));
         QCOMPARE(c.wifiSearch->text(), QStringLiteral("Wifi_Search"));
-        for (int i = 0; i < tavlo::wifi::kScanRows; ++i) {
-            QCOMPARE(c.rowButtons[static_cast<std::size_t>(i)]->text(), QString::number(i + 1));
+        for (std::size_t i = 0; i < tavlo::wifi::kScanRows; ++i) {
+            QCOMPARE(c.rowButtons[i]->text(), QString::number(i + 1));
         }
         QCOMPARE(c.password->echoMode(), QLineEdit::Password);
         ExpectLocked(c);
@@ -136,6 +136,39 @@ class TestWifiPage : public QObject {
         c.ssid->clear();
         c.ssid->insert(QString(17, QChar(0x949F)));  // two bytes each: 16 fit
         QCOMPARE(c.ssid->text().size(), 16);
+    }
+
+    void showAndStoreThroughThePage() {
+        Fixture f;
+        const WifiPageControls& c = f.c;
+        tavlo::protocol::SettingsFrame reply{};
+        reply[tavlo::protocol::kFrameTypeOffset] = 1;
+        const tavlo::wifi::WifiSettings wifi(reply);
+        wifi.setSsid("clocks");
+        wifi.setCipherCode(1);
+        wifi.setAuthenticationCode(3);
+        f.page.ShowWifiPage(reply);
+        QCOMPARE(c.ssid->text(), QStringLiteral("clocks"));
+        QCOMPARE(c.cipher->currentText(), QStringLiteral("AES"));
+        QCOMPARE(c.auth->currentText(), QStringLiteral("WPA2"));
+        QVERIFY(!c.cipher->isEnabled() && !c.ssid->isEnabled());
+
+        c.wifiPattern->click();
+        c.cipher->setCurrentIndex(2);  // "TKIP"
+        c.password->setText(QStringLiteral("pw"));
+        const tavlo::wifi::WifiPageModel model = f.page.model();
+        QCOMPARE(model.cipher.text(), std::string("TKIP"));
+        QVERIFY(model.wifiPattern.checked && model.ssid.enabled);
+        f.page.setModel(model);
+        QVERIFY(f.page.model() == model);
+
+        tavlo::protocol::SettingsFrame request{};
+        QCOMPARE(f.page.StoreWifiPage(request), std::int8_t{0});
+        const tavlo::wifi::ConstWifiSettings stored(request);
+        QCOMPARE(stored.ssid(), std::string("clocks"));
+        QCOMPARE(stored.cipherCode(), std::uint8_t{2});
+        QCOMPARE(stored.authenticationCode(), std::uint8_t{3});
+        QCOMPARE(stored.password(), std::string("pw"));
     }
 
     void screenshot() {

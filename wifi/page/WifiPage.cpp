@@ -10,21 +10,15 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "ui/ControlBinding.h"
 #include "ui/Cp936LengthLimiter.h"
-#include "ui/ListSelection.h"
 
 namespace tavlo::wifi {
 namespace {
 
 constexpr int kPageMargin = 6;
 
-// Entries of the two lists, in list order. The clock's codes are converted by entry text,
-// never by position.
-const QStringList kCipherItems{QStringLiteral("OPEN"), QStringLiteral("WEP"),
-                               QStringLiteral("TKIP"), QStringLiteral("AES")};
-const QStringList kAuthItems{QStringLiteral("NONE"),   QStringLiteral("WEP"),
-                             QStringLiteral("WPA"),    QStringLiteral("WPA2"),
-                             QStringLiteral("WPAPSK"), QStringLiteral("WPA2PSK")};
+constexpr std::int8_t kStored = 0;
 const QStringList kScanHeadings{QStringLiteral("Num"),     QStringLiteral("SSID"),
                                 QStringLiteral("Channel"), QStringLiteral("Rssi"),
                                 QStringLiteral("Cipher"),  QStringLiteral("Auth"),
@@ -33,13 +27,15 @@ constexpr int kSsidColumnStretch = 3;
 
 }  // namespace
 
-WifiPage::WifiPage(protocol::ProtocolState& protocol, QWidget* parent)
-    : ui::PageWidget(parent), protocol_(protocol) {
+WifiPage::WifiPage(protocol::ProtocolState& /*protocol*/, QWidget* parent) : WifiPage(parent) {}
+
+WifiPage::WifiPage(QWidget* parent) : ui::PageWidget(parent) {
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(kPageMargin, kPageMargin, kPageMargin, kPageMargin);
     column->addWidget(buildScanGroup());
     column->addWidget(buildWifiGroup());
     column->addStretch(1);
+    setModel(WifiPageModel{});
 }
 
 WifiPage::~WifiPage() = default;
@@ -48,7 +44,6 @@ QWidget* WifiPage::buildScanGroup() {
     auto* box = new QGroupBox(QStringLiteral("Wired"), this);
     auto* grid = new QGridLayout(box);
     c_.wiredPattern = new QRadioButton(QStringLiteral("Wired_Pattern"), box);
-    c_.wiredPattern->setEnabled(false);
     c_.wifiSearch = new QPushButton(QStringLiteral("Wifi_Search"), box);
     c_.wifiSearch->setVisible(false);
     grid->addWidget(c_.wiredPattern, 0, 0, 1, 2);
@@ -58,21 +53,21 @@ QWidget* WifiPage::buildScanGroup() {
         grid->addWidget(new QLabel(kScanHeadings.at(column), box), 1, column);
     }
     rowGroup_ = new QButtonGroup(this);
-    for (int row = 0; row < kScanRows; ++row) {
+    for (std::size_t row = 0; row < kScanRows; ++row) {
+        const int gridRow = static_cast<int>(row) + 2;
         auto* button = new QRadioButton(QString::number(row + 1), box);
-        button->setEnabled(false);
         rowGroup_->addButton(button);
-        c_.rowButtons[static_cast<std::size_t>(row)] = button;
-        grid->addWidget(button, row + 2, 0);
-        for (int column = 0; column < kScanColumns; ++column) {
+        c_.rowButtons[row] = button;
+        grid->addWidget(button, gridRow, 0);
+        for (std::size_t column = 0; column < kScanColumns; ++column) {
             auto* cell = new QLabel(box);
             cell->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
-            c_.cells[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)] = cell;
-            grid->addWidget(cell, row + 2, column + 1);
+            c_.cells[row][column] = cell;
+            grid->addWidget(cell, gridRow, static_cast<int>(column) + 1);
         }
     }
     grid->setColumnStretch(1, kSsidColumnStretch);
-    for (int column = 2; column <= kScanColumns; ++column) {
+    for (int column = 2; column <= static_cast<int>(kScanColumns); ++column) {
         grid->setColumnStretch(column, 1);
     }
     return box;
@@ -85,19 +80,14 @@ QWidget* WifiPage::buildWifiGroup() {
     patternGroup_ = new QButtonGroup(this);
     patternGroup_->addButton(c_.wiredPattern);
     patternGroup_->addButton(c_.wifiPattern);
-    connect(c_.wifiPattern, &QRadioButton::clicked, this, &WifiPage::OnWifiPattern);
+    connect(c_.wifiPattern, &QRadioButton::clicked, this, [this] { update(OnWifiPattern); });
 
     c_.ssid = new QLineEdit(box);
     ui::Cp936LengthLimiter::attach(c_.ssid, kSsidMaxBytes);
-    c_.ssid->setEnabled(false);
     c_.cipher = new QComboBox(box);
-    c_.cipher->addItems(kCipherItems);
-    ui::ClearSelection(*c_.cipher);
-    c_.cipher->setEnabled(false);
+    c_.cipher->addItems(ui::ItemTexts(kCipherEntries));
     c_.auth = new QComboBox(box);
-    c_.auth->addItems(kAuthItems);
-    ui::ClearSelection(*c_.auth);
-    c_.auth->setEnabled(false);
+    c_.auth->addItems(ui::ItemTexts(kAuthenticationEntries));
     c_.password = new QLineEdit(box);
     c_.password->setEchoMode(QLineEdit::Password);
     ui::Cp936LengthLimiter::attach(c_.password, kWifiPasswordMaxBytes);
@@ -116,42 +106,53 @@ QWidget* WifiPage::buildWifiGroup() {
     return box;
 }
 
-void WifiPage::ResetWifiPage() {
-    for (const auto& row : c_.cells) {
-        for (QLabel* cell : row) {
-            cell->clear();
+template <typename Model, typename Visitor>
+void WifiPage::visit(Model& m, const Visitor& v) const {
+    v.group(*patternGroup_, {c_.wiredPattern, c_.wifiPattern}, {&m.wiredPattern, &m.wifiPattern});
+    v.group(*rowGroup_,
+            {c_.rowButtons[0], c_.rowButtons[1], c_.rowButtons[2], c_.rowButtons[3],
+             c_.rowButtons[4], c_.rowButtons[5]},
+            {&m.rowButtons[0], &m.rowButtons[1], &m.rowButtons[2], &m.rowButtons[3],
+             &m.rowButtons[4], &m.rowButtons[5]});
+    for (std::size_t row = 0; row < kScanRows; ++row) {
+        for (std::size_t column = 0; column < kScanColumns; ++column) {
+            v(c_.cells[row][column], m.scanCells[row][column]);
         }
     }
-    ui::UncheckAll(*patternGroup_);
-    c_.wiredPattern->setEnabled(false);
-    c_.wifiPattern->setEnabled(true);
-    c_.ssid->clear();
-    c_.ssid->setEnabled(false);
-    for (QComboBox* list : {c_.cipher, c_.auth}) {
-        ui::ClearSelection(*list);
-        list->setEnabled(false);
-    }
-    ui::UncheckAll(*rowGroup_);
-    for (QRadioButton* button : c_.rowButtons) {
-        button->setEnabled(false);
-    }
-    c_.password->clear();
-    c_.password->setEnabled(true);
+    v(c_.ssid, m.ssid);
+    v(c_.cipher, m.cipher);
+    v(c_.auth, m.auth);
+    v(c_.password, m.password);
 }
 
-void WifiPage::OnWifiPattern() {
-    if (!c_.wifiPattern->isChecked()) {
-        return;
-    }
-    c_.ssid->setEnabled(true);
-    c_.cipher->setEnabled(true);
-    c_.auth->setEnabled(true);
-    c_.wiredPattern->setEnabled(false);
-    c_.wiredPattern->setChecked(false);
-    ui::UncheckAll(*rowGroup_);
-    for (QRadioButton* button : c_.rowButtons) {
-        button->setEnabled(false);
-    }
+WifiPageModel WifiPage::model() const {
+    WifiPageModel m;
+    visit(m, ui::ControlReader{});
+    return m;
+}
+
+void WifiPage::setModel(const WifiPageModel& m) {
+    visit(m, ui::ControlWriter{});
+}
+
+template <typename Routine>
+void WifiPage::update(Routine routine) {
+    WifiPageModel m = model();
+    routine(m);
+    setModel(m);
+}
+
+void WifiPage::ResetWifiPage() {
+    update([](WifiPageModel& m) { wifi::ResetWifiPage(m); });
+}
+
+void WifiPage::ShowWifiPage(settings::ConstSettingsBytes frame) {
+    update([&](WifiPageModel& m) { wifi::ShowWifiPage(m, frame); });
+}
+
+std::int8_t WifiPage::StoreWifiPage(settings::SettingsBytes frame) {
+    wifi::StoreWifiPage(model(), frame);
+    return kStored;
 }
 
 }  // namespace tavlo::wifi

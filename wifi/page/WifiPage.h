@@ -2,8 +2,11 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 
+#include "settings/ClockSettings.h"
 #include "ui/PageWidget.h"
+#include "wifi/WifiPageModel.h"
 
 class QButtonGroup;
 class QComboBox;
@@ -17,13 +20,6 @@ struct ProtocolState;
 }  // namespace tavlo::protocol
 
 namespace tavlo::wifi {
-
-// The scan table: rows and result columns (the "Num" column holds the row buttons).
-inline constexpr int kScanRows = 6;
-inline constexpr int kScanColumns = 6;  // SSID, Channel, Rssi, Cipher, Auth, Bss_type
-
-inline constexpr std::size_t kSsidMaxBytes = 32;
-inline constexpr std::size_t kWifiPasswordMaxBytes = 20;
 
 // Every control of the WIFI Information page, for the routines that show a clock's wireless
 // association and store it into a request.
@@ -43,26 +39,42 @@ struct WifiPageControls {
 
 // The WIFI Information page: a clock's network name, cipher, authentication and Wi-Fi
 // password. After a reset or after a clock was shown the association is locked; selecting
-// "Wifi_Pattern" unlocks it for editing. It shares the protocol frames with the rest of the
-// program.
+// "Wifi_Pattern" unlocks it for editing. What it shows and stores is its WifiPageModel: the
+// page only moves the model to and from its widgets.
 class WifiPage final : public ui::PageWidget {
     Q_OBJECT
 
   public:
+    explicit WifiPage(QWidget* parent = nullptr);
+    // The window's way of making the page until it hands the frame to each call; the page
+    // keeps no frame.
     explicit WifiPage(protocol::ProtocolState& protocol, QWidget* parent = nullptr);
     ~WifiPage() override;
 
+    // What the controls hold now, and showing a model.
+    WifiPageModel model() const;
+    void setModel(const WifiPageModel& model);
+
     // Empties and locks the page.
     void ResetWifiPage();
+    // Shows a current clock's association from its read reply (frame type 1).
+    void ShowWifiPage(settings::ConstSettingsBytes frame);
+    // Writes the page into a Wi-Fi write request; always 0.
+    std::int8_t StoreWifiPage(settings::SettingsBytes frame);
 
     const WifiPageControls& controls() const { return c_; }
 
   private:
     QWidget* buildScanGroup();
     QWidget* buildWifiGroup();
-    void OnWifiPattern();
 
-    protocol::ProtocolState& protocol_;
+    // Pairs every widget with its control in the model, for reading or writing.
+    template <typename Model, typename Visitor>
+    void visit(Model& model, const Visitor& visitor) const;
+    // Runs a model routine on what the page holds and shows the result.
+    template <typename Routine>
+    void update(Routine routine);
+
     WifiPageControls c_;
     QButtonGroup* patternGroup_ = nullptr;
     QButtonGroup* rowGroup_ = nullptr;

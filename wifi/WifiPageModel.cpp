@@ -1,0 +1,89 @@
+#include "wifi/WifiPageModel.h"
+
+#include "platform/TextCodec.h"
+
+namespace tavlo::wifi {
+
+namespace {
+
+void LockScanArea(WifiPageModel& m) {
+    m.wiredPattern = settings::ButtonControl{false, false};
+    for (settings::ButtonControl& button : m.rowButtons) {
+        button = settings::ButtonControl{false, false};
+    }
+}
+
+// Selects the entry a code names, by the entry's text; nothing for a code outside the table.
+void ShowEntry(settings::ListControl& list, std::optional<std::string_view> entry) {
+    if (entry) {
+        list.selectByPrefix(*entry);
+    } else {
+        list.clearSelection();
+    }
+    list.setEnabled(false);
+}
+
+}  // namespace
+
+void ResetWifiPage(WifiPageModel& m) {
+    for (auto& row : m.scanCells) {
+        for (std::string& cell : row) {
+            cell.clear();
+        }
+    }
+    LockScanArea(m);
+    m.wifiPattern = settings::ButtonControl{false, true};
+    m.ssid.text.clear();
+    m.ssid.enabled = false;
+    for (settings::ListControl* list : {&m.cipher, &m.auth}) {
+        list->clearSelection();
+        list->setEnabled(false);
+    }
+    m.password.text.clear();
+    m.password.enabled = true;
+}
+
+void ShowWifiPage(WifiPageModel& m, settings::ConstSettingsBytes frame) {
+    if (settings::ConstClockSettings(frame).frameType() !=
+        protocol::ToByte(protocol::FrameType::kReadSettings)) {
+        return;
+    }
+    const ConstWifiSettings wifi(frame);
+    m.ssid.text = platform::Cp936ToUtf8(wifi.ssid());
+    ShowEntry(m.cipher, CipherEntry(wifi.cipherCode()));
+    ShowEntry(m.auth, AuthenticationEntry(wifi.authenticationCode()));
+}
+
+void StoreWifiPage(const WifiPageModel& m, settings::SettingsBytes frame) {
+    WifiRequest request;
+    request.password = settings::FieldBytes(m.password.text, kPasswordSize);
+    request.associationEdited = m.wifiPattern.checked;
+    if (request.associationEdited) {
+        request.ssid = settings::FieldBytes(m.ssid.text, kSsidSize);
+        request.cipherEntry = m.cipher.text();
+        request.authenticationEntry = m.auth.text();
+    }
+    StoreWifiRequest(frame, request);
+}
+
+void OnWifiPattern(WifiPageModel& m) {
+    if (!m.wifiPattern.checked) {
+        return;
+    }
+    m.ssid.enabled = true;
+    m.cipher.setEnabled(true);
+    m.auth.setEnabled(true);
+    LockScanArea(m);
+}
+
+bool ClickWifiPattern(WifiPageModel& m) {
+    if (!m.wifiPattern.enabled) {
+        return false;
+    }
+    m.wifiPattern.checked = true;
+    m.wiredPattern.checked = false;
+    OnWifiPattern(m);
+    return true;
+}
+
+}  // namespace tavlo::wifi
