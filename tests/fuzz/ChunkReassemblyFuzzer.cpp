@@ -8,18 +8,15 @@
 // ExchangeChunkedFrame on the fake network.
 #include <algorithm>
 #include <array>
-#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <vector>
 
-#include "platform/Ipv4.h"
 #include "protocol/Chunks.h"
 #include "protocol/Exchanges.h"
 #include "protocol/Frames.h"
 #include "tests/fuzz/FuzzSupport.h"
-#include "tests/support/FakeNetwork.h"
 
 namespace tavlo::fuzz {
 namespace {
@@ -34,15 +31,6 @@ constexpr std::uint8_t kGuardByte = 0xCD;
 constexpr std::size_t kMaxChunks = 64;
 constexpr std::uint8_t kRawChunk = 0x01;
 constexpr std::uint8_t kViaExchange = 0x01;
-
-class FixedNonce final : public protocol::NonceSource {
-  public:
-    explicit FixedNonce(std::uint32_t nonce) : nonce_(nonce) {}
-    std::uint32_t NextNonce() override { return nonce_; }
-
-  private:
-    std::uint32_t nonce_;
-};
 
 std::vector<FrameChunk> ReadChunks(Input& in) {
     std::vector<FrameChunk> chunks;
@@ -158,23 +146,13 @@ std::optional<SettingsFrame> Reassemble(const std::vector<FrameChunk>& chunks) {
 // The same chunks as one clock's replies to a unicast read: the exchange answers 1 exactly
 // when a whole reply came before anything broke it and carries flag bit 0, and then holds it.
 void Exchange(const std::vector<FrameChunk>& chunks, const std::optional<SettingsFrame>& whole) {
-    test::FakeNetwork net;
-    const platform::Ipv4 pc = platform::MakeIpv4(198, 18, 0, 1);
-    const platform::Ipv4 clock = platform::MakeIpv4(198, 18, 0, 10);
-    net.setLocalAddresses({pc});
-    net.addPeer(clock, [&chunks, clock](const test::SentDatagram& request, test::FakeNetwork& n) {
-        for (const FrameChunk& chunk : chunks) {
-            n.reply(request, clock, {chunk.begin(), chunk.end()}, std::chrono::milliseconds(1));
-        }
-    });
-    ProtocolState state;
-    state.LocalAddressList = {pc};
-    state.settingsFrame[protocol::kFlagsOffset] = protocol::kFlagCarriedOut;
-    state.settingsFrame[protocol::kFrameTypeOffset] =
-        protocol::ToByte(protocol::FrameType::kReadSettings);
-    FixedNonce nonce(0x41);
-    protocol::ClockExchanges exchanges(net, state, nonce);
-    const std::uint8_t result = exchanges.ExchangeChunkedFrame(clock);
+    std::vector<std::vector<std::uint8_t>> replies;
+    for (const FrameChunk& chunk : chunks) {
+        replies.emplace_back(chunk.begin(), chunk.end());
+    }
+    FakeClockLine line(std::move(replies));
+    const std::uint8_t result = line.exchanges.ExchangeChunkedFrame(line.clock);
+    const ProtocolState& state = line.state;
 
     const bool answered =
         whole && ((*whole)[protocol::kFlagsOffset] & protocol::kFlagCarriedOut) != 0;

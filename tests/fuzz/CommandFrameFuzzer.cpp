@@ -5,18 +5,15 @@
 // a length of 95 and above is taken as a whole 95-byte frame padded with zeros when the input
 // ends early, so most datagrams have the size the exchange looks at).
 #include <algorithm>
-#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <vector>
 
-#include "platform/Ipv4.h"
 #include "protocol/CommandFrames.h"
 #include "protocol/Exchanges.h"
 #include "protocol/Frames.h"
 #include "tests/fuzz/FuzzSupport.h"
-#include "tests/support/FakeNetwork.h"
 
 namespace tavlo::fuzz {
 namespace {
@@ -25,11 +22,6 @@ using protocol::CommandFrame;
 using Datagram = std::vector<std::uint8_t>;
 
 constexpr std::size_t kMaxDatagrams = 16;
-
-class FixedNonce final : public protocol::NonceSource {
-  public:
-    std::uint32_t NextNonce() override { return 0x41; }
-};
 
 std::vector<Datagram> ReadDatagrams(Input& in) {
     std::vector<Datagram> datagrams;
@@ -96,22 +88,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
 
-    test::FakeNetwork net;
-    const platform::Ipv4 pc = platform::MakeIpv4(198, 18, 0, 1);
-    const platform::Ipv4 clock = platform::MakeIpv4(198, 18, 0, 10);
-    net.setLocalAddresses({pc});
-    net.addPeer(clock,
-                [&datagrams, clock](const test::SentDatagram& request, test::FakeNetwork& n) {
-                    for (const Datagram& datagram : datagrams) {
-                        n.reply(request, clock, datagram, std::chrono::milliseconds(1));
-                    }
-                });
-    protocol::ProtocolState state;
-    state.LocalAddressList = {pc};
-    FixedNonce nonce;
-    protocol::ClockExchanges exchanges(net, state, nonce);
-    const std::int32_t result =
-        exchanges.ExchangeCommandFrame(protocol::ToByte(protocol::CommandCode::kRead), clock);
+    FakeClockLine line(datagrams);
+    const std::int32_t result = line.exchanges.ExchangeCommandFrame(
+        protocol::ToByte(protocol::CommandCode::kRead), line.clock);
+    const protocol::ProtocolState& state = line.state;
     FUZZ_CHECK(result == (expected ? protocol::kCommandAcknowledged : protocol::kCommandNoAnswer));
     if (expected) {
         FUZZ_CHECK(state.commandFrame == *expected);

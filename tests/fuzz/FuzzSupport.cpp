@@ -1,11 +1,14 @@
 #include "tests/fuzz/FuzzSupport.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
 #include <string>
 
+#include "platform/Ipv4.h"
+#include "protocol/Frames.h"
 #include "settings/ClockSettings.h"
 #include "settings/EarlyClockSettings.h"
 #include "tools/tavlo/RecordFormat.h"
@@ -15,6 +18,8 @@ namespace tavlo::fuzz {
 namespace {
 
 constexpr unsigned char kFirstPrintable = 0x20;
+constexpr std::uint32_t kLineNonce = 0x41;
+constexpr std::chrono::milliseconds kReplyDelay{1};
 
 // A text read from a fixed-width field: at most the field's width, never a NUL inside.
 bool FitsField(const std::string& text, std::size_t fieldSize) {
@@ -103,6 +108,24 @@ std::span<const std::uint8_t> Input::Take(std::size_t count) {
 
 std::span<const std::uint8_t> Input::Piece() {
     return Take(Byte());
+}
+
+FakeClockLine::FakeClockLine(std::vector<std::vector<std::uint8_t>> replies)
+    : pc(platform::MakeIpv4(198, 18, 0, 1)),
+      clock(platform::MakeIpv4(198, 18, 0, 10)),
+      nonce(kLineNonce),
+      exchanges(net, state, nonce) {
+    net.setLocalAddresses({pc});
+    state.LocalAddressList = {pc};
+    state.settingsFrame[protocol::kFlagsOffset] = protocol::kFlagCarriedOut;
+    state.settingsFrame[protocol::kFrameTypeOffset] =
+        protocol::ToByte(protocol::FrameType::kReadSettings);
+    net.addPeer(clock, [from = clock, replies = std::move(replies)](
+                           const test::SentDatagram& request, test::FakeNetwork& n) {
+        for (const auto& reply : replies) {
+            n.reply(request, from, reply, kReplyDelay);
+        }
+    });
 }
 
 bool IsValidUtf8(std::string_view text) {

@@ -8,7 +8,11 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/Network.h"
+#include "protocol/Chunks.h"
+#include "protocol/Exchanges.h"
 #include "protocol/ProtocolState.h"
+#include "tests/support/FakeNetwork.h"
 
 namespace tavlo::fuzz {
 
@@ -43,6 +47,31 @@ class Input {
 };
 
 bool IsValidUtf8(std::string_view text);
+
+// Always the same nonce (its low byte must not be zero).
+class FixedNonce final : public protocol::NonceSource {
+  public:
+    explicit FixedNonce(std::uint32_t nonce) : nonce_(nonce) {}
+    std::uint32_t NextNonce() override { return nonce_; }
+
+  private:
+    std::uint32_t nonce_;
+};
+
+// The PC at 198.18.0.1 and one clock at 198.18.0.10 on the fake network; the clock answers
+// every request with `replies`, in order, 1 ms after it. `state` holds a read request.
+struct FakeClockLine {
+    explicit FakeClockLine(std::vector<std::vector<std::uint8_t>> replies);
+    FakeClockLine(const FakeClockLine&) = delete;
+    FakeClockLine& operator=(const FakeClockLine&) = delete;
+
+    const platform::Ipv4 pc;
+    const platform::Ipv4 clock;
+    test::FakeNetwork net;
+    protocol::ProtocolState state;
+    FixedNonce nonce;
+    protocol::ClockExchanges exchanges;
+};
 
 // Whatever a clock sent: every text read from the record stays within its field, the record
 // prints as one line of valid UTF-8 JSON and as text without control characters, and what the
