@@ -118,9 +118,10 @@ std::optional<SettingsFrame> Reassemble(const std::vector<FrameChunk>& chunks) {
                            length < protocol::kFullChunkLength ||
                            state.settingsFrame[protocol::kFrameTypeOffset] ==
                                protocol::ToByte(protocol::FrameType::kDiscovery));
-                CheckSettingsRecord(state.settingsFrame);
+                // The record a reader would take: the first whole one, unless broken before.
                 if (!broken && !firstWhole) {
                     firstWhole = state.settingsFrame;
+                    CheckSettingsRecord(state.settingsFrame);
                 }
                 break;
             case ChunkVerdict::kBadLength:
