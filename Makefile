@@ -1,12 +1,15 @@
 # Quick start:
-#   make demo   runs TavloAdmin on a simulated network of clocks
-#   make test   builds everything and runs every test
+#   make demo      runs TavloAdmin on a simulated network of clocks
+#   make test      builds everything and runs every test
+#   make install   installs TavloAdmin under PREFIX (default /usr/local; DESTDIR is honoured)
+#   make package   builds the Debian package $(BUILD)/tavloadmin_*.deb
 BUILD ?= build
 GENERATOR ?= Ninja
 CMAKE_FLAGS ?=
+PREFIX ?= /usr/local
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build test tsan demo screenshots fuzz clean
+.PHONY: all deps configure build test tsan demo screenshots install package fuzz clean
 
 all: build
 
@@ -22,10 +25,11 @@ build: configure
 test: build
 	@cd $(BUILD) && ctest --output-on-failure --timeout 600
 
-# The suites that start threads (search and update workers, the window's search, the simulator,
-# the network tests) under ThreadSanitizer in build-tsan; any report fails the run.
+# The suites that start threads (search and update workers, the window's search, the System
+# page's update, the simulator, the network tests) under ThreadSanitizer in build-tsan; any
+# report fails the run.
 TSAN_BUILD ?= build-tsan
-TSAN_SUITES = ^(discovery|firmware|main_dialog_tests|clocksim|clocksim_tftp|clocksim_network|discovery_network|network_firmware|window_network)$$
+TSAN_SUITES = ^(discovery|firmware|test_system_page|main_dialog_tests|clocksim|clocksim_tftp|clocksim_network|discovery_network|network_firmware|window_network)$$
 tsan: deps
 	@cmake -S . -B $(TSAN_BUILD) -G $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 		-DTAVLO_SANITIZE=thread $(CMAKE_FLAGS) >/dev/null
@@ -42,6 +46,12 @@ demo:
 
 screenshots: build
 	@scripts/screenshots $(BUILD)
+
+install: build
+	@cmake --install $(BUILD) --prefix $(PREFIX)
+
+package: build
+	@cd $(BUILD) && cpack -G DEB
 
 # Every fuzz target of tests/fuzz for FUZZ_SECONDS (built with clang in build-fuzz).
 fuzz: deps

@@ -3,21 +3,24 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QContextMenuEvent>
+#include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QResizeEvent>
 #include <QShortcut>
-#include <QTabBar>
-#include <algorithm>
+#include <QVBoxLayout>
+#include <initializer_list>
 
 #include "app/AboutDialog.h"
 #include "app/AppIcon.h"
 #include "app/DeviceTree.h"
 #include "app/TabControl.h"
 #include "firmware/page/SystemPage.h"
+#include "platform/MacLookup.h"
 #include "settings/page/BasicPage.h"
 #include "ui/Ipv4AddressEdit.h"
 #include "ui/PageWidget.h"
@@ -27,45 +30,35 @@
 namespace tavlo::app {
 namespace {
 
-// Client area of the window as it opens, and where each control sits in it (pixels). When the
-// pages need more room (larger fonts), the tab control and the window grow by what is missing
-// and the controls right of and below the growth move along (fitToPages).
+// The window as designed (client area, pixels): the device tree 200 wide on the left above
+// the "Online Client" group, the tab control filling the rest, "Modify" and "Batch Modify" at
+// the bottom right. Extra room goes to the tree (height) and to the tab control; the window
+// is never smaller than designed, or than its pages need when fonts are larger.
 constexpr QSize kClientSize(924, 733);
-constexpr QRect kTreeRect(10, 10, 200, 450);
-constexpr QRect kOnlineClientRect(10, 468, 200, 200);
-constexpr QRect kIpAddressRect(22, 492, 176, 26);
-constexpr QRect kBroadcastRect(22, 528, 86, 22);
-constexpr QRect kUnicastRect(112, 528, 86, 22);
-constexpr QRect kWiredRect(22, 558, 86, 22);
-constexpr QRect kWifiRect(112, 558, 86, 22);
-constexpr QRect kEarlyVersionsRect(22, 588, 86, 22);
-constexpr QRect kV32Rect(112, 588, 86, 22);
-constexpr QRect kSearchRect(22, 624, 176, 32);
-constexpr QRect kTabRect(220, 10, 694, 658);
-constexpr QRect kModifyRect(620, 684, 140, 34);
-constexpr QRect kBatchModifyRect(774, 684, 140, 34);
-
-// The pages sit inside the tab control's client rectangle: left edge in by 1, top edge down
-// by 20 (below the tabs), right and bottom edges in by 2.
-constexpr int kPageInsetLeft = 1;
-constexpr int kPageInsetTop = 20;
-constexpr int kPageInsetRight = 2;
-constexpr int kPageInsetBottom = 2;
+constexpr int kOuterMargin = 10;
+constexpr int kBottomMargin = 15;
+constexpr int kColumnGap = 10;
+constexpr int kTreeToGroupGap = 8;
+constexpr int kTabsToCommandsGap = 16;
+constexpr int kCommandGap = 14;
+constexpr int kLeftColumnWidth = 200;
+constexpr int kTreeMinimumHeight = 120;
+constexpr QSize kCommandButtonSize(140, 34);
+constexpr int kSearchButtonHeight = 32;
+constexpr int kGroupMargin = 11;
 
 QString text(const char* s) {
     return QString::fromLatin1(s);
 }
 
 template <typename W>
-W* place(W* widget, const QRect& rect, const char* objectName) {
-    widget->setGeometry(rect);
+W* named(W* widget, const char* objectName) {
     widget->setObjectName(text(objectName));
     return widget;
 }
 
-QPushButton* makeButton(QWidget* parent, const char* label, const QRect& rect,
-                        const char* objectName) {
-    auto* button = place(new QPushButton(text(label), parent), rect, objectName);
+QPushButton* makeButton(QWidget* parent, const char* label, const char* objectName) {
+    auto* button = named(new QPushButton(text(label), parent), objectName);
     // Enter never presses a button of this window.
     button->setAutoDefault(false);
     return button;
@@ -94,11 +87,6 @@ void setPair(QRadioButton* a, bool aChecked, QRadioButton* b, bool bChecked) {
     }
 }
 
-// a * newSize / oldSize with the product first and the quotient truncated.
-int scaleCoordinate(int value, int newSize, int oldSize) {
-    return static_cast<int>(static_cast<qint64>(value) * newSize / oldSize);
-}
-
 }  // namespace
 
 MainWindow::MainWindow(MainDialogContext context, QWidget* parent)
@@ -114,14 +102,12 @@ MainWindow::MainWindow(MainDialogContext context, QWidget* parent)
     tabs_->addTab(text(kBasicTabText));
     tabs_->addTab(text(kWifiTabText));
     tabs_->addTab(text(kSystemTabText));
-    tabs_->tabBar()->raise();  // the tabs stay clickable where a page's top edge meets them
+    layOut();
 
-    const QSize clientSize = fitToPages();
-    resize(clientSize);
-    // Shrinking the window further would scale controls down to nothing.
-    setMinimumSize(clientSize / 2);
-    layoutReference_ = QRect(QPoint(0, 0), clientSize);
-    placePages();
+    // The designed size, or what the pages need when larger fonts make them grow; never less.
+    const QSize designed = kClientSize.expandedTo(layout()->totalMinimumSize());
+    setMinimumSize(designed);
+    resize(designed);
     showPage(static_cast<int>(PageTab::kBasic));
     tabs_->setCurrentIndexSilently(static_cast<int>(PageTab::kBasic));
 
@@ -135,36 +121,29 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::createControls() {
-    tree_ = place(new DeviceTree(this), kTreeRect, "deviceTree");
-    tabs_ = place(new TabControl(this), kTabRect, "tabControl");
+    tree_ = named(new DeviceTree(this), "deviceTree");
+    tabs_ = named(new TabControl(this), "tabControl");
 
-    onlineClient_ =
-        place(new QGroupBox(text("Online Client"), this), kOnlineClientRect, "onlineClientGroup");
-    onlineClient_->lower();
-    ipAddress_ = new ui::Ipv4AddressEdit(this);
-    // The window places and scales this control itself, free of the control's own limits.
-    ipAddress_->setMinimumSize(0, 0);
-    ipAddress_->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-    place(ipAddress_, kIpAddressRect, "ipAddress");
-    broadcastRadio_ =
-        place(new QRadioButton(text("Broadcast"), this), kBroadcastRect, "broadcastRadio");
-    unicastRadio_ = place(new QRadioButton(text("Unicast"), this), kUnicastRect, "unicastRadio");
-    wiredRadio_ = place(new QRadioButton(text("WIRED"), this), kWiredRect, "wiredRadio");
-    wifiRadio_ = place(new QRadioButton(text("WIFI"), this), kWifiRect, "wifiRadio");
+    onlineClient_ = named(new QGroupBox(text("Online Client"), this), "onlineClientGroup");
+    ipAddress_ = named(new ui::Ipv4AddressEdit(onlineClient_), "ipAddress");
+    broadcastRadio_ = named(new QRadioButton(text("Broadcast"), onlineClient_), "broadcastRadio");
+    unicastRadio_ = named(new QRadioButton(text("Unicast"), onlineClient_), "unicastRadio");
+    wiredRadio_ = named(new QRadioButton(text("WIRED"), onlineClient_), "wiredRadio");
+    wifiRadio_ = named(new QRadioButton(text("WIFI"), onlineClient_), "wifiRadio");
     makePair(this, broadcastRadio_, unicastRadio_);
     makePair(this, wiredRadio_, wifiRadio_);
-    earlyVersionsCheck_ = place(new QCheckBox(text("Early versions"), this), kEarlyVersionsRect,
-                                "earlyVersionsCheck");
-    v32Check_ = place(new QCheckBox(text("V3.2"), this), kV32Rect, "v32Check");
+    earlyVersionsCheck_ =
+        named(new QCheckBox(text("Early versions"), onlineClient_), "earlyVersionsCheck");
+    v32Check_ = named(new QCheckBox(text("V3.2"), onlineClient_), "v32Check");
     // Created hidden and never shown; the search still reads and sets them.
     earlyVersionsCheck_->hide();
     v32Check_->hide();
 
-    searchButton_ = makeButton(this, "Search", kSearchRect, "searchButton");
-    stopSearchButton_ = makeButton(this, "Stop to Search", kSearchRect, "stopSearchButton");
+    searchButton_ = makeButton(onlineClient_, "Search", "searchButton");
+    stopSearchButton_ = makeButton(onlineClient_, "Stop to Search", "stopSearchButton");
     stopSearchButton_->hide();
-    modifyButton_ = makeButton(this, "Modify", kModifyRect, "modifyButton");
-    batchModifyButton_ = makeButton(this, "Batch Modify", kBatchModifyRect, "batchModifyButton");
+    modifyButton_ = makeButton(this, "Modify", "modifyButton");
+    batchModifyButton_ = makeButton(this, "Batch Modify", "batchModifyButton");
 
     connect(searchButton_, &QPushButton::clicked, this, &MainWindow::OnSearch);
     connect(stopSearchButton_, &QPushButton::clicked, this, &MainWindow::OnStopSearch);
@@ -191,16 +170,72 @@ void MainWindow::createControls() {
     connect(tree_, &QTreeWidget::itemSelectionChanged, this, &MainWindow::OnTreeSelectionChanged);
 }
 
+void MainWindow::layOut() {
+    // "Online Client": the address, the two radio pairs, the hidden check boxes and "Search"
+    // with "Stop to Search" in the same place, kept together at their own height.
+    auto* group = new QGridLayout(onlineClient_);
+    group->setContentsMargins(kGroupMargin, kGroupMargin, kGroupMargin, kGroupMargin);
+    group->addWidget(ipAddress_, 0, 0, 1, 2);
+    group->addWidget(broadcastRadio_, 1, 0);
+    group->addWidget(unicastRadio_, 1, 1);
+    group->addWidget(wiredRadio_, 2, 0);
+    group->addWidget(wifiRadio_, 2, 1);
+    group->addWidget(earlyVersionsCheck_, 3, 0);
+    group->addWidget(v32Check_, 3, 1);
+    for (QPushButton* button : {searchButton_, stopSearchButton_}) {
+        QSizePolicy policy = button->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);  // both keep the one place
+        button->setSizePolicy(policy);
+        button->setMinimumHeight(kSearchButtonHeight);
+        group->addWidget(button, 4, 0, 1, 2);
+    }
+    onlineClient_->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+
+    // Left: the tree takes the height the group leaves.
+    tree_->setFixedWidth(kLeftColumnWidth);
+    tree_->setMinimumHeight(kTreeMinimumHeight);
+    onlineClient_->setFixedWidth(kLeftColumnWidth);
+    auto* left = new QVBoxLayout;
+    left->setSpacing(kTreeToGroupGap);
+    left->addWidget(tree_, 1);
+    left->addWidget(onlineClient_);
+
+    auto* top = new QHBoxLayout;
+    top->setSpacing(kColumnGap);
+    top->addLayout(left);
+    top->addWidget(tabs_, 1);
+
+    auto* commands = new QHBoxLayout;
+    commands->setSpacing(kCommandGap);
+    commands->addStretch(1);
+    for (QPushButton* button : {modifyButton_, batchModifyButton_}) {
+        button->setFixedSize(kCommandButtonSize);
+        commands->addWidget(button);
+    }
+
+    auto* window = new QVBoxLayout(this);
+    window->setContentsMargins(kOuterMargin, kOuterMargin, kOuterMargin, kBottomMargin);
+    window->setSpacing(kTabsToCommandsGap);
+    window->addLayout(top, 1);
+    window->addLayout(commands);
+}
+
 MainDialogPages MainWindow::createPages() {
     MainDialogPages pages;
     pages.basic =
         new settings::BasicPage(context_.protocol, context_.search, context_.prompter, tabs_);
     pages.basic->setObjectName(QStringLiteral("BasicPage"));
-    pages.system =
-        new firmware::SystemPage(context_.search, context_.update, context_.prompter, tabs_);
+    pages.system = new firmware::SystemPage(
+        firmware::SystemPageContext{
+            context_.search, context_.update, context_.prompter, context_.network,
+            [](platform::Ipv4 address) { return platform::LookupMacAddress(address); }},
+        tabs_);
     pages.system->setObjectName(QStringLiteral("SystemPage"));
     pages.wifi = new wifi::WifiPage(context_.protocol, tabs_);
     pages.wifi->setObjectName(QStringLiteral("WifiPage"));
+    for (QWidget* page : std::initializer_list<QWidget*>{pages.basic, pages.system, pages.wifi}) {
+        tabs_->addPage(page);
+    }
     return pages;
 }
 
@@ -210,48 +245,6 @@ int MainWindow::RunModal() {
         return kSocketInitFailed;
     }
     return exec();
-}
-
-QSize MainWindow::fitToPages() {
-    QSize need(0, 0);
-    for (QWidget* page :
-         std::initializer_list<QWidget*>{pages_.basic, pages_.wifi, pages_.system}) {
-        need = need.expandedTo(page->sizeHint());
-    }
-    const int grow =
-        std::max(0, need.width() + kPageInsetLeft + kPageInsetRight - kTabRect.width());
-    const int growDown =
-        std::max(0, need.height() + kPageInsetTop + kPageInsetBottom - kTabRect.height());
-    if (grow == 0 && growDown == 0) {
-        return kClientSize;
-    }
-    tabs_->setGeometry(kTabRect.adjusted(0, 0, grow, growDown));
-    for (QWidget* right : std::initializer_list<QWidget*>{modifyButton_, batchModifyButton_}) {
-        right->move(right->pos() + QPoint(grow, growDown));
-    }
-    // The left column: the tree takes the extra height, the search controls move down.
-    tree_->setGeometry(kTreeRect.adjusted(0, 0, 0, growDown));
-    for (QWidget* below : std::initializer_list<QWidget*>{
-             onlineClient_, ipAddress_, broadcastRadio_, unicastRadio_, wiredRadio_, wifiRadio_,
-             earlyVersionsCheck_, v32Check_, searchButton_, stopSearchButton_}) {
-        below->move(below->pos() + QPoint(0, growDown));
-    }
-    return kClientSize + QSize(grow, growDown);
-}
-
-QRect MainWindow::pageRect() const {
-    return tabs_->rect().adjusted(kPageInsetLeft, kPageInsetTop, -kPageInsetRight,
-                                  -kPageInsetBottom);
-}
-
-void MainWindow::placePages() {
-    const QRect rect = pageRect();
-    for (QWidget* page :
-         std::initializer_list<QWidget*>{pages_.basic, pages_.wifi, pages_.system}) {
-        if (page != nullptr) {
-            page->setGeometry(rect);
-        }
-    }
 }
 
 void MainWindow::showPage(int index) {
@@ -267,40 +260,13 @@ void MainWindow::showPage(int index) {
     }
 }
 
-void MainWindow::scaleControls(const QSize& newSize) {
-    const int oldWidth = layoutReference_.width();
-    const int oldHeight = layoutReference_.height();
-    if (oldWidth <= 0 || oldHeight <= 0) {
-        return;
-    }
-    // "Stop to Search", "WIRED", "WIFI" and the group box keep their place and size.
-    QWidget* const scaled[] = {modifyButton_,   batchModifyButton_,  searchButton_, tree_,
-                               tabs_,           earlyVersionsCheck_, v32Check_,     ipAddress_,
-                               broadcastRadio_, unicastRadio_};
-    for (QWidget* widget : scaled) {
-        if (widget == nullptr) {
-            continue;
-        }
-        const QRect g = widget->geometry();
-        const int left = scaleCoordinate(g.x(), newSize.width(), oldWidth);
-        const int right = scaleCoordinate(g.x() + g.width(), newSize.width(), oldWidth);
-        const int top = scaleCoordinate(g.y(), newSize.height(), oldHeight);
-        const int bottom = scaleCoordinate(g.y() + g.height(), newSize.height(), oldHeight);
-        widget->setGeometry(left, top, right - left, bottom - top);
-        widget->update();
-    }
-}
-
 void MainWindow::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
     if (isMinimized()) {
         return;
     }
-    scaleControls(event->size());
-    layoutReference_ = QRect(QPoint(0, 0), event->size());
-    // All three pages follow the tab control; the selection goes back to the Basic page and
-    // only that page stays visible.
-    placePages();
+    // The layout has already given the controls their new places. As the window always did,
+    // the selection goes back to the Basic page and only that page stays visible.
     showPage(static_cast<int>(PageTab::kBasic));
     tabs_->setCurrentIndexSilently(static_cast<int>(PageTab::kBasic));
 }
@@ -328,8 +294,10 @@ void MainWindow::OnAbout() {
 }
 
 void MainWindow::done(int result) {
-    // Closing the window ends a running search first; the worker stops within tens of ms.
+    // Closing the window ends a running search first (its worker stops within tens of ms),
+    // and a running firmware update (about a second at most).
     stopSearchAndWait();
+    pages_.system->StopUpdates();
     QDialog::done(result);
 }
 

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <QDialog>
-#include <QRect>
 #include <functional>
 #include <memory>
 
@@ -108,11 +107,8 @@ class MainWindow final : public QDialog, private SearchView {
   private:
     void createControls();
     MainDialogPages createPages();
-    QSize fitToPages();
-    QRect pageRect() const;
-    void placePages();
+    void layOut();
     void showPage(int index);
-    void scaleControls(const QSize& newSize);
     void stopSearchAndWait();
     void setSearchUiRunning(bool running);
     protocol::SearchOptions searchOptions() const;
@@ -130,7 +126,6 @@ class MainWindow final : public QDialog, private SearchView {
     void onSearchEnded() override;
 
     MainDialogContext context_;
-    QRect layoutReference_;
 
     DeviceTree* tree_ = nullptr;
     TabControl* tabs_ = nullptr;

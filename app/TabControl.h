@@ -1,9 +1,11 @@
-// A tab control in the manner of the classic one: a row of tabs over a framed pane whose
-// pages are ordinary children placed by their owner. Selecting a tab by program raises no
-// selection-change signal; only the operator's clicks do.
+// A tab control in the manner of the classic one: a row of tabs over a framed pane. The pages
+// are ordinary children of the control; it keeps each of them on the page rectangle of its
+// pane, while which page is visible stays with the owner. Selecting a tab by program raises
+// no selection-change signal; only the operator's clicks do.
 #pragma once
 
 #include <QWidget>
+#include <vector>
 
 class QTabBar;
 
@@ -23,6 +25,16 @@ class TabControl final : public QWidget {
     void setCurrentIndexSilently(int index);
     QTabBar* tabBar() const { return bar_; }
 
+    // Makes `page` a child placed on the page rectangle, now and after every resize.
+    void addPage(QWidget* page);
+    // The client rectangle with its left edge in by 1, its top edge down by 20 (below the
+    // tabs), its right and bottom edges in by 2.
+    QRect pageRect() const;
+
+    // Room for the largest page at its preferred size.
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
   signals:
     // The operator selected another tab.
     void selectionChanged(int index);
@@ -32,8 +44,11 @@ class TabControl final : public QWidget {
     void resizeEvent(QResizeEvent* event) override;
 
   private:
+    void placePages();
+
     QTabBar* bar_ = nullptr;
     bool silent_ = false;
+    std::vector<QWidget*> pages_;
 };
 
 }  // namespace tavlo::app

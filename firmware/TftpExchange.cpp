@@ -13,6 +13,8 @@ namespace {
 
 constexpr std::uint8_t kBroadcastOctet = 255;
 constexpr std::chrono::milliseconds kNoWait{0};
+// A stop request ends the pause after the write request within this time.
+constexpr std::chrono::milliseconds kStopCheckInterval{50};
 
 }  // namespace
 
@@ -44,6 +46,12 @@ std::string TftpClient::LastError() const {
 
 bool TftpClient::StopRequested() const {
     return stopRequest_ != nullptr && stopRequest_->load();
+}
+
+void TftpClient::PauseUnlessStopped(std::chrono::milliseconds pause) {
+    for (auto left = pause; left.count() > 0 && !StopRequested(); left -= kStopCheckInterval) {
+        network_.sleep(std::min(left, kStopCheckInterval));
+    }
 }
 
 void TftpClient::DiscardStaleDatagrams() {
@@ -154,7 +162,7 @@ int TftpClient::TftpExchange(std::span<const std::uint8_t> payload, std::uint32_
                 // The clock prepares its flash after taking the write request. A late copy
                 // of that acknowledgement during the data phase (a TFTP server repeats it
                 // while waiting for block 1) only makes block 1 go again, without a pause.
-                network_.sleep(kPauseAfterRequestAcknowledged);
+                PauseUnlessStopped(kPauseAfterRequestAcknowledged);
             }
             return reply.block + 1;
         }

@@ -84,6 +84,7 @@ class TftpClient {
     bool FromClock(const platform::Endpoint& from) const;
     void RefuseStranger(const platform::Endpoint& from);
     void DiscardStaleDatagrams();
+    void PauseUnlessStopped(std::chrono::milliseconds pause);
     bool StopRequested() const;
 
     platform::Network& network_;

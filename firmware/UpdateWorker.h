@@ -70,6 +70,9 @@ class UpdateWorker {
 
     // Starts the update on a new thread (once).
     void Start();
+    // Asks the update to give up quietly (no more boxes) before its next send; returns at
+    // once. Join() then waits about a second at most.
+    void RequestStop() { stopRequest_.store(true); }
     // True from Start until the update has ended.
     bool IsRunning() const { return running_.load(); }
     // Waits up to `timeout` for the update to end; true when it has.

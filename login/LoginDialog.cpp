@@ -8,6 +8,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QVBoxLayout>
 
 #include "login/PasswordFile.h"
@@ -22,11 +24,33 @@ QString text(const char* s) {
     return QString::fromLatin1(s);
 }
 
+// A line edit keeps this many pixels free on either side of its text, and draws the cursor
+// after the last character.
+constexpr int kLineEditInnerMargin = 2;
+constexpr int kCursorWidth = 1;
+
+// Wide enough to show the longest password a box takes, masked.
+int widthForLongestPassword(const QLineEdit& edit) {
+    QStyle* style = edit.style();
+    const QChar mask(style->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr, &edit));
+    const QMargins margins = edit.textMargins();
+    const int content = edit.fontMetrics().horizontalAdvance(QString(kPasswordMaxLength, mask)) +
+                        2 * kLineEditInnerMargin + kCursorWidth + margins.left() + margins.right();
+    QStyleOptionFrame option;
+    option.initFrom(&edit);
+    option.lineWidth = style->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, &edit);
+    return style
+        ->sizeFromContents(QStyle::CT_LineEdit, &option, QSize(content, edit.sizeHint().height()),
+                           &edit)
+        .width();
+}
+
 QLineEdit* makePasswordEdit(const char* objectName) {
     auto* edit = new QLineEdit;
     edit->setObjectName(text(objectName));
     edit->setEchoMode(QLineEdit::Password);
     edit->setMaxLength(kPasswordMaxLength);
+    edit->setMinimumWidth(widthForLongestPassword(*edit));
     return edit;
 }
 
@@ -93,6 +117,8 @@ LoginDialog::LoginDialog(ui::Prompter& prompter, std::optional<std::filesystem::
     auto* layout = new QHBoxLayout(this);
     layout->addWidget(loginGroup);
     layout->addWidget(modifyGroup);
+    // The dialog keeps the size its contents need; it cannot be resized.
+    layout->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(loginRadio_, &QRadioButton::clicked, this, &LoginDialog::selectLoginMode);
     connect(modifyRadio_, &QRadioButton::clicked, this, &LoginDialog::selectModifyMode);

@@ -1,9 +1,12 @@
 #include "login/PasswordFile.h"
 
+#include <nettle/md5.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <system_error>
+#include <vector>
 
 namespace tavlo::login {
 namespace {
@@ -55,11 +58,21 @@ bool writeDigest(std::ostream& out, const Md5Digest& digest) {
 
 }  // namespace
 
+Md5Digest md5(std::span<const std::uint8_t> data) {
+    static_assert(kMd5DigestSize == MD5_DIGEST_SIZE);
+    md5_ctx context{};
+    md5_init(&context);
+    md5_update(&context, data.size(), data.data());
+    Md5Digest digest{};
+    md5_digest(&context, digest.size(), digest.data());
+    return digest;
+}
+
 Md5Digest passwordDigest(PasswordBytes password) {
-    Md5 hasher;
-    hasher.update(password);
-    hasher.update(asBytes(kPasswordSalt));
-    return hasher.finish();
+    std::vector<std::uint8_t> message(password.begin(), password.end());
+    const auto salt = asBytes(kPasswordSalt);
+    message.insert(message.end(), salt.begin(), salt.end());
+    return md5(message);
 }
 
 std::optional<std::string> processEnvironment(const char* name) {

@@ -2,6 +2,8 @@
 // configuration folder. While the file does not exist the built-in default password applies.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -9,8 +11,6 @@
 #include <span>
 #include <string>
 #include <string_view>
-
-#include "login/Md5.h"
 
 namespace tavlo::login {
 
@@ -21,6 +21,12 @@ inline constexpr std::string_view kPasswordFileName = "ORX.dat";
 
 // Password bytes (the entered text in code page 936, no terminator).
 using PasswordBytes = std::span<const std::uint8_t>;
+
+inline constexpr std::size_t kMd5DigestSize = 16;
+using Md5Digest = std::array<std::uint8_t, kMd5DigestSize>;
+
+// MD5 (RFC 1321) of one message.
+Md5Digest md5(std::span<const std::uint8_t> data);
 
 // MD5 of the password bytes immediately followed by the salt: the file's content.
 Md5Digest passwordDigest(PasswordBytes password);

@@ -45,6 +45,19 @@ Ipv4 ParseIpv4(std::string_view text) {
     return inet_addr(bounded.c_str());
 }
 
+std::optional<Ipv4> ParseDottedAddress(std::string_view text) {
+    std::array<char, INET_ADDRSTRLEN> bounded{};
+    if (text.size() >= bounded.size() || text.find('\0') != std::string_view::npos) {
+        return std::nullopt;
+    }
+    text.copy(bounded.data(), text.size());
+    in_addr parsed{};
+    if (inet_pton(AF_INET, bounded.data(), &parsed) != 1) {
+        return std::nullopt;
+    }
+    return parsed.s_addr;
+}
+
 std::string FormatIpv4(Ipv4 address) {
     in_addr in{};
     in.s_addr = address;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -36,6 +37,13 @@ std::uint8_t LastOctet(Ipv4 address);
 // 192.168.1.20. Accepts what inet_addr accepts ("10", "0x0a.1", ...). Malformed or overlong
 // text gives 255.255.255.255 (kLimitedBroadcast), like inet_addr.
 Ipv4 ParseIpv4(std::string_view text);
+
+// Strict dotted decimal for everything but what the clocks themselves read: exactly four
+// decimal numbers 0 to 255 joined by dots (inet_pton's rule). Leading zeros ("010"), blanks
+// anywhere, hexadecimal or octal forms and fewer parts are refused, so that no text means one
+// address here and another to ParseIpv4. 0.0.0.0 and 255.255.255.255 are addresses like any
+// other; callers refuse what they cannot use.
+std::optional<Ipv4> ParseDottedAddress(std::string_view text);
 
 // inet_ntoa form: "a.b.c.d".
 std::string FormatIpv4(Ipv4 address);

@@ -59,34 +59,6 @@ std::string FieldText(std::span<const std::uint8_t> field) {
     return std::string(field.begin(), end);
 }
 
-// True when `text` (up to the first blank) is four decimal numbers 0..255 joined by dots.
-bool IsDottedQuad(std::string_view text) {
-    text = text.substr(0, text.find(' '));
-    int parts = 0;
-    std::size_t pos = 0;
-    while (pos <= text.size()) {
-        std::size_t end = text.find('.', pos);
-        if (end == std::string_view::npos) {
-            end = text.size();
-        }
-        const std::string_view part = text.substr(pos, end - pos);
-        if (part.empty() || part.size() > 3 ||
-            !std::all_of(part.begin(), part.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-            return false;
-        }
-        int value = 0;
-        for (char c : part) {
-            value = value * 10 + (c - '0');
-        }
-        if (value > 255) {
-            return false;
-        }
-        ++parts;
-        pos = end + 1;
-    }
-    return parts == 4;
-}
-
 // The tree control's order: case-insensitive, then byte order so equal texts sit together.
 bool TreeTextLess(const std::string& a, const std::string& b) {
     // ASCII only, whatever the process locale: the second byte of a two-byte character
@@ -380,8 +352,10 @@ SearchOutcome SearchRun::run() {
         const Ipv4 parsed = platform::ParseIpv4(options_.ipAddressText);
         // Text that is no address at all reads as 255.255.255.255; it must not turn a
         // unicast sweep into a broadcast.
-        if (parsed == 0 ||
-            (parsed == platform::kLimitedBroadcast && !IsDottedQuad(options_.ipAddressText))) {
+        const std::string_view typed =
+            std::string_view(options_.ipAddressText).substr(0, options_.ipAddressText.find(' '));
+        if (parsed == 0 || (parsed == platform::kLimitedBroadcast &&
+                            !platform::ParseDottedAddress(typed).has_value())) {
             reporter_.message(kPleaseSelectValidIp);
             return SearchOutcome::kInvalidAddress;
         }

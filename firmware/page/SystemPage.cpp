@@ -7,11 +7,15 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "firmware/UpdateState.h"
+#include "platform/Ipv4.h"
 #include "ui/Cp936LengthLimiter.h"
 #include "ui/Ipv4AddressEdit.h"
 #include "ui/Prompter.h"
@@ -44,25 +48,34 @@ QLabel* Caption(const char* text, QWidget* parent) {
     return new QLabel(QString::fromLatin1(text), parent);
 }
 
-}  // namespace
+QString Text(const char* text) {
+    return QString::fromLatin1(text);
+}
 
 bool IsFirmwarePath(const QString& path) {
-    return path.contains(QLatin1String(kBinFileMark), Qt::CaseSensitive) ||
-           path.contains(QLatin1String(kHexFileMark), Qt::CaseSensitive);
+    return firmware::IsFirmwarePath(path.toStdString());
 }
+
+}  // namespace
 
 std::array<QLineEdit*, 7> SystemPageControls::passwordFields() const {
     return {currentPassword,       newUserPassword,   confirmNewUserPassword,  currentUserPassword,
             currentGlobalPassword, newGlobalPassword, confirmNewGlobalPassword};
 }
 
-SystemPage::SystemPage(protocol::SearchState& search, UpdateState& update, ui::Prompter& prompter,
-                       QWidget* parent)
+SystemPage::SystemPage(SystemPageContext context, QWidget* parent)
     : ui::PageWidget(parent),
-      search_(search),
-      update_(update),
-      prompter_(prompter),
+      context_(std::move(context)),
+      update_(context_.update),
+      prompter_(context_.prompter),
       chooseFile_(&SystemPage::ChooseFirmwareFile) {
+    progressTimer_ = new QTimer(this);
+    progressTimer_->setInterval(kProgressRepaintInterval);
+    connect(progressTimer_, &QTimer::timeout, this, &SystemPage::onProgressTick);
+    closeBoxTimer_ = new QTimer(this);
+    closeBoxTimer_->setSingleShot(true);
+    closeBoxTimer_->setInterval(kCloseBoxDelay);
+    connect(closeBoxTimer_, &QTimer::timeout, this, &SystemPage::OnCloseBoxTimer);
     modeGroup_ = new QButtonGroup(this);
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(kPageMargin, kPageMargin, kPageMargin, kPageMargin);
@@ -74,7 +87,9 @@ SystemPage::SystemPage(protocol::SearchState& search, UpdateState& update, ui::P
     column->addStretch(1);
 }
 
-SystemPage::~SystemPage() = default;
+SystemPage::~SystemPage() {
+    StopUpdates();
+}
 
 QWidget* SystemPage::buildPasswordGroup(const char* mode, QRadioButton*& button,
                                         std::initializer_list<PasswordField> fields) {
@@ -177,7 +192,7 @@ void SystemPage::OnBrowse() {
         return;
     }
     if (!IsFirmwarePath(path)) {
-        prompter_.inform(QString::fromLatin1(kSelectFileError));
+        prompter_.inform(Text(kSelectFileErrorMessage));
         return;
     }
     c_.firmwareFile->setText(path);
@@ -185,6 +200,184 @@ void SystemPage::OnBrowse() {
 
 void SystemPage::OnBreak() {
     update_.breakFlag = true;
+}
+
+std::int8_t SystemPage::StoreSystemPage(int flag) {
+    if (!c_.updateControl->isChecked()) {
+        prompter_.inform(Text(kSelectModeMessage));
+        return kUpdateEndedOrRefused;
+    }
+    if (!IsFirmwarePath(c_.firmwareFile->text())) {
+        prompter_.inform(Text(kSelectFileErrorMessage));
+        return kUpdateEndedOrRefused;
+    }
+    if (c_.macAddress->text().isEmpty()) {
+        prompter_.inform(Text(kInvalidMacMessage));
+        c_.macAddress->setFocus();
+        return kUpdateEndedOrRefused;
+    }
+    if (flag == kFreshStart) {
+        forgetWorker();
+    }
+    c_.counterLine->setText(QString::fromStdString(FormatCounterLine(update_.updateCounter)));
+    if (current_) {
+        if (current_->worker->IsRunning()) {
+            return kUpdateRunning;
+        }
+        forgetWorker();
+        return kUpdateEndedOrRefused;
+    }
+    c_.progressLine->setText(Text(kWaitingText));
+    startWorker();
+    return kUpdateRunning;
+}
+
+void SystemPage::startWorker() {
+    UpdateTarget target;
+    target.address = platform::ParseIpv4(c_.address->text().toStdString());
+    target.firmwarePath = c_.firmwareFile->text().toStdString();
+    target.macAddressText = c_.macAddress->text().toStdString();
+    auto run = std::make_unique<WorkerRun>();
+    UpdateView& view = *this;
+    run->page = std::make_shared<QueuedUpdatePage>(this, view, std::move(target));
+    run->worker =
+        std::make_unique<UpdateWorker>(context_.network, update_, *run->page, context_.lookupMac);
+    run->worker->Start();
+    current_ = std::move(run);
+    progressTimer_->start();
+}
+
+void SystemPage::forgetWorker() {
+    if (!current_) {
+        return;
+    }
+    if (current_->worker->IsRunning()) {
+        forgotten_.push_back(std::move(current_));
+    } else {
+        current_.reset();  // ended: the join returns at once
+    }
+}
+
+bool SystemPage::updateRunning() const {
+    if (current_ && current_->worker->IsRunning()) {
+        return true;
+    }
+    return std::any_of(forgotten_.begin(), forgotten_.end(),
+                       [](const auto& run) { return run->worker->IsRunning(); });
+}
+
+void SystemPage::onProgressTick() {
+    // Forgotten workers write to the same line; the remembered one is drawn last.
+    std::vector<WorkerRun*> runs;
+    for (const auto& run : forgotten_) {
+        runs.push_back(run.get());
+    }
+    if (current_) {
+        runs.push_back(current_.get());
+    }
+    for (WorkerRun* run : runs) {
+        if (const auto line = run->page->TakeBlockProgress()) {
+            c_.progressLine->setText(*line);
+        }
+    }
+    std::erase_if(forgotten_, [](const auto& run) { return !run->worker->IsRunning(); });
+    if (!updateRunning()) {
+        progressTimer_->stop();
+    }
+}
+
+void SystemPage::StartCloseBoxTimer() {
+    closeBoxTimer_->start();
+}
+
+void SystemPage::OnCloseBoxTimer() {
+    prompter_.dismissOpen(Text(kUpdateResultTitle));
+}
+
+void SystemPage::setBreakEnabled(bool enabled) {
+    c_.breakButton->setEnabled(enabled);
+}
+
+bool SystemPage::updateControlChecked() const {
+    return c_.updateControl->isChecked();
+}
+
+void SystemPage::setUpdateControlState(bool enabled, bool checked) {
+    c_.updateControl->setEnabled(enabled);
+    // The button is one of an exclusive group: unchecking it needs the group let go.
+    modeGroup_->setExclusive(false);
+    c_.updateControl->setChecked(checked);
+    modeGroup_->setExclusive(true);
+}
+
+void SystemPage::StopUpdates() {
+    std::vector<std::unique_ptr<WorkerRun>> runs = std::move(forgotten_);
+    forgotten_.clear();
+    if (current_) {
+        runs.push_back(std::move(current_));
+    }
+    stopRunsAndJoin(std::move(runs));
+    progressTimer_->stop();
+}
+
+void SystemPage::stopRunsAndJoin(std::vector<std::unique_ptr<WorkerRun>> runs) {
+    const bool running = std::any_of(runs.begin(), runs.end(),
+                                     [](const auto& run) { return run->worker->IsRunning(); });
+    if (running) {
+        update_.breakFlag = true;
+    }
+    // First let every worker go (no box holds it any more, none opens), then close what
+    // they left open, then wait for them.
+    for (const auto& run : runs) {
+        run->worker->RequestStop();
+        run->page->Cancel();
+    }
+    const std::map<QString, int> open = std::move(openWorkerBoxes_);
+    openWorkerBoxes_.clear();
+    for (const auto& [caption, count] : open) {
+        for (int i = 0; i < count && prompter_.dismissOpen(caption); ++i) {
+        }
+    }
+    runs.clear();  // each worker is joined as it is destroyed
+}
+
+void SystemPage::showMacAddressText(const QString& text) {
+    c_.macAddress->setText(text);
+    update();
+}
+
+void SystemPage::showProgressLine(const QString& text) {
+    c_.progressLine->setText(text);
+}
+
+void SystemPage::showCounterLine(const QString& text) {
+    c_.counterLine->setText(text);
+}
+
+void SystemPage::focusAddressControl() {
+    c_.address->setFocus();
+}
+
+void SystemPage::focusMacAddressField() {
+    c_.macAddress->setFocus();
+}
+
+void SystemPage::openWorkerBox(WorkerBox box, const QString& text, BoxClosed closed) {
+    const bool result = box == WorkerBox::kResult;
+    const QString caption = result ? Text(kUpdateResultTitle) : Text(ui::kMessageCaption);
+    ++openWorkerBoxes_[caption];
+    prompter_.open(
+        box == WorkerBox::kQuestion ? ui::BoxKind::kQuestion : ui::BoxKind::kInform, text, caption,
+        result ? ui::BoxMode::kModeless : ui::BoxMode::kModal,
+        [page = QPointer<SystemPage>(this), caption, closed = std::move(closed)](bool accepted) {
+            if (page != nullptr) {
+                auto& open = page->openWorkerBoxes_;
+                if (auto it = open.find(caption); it != open.end() && --it->second == 0) {
+                    open.erase(it);
+                }
+            }
+            closed(accepted);
+        });
 }
 
 }  // namespace tavlo::firmware

@@ -2,11 +2,18 @@
 
 #include <QString>
 #include <array>
+#include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <initializer_list>
+#include <map>
+#include <memory>
 #include <utility>
+#include <vector>
 
+#include "firmware/UpdateWorker.h"
+#include "firmware/page/QueuedUpdatePage.h"
 #include "ui/PageWidget.h"
 
 class QButtonGroup;
@@ -14,6 +21,11 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+class QTimer;
+
+namespace tavlo::platform {
+class Network;
+}  // namespace tavlo::platform
 
 namespace tavlo::protocol {
 struct SearchState;
@@ -29,15 +41,32 @@ namespace tavlo::firmware {
 struct UpdateState;
 
 inline constexpr std::size_t kMacAddressMaxBytes = 17;
-// The firmware file must name one of these (a case-sensitive test anywhere in the path).
-inline constexpr char kBinFileMark[] = ".bin";
-inline constexpr char kHexFileMark[] = ".hex";
 // The chooser offers two filters, "*.bin" first.
 inline constexpr char kFirmwareFileFilter[] = "*.bin (*.bin);;*.hex (*.hex)";
-inline constexpr char kSelectFileError[] = "Select file error!";
+inline constexpr char kSelectModeMessage[] = "Select at least one Mode!";
+inline constexpr char kWaitingText[] = "Waiting";
 
-// True when a firmware path names a ".bin" or ".hex" file in the way the page checks it.
-bool IsFirmwarePath(const QString& path);
+// StoreSystemPage's flag and results.
+inline constexpr int kFreshStart = 0;
+inline constexpr int kPoll = 1;
+inline constexpr std::int8_t kUpdateRunning = 1;
+inline constexpr std::int8_t kUpdateEndedOrRefused = -1;
+
+// The page draws the progress line of a running update this often (not once a block).
+inline constexpr std::chrono::milliseconds kProgressRepaintInterval{100};
+// The close-box timer: one shot, this long after it was started.
+inline constexpr std::chrono::milliseconds kCloseBoxDelay{500};
+
+// What the page shares with the rest of the program; all of it outlives the page.
+struct SystemPageContext {
+    protocol::SearchState& search;
+    UpdateState& update;
+    ui::Prompter& prompter;
+    // The network the update worker sends through.
+    platform::Network& network;
+    // The clock's hardware address from its IPv4 address (the neighbour table).
+    MacLookupFunction lookupMac;
+};
 
 // Every control of the System Information page.
 struct SystemPageControls {
@@ -68,9 +97,15 @@ struct SystemPageControls {
 
 // The System Information page: the operator's panel for loading firmware into a wired clock.
 // It holds the target clock's address and MAC address, the firmware file, the counter and
-// progress lines and "Break". It shares the search state (clock family) and the update state
-// (counter and break flag) with the rest of the program.
-class SystemPage final : public ui::PageWidget {
+// progress lines and "Break", and it starts and watches the update worker. It shares the
+// search state (clock family) and the update state (counter and break flag) with the rest of
+// the program.
+//
+// The worker runs on its own thread and reaches the page only through a QueuedUpdatePage:
+// a snapshot of the fields when it starts, lines and boxes posted to the GUI thread. The GUI
+// thread never waits for a worker, except when the page stops its workers for good
+// (StopUpdates, and the destructor).
+class SystemPage final : public ui::PageWidget, private UpdateView {
     Q_OBJECT
 
   public:
@@ -78,11 +113,33 @@ class SystemPage final : public ui::PageWidget {
     // the operator cancelled.
     using FileChooser = std::function<QString(QWidget* parent)>;
 
-    SystemPage(protocol::SearchState& search, UpdateState& update, ui::Prompter& prompter,
-               QWidget* parent = nullptr);
+    explicit SystemPage(SystemPageContext context, QWidget* parent = nullptr);
+    // Stops and joins every worker first.
     ~SystemPage() override;
 
     const SystemPageControls& controls() const { return c_; }
+
+    // Checks the page and starts or polls the update worker. kFreshStart forgets the
+    // remembered worker and starts a new one; kPoll reports on the remembered worker, or
+    // starts one when none is remembered. kUpdateRunning while the worker runs or when one
+    // has just been started; kUpdateEndedOrRefused when a check refused (its message shown)
+    // or the remembered worker has ended (it is forgotten). Never waits for the worker.
+    std::int8_t StoreSystemPage(int flag);
+    // True while a worker started by this page runs (remembered or forgotten).
+    bool updateRunning() const;
+
+    // Closes the result box titled exactly "Update" kCloseBoxDelay from now, once; starting
+    // it again before it fired starts the wait again.
+    void StartCloseBoxTimer();
+    // "Break" is disabled at start; the batch update enables it.
+    void setBreakEnabled(bool enabled);
+    // The "Update Control" radio button.
+    bool updateControlChecked() const;
+    void setUpdateControlState(bool enabled, bool checked);
+
+    // Sets the break flag when an update runs, answers every box its workers wait for, asks
+    // them to stop and joins them (about a second at most). The page stays usable.
+    void StopUpdates();
 
     // Replaces the system file-open dialog behind "..." (tests script the choice).
     void setFileChooser(FileChooser chooser);
@@ -102,13 +159,42 @@ class SystemPage final : public ui::PageWidget {
     void OnUpdateControl();
     void OnBrowse();
     void OnBreak();
+    void OnCloseBoxTimer();
 
-    protocol::SearchState& search_;
+    // One update worker and the page object it reports through; the worker is destroyed
+    // (joined) first.
+    struct WorkerRun {
+        std::shared_ptr<QueuedUpdatePage> page;
+        std::unique_ptr<UpdateWorker> worker;
+    };
+    void startWorker();
+    // Forgets the remembered worker: one that still runs is kept until it ends.
+    void forgetWorker();
+    // Draws the latest block progress and lets go of forgotten workers that have ended.
+    void onProgressTick();
+    void stopRunsAndJoin(std::vector<std::unique_ptr<WorkerRun>> runs);
+
+    // UpdateView (GUI thread).
+    void showMacAddressText(const QString& text) override;
+    void showProgressLine(const QString& text) override;
+    void showCounterLine(const QString& text) override;
+    void focusAddressControl() override;
+    void focusMacAddressField() override;
+    void openWorkerBox(WorkerBox box, const QString& text, BoxClosed closed) override;
+
+    SystemPageContext context_;
     UpdateState& update_;
     ui::Prompter& prompter_;
     FileChooser chooseFile_;
     SystemPageControls c_;
     QButtonGroup* modeGroup_ = nullptr;
+    QTimer* progressTimer_ = nullptr;
+    QTimer* closeBoxTimer_ = nullptr;
+    // The remembered worker (the "handle"), and forgotten ones that still run.
+    std::unique_ptr<WorkerRun> current_;
+    std::vector<std::unique_ptr<WorkerRun>> forgotten_;
+    // Captions of the workers' boxes open now, with how many of each.
+    std::map<QString, int> openWorkerBoxes_;
 };
 
 }  // namespace tavlo::firmware

@@ -1,4 +1,4 @@
-// The main window on the offscreen platform: start-up state, tabs, proportional resizing, the
+// The main window on the offscreen platform: start-up state, tabs, resizing, the
 // search radio buttons, the About box, and searches on the fake network with scripted clocks.
 #include <QCheckBox>
 #include <QGroupBox>
@@ -9,20 +9,22 @@
 #include <QRadioButton>
 #include <QResizeEvent>
 #include <QTabBar>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <thread>
 
 #include "app/DeviceTree.h"
 #include "app/MainWindow.h"
 #include "app/TabControl.h"
 #include "firmware/UpdateState.h"
+#include "firmware/page/SystemPage.h"
 #include "platform/Ipv4.h"
 #include "settings/page/BasicPage.h"
 #include "tests/support/FakeNetwork.h"
+#include "tests/support/FakeTftpClock.h"
+#include "tests/support/Gate.h"
 #include "tests/support/ScriptedClocks.h"
 #include "ui/Ipv4AddressEdit.h"
 #include "ui/testing/RecordingPrompter.h"
@@ -36,32 +38,7 @@ using test::ClockKind;
 namespace {
 
 const platform::Ipv4 kPc = MakeIpv4(198, 18, 0, 1);
-
-// A gate a scripted peer waits at (on the worker thread) until the test opens it, so the test
-// can look at the window while a search is under way.
-class Gate {
-  public:
-    void wait() {
-        std::unique_lock lock(mutex_);
-        reached_ = true;
-        cv_.wait(lock, [this] { return open_; });
-    }
-    bool reached() {
-        std::lock_guard lock(mutex_);
-        return reached_;
-    }
-    void open() {
-        std::lock_guard lock(mutex_);
-        open_ = true;
-        cv_.notify_all();
-    }
-
-  private:
-    std::mutex mutex_;
-    std::condition_variable cv_;
-    bool reached_ = false;
-    bool open_ = false;
-};
+constexpr qint64 kCloseBudgetMs = 2000;
 
 QStringList childTexts(QTreeWidgetItem* group) {
     QStringList texts;
@@ -118,6 +95,15 @@ class MainDialogTest : public QObject {
         QTRY_VERIFY_WITH_TIMEOUT(
             !dialog_->searchRunning() && control<QPushButton>("searchButton")->isVisible(), 10000);
         QCoreApplication::processEvents();  // the last queued reports
+    }
+
+    // Closes the window, which must end what runs within about 2 s.
+    void closeWithinTwoSeconds(const char* during) {
+        QElapsedTimer timer;
+        timer.start();
+        dialog_->reject();
+        qInfo("closing the window during %s took %lld ms", during, timer.elapsed());
+        QVERIFY2(timer.elapsed() < kCloseBudgetMs, qPrintable(QString::number(timer.elapsed())));
     }
 
   private slots:
@@ -201,51 +187,83 @@ class MainDialogTest : public QObject {
         QCOMPARE(visiblePages(), QStringList{shown});
     }
 
-    void resizingScalesSomeControls() {
-        const char* scaled[] = {"modifyButton", "batchModifyButton", "searchButton",
-                                "deviceTree",   "tabControl",        "earlyVersionsCheck",
-                                "v32Check",     "ipAddress",         "broadcastRadio",
-                                "unicastRadio"};
-        const char* fixed[] = {"stopSearchButton", "wiredRadio", "wifiRadio", "onlineClientGroup"};
+    // The window's blocks and the search controls inside "Online Client": none overlaps
+    // another, the search controls stay inside their group, and every page has at least the
+    // room it asks for.
+    void checkNothingOverlaps() {
+        const char* blocks[] = {"deviceTree", "onlineClientGroup", "tabControl", "modifyButton",
+                                "batchModifyButton"};
+        const char* search[] = {"ipAddress",  "broadcastRadio", "unicastRadio",
+                                "wiredRadio", "wifiRadio",      "searchButton"};
+        auto noneOverlap = [this](const auto& names) {
+            for (const char* a : names) {
+                for (const char* b : names) {
+                    QVERIFY2(a == b || !control(a)->geometry().intersects(control(b)->geometry()),
+                             qPrintable(QStringLiteral("%1 overlaps %2").arg(a, b)));
+                }
+            }
+        };
+        noneOverlap(blocks);
+        noneOverlap(search);
+        const QRect group = control("onlineClientGroup")->rect();
+        for (const char* name : search) {
+            QVERIFY2(group.contains(control(name)->geometry()), name);
+        }
+        for (const char* name : {"BasicPage", "WifiPage", "SystemPage"}) {
+            const QSize size = page(name)->size();
+            const QSize wanted = page(name)->sizeHint();
+            QVERIFY2(size.width() >= wanted.width() && size.height() >= wanted.height(), name);
+        }
+    }
+
+    void enlargingGivesTheRoomToTheTreeAndThePages() {
+        checkNothingOverlaps();
+        const char* names[] = {"deviceTree",   "tabControl",        "onlineClientGroup",
+                               "modifyButton", "batchModifyButton", "searchButton",
+                               "wiredRadio",   "wifiRadio"};
         std::map<QString, QRect> before;
-        for (const char* name : scaled) {
+        for (const char* name : names) {
             before[QString::fromLatin1(name)] = control(name)->geometry();
         }
-        for (const char* name : fixed) {
-            before[QString::fromLatin1(name)] = control(name)->geometry();
-        }
+        auto was = [&](const char* name) { return before[QString::fromLatin1(name)]; };
+        const QSize grow(400, 300);
         const QSize size = dialog_->size();
-        dialog_->resize(size.width() * 2, size.height());
-        QTRY_COMPARE(dialog_->size(), QSize(size.width() * 2, size.height()));
-        for (const char* name : scaled) {
-            const QRect was = before[QString::fromLatin1(name)];
-            const QRect now = control(name)->geometry();
-            QCOMPARE(now.left(), was.left() * 2);
-            QCOMPARE(now.x() + now.width(), (was.x() + was.width()) * 2);
-            QCOMPARE(now.top(), was.top());
-            QCOMPARE(now.height(), was.height());
+        dialog_->resize(size + grow);
+        QTRY_COMPARE(dialog_->size(), size + grow);
+
+        QCOMPARE(control("deviceTree")->geometry(),
+                 was("deviceTree").adjusted(0, 0, 0, grow.height()));
+        QCOMPARE(control("tabControl")->geometry(),
+                 was("tabControl").adjusted(0, 0, grow.width(), grow.height()));
+        // The group moves down with the tree's bottom and keeps itself and its contents.
+        QCOMPARE(control("onlineClientGroup")->geometry(),
+                 was("onlineClientGroup").translated(0, grow.height()));
+        for (const char* inGroup : {"searchButton", "wiredRadio", "wifiRadio"}) {
+            QCOMPARE(control(inGroup)->geometry(), was(inGroup));
         }
-        for (const char* name : fixed) {
-            QCOMPARE(control(name)->geometry(), before[QString::fromLatin1(name)]);
+        QCOMPARE(control("onlineClientGroup")->y() - control("deviceTree")->geometry().bottom(),
+                 was("onlineClientGroup").y() - was("deviceTree").bottom());
+        // The command buttons keep their size in the bottom right corner.
+        for (const char* command : {"modifyButton", "batchModifyButton"}) {
+            QCOMPARE(control(command)->geometry(),
+                     was(command).translated(grow.width(), grow.height()));
         }
         // Every page follows the tab control.
         const QRect pageRect = dialog_->tabControl()->rect().adjusted(1, 20, -2, -2);
         for (const char* name : {"BasicPage", "WifiPage", "SystemPage"}) {
             QCOMPARE(page(name)->geometry(), pageRect);
         }
+        checkNothingOverlaps();
     }
 
-    void resizingTruncatesLikeIntegerArithmetic() {
-        const QSize size = dialog_->size();
-        const QRect was = control("modifyButton")->geometry();
-        const QSize odd(size.width() * 3 / 4 + 1, size.height() * 2 / 3 + 1);
-        dialog_->resize(odd);
-        QTRY_COMPARE(dialog_->size(), odd);
-        const QRect now = control("modifyButton")->geometry();
-        QCOMPARE(now.left(), was.left() * odd.width() / size.width());
-        QCOMPARE(now.x() + now.width(), (was.x() + was.width()) * odd.width() / size.width());
-        QCOMPARE(now.top(), was.top() * odd.height() / size.height());
-        QCOMPARE(now.y() + now.height(), (was.y() + was.height()) * odd.height() / size.height());
+    void neverSmallerThanDesigned() {
+        const QSize designed = dialog_->size();
+        QCOMPARE(dialog_->minimumSize(), designed);
+        QVERIFY(designed.width() >= 924 && designed.height() >= 733);
+        dialog_->resize(620, 420);
+        QCoreApplication::processEvents();
+        QCOMPARE(dialog_->size(), designed);
+        checkNothingOverlaps();
     }
 
     void resizeReturnsToBasicTab() {
@@ -257,12 +275,16 @@ class MainDialogTest : public QObject {
         QCOMPARE(visiblePages(), QStringList{QStringLiteral("BasicPage")});
     }
 
-    void nothingIsScaledWhileMinimised() {
+    void nothingChangesWhileMinimised() {
+        QTabBar* bar = dialog_->tabControl()->tabBar();
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(1).center());
         const QRect tree = control("deviceTree")->geometry();
         dialog_->setWindowState(Qt::WindowMinimized);
         QResizeEvent shrink(QSize(160, 40), dialog_->size());
         QApplication::sendEvent(dialog_.get(), &shrink);
         QCOMPARE(control("deviceTree")->geometry(), tree);
+        QCOMPARE(dialog_->tabControl()->currentIndex(), 1);
+        QCOMPARE(visiblePages(), QStringList{QStringLiteral("WifiPage")});
         dialog_->setWindowState(Qt::WindowNoState);
         QCOMPARE(control("deviceTree")->geometry(), tree);
     }
@@ -425,7 +447,7 @@ class MainDialogTest : public QObject {
     }
 
     void controlsWhileSearching() {
-        Gate gate;
+        test::Gate gate;
         net().onSend([&gate](const test::SentDatagram&, test::FakeNetwork&) { gate.wait(); });
         test::AddScriptedClock(net(), ClockKind::kWired, MakeIpv4(198, 18, 0, 11), "X");
         control<QPushButton>("searchButton")->click();
@@ -459,15 +481,39 @@ class MainDialogTest : public QObject {
         control<ui::Ipv4AddressEdit>("ipAddress")->setText(QStringLiteral("198.18.0.1"));
         control<QPushButton>("searchButton")->click();
         QTRY_VERIFY(control<QPushButton>("stopSearchButton")->isVisible());
-        QElapsedTimer timer;
-        timer.start();
-        dialog_->reject();
-        qInfo("closing the window during a search took %lld ms", timer.elapsed());
+        closeWithinTwoSeconds("a search");
         QVERIFY(!dialog_->searchRunning());
-        QVERIFY2(timer.elapsed() < 2000, qPrintable(QString::number(timer.elapsed())));
         QVERIFY(!dialog_->isVisible());
         dialog_.reset();
         QCoreApplication::processEvents();  // reports still queued go nowhere
+    }
+
+    void closingDuringAnUpdateStopsIt() {
+        // A slow clock takes a large file; the window closes in the middle of the transfer.
+        test::FakeTftpClock clock(net(), MakeIpv4(198, 18, 0, 10));
+        clock.setBeforeAnswer([](std::uint16_t) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            return true;
+        });
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("clock.bin"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(1000 * 512, 'x'));
+        file.close();
+        firmware::SystemPage* system = dialog_->pages().system;
+        const firmware::SystemPageControls& c = system->controls();
+        c.updateControl->click();
+        c.address->setText(QStringLiteral("198.18.0.10"));
+        c.macAddress->setText(QStringLiteral("02-54-56-00-00-0A"));
+        c.firmwareFile->setText(path);
+        QCOMPARE(system->StoreSystemPage(firmware::kFreshStart), firmware::kUpdateRunning);
+        QTRY_VERIFY(!net().sent().empty());
+        closeWithinTwoSeconds("an update");
+        QVERIFY(!system->updateRunning());
+        dialog_.reset();
+        QCoreApplication::processEvents();
+        QVERIFY(clock.images().empty());
     }
 
     void treeExpandsOnlyTheSelectedGroup() {

@@ -1,4 +1,5 @@
-// tavlo-screenshots: renders the login dialog, the main window on each tab, the device tree
+// tavlo-screenshots: renders the login dialog, the main window on each tab (and enlarged, and
+// at its smallest), the device tree
 // after searches and the About box to PNG files, without a display (QT_QPA_PLATFORM=offscreen).
 //
 //   tavlo-screenshots OUTPUT_DIR [--network fake|system]
@@ -35,6 +36,8 @@ using test::ClockKind;
 
 constexpr int kSearchTimeoutMs = 120000;
 constexpr int kPollMs = 20;
+constexpr double kEnlargement = 1.3;
+constexpr QSize kTooSmall(620, 420);
 
 std::unique_ptr<platform::Network> makeFakeClocks() {
     auto net = std::make_unique<test::FakeNetwork>();
@@ -127,6 +130,14 @@ int main(int argc, char* argv[]) {
         ok &= save(dialog, dir, QString::fromLatin1(tabFiles[i]));
     }
     dialog.tabControl()->tabBar()->setCurrentIndex(0);
+    // The window enlarged gives the room to the tree and the pages; it cannot be made smaller
+    // than designed.
+    const QSize designed = dialog.size();
+    dialog.resize(designed * kEnlargement);
+    ok &= save(dialog, dir, QStringLiteral("main-enlarged.png"));
+    dialog.resize(kTooSmall);
+    ok &= save(dialog, dir, QStringLiteral("main-smallest.png"));
+    dialog.resize(designed);
 
     // The first search: nothing chosen, so a wired broadcast of both generations.
     child<QPushButton>(dialog, "searchButton")->click();

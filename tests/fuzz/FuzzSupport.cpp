@@ -7,6 +7,8 @@
 #include <sstream>
 #include <string>
 
+#include <nlohmann/json.hpp>
+
 #include "platform/Ipv4.h"
 #include "protocol/Frames.h"
 #include "settings/ClockSettings.h"
@@ -40,6 +42,7 @@ void CheckPrinted(const std::vector<settings::FieldText>& fields) {
         FUZZ_CHECK(line.size() >= 3 && line.front() == '{' &&
                    line.substr(line.size() - 2) == "}\n");
         FUZZ_CHECK(IsValidUtf8(line));
+        FUZZ_CHECK(nlohmann::json::accept(line));
         FUZZ_CHECK(!HasControlCharacter(std::string_view(line).substr(0, line.size() - 1)));
 
         std::ostringstream text;

@@ -128,15 +128,33 @@ class LoginDialogTest : public QObject {
 
     void twentyCharactersInEveryBox() {
         auto dialog = makeDialog();
+        QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
         const Controls c = controlsOf(*dialog);
-        const QString typed = QStringLiteral("ABCDEFGHIJ0123456789Z");  // 21 characters
-        QTest::keyClicks(c.password, typed);
-        QCOMPARE(c.password->text(), typed.left(20));
-        c.modifyRadio->click();
-        for (QLineEdit* e : {c.oldPassword, c.newPassword, c.newPasswordAgain}) {
+        const QString typed = QStringLiteral("WWWWWWWWWW0123456789Z");  // 21 characters
+        // Each box takes 20 characters and shows all of them: with the cursor after the
+        // last one, the first is still at the box's left edge (nothing scrolled away).
+        auto check = [&](QLineEdit* e) {
             QTest::keyClicks(e, typed);
             QCOMPARE(e->text(), typed.left(20));
+            QCOMPARE(e->cursorPosition(), 20);
+            e->repaint();  // the box scrolls its text when it paints
+            QCOMPARE(e->cursorPositionAt(QPoint(e->contentsRect().left() + 4, e->height() / 2)), 0);
+        };
+        check(c.password);
+        c.modifyRadio->click();
+        for (QLineEdit* e : {c.oldPassword, c.newPassword, c.newPasswordAgain}) {
+            check(e);
         }
+    }
+
+    void dialogCannotBeResized() {
+        auto dialog = makeDialog();
+        QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
+        QCOMPARE(dialog->minimumSize(), dialog->maximumSize());
+        const QSize size = dialog->size();
+        dialog->resize(size * 2);
+        QCoreApplication::processEvents();
+        QCOMPARE(dialog->size(), size);
     }
 
     void defaultPasswordLogsInAndRunsMainWindow() {

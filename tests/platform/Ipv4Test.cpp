@@ -45,6 +45,20 @@ TEST(Ipv4, OverlongOrNulCutText) {
     EXPECT_EQ(ParseIpv4(std::string("10.0.0.1\0garbage", 16)), MakeIpv4(10, 0, 0, 1));
 }
 
+// The strict form of the command line and the simulator's files: one address, one spelling.
+TEST(Ipv4, DottedAddressTakesOnlyFourPlainDecimalNumbers) {
+    EXPECT_EQ(ParseDottedAddress("198.18.0.10"), MakeIpv4(198, 18, 0, 10));
+    EXPECT_EQ(ParseDottedAddress("0.0.0.0"), Ipv4{0});
+    EXPECT_EQ(ParseDottedAddress("255.255.255.255"), kLimitedBroadcast);
+    for (const char* bad : {"", "1.2.3", "1.2.3.4.5", "1.2.3.256", "1..2.3", "1.2.3.", "10",
+                            "0x1.2.3.4", "1.2.3.010", "01.2.3.4", "1.2.3.0010", " 1.2.3.4",
+                            "1.2.3.4 ", "1.2 .3.4", "1.2.3.4 (SN1)", "1234.1.1.1", "+1.2.3.4"}) {
+        EXPECT_FALSE(ParseDottedAddress(bad)) << bad;
+    }
+    EXPECT_FALSE(ParseDottedAddress(std::string("1.2.3.4\0", 8)));
+    EXPECT_FALSE(ParseDottedAddress(std::string(kMaxAddressText, '1')));
+}
+
 TEST(Ipv4, FormatsDotted) {
     EXPECT_EQ(FormatIpv4(MakeIpv4(192, 168, 1, 20)), "192.168.1.20");
     EXPECT_EQ(FormatIpv4(0), "0.0.0.0");

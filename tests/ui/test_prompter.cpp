@@ -1,8 +1,10 @@
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialog>
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
+#include <vector>
 
 #include "ui/QtPrompter.h"
 #include "ui/testing/RecordingPrompter.h"
@@ -59,6 +61,77 @@ class TestPrompter : public QObject {
         QVERIFY(!prompter.askYesNo(QStringLiteral("Do you want to break update?")));
         QTimer::singleShot(0, this, [&]() { prompter.dismissOpen(QStringLiteral("TavloAdmin")); });
         QVERIFY(prompter.askYesNo(QStringLiteral("Do you want to break update?")));
+    }
+
+    // While the window runs modally, a modeless box takes the operator's click and a modal
+    // question blocks the window; both return at once and call back when closed.
+    void openReturnsAtOnceAndCallsBackWhenClosed() {
+        QDialog window;
+        QtPrompter prompter(&window);
+        std::vector<bool> closed;
+        auto record = [&](bool accepted) { closed.push_back(accepted); };
+        QTimer::singleShot(0, &window, [&] {
+            // The checks run in their own function so a failed one still ends the window.
+            [&] {
+                prompter.open(tavlo::ui::BoxKind::kInform, QStringLiteral("Update Successful!"),
+                              QStringLiteral("Update"), tavlo::ui::BoxMode::kModeless, record);
+                QVERIFY(closed.empty());
+                auto* result = window.findChild<QMessageBox*>();
+                QVERIFY(result != nullptr && result->isVisible());
+                QCOMPARE(result->windowModality(), Qt::NonModal);
+                QVERIFY(QTest::qWaitForWindowExposed(result));
+                QWidget* ok = result->button(QMessageBox::Ok);
+                QTest::mouseClick(result->windowHandle(), Qt::LeftButton, {},
+                                  ok->mapTo(result, ok->rect().center()));
+                QCOMPARE(closed, std::vector<bool>{true});
+
+                prompter.open(tavlo::ui::BoxKind::kQuestion,
+                              QStringLiteral("Do you want to break update?"),
+                              QStringLiteral("TavloAdmin"), tavlo::ui::BoxMode::kModal, record);
+                auto* question = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                QVERIFY(question != nullptr);
+                QCOMPARE(question->windowModality(), Qt::WindowModal);
+                QCOMPARE(question->parentWidget(), &window);
+                question->button(QMessageBox::No)->click();
+                QVERIFY(!prompter.dismissOpen(QStringLiteral("TavloAdmin")));
+            }();
+            window.reject();
+        });
+        window.exec();
+        QCOMPARE(closed, (std::vector<bool>{true, false}));
+    }
+
+    void boxesAreWideEnoughForTheirCaption() {
+        QtPrompter prompter;
+        int width = 0;
+        QTimer::singleShot(0, this, [&]() {
+            QWidget* box = QApplication::activeModalWidget();
+            QVERIFY(box != nullptr);
+            width = box->width();
+            prompter.dismissOpen(QStringLiteral("TavloAdmin"));
+        });
+        prompter.inform(QStringLiteral("OK"));
+        QVERIFY2(width >= QtPrompter::WidthForCaption(QStringLiteral("TavloAdmin")),
+                 qPrintable(QString::number(width)));
+    }
+
+    void recordingPrompterHoldsOpenBoxes() {
+        RecordingPrompter prompter;
+        prompter.holdOpenBoxes(true);
+        std::vector<bool> closed;
+        auto record = [&](bool accepted) { closed.push_back(accepted); };
+        prompter.open(tavlo::ui::BoxKind::kInform, QStringLiteral("Update False!"),
+                      QStringLiteral("Update"), tavlo::ui::BoxMode::kModeless, record);
+        prompter.open(tavlo::ui::BoxKind::kQuestion, QStringLiteral("Do you want to break update?"),
+                      QStringLiteral("TavloAdmin"), tavlo::ui::BoxMode::kModal, record);
+        QCOMPARE(prompter.openCaptions(), (QStringList{"Update", "TavloAdmin"}));
+        QVERIFY(!prompter.dismissOpen(QStringLiteral("Update ")));
+        QVERIFY(prompter.dismissOpen(QStringLiteral("Update")));
+        QVERIFY(prompter.closeOpen(QStringLiteral("TavloAdmin"), false));
+        QCOMPARE(closed, (std::vector<bool>{true, false}));
+        QVERIFY(prompter.openCaptions().isEmpty());
+        QVERIFY(prompter.messages()[0].opened);
+        QVERIFY(prompter.messages()[0].mode == tavlo::ui::BoxMode::kModeless);
     }
 
     void dismissOnlyMatchesTheExactCaption() {

@@ -1,43 +1,123 @@
+// The System page offscreen: its controls, the file chooser, and its update workflow with a
+// worker against a clock's TFTP side on the fake network (refusals, the worker handle rules,
+// results, "Break", the close-box timer, closing while a worker waits, and the GUI thread's
+// responsiveness).
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <thread>
 
 #include "PageTestSupport.h"
 #include "firmware/UpdateState.h"
 #include "firmware/page/SystemPage.h"
+#include "platform/Ipv4.h"
 #include "protocol/Discovery.h"
+#include "tests/support/FakeNetwork.h"
+#include "tests/support/FakeTftpClock.h"
+#include "tests/support/Gate.h"
 #include "ui/Ipv4AddressEdit.h"
 #include "ui/testing/RecordingPrompter.h"
 
-using tavlo::firmware::SystemPage;
-using tavlo::firmware::SystemPageControls;
-using tavlo::ui::testing::RecordingPrompter;
+using namespace tavlo;
+using firmware::SystemPage;
+using firmware::SystemPageControls;
+using ui::testing::RecordingPrompter;
 
 namespace {
 
+const platform::Ipv4 kClock = platform::MakeIpv4(198, 18, 0, 10);
+constexpr char kMac[] = "02-54-56-00-00-0A";
+constexpr int kUpdateTimeoutMs = 20000;
+const QString kUpdateCaption = QStringLiteral("Update");
+const QString kAppCaption = QStringLiteral("TavloAdmin");
+
 struct Fixture {
-    tavlo::protocol::SearchState search;
-    tavlo::firmware::UpdateState update;
+    test::FakeNetwork net;
+    test::FakeTftpClock clock{net, kClock};
+    protocol::SearchState search;
+    firmware::UpdateState update;
     RecordingPrompter prompter;
-    SystemPage page{search, update, prompter};
-    const SystemPageControls& c = page.controls();
+    QTemporaryDir dir;
+    // Destroyed first: it stops and joins its workers while the rest still exists.
+    std::unique_ptr<SystemPage> page = std::make_unique<SystemPage>(firmware::SystemPageContext{
+        search, update, prompter, net,
+        [](platform::Ipv4) { return std::optional<platform::MacAddress>(); }});
+
+    const SystemPageControls& c() const { return page->controls(); }
+
+    // Fills the page for an update of a `size`-byte file, as an operator would.
+    QByteArray prepare(int size) {
+        QByteArray bytes(size, '\0');
+        for (int i = 0; i < size; ++i) {
+            bytes[i] = static_cast<char>((i * 7 + i / 512) & 0xFF);
+        }
+        const QString path = dir.filePath(QStringLiteral("clock.bin"));
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != size) {
+            qFatal("cannot write %s", qPrintable(path));
+        }
+        c().updateControl->click();
+        c().address->setText(QStringLiteral("198.18.0.10"));
+        c().macAddress->setText(QString::fromLatin1(kMac));
+        c().firmwareFile->setText(path);
+        return bytes;
+    }
+    bool waitForEnd() {
+        QElapsedTimer timer;
+        timer.start();
+        while (page->updateRunning() && timer.elapsed() < kUpdateTimeoutMs) {
+            QTest::qWait(5);
+        }
+        QCoreApplication::processEvents();  // what the worker posted last
+        return !page->updateRunning();
+    }
+    QStringList captions() const {
+        QStringList out;
+        for (const auto& m : prompter.messages()) {
+            out << m.caption;
+        }
+        return out;
+    }
 };
+
+using Images = std::vector<std::vector<std::uint8_t>>;
+
+std::vector<std::uint8_t> Bytes(const QByteArray& bytes) {
+    return {bytes.begin(), bytes.end()};
+}
 
 }  // namespace
 
 class TestSystemPage : public QObject {
     Q_OBJECT
 
+  public:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (paints_ != nullptr && event->type() == QEvent::Paint) {
+            ++*paints_;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+  private:
+    int* paints_ = nullptr;
+
   private slots:
     void controlsAtCreation() {
         Fixture f;
-        const SystemPageControls& c = f.c;
+        const SystemPageControls& c = f.c();
         QCOMPARE(c.userPasswordSetting->text(), QStringLiteral("User Password Setting"));
         QCOMPARE(c.globalPasswordSetting->text(), QStringLiteral("Global Password Setting"));
         QCOMPARE(c.updateControl->text(), QStringLiteral("Update Control"));
@@ -66,7 +146,7 @@ class TestSystemPage : public QObject {
         QVERIFY(c.progressLine->text().isEmpty());
 
         QStringList labels;
-        for (const QLabel* label : f.page.findChildren<QLabel*>()) {
+        for (const QLabel* label : f.page->findChildren<QLabel*>()) {
             // The address field's own dots are not labels of the page.
             if (!label->text().isEmpty() && label->text() != QStringLiteral(".")) {
                 labels << label->text();
@@ -76,12 +156,12 @@ class TestSystemPage : public QObject {
                                       "Confirm New\nUser Password", "Current User Password",
                                       "Current Global Password", "New Global Password",
                                       "Confirm New\nGlobal Password", "MAC Address:"}));
-        QCOMPARE(f.page.findChildren<QGroupBox*>().size(), 3);
+        QCOMPARE(f.page->findChildren<QGroupBox*>().size(), 3);
     }
 
     void updateControlUnlocksTheUpdateFields() {
         Fixture f;
-        const SystemPageControls& c = f.c;
+        const SystemPageControls& c = f.c();
         // As if something had enabled the password fields and locked the update fields.
         for (QLineEdit* field : c.passwordFields()) {
             field->setEnabled(true);
@@ -123,16 +203,16 @@ class TestSystemPage : public QObject {
         QFETCH(QString, field);
         QFETCH(QString, message);
         Fixture f;
-        f.c.firmwareFile->setText(QStringLiteral("/fw/old.bin"));
+        f.c().firmwareFile->setText(QStringLiteral("/fw/old.bin"));
         int asked = 0;
-        f.page.setFileChooser([&](QWidget* parent) {
+        f.page->setFileChooser([&](QWidget* parent) {
             ++asked;
-            [&]() { QCOMPARE(parent, &f.page); }();
+            [&]() { QCOMPARE(parent, f.page.get()); }();
             return chosen;
         });
-        f.c.browse->click();
+        f.c().browse->click();
         QCOMPARE(asked, 1);
-        QCOMPARE(f.c.firmwareFile->text(), field);
+        QCOMPARE(f.c().firmwareFile->text(), field);
         QCOMPARE(f.prompter.texts(), message.isEmpty() ? QStringList() : QStringList{message});
     }
 
@@ -151,27 +231,285 @@ class TestSystemPage : public QObject {
 
     void breakSetsTheFlag() {
         Fixture f;
-        f.c.breakButton->setEnabled(true);  // the update monitor enables it during a batch
+        f.c().breakButton->setEnabled(true);  // the update monitor enables it during a batch
         QVERIFY(!f.update.breakFlag);
-        f.c.breakButton->click();
+        f.c().breakButton->click();
         QVERIFY(f.update.breakFlag);
-        f.c.breakButton->click();
+        f.c().breakButton->click();
         QVERIFY(f.update.breakFlag);
     }
 
     void macAddressTakesSeventeenCharacters() {
         Fixture f;
-        f.page.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&f.page));
-        f.c.macAddress->setFocus();
-        QTest::keyClicks(f.c.macAddress, QStringLiteral("00-00-5E-00-53-01-FF"));
-        QCOMPARE(f.c.macAddress->text(), QStringLiteral("00-00-5E-00-53-01"));
+        f.page->show();
+        QVERIFY(QTest::qWaitForWindowExposed(f.page.get()));
+        f.c().macAddress->setFocus();
+        QTest::keyClicks(f.c().macAddress, QStringLiteral("00-00-5E-00-53-01-FF"));
+        QCOMPARE(f.c().macAddress->text(), QStringLiteral("00-00-5E-00-53-01"));
+    }
+
+    void storeRefusals_data() {
+        QTest::addColumn<bool>("mode");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("mac");
+        QTest::addColumn<QString>("message");
+        const QString file = QStringLiteral("/fw/clock.bin");
+        const QString mac = QString::fromLatin1(kMac);
+        QTest::newRow("no mode") << false << file << mac << "Select at least one Mode!";
+        QTest::newRow("capital extension")
+            << true << "/fw/CLOCK.BIN" << mac << "Select file error!";
+        QTest::newRow("no MAC") << true << file << ""
+                                << "Please enter a valid MAC address!";
+    }
+    void storeRefusals() {
+        QFETCH(bool, mode);
+        QFETCH(QString, file);
+        QFETCH(QString, mac);
+        QFETCH(QString, message);
+        Fixture f;
+        f.page->show();
+        QVERIFY(QTest::qWaitForWindowActive(f.page.get()));
+        f.prepare(700);
+        f.page->setUpdateControlState(true, mode);
+        f.c().firmwareFile->setText(file);
+        f.c().macAddress->setText(mac);
+        for (int flag : {firmware::kFreshStart, firmware::kPoll}) {
+            f.prompter.clear();
+            QCOMPARE(f.page->StoreSystemPage(flag), firmware::kUpdateEndedOrRefused);
+            QCOMPARE(f.prompter.texts(), QStringList{message});
+            QCOMPARE(f.prompter.messages()[0].caption, kAppCaption);
+        }
+        QVERIFY(!f.page->updateRunning());
+        QVERIFY(f.net.sent().empty());
+        QVERIFY(f.c().progressLine->text().isEmpty());
+        QCOMPARE(f.c().macAddress->hasFocus(), mac.isEmpty());
+    }
+
+    // A fresh start runs a worker to its end; a poll then reports the end once and forgets
+    // the worker, and the next poll starts a new one for the clock now in the page.
+    void updateRunsToItsEndAndPollsFollowTheHandle() {
+        Fixture f;
+        const QByteArray file = f.prepare(700);
+        f.c().macAddress->setText(QStringLiteral("   "));  // any text passes the page's check
+        f.c().macAddress->setText(QString::fromLatin1(kMac));
+        f.update.updateCounter = 4;
+        QCOMPARE(f.page->StoreSystemPage(firmware::kFreshStart), firmware::kUpdateRunning);
+        QCOMPARE(f.c().progressLine->text(), QStringLiteral("Waiting"));
+        QCOMPARE(f.c().counterLine->text(), QStringLiteral("Total Update: 4"));
+        QVERIFY(f.waitForEnd());
+        QVERIFY(f.clock.images() == Images{Bytes(file)});
+        QCOMPARE(f.c().progressLine->text(), QStringLiteral("Block# 2 , Size#700 bytes ( 100 % )"));
+        QCOMPARE(f.prompter.texts(), QStringList{QStringLiteral("Update Successful!")});
+        const auto& box = f.prompter.messages()[0];
+        QCOMPARE(box.caption, kUpdateCaption);
+        QVERIFY(box.opened && box.mode == ui::BoxMode::kModeless);
+        QCOMPARE(f.update.updateCounter.load(), 5);
+        QVERIFY(ui::testing::SavePageScreenshot(*f.page, QStringLiteral("system-page-updated.png"),
+                                                ui::testing::kPageAreaSize));
+
+        QCOMPARE(f.page->StoreSystemPage(firmware::kPoll), firmware::kUpdateEndedOrRefused);
+        QCOMPARE(f.c().counterLine->text(), QStringLiteral("Total Update: 5"));
+        QCOMPARE(f.clock.requests(), 1);
+        QCOMPARE(f.page->StoreSystemPage(firmware::kPoll), firmware::kUpdateRunning);
+        QCOMPARE(f.c().progressLine->text(), QStringLiteral("Waiting"));
+        QVERIFY(f.waitForEnd());
+        QCOMPARE(f.clock.requests(), 2);
+    }
+
+    // While the worker runs a poll only reports; a fresh start forgets it (it runs on) and
+    // starts another.
+    void pollsReportAndAFreshStartStartsAnother() {
+        Fixture f;
+        f.prepare(3 * 512 + 100);
+        test::Gate gate;
+        f.clock.setBeforeAnswer([&gate](std::uint16_t block) {
+            if (block == 2) {
+                gate.wait();
+            }
+            return true;
+        });
+        QCOMPARE(f.page->StoreSystemPage(firmware::kFreshStart), firmware::kUpdateRunning);
+        QTRY_VERIFY(gate.reached());
+        QCOMPARE(f.page->StoreSystemPage(firmware::kPoll), firmware::kUpdateRunning);
+        QCOMPARE(f.clock.requests(), 1);
+        QCOMPARE(f.page->StoreSystemPage(firmware::kFreshStart), firmware::kUpdateRunning);
+        QTRY_COMPARE(f.clock.requests(), 2);
+        gate.open();
+        QVERIFY(f.waitForEnd());
+        QCOMPARE(f.clock.images().size(), std::size_t{2});
+        QCOMPARE(f.update.updateCounter.load(), 2);
+        QCOMPARE(f.page->StoreSystemPage(firmware::kPoll), firmware::kUpdateEndedOrRefused);
+    }
+
+    // "Break" while block 2 is with the clock, answered No or Yes; and a clock that falls
+    // silent. The worker's boxes arrive in order with their captions; the GUI thread never
+    // waits for them.
+    void breakAndSilence_data() {
+        QTest::addColumn<int>("answer");  // -1: no break, 0: No, 1: Yes
+        QTest::addColumn<bool>("silent");
+        QTest::addColumn<QStringList>("texts");
+        QTest::addColumn<QStringList>("captions");
+        QTest::addColumn<bool>("breakFlag");
+        const QString question = QStringLiteral("Do you want to break update?");
+        const QString network = QStringLiteral(
+            "Network anomalies,the NTP clock without reply!\nThen you need to manually restart "
+            "the NTP clock!");
+        QTest::newRow("break, No")
+            << 0 << false << QStringList{question, QStringLiteral("Update Successful!")}
+            << QStringList{kAppCaption, kUpdateCaption} << false;
+        QTest::newRow("break, Yes")
+            << 1 << false << QStringList{question, network, QStringLiteral("Update False!")}
+            << QStringList{kAppCaption, kAppCaption, kUpdateCaption} << true;
+        QTest::newRow("silent clock")
+            << -1 << true << QStringList{network, QStringLiteral("Update False!")}
+            << QStringList{kAppCaption, kUpdateCaption} << false;
+    }
+    void breakAndSilence() {
+        QFETCH(int, answer);
+        QFETCH(bool, silent);
+        QFETCH(QStringList, texts);
+        QFETCH(QStringList, captions);
+        QFETCH(bool, breakFlag);
+        Fixture f;
+        f.prepare(3 * 512 + 100);
+        test::Gate gate;
+        f.clock.setBeforeAnswer([&gate, silent](std::uint16_t block) {
+            if (block == 2) {
+                gate.wait();
+            }
+            return !(silent && block >= 2);
+        });
+        if (answer >= 0) {
+            f.prompter.queueAnswer(answer == 1);
+        }
+        QCOMPARE(f.page->StoreSystemPage(firmware::kFreshStart), firmware::kUpdateRunning);
+        QTRY_VERIFY(gate.reached());
+        if (answer >= 0) {
+            f.page->setBreakEnabled(true);
+            f.c().breakButton->click();
+        }
+        gate.open();
+        QVERIFY(f.waitForEnd());
+        QCOMPARE(f.prompter.texts(), texts);
+        QCOMPARE(f.captions(), captions);
+        QCOMPARE(f.update.breakFlag.load(), breakFlag);
+        const bool succeeded = texts.last() == QStringLiteral("Update Successful!");
+        QCOMPARE(f.c().progressLine->text().isEmpty(), !succeeded);
+        QCOMPARE(f.clock.images().size(), std::size_t{succeeded ? 1u : 0u});
+    }
+
+    // The close-box timer fires once, 500 ms after each start, and ends only the box titled
+    // "Update": the network message waits for the operator.
+    void closeBoxTimerEndsOnlyTheUpdateBox() {
+        Fixture f;
+        f.prepare(2 * 512 + 1);
+        f.prompter.holdOpenBoxes(true);
+        f.clock.setBeforeAnswer([](std::uint16_t block) { return block < 2; });
+        QCOMPARE(f.page->StoreSystemPage(firmware::kFreshStart), firmware::kUpdateRunning);
+        QTRY_COMPARE_WITH_TIMEOUT(f.prompter.openCaptions(), QStringList{kAppCaption},
+                                  kUpdateTimeoutMs);
+        f.page->StartCloseBoxTimer();
+        QTRY_COMPARE(f.prompter.dismissRequests().size(), std::size_t{1});
+        QCOMPARE(f.prompter.openCaptions(), QStringList{kAppCaption});
+        QVERIFY(f.page->updateRunning());
+
+        QVERIFY(f.prompter.closeOpen(kAppCaption, true));  // the operator closes it
+        QTRY_COMPARE(f.prompter.openCaptions(), QStringList{kUpdateCaption});
+        QElapsedTimer timer;
+        timer.start();
+        f.page->StartCloseBoxTimer();
+        QTRY_VERIFY(f.prompter.openCaptions().isEmpty());
+        const qint64 waited = timer.elapsed();
+        QVERIFY2(waited >= 450 && waited < 1500, qPrintable(QString::number(waited)));
+        QVERIFY(f.waitForEnd());
+        QTest::qWait(700);  // one shot: nothing more
+        QCOMPARE(f.prompter.dismissRequests(),
+                 (std::vector<QString>{kUpdateCaption, kUpdateCaption}));
+    }
+
+    // Closing while the worker waits for a box, or while it is busy with a slow clock: the
+    // page stops and joins it within about a second and no box is left open.
+    void stoppingEndsTheWorkerPromptly_data() {
+        QTest::addColumn<bool>("boxOpen");
+        QTest::newRow("worker waits for its box") << true;
+        QTest::newRow("worker sends to a slow clock") << false;
+    }
+    void stoppingEndsTheWorkerPromptly() {
+        QFETCH(bool, boxOpen);
+        Fixture f;
+        f.prepare(200 * 512);
+        f.prompter.holdOpenBoxes(true);
+        f.clock.setBeforeAnswer([boxOpen](std::uint16_t block) {
+            if (boxOpen) {
+                return block < 2;  // silent: the network message waits for the operator
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            return true;
+        });
+        QCOMPARE(f.page->StoreSystemPage(firmware::kFreshStart), firmware::kUpdateRunning);
+        if (boxOpen) {
+            QTRY_COMPARE_WITH_TIMEOUT(f.prompter.openCaptions(), QStringList{kAppCaption},
+                                      kUpdateTimeoutMs);
+        } else {
+            QTest::qWait(100);
+        }
+        QVERIFY(f.page->updateRunning());
+        QElapsedTimer timer;
+        timer.start();
+        f.page.reset();
+        qInfo("stopping the update took %lld ms", timer.elapsed());
+        QVERIFY2(timer.elapsed() < 2000, qPrintable(QString::number(timer.elapsed())));
+        QVERIFY(f.prompter.openCaptions().isEmpty());
+        QVERIFY(f.update.breakFlag);
+        QCoreApplication::processEvents();  // calls still queued for the page go nowhere
+    }
+
+    // A 2 MiB update: a GUI timer every 5 ms never waits more than 50 ms, and the progress
+    // line is drawn at its own pace, not once per block.
+    void guiThreadKeepsRunningDuringAnUpdate() {
+        Fixture f;
+        f.page->resize(tavlo::ui::testing::kPageAreaSize);
+        f.page->show();
+        QVERIFY(QTest::qWaitForWindowExposed(f.page.get()));
+        constexpr int kBlocks = 4096;
+        const QByteArray file = f.prepare(kBlocks * 512 + 7);
+        f.clock.setBeforeAnswer([](std::uint16_t block) {
+            if (block % 16 == 0) {  // about a second in all
+                std::this_thread::sleep_for(std::chrono::milliseconds(4));
+            }
+            return true;
+        });
+        int progressPaints = 0;
+        f.c().progressLine->installEventFilter(this);
+        paints_ = &progressPaints;
+        QElapsedTimer clock;
+        qint64 last = 0;
+        qint64 longest = 0;
+        QTimer heartbeat;
+        heartbeat.setInterval(5);
+        connect(&heartbeat, &QTimer::timeout, this, [&] {
+            const qint64 now = clock.elapsed();
+            longest = std::max(longest, now - last);
+            last = now;
+        });
+        clock.start();
+        heartbeat.start();
+        QCOMPARE(f.page->StoreSystemPage(firmware::kFreshStart), firmware::kUpdateRunning);
+        QVERIFY(f.waitForEnd());
+        const qint64 elapsed = clock.elapsed();
+        heartbeat.stop();
+        paints_ = nullptr;
+        qInfo("2 MiB update in %lld ms: longest GUI gap %lld ms, progress line painted %d times",
+              elapsed, longest, progressPaints);
+        QVERIFY(f.clock.images() == Images{Bytes(file)});
+        QVERIFY2(longest < 50, qPrintable(QString::number(longest)));
+        QVERIFY(progressPaints >= 2);
+        QVERIFY(progressPaints <= elapsed / 100 + 10);
     }
 
     void screenshot() {
         Fixture f;
-        QVERIFY(
-            tavlo::ui::testing::FitsTabAreaAndIsSaved(f.page, QStringLiteral("system-page.png")));
+        QVERIFY(ui::testing::FitsTabAreaAndIsSaved(*f.page, QStringLiteral("system-page.png")));
     }
 };
 

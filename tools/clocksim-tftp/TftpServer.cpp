@@ -4,10 +4,13 @@
 #include <ifaddrs.h>
 #include <linux/if_packet.h>
 #include <netinet/in.h>
+#include <nettle/base16.h>
+#include <nettle/sha2.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <CLI/CLI.hpp>
 #include <array>
 #include <cerrno>
 #include <cstdio>
@@ -126,6 +129,17 @@ std::vector<std::uint8_t> MakeError(std::uint16_t code, const std::string& text)
     packet.insert(packet.end(), text.begin(), text.end());
     packet.push_back(0);
     return packet;
+}
+
+std::string Sha256Hex(std::span<const std::uint8_t> bytes) {
+    sha256_ctx context{};
+    sha256_init(&context);
+    sha256_update(&context, bytes.size(), bytes.data());
+    std::array<std::uint8_t, SHA256_DIGEST_SIZE> digest{};
+    sha256_digest(&context, digest.size(), digest.data());
+    std::array<char, BASE16_ENCODE_LENGTH(SHA256_DIGEST_SIZE)> text{};
+    base16_encode_update(text.data(), digest.size(), digest.data());
+    return std::string(text.data(), text.size());
 }
 
 std::string DescribeImage(const ReceivedImage& image) {
@@ -459,94 +473,70 @@ void TftpService::Store(const ReceivedImage& image) {
 namespace {
 
 constexpr int kMaxAcknowledgeOlderEvery = 65535;
+constexpr const char* kTftpGroup = "TFTP (firmware updates of wired clocks, UDP port 69)";
+constexpr const char* kTftpNotes =
+    R"(TFTP needs root or CAP_NET_BIND_SERVICE; without it the clocks run on without TFTP. A
+wired clock takes a TFTP write request whose file name is its MAC address (six raw bytes),
+acknowledges it plainly and takes 512-byte blocks one at a time. Each image it receives is
+reported as one line:
+  tftp 198.18.0.10 02-54-56-00-00-0A received 700 bytes sha256 <digest>)";
 
-bool ParseInt(const std::string& text, int low, int high, int& value) {
-    try {
-        std::size_t used = 0;
-        const long parsed = std::stol(text, &used);
-        if (used != text.size() || parsed < low || parsed > high) {
-            return false;
-        }
-        value = static_cast<int>(parsed);
-        return true;
-    } catch (...) {
-        return false;
-    }
+// A whole-number option from `low` to `high`; a bad value is refused with `what` it takes.
+void AddBoundedInteger(CLI::App& app, const std::string& name, const std::string& type,
+                       const std::string& help, int low, int high, const std::string& what,
+                       const std::function<void(int)>& set) {
+    app.add_option_function<std::string>(
+           name,
+           [=](const std::string& text) {
+               try {
+                   std::size_t used = 0;
+                   const long parsed = std::stol(text, &used);
+                   if (used == text.size() && parsed >= low && parsed <= high) {
+                       set(static_cast<int>(parsed));
+                       return;
+                   }
+               } catch (const std::logic_error&) {
+               }
+               throw CLI::ValidationError(name + " takes " + what + ", not '" + text + "'");
+           },
+           help)
+        ->type_name(type)
+        ->group(kTftpGroup);
 }
 
 }  // namespace
 
-bool ExtractTftpOptions(std::vector<std::string>& args, TftpSettings& settings,
-                        std::string& error) {
-    std::vector<std::string> rest;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        const bool hasValue = i + 1 < args.size();
-        auto value = [&]() -> const std::string& { return args[++i]; };
-        if (arg == "--no-tftp") {
-            settings.enabled = false;
-        } else if (arg == "--tftp-silent") {
-            settings.faults.silent = true;
-        } else if (arg == "--tftp-oack") {
-            settings.faults.optionAcknowledgement = true;
-        } else if (arg == "--tftp-error") {
-            settings.faults.errorReply = true;
-        } else if (arg == "--tftp-store" || arg == "--tftp-loss" || arg == "--tftp-ack-older" ||
-                   arg == "--tftp-seed") {
-            if (!hasValue) {
-                error = arg + " needs a value";
-                return false;
-            }
-            const std::string& text = value();
-            int number = 0;
-            if (arg == "--tftp-store") {
-                settings.storePath = text;
-            } else if (arg == "--tftp-loss") {
-                if (!ParseInt(text, 0, kPercent, number)) {
-                    error = "--tftp-loss takes a percentage from 0 to 100, not '" + text + "'";
-                    return false;
-                }
-                settings.faults.lossPercent = number;
-            } else if (arg == "--tftp-ack-older") {
-                if (!ParseInt(text, 1, kMaxAcknowledgeOlderEvery, number)) {
-                    error =
-                        "--tftp-ack-older takes a block count from 1 to 65535, not '" + text + "'";
-                    return false;
-                }
-                settings.faults.acknowledgeOlderEvery = number;
-            } else {
-                if (!ParseInt(text, 0, std::numeric_limits<int>::max(), number)) {
-                    error = "--tftp-seed takes a number, not '" + text + "'";
-                    return false;
-                }
-                settings.faults.seed = static_cast<std::uint32_t>(number);
-            }
-        } else {
-            rest.push_back(arg);
-        }
-    }
-    args = std::move(rest);
-    return true;
-}
-
-std::string TftpHelpText() {
-    return R"(TFTP (firmware updates of wired clocks, UDP port 69, needs root or
-CAP_NET_BIND_SERVICE; without it the clocks run on without TFTP):
-  A wired clock takes a TFTP write request whose file name is its MAC address (six raw
-  bytes), acknowledges it plainly and takes 512-byte blocks one at a time. Each image it
-  receives is reported as one line:
-    tftp 198.18.0.10 02-54-56-00-00-0A received 700 bytes sha256 <digest>
-  --tftp-store PATH      also write each image to PATH ("{mac}" and "{addr}" in PATH become
-                         the clock's MAC address and address)
-  --tftp-loss PERCENT    lose this share of TFTP datagrams, in each direction
-  --tftp-ack-older N     answer blocks N, 2N, 3N, ... once with the acknowledgement of the
-                         block before, so the tool sends them again
-  --tftp-silent          take nothing, answer nothing
-  --tftp-oack            answer write requests with an option acknowledgement
-  --tftp-error           answer write requests with an error packet
-  --tftp-seed N          seed for the loss draws (default 1)
-  --no-tftp              no TFTP at all
-)";
+void AddTftpOptions(CLI::App& app, TftpSettings& settings) {
+    app.add_option("--tftp-store", settings.storePath,
+                   "also write each image to PATH (\"{mac}\" and \"{addr}\" in PATH become\n"
+                   "the clock's MAC address and address)")
+        ->type_name("PATH")
+        ->group(kTftpGroup);
+    AddBoundedInteger(app, "--tftp-loss", "PERCENT",
+                      "lose this share of TFTP datagrams, in each direction", 0, kPercent,
+                      "a percentage from 0 to 100",
+                      [&settings](int percent) { settings.faults.lossPercent = percent; });
+    AddBoundedInteger(app, "--tftp-ack-older", "N",
+                      "answer blocks N, 2N, 3N, ... once with the acknowledgement of the\n"
+                      "block before, so the tool sends them again",
+                      1, kMaxAcknowledgeOlderEvery, "a block count from 1 to 65535",
+                      [&settings](int every) { settings.faults.acknowledgeOlderEvery = every; });
+    app.add_flag("--tftp-silent", settings.faults.silent, "take nothing, answer nothing")
+        ->group(kTftpGroup);
+    app.add_flag("--tftp-oack", settings.faults.optionAcknowledgement,
+                 "answer write requests with an option acknowledgement")
+        ->group(kTftpGroup);
+    app.add_flag("--tftp-error", settings.faults.errorReply,
+                 "answer write requests with an error packet")
+        ->group(kTftpGroup);
+    AddBoundedInteger(app, "--tftp-seed", "N", "seed for the loss draws (default 1)", 0,
+                      std::numeric_limits<int>::max(), "a number", [&settings](int seed) {
+                          settings.faults.seed = static_cast<std::uint32_t>(seed);
+                      });
+    app.add_flag_callback(
+           "--no-tftp", [&settings] { settings.enabled = false; }, "no TFTP at all")
+        ->group(kTftpGroup);
+    app.footer(app.get_footer() + "\n\n" + kTftpNotes);
 }
 
 }  // namespace tavlo::clocksim

@@ -23,6 +23,10 @@
 #include "platform/MacLookup.h"
 #include "platform/Network.h"
 
+namespace CLI {
+class App;
+}
+
 namespace tavlo::clocksim {
 
 using platform::Endpoint;
@@ -157,10 +161,8 @@ struct TftpSettings {
     std::string storePath;
 };
 
-// Takes the TFTP options (--tftp-..., --no-tftp) out of `args`, leaving the others in order.
-// False and a one-line `error` for a bad value.
-bool ExtractTftpOptions(std::vector<std::string>& args, TftpSettings& settings, std::string& error);
-// Help text of those options.
-std::string TftpHelpText();
+// Adds the TFTP options (--tftp-..., --no-tftp) and their notes to the simulator's command
+// line; a bad value is refused with a one-line message.
+void AddTftpOptions(CLI::App& app, TftpSettings& settings);
 
 }  // namespace tavlo::clocksim

@@ -6,7 +6,6 @@
 #include "platform/Ipv4.h"
 #include "protocol/Frames.h"
 #include "tools/clocksim/FaultShaper.h"
-#include "tools/clocksim/Json.h"
 
 namespace tavlo::clocksim {
 
@@ -93,35 +92,34 @@ void ClockPortService::Send(platform::Ipv4 from, platform::Endpoint to, const Da
 void ClockPortService::Handle(const ReceivedDatagram& datagram,
                               std::span<const std::uint8_t> bytes) {
     const bool broadcast = context_.clocks.IsBroadcast(datagram.destination);
-    JsonObjectWriter line;
-    line.add("time_ms", context_.loop.NowMs())
-        .add("port", unsigned{socket_->Port()})
-        .add("from",
-             platform::FormatIpv4(datagram.from.address) + ":" + std::to_string(datagram.from.port))
-        .add("to", platform::FormatIpv4(datagram.destination))
-        .addBool("broadcast", broadcast)
-        .add("size", static_cast<std::int64_t>(datagram.size));
+    json::Json line = {
+        {"time_ms", context_.loop.NowMs()},
+        {"port", socket_->Port()},
+        {"from",
+         platform::FormatIpv4(datagram.from.address) + ":" + std::to_string(datagram.from.port)},
+        {"to", platform::FormatIpv4(datagram.destination)},
+        {"broadcast", broadcast},
+        {"size", datagram.size},
+    };
     if (bytes.size() == protocol::kChunkSize && datagram.size == protocol::kChunkSize) {
         std::uint32_t nonce = 0;
         for (std::size_t i = 0; i < protocol::kChunkNonceSize; ++i) {
             nonce |= std::uint32_t{bytes[protocol::kChunkNonceOffset + i]} << (8 * i);
         }
-        line.addRaw("chunk", JsonObjectWriter()
-                                 .add("number", unsigned{bytes[protocol::kChunkNumberOffset]})
-                                 .add("length", unsigned{bytes[protocol::kChunkLengthOffset]})
-                                 .add("nonce", static_cast<std::int64_t>(nonce))
-                                 .str());
+        line["chunk"] = {{"number", bytes[protocol::kChunkNumberOffset]},
+                         {"length", bytes[protocol::kChunkLengthOffset]},
+                         {"nonce", nonce}};
     }
 
     if (context_.clocks.IsOwnAddress(datagram.from.address)) {
-        line.add("note", "from an own address");
-        context_.log.Write(line.str());
+        line["note"] = "from an own address";
+        context_.log.Write(line);
         return;
     }
     const auto kinds = KindsServed(socket_->Port(), datagram.size);
     std::vector<SimClock*> targets;
     if (kinds.empty()) {
-        line.add("note", "no clock takes this size on this port");
+        line["note"] = "no clock takes this size on this port";
     } else if (broadcast) {
         for (auto& clock : context_.clocks.All()) {
             if (std::find(kinds.begin(), kinds.end(), clock.kind) != kinds.end()) {
@@ -132,15 +130,14 @@ void ClockPortService::Handle(const ReceivedDatagram& datagram,
         if (std::find(kinds.begin(), kinds.end(), clock->kind) != kinds.end()) {
             targets.push_back(clock);
         } else {
-            line.add("note", std::string("the clock at this address is ") +
-                                 std::string(KindName(clock->kind)));
+            line["note"] = "the clock at this address is " + std::string(KindName(clock->kind));
         }
     } else {
-        line.add("note", "no clock at this address");
+        line["note"] = "no clock at this address";
     }
 
-    std::vector<std::string> answered;
-    std::string decoded;
+    json::Json answered = json::Json::array();
+    json::Json decoded;
     std::string request;
     for (SimClock* clock : targets) {
         Answer answer;
@@ -151,7 +148,7 @@ void ClockPortService::Handle(const ReceivedDatagram& datagram,
         } else {
             answer = responder_.OnCommandFrame(*clock, bytes);
         }
-        if (decoded.empty() && context_.log.IsOpen()) {
+        if (decoded.is_null() && context_.log.IsOpen()) {
             if (answer.frame) {
                 decoded = DecodeSettingsFrame(*answer.frame);
             } else if (answer.command) {
@@ -162,14 +159,13 @@ void ClockPortService::Handle(const ReceivedDatagram& datagram,
             request = RequestKindName(answer.request);
         }
         auto shaped = ShapeReplies(answer.replies, clock->faults, answer.request, context_.rng);
-        JsonObjectWriter entry;
-        entry.add("address", platform::FormatIpv4(clock->address))
-            .add("request", RequestKindName(answer.request))
-            .add("replies", static_cast<std::int64_t>(shaped.size()));
+        json::Json entry = {{"address", platform::FormatIpv4(clock->address)},
+                            {"request", RequestKindName(answer.request)},
+                            {"replies", shaped.size()}};
         if (!answer.note.empty()) {
-            entry.add("note", answer.note);
+            entry["note"] = answer.note;
         }
-        answered.push_back(entry.str());
+        answered.push_back(std::move(entry));
         for (auto& out : shaped) {
             if (out.delayMs <= 0) {
                 Send(clock->address, datagram.from, out.bytes);
@@ -181,13 +177,13 @@ void ClockPortService::Handle(const ReceivedDatagram& datagram,
         }
     }
     if (!request.empty()) {
-        line.add("request", request);
+        line["request"] = request;
     }
-    line.addRaw("clocks", JsonArray(answered));
-    if (!decoded.empty()) {
-        line.addRaw("frame", decoded);
+    line["clocks"] = std::move(answered);
+    if (!decoded.is_null()) {
+        line["frame"] = std::move(decoded);
     }
-    context_.log.Write(line.str());
+    context_.log.Write(line);
 }
 
 }  // namespace tavlo::clocksim

@@ -1,11 +1,12 @@
 #include "tools/clocksim/Config.h"
 
+#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
-#include <fstream>
 #include <functional>
+#include <iostream>
 #include <set>
 #include <sstream>
 #include <utility>
@@ -13,11 +14,13 @@
 #include "platform/Ipv4.h"
 #include "settings/ClockSettings.h"
 #include "settings/EarlyClockSettings.h"
+#include "tools/tavlo/Json.h"
 #include "wifi/WifiSettings.h"
 
 namespace tavlo::clocksim {
 namespace {
 
+using json::Json;
 using platform::Ipv4;
 
 constexpr std::uint32_t kLastOctetMask = 0xFFu;
@@ -37,7 +40,86 @@ constexpr unsigned kMaxMonth = 12;
 constexpr std::size_t kMaxEarlySerial = settings::early::kMaxSerialNumberLength;
 constexpr std::size_t kMaxWifiSsid = wifi::kSsidSize;
 constexpr std::size_t kMaxWifiPassword = wifi::kPasswordSize;
-constexpr std::size_t kMaxFileBytes = JsonLimits{}.maxInput;
+constexpr long long kMaxIgnoreFirst = 1000000;
+constexpr long long kMaxSeed = 0xFFFFFFFFLL;
+constexpr std::size_t kHelpColumn = 22;
+
+constexpr const char* kClocksGroup = "Clocks";
+constexpr const char* kFaultsGroup =
+    "Faults (for every clock; a clock file can set them per clock)";
+constexpr const char* kOtherGroup = "Other options";
+
+constexpr const char* kDescription =
+    R"(Plays any number of network wall clocks on this machine, for tests, demonstrations and
+trying TavloAdmin without hardware. Every clock answers discovery, reads and writes as a
+real clock does, from its own IPv4 address. One process serves all clocks: it listens on
+UDP 6866 and 6869 of every address and replies from the address that was asked (or, for
+a broadcast, from the address of every clock of the kind asked).
+
+Each clock address must be an address of this machine (or of the network namespace the
+simulator runs in). The test network does that for you:
+
+  sudo scripts/testnet up demo --clocks 6
+  sudo scripts/testnet exec demo clocks tavlo-clocksim \
+       --wired 198.18.0.10-12 --wifi 198.18.0.13-14 --early 198.18.0.15
+  sudo scripts/testnet exec demo pc tavlo search    # in another terminal
+  sudo scripts/testnet down demo
+
+On a real Linux machine, give it spare addresses first, for example
+  sudo ip addr add 10.1.2.50/24 dev eth0
+)";
+
+constexpr const char* kFooter =
+    R"(RANGE is an address (198.18.0.10), a range (198.18.0.10-198.18.0.14, or 198.18.0.10-14),
+or a comma list of these, each number written without leading zeros. Options may be
+repeated and mixed; at most 4096 clocks, and no two at one address.
+
+Every clock starts with plausible settings: serial number "SN" and four digits from its
+address (198.18.0.10 is SN0010), MAC 02:54:56:00 and the address's last two numbers,
+version 3.29, user password "omber", global password "tarnfelk", gateway and DNS at .1 of
+its network, NTP servers at .2 and .3 (port 123; the second with key ID 1), UTC+1 with the
+European summer time rule, brightness "Normal", 24-hour display, energy saving 23 to 6
+(dimmed), a humiture sensor reading 21.5 C and 45 %, the text "WELCOME", and for Wi-Fi
+clocks the network "ClockNet" (AES, WPA2PSK). A write changes the record the way a clock
+does: serial number, version, passwords and readings stay; a batch write (batch bit set)
+leaves the IP address, subnet mask and gateway alone. The clock keeps answering at the
+address it was started with, whatever address a write gives it.
+
+It prints one line "tavlo-clocksim: ready: ..." on standard output once it listens, and
+stops cleanly on SIGTERM or Ctrl-C. Exit status: 0 after a clean stop, 1 when it cannot
+start (a port in use, an address that is not this machine's, an unreadable file), 2 for
+bad usage.
+
+Clock file (--clocks FILE), for example:
+  {
+    "faults": {"drop": 0.1},
+    "clocks": [
+      {"kind": "wired", "address": "198.18.0.10", "serial": "SN0042",
+       "user_password": "secret", "text": "LOBBY", "time_zone": {"hours": -9, "minutes": 30}},
+      {"kind": "wifi", "addresses": "198.18.0.20-25",
+       "wifi": {"ssid": "Floor2", "cipher": 1, "auth": 5, "password": "pass1234"}},
+      {"kind": "early", "address": "198.18.0.30", "dynamic_ip": true,
+       "faults": {"silent": true}}
+    ]
+  }
+Members of a clock (all optional but kind and address/addresses):
+  kind ("wired", "wifi", "early", "early-wifi"), address or addresses (a RANGE), mac,
+  serial, ip, mask, gateway, dns, dst (false, or {"start": [month, week 1-6 (6 = last),
+  weekday 1-7 (7 = Sunday), hour], "end": [...]}), time_zone ({"hours", "minutes"}),
+  twenty_four_hour, dynamic_ip, brightness (0 OFF ... 4 Brilliant), energy_saving
+  ({"start", "end", "mode"}), time_servers, time_server_in_use, faults, record_hex (the
+  whole record as hex, applied before the other members).
+  Current clocks (wired, wifi) also: version (329 = 3.29), user_password, global_password,
+  time_servers as [{"address", "port", "key_id", "key"}] (up to 5), time_server_in_use
+  (row 1-5), domain_names (up to 2; switches the clock to servers by name),
+  humiture_unit (0 none, 1 C, 2 F), temperature, humidity, durations ([time, temp, hum]
+  seconds), count_down ({"start": [h, m, s], "duration": [h, m, s]}), text, text_mode
+  (0 roll, 2-5 alternate), wifi ({"ssid", "cipher", "auth", "password"}), mail
+  ({"sender_name", "sender_domain", "send_to", "copy_to", "sensor_state"}).
+  Early clocks: time_servers as a list of addresses, time_server_in_use as an address.
+  Texts are bytes: characters U+0000 to U+00FF are one byte each (write \u00a1 for 0xA1).
+  faults: {"silent", "ignore_first", "drop", "duplicate", "delay_ms", "jitter_ms",
+  "no_ack", "wrong_size", "junk", "hostile_lengths", "on": ["probe", "read", "write"]}.)";
 
 std::optional<long long> ParseInteger(std::string_view text) {
     long long value = 0;
@@ -46,6 +128,11 @@ std::optional<long long> ParseInteger(std::string_view text) {
         return std::nullopt;
     }
     return value;
+}
+
+// "010": a leading zero, which reads as octal to the clocks' own address parser.
+bool HasLeadingZero(std::string_view number) {
+    return number.size() > 1 && number.front() == '0';
 }
 
 std::optional<double> ParseFraction(std::string_view text) {
@@ -63,10 +150,16 @@ std::optional<double> ParseFraction(std::string_view text) {
 
 // ---- Reading the clock file ------------------------------------------------------------
 
+// The member named `key` of an object; nullptr when absent.
+const Json* Member(const Json& object, const std::string& key) {
+    const auto found = object.find(key);
+    return found == object.end() ? nullptr : &*found;
+}
+
 // Walks one JSON object, reporting problems with the member's path.
 class Fields {
   public:
-    Fields(const JsonValue& object, std::string path, std::string& error)
+    Fields(const Json& object, std::string path, std::string& error)
         : object_(object), path_(std::move(path)), error_(error) {}
 
     bool ok() const { return error_.empty(); }
@@ -82,26 +175,26 @@ class Fields {
 
     // Refuses members that no reader asked for (typing mistakes in the file).
     bool onlyKnown() {
-        for (const auto& [name, value] : object_.asObject()) {
-            if (!known_.count(name)) {
-                return fail(name, "unknown member");
+        for (auto member = object_.begin(); member != object_.end(); ++member) {
+            if (!known_.count(member.key())) {
+                return fail(member.key(), "unknown member");
             }
         }
         return ok();
     }
 
-    const JsonValue* get(const std::string& name) {
+    const Json* get(const std::string& name) {
         known_.insert(name);
-        return object_.find(name);
+        return Member(object_, name);
     }
 
     // A member that is itself an object; nothing when absent (or not an object: then failed).
     std::optional<Fields> object(const std::string& name) {
-        const JsonValue* v = get(name);
+        const Json* v = get(name);
         if (!v) {
             return std::nullopt;
         }
-        if (!v->isObject()) {
+        if (!v->is_object()) {
             fail(name, "expected an object");
             return std::nullopt;
         }
@@ -109,20 +202,20 @@ class Fields {
     }
 
     bool boolean(const std::string& name, const std::function<void(bool)>& set) {
-        const JsonValue* v = get(name);
+        const Json* v = get(name);
         if (!v) {
             return true;
         }
-        if (!v->isBool()) {
+        if (!v->is_boolean()) {
             return fail(name, "expected true or false");
         }
-        set(v->asBool());
+        set(v->get<bool>());
         return true;
     }
 
     bool integer(const std::string& name, long long low, long long high,
                  const std::function<void(long long)>& set) {
-        const JsonValue* v = get(name);
+        const Json* v = get(name);
         if (!v) {
             return true;
         }
@@ -137,31 +230,31 @@ class Fields {
 
     bool number(const std::string& name, double low, double high,
                 const std::function<void(double)>& set) {
-        const JsonValue* v = get(name);
+        const Json* v = get(name);
         if (!v) {
             return true;
         }
-        if (!v->isNumber() || v->asNumber() < low || v->asNumber() > high) {
+        if (!v->is_number() || v->get<double>() < low || v->get<double>() > high) {
             std::ostringstream range;
             range << "expected a number from " << low << " to " << high;
             return fail(name, range.str());
         }
-        set(v->asNumber());
+        set(v->get<double>());
         return true;
     }
 
     // A text of at most `width` bytes (each character U+0000 to U+00FF is one byte).
     bool text(const std::string& name, std::size_t width,
               const std::function<void(const std::string&)>& set) {
-        const JsonValue* v = get(name);
+        const Json* v = get(name);
         if (!v) {
             return true;
         }
-        if (!v->isString()) {
+        if (!v->is_string()) {
             return fail(name, "expected a text");
         }
         std::string bytes;
-        if (!BytesOf(v->asString(), bytes)) {
+        if (!BytesOf(v->get_ref<const std::string&>(), bytes)) {
             return fail(name, "characters above U+00FF; write other bytes as \\u0080 to \\u00ff");
         }
         if (bytes.size() > width) {
@@ -172,13 +265,13 @@ class Fields {
     }
 
     bool address(const std::string& name, const std::function<void(Ipv4)>& set) {
-        const JsonValue* v = get(name);
+        const Json* v = get(name);
         if (!v) {
             return true;
         }
         std::optional<Ipv4> parsed;
-        if (v->isString()) {
-            parsed = ParseDottedAddress(v->asString());
+        if (v->is_string()) {
+            parsed = platform::ParseDottedAddress(v->get_ref<const std::string&>());
         }
         if (!parsed) {
             return fail(name, "expected a dotted address such as \"198.18.0.2\"");
@@ -187,12 +280,13 @@ class Fields {
         return true;
     }
 
-    static std::optional<long long> IntegerOf(const JsonValue& v, long long low, long long high) {
-        if (!v.isNumber() || v.asNumber() != std::floor(v.asNumber()) ||
-            v.asNumber() < static_cast<double>(low) || v.asNumber() > static_cast<double>(high)) {
+    static std::optional<long long> IntegerOf(const Json& v, long long low, long long high) {
+        if (!v.is_number() || v.get<double>() != std::floor(v.get<double>()) ||
+            v.get<double>() < static_cast<double>(low) ||
+            v.get<double>() > static_cast<double>(high)) {
             return std::nullopt;
         }
-        return static_cast<long long>(v.asNumber());
+        return static_cast<long long>(v.get<double>());
     }
 
     // UTF-8 text to bytes, one byte per code point below 256.
@@ -218,21 +312,34 @@ class Fields {
     }
 
   private:
-    const JsonValue& object_;
+    const Json& object_;
     std::string path_;
     std::string& error_;
     std::set<std::string> known_;
 };
 
-bool ReadFaults(const JsonValue& value, const std::string& path, Faults& faults,
-                std::string& error) {
-    if (!value.isObject()) {
+// The requests a fault hits, by name: "probe", "read" or "write".
+std::optional<std::uint8_t> RequestClassOf(const std::string& name) {
+    if (name == "probe") {
+        return kProbeRequests;
+    }
+    if (name == "read") {
+        return kReadRequests;
+    }
+    if (name == "write") {
+        return kWriteRequests;
+    }
+    return std::nullopt;
+}
+
+bool ReadFaults(const Json& value, const std::string& path, Faults& faults, std::string& error) {
+    if (!value.is_object()) {
         error = path + ": expected an object";
         return false;
     }
     Fields f(value, path, error);
     f.boolean("silent", [&](bool v) { faults.silent = v; });
-    f.integer("ignore_first", 0, 1000000,
+    f.integer("ignore_first", 0, kMaxIgnoreFirst,
               [&](long long v) { faults.ignoreFirst = static_cast<int>(v); });
     f.number("drop", 0, 1, [&](double v) { faults.drop = v; });
     f.number("duplicate", 0, 1, [&](double v) { faults.duplicate = v; });
@@ -244,19 +351,14 @@ bool ReadFaults(const JsonValue& value, const std::string& path, Faults& faults,
     f.boolean("wrong_size", [&](bool v) { faults.wrongSize = v; });
     f.boolean("junk", [&](bool v) { faults.junk = v; });
     f.boolean("hostile_lengths", [&](bool v) { faults.hostileLengths = v; });
-    if (const JsonValue* on = f.get("on")) {
+    if (const Json* on = f.get("on")) {
         std::uint8_t classes = 0;
-        bool good = on->isArray() && !on->asArray().empty();
-        for (const auto& item : good ? on->asArray() : JsonValue::Array{}) {
-            if (item.isString() && item.asString() == "probe") {
-                classes |= kProbeRequests;
-            } else if (item.isString() && item.asString() == "read") {
-                classes |= kReadRequests;
-            } else if (item.isString() && item.asString() == "write") {
-                classes |= kWriteRequests;
-            } else {
-                good = false;
-            }
+        bool good = on->is_array() && !on->empty();
+        for (const auto& item : good ? *on : Json::array()) {
+            const auto requests =
+                item.is_string() ? RequestClassOf(item.get<std::string>()) : std::nullopt;
+            good = good && requests.has_value();
+            classes |= requests.value_or(0);
         }
         if (!good) {
             return f.fail("on", "expected a list of \"probe\", \"read\", \"write\"");
@@ -264,6 +366,24 @@ bool ReadFaults(const JsonValue& value, const std::string& path, Faults& faults,
         faults.appliesTo = classes;
     }
     return f.onlyKnown();
+}
+
+// "probe,read,write" (any of them, comma-separated) for --faults-on.
+std::uint8_t ParseRequestClasses(const std::string& list) {
+    std::uint8_t classes = 0;
+    std::stringstream items(list);
+    for (std::string item; std::getline(items, item, ',');) {
+        const auto requests = RequestClassOf(item);
+        if (!requests) {
+            throw CLI::ValidationError(
+                "--faults-on takes probe, read and write, comma-separated, not \"" + item + "\"");
+        }
+        classes |= *requests;
+    }
+    if (classes == 0) {
+        throw CLI::ValidationError("--faults-on needs at least one of probe, read, write");
+    }
+    return classes;
 }
 
 std::optional<ClockKind> KindOf(const std::string& name) {
@@ -319,13 +439,13 @@ bool ParseHexBytes(const std::string& hex, std::span<std::uint8_t> out) {
 // A JSON array of exactly N integers, each within its own bounds, as bytes.
 template <std::size_t N>
 std::optional<std::array<std::uint8_t, N>> BoundedBytesOf(
-    const JsonValue* v, const std::array<std::pair<long long, long long>, N>& bounds) {
-    if (!v || !v->isArray() || v->asArray().size() != N) {
+    const Json* v, const std::array<std::pair<long long, long long>, N>& bounds) {
+    if (!v || !v->is_array() || v->size() != N) {
         return std::nullopt;
     }
     std::array<std::uint8_t, N> out{};
     for (std::size_t i = 0; i < N; ++i) {
-        auto value = Fields::IntegerOf(v->asArray()[i], bounds[i].first, bounds[i].second);
+        auto value = Fields::IntegerOf((*v)[i], bounds[i].first, bounds[i].second);
         if (!value) {
             return std::nullopt;
         }
@@ -335,7 +455,7 @@ std::optional<std::array<std::uint8_t, N>> BoundedBytesOf(
 }
 
 // [month, week, weekday, hour]
-bool ReadDstTransition(const JsonValue* v, settings::DstTransition& t) {
+bool ReadDstTransition(const Json* v, settings::DstTransition& t) {
     auto b = BoundedBytesOf<4>(
         v, {{{1, kMaxMonth}, {1, kMaxWeek}, {1, kMaxWeekday}, {0, settings::kMaxHour}}});
     if (!b) {
@@ -347,18 +467,17 @@ bool ReadDstTransition(const JsonValue* v, settings::DstTransition& t) {
 
 // The "dst" member: false or null (off), or {"start": [...], "end": [...]}.
 bool ReadDst(Fields& f, std::optional<std::optional<settings::DstRule>>& out) {
-    const JsonValue* v = f.get("dst");
+    const Json* v = f.get("dst");
     if (!v) {
         return true;
     }
-    if (v->isNull() || (v->isBool() && !v->asBool())) {
+    if (v->is_null() || (v->is_boolean() && !v->get<bool>())) {
         out.emplace(std::nullopt);
         return true;
     }
     settings::DstRule rule;
-    if (!v->isObject() || v->asObject().size() != 2 ||
-        !ReadDstTransition(v->find("start"), rule.start) ||
-        !ReadDstTransition(v->find("end"), rule.end)) {
+    if (!v->is_object() || v->size() != 2 || !ReadDstTransition(Member(*v, "start"), rule.start) ||
+        !ReadDstTransition(Member(*v, "end"), rule.end)) {
         return f.fail("dst",
                       "expected false or {\"start\": [month, week 1-6, weekday 1-7, hour], "
                       "\"end\": [...]}");
@@ -367,7 +486,7 @@ bool ReadDst(Fields& f, std::optional<std::optional<settings::DstRule>>& out) {
     return true;
 }
 
-bool ReadTime3(const JsonValue* v, settings::ClockTime& t) {
+bool ReadTime3(const Json* v, settings::ClockTime& t) {
     auto b = BoundedBytesOf<3>(v, {{{0, kMaxByte}, {0, kMaxByte}, {0, kMaxByte}}});
     if (!b) {
         return false;
@@ -377,17 +496,17 @@ bool ReadTime3(const JsonValue* v, settings::ClockTime& t) {
 }
 
 bool ReadTimeZone(Fields& f, std::optional<settings::TimeZoneOffset>& out) {
-    const JsonValue* v = f.get("time_zone");
+    const Json* v = f.get("time_zone");
     if (!v) {
         return true;
     }
-    const JsonValue* h = v->isObject() ? v->find("hours") : nullptr;
-    const JsonValue* m = v->isObject() ? v->find("minutes") : nullptr;
+    const Json* h = v->is_object() ? Member(*v, "hours") : nullptr;
+    const Json* m = v->is_object() ? Member(*v, "minutes") : nullptr;
     auto hours = h ? Fields::IntegerOf(*h, settings::kMinTimeZoneHours, settings::kMaxTimeZoneHours)
                    : std::nullopt;
     auto minutes =
         m ? Fields::IntegerOf(*m, 0, settings::kMinutesPerHour - 1) : std::optional<long long>(0);
-    if (!hours || !minutes || v->asObject().size() != (m ? 2u : 1u)) {
+    if (!hours || !minutes || v->size() != (m ? 2u : 1u)) {
         return f.fail("time_zone", "expected {\"hours\": -12 to 14, \"minutes\": 0 to 59}");
     }
     out = settings::TimeZoneOffset{static_cast<int>(*hours), static_cast<int>(*minutes)};
@@ -429,15 +548,15 @@ bool ApplyCurrentFields(Fields& f, SimClock& clock) {
                    [&](long long v) { r.setEnergySavingMode(static_cast<std::uint8_t>(v)); });
         e->onlyKnown();
     }
-    if (const JsonValue* rows = f.get("time_servers")) {
-        if (!rows->isArray() || rows->asArray().size() > settings::kTimeServerRowCount) {
+    if (const Json* rows = f.get("time_servers")) {
+        if (!rows->is_array() || rows->size() > settings::kTimeServerRowCount) {
             return f.fail("time_servers", "expected a list of at most 5 servers");
         }
         for (std::size_t i = 0; i < settings::kTimeServerRowCount; ++i) {
             settings::TimeServerRow row;
-            if (i < rows->asArray().size()) {
-                const JsonValue& item = rows->asArray()[i];
-                if (!item.isObject()) {
+            if (i < rows->size()) {
+                const Json& item = (*rows)[i];
+                if (!item.is_object()) {
                     return f.fail("time_servers[" + std::to_string(i) + "]", "expected an object");
                 }
                 Fields rf(item, f.path() + ".time_servers[" + std::to_string(i) + "]", f.error());
@@ -454,12 +573,13 @@ bool ApplyCurrentFields(Fields& f, SimClock& clock) {
     }
     f.integer("time_server_in_use", 0, settings::kTimeServerRowCount,
               [&](long long v) { r.setTimeServerInUse(static_cast<std::uint8_t>(v)); });
-    if (const JsonValue* names = f.get("domain_names")) {
+    if (const Json* names = f.get("domain_names")) {
         std::string bytes[settings::kDomainNameRowCount];
-        bool good = names->isArray() && names->asArray().size() <= settings::kDomainNameRowCount;
-        for (std::size_t i = 0; good && i < names->asArray().size(); ++i) {
-            const JsonValue& name = names->asArray()[i];
-            good = name.isString() && Fields::BytesOf(name.asString(), bytes[i]) &&
+        bool good = names->is_array() && names->size() <= settings::kDomainNameRowCount;
+        for (std::size_t i = 0; good && i < names->size(); ++i) {
+            const Json& name = (*names)[i];
+            good = name.is_string() &&
+                   Fields::BytesOf(name.get_ref<const std::string&>(), bytes[i]) &&
                    bytes[i].size() <= settings::kDomainNameSize;
         }
         if (!good) {
@@ -475,7 +595,7 @@ bool ApplyCurrentFields(Fields& f, SimClock& clock) {
     f.number("temperature", -1000, 1000,
              [&](double v) { r.setTemperature(static_cast<float>(v)); });
     f.number("humidity", 0, 100, [&](double v) { r.setHumidity(static_cast<float>(v)); });
-    if (const JsonValue* d = f.get("durations")) {
+    if (const Json* d = f.get("durations")) {
         auto durations = BoundedBytesOf<3>(d, {{{0, kMaxByte}, {0, kMaxByte}, {0, kMaxByte}}});
         if (!durations) {
             return f.fail("durations", "expected [time, temperature, humidity] in seconds");
@@ -551,13 +671,14 @@ bool ApplyEarlyFields(Fields& f, SimClock& clock) {
                    [&](long long v) { r.setEnergySavingEndHour(static_cast<std::uint8_t>(v)); });
         e->onlyKnown();
     }
-    if (const JsonValue* servers = f.get("time_servers")) {
-        bool good =
-            servers->isArray() && servers->asArray().size() <= settings::early::kTimeServerCount;
+    if (const Json* servers = f.get("time_servers")) {
+        bool good = servers->is_array() && servers->size() <= settings::early::kTimeServerCount;
         std::vector<Ipv4> addresses;
-        for (std::size_t i = 0; good && i < servers->asArray().size(); ++i) {
-            const JsonValue& item = servers->asArray()[i];
-            auto parsed = item.isString() ? ParseDottedAddress(item.asString()) : std::nullopt;
+        for (std::size_t i = 0; good && i < servers->size(); ++i) {
+            const Json& item = (*servers)[i];
+            auto parsed = item.is_string()
+                              ? platform::ParseDottedAddress(item.get_ref<const std::string&>())
+                              : std::nullopt;
             good = parsed.has_value();
             addresses.push_back(parsed.value_or(0));
         }
@@ -577,32 +698,32 @@ bool ApplyEarlyFields(Fields& f, SimClock& clock) {
 }
 
 // One entry of "clocks": one clock ("address") or several alike ("addresses").
-bool ReadClockEntry(const JsonValue& entry, const std::string& path, const Faults& baseFaults,
+bool ReadClockEntry(const Json& entry, const std::string& path, const Faults& baseFaults,
                     std::vector<SimClock>& clocks, std::string& error) {
-    if (!entry.isObject()) {
+    if (!entry.is_object()) {
         error = path + ": expected an object";
         return false;
     }
     Fields f(entry, path, error);
     std::optional<ClockKind> kind;
-    if (const JsonValue* k = f.get("kind")) {
-        kind = k->isString() ? KindOf(k->asString()) : std::nullopt;
+    if (const Json* k = f.get("kind")) {
+        kind = k->is_string() ? KindOf(k->get_ref<const std::string&>()) : std::nullopt;
     }
     if (!kind) {
         return f.fail("kind", "expected \"wired\", \"wifi\", \"early\" or \"early-wifi\"");
     }
     std::vector<Ipv4> addresses;
-    const JsonValue* one = f.get("address");
-    const JsonValue* many = f.get("addresses");
+    const Json* one = f.get("address");
+    const Json* many = f.get("addresses");
     if ((one != nullptr) == (many != nullptr)) {
         return f.fail("", "give either \"address\" or \"addresses\"");
     }
-    const JsonValue* given = one ? one : many;
+    const Json* given = one ? one : many;
     std::string rangeError;
-    if (!given->isString()) {
+    if (!given->is_string()) {
         return f.fail(one ? "address" : "addresses", "expected a text");
     }
-    if (auto parsed = ParseAddressList(given->asString(), rangeError)) {
+    if (auto parsed = ParseAddressList(given->get_ref<const std::string&>(), rangeError)) {
         addresses = std::move(*parsed);
     } else {
         return f.fail(one ? "address" : "addresses", rangeError);
@@ -611,14 +732,14 @@ bool ReadClockEntry(const JsonValue& entry, const std::string& path, const Fault
         return f.fail("address", "expected one address (use \"addresses\" for more)");
     }
     Faults faults = baseFaults;
-    if (const JsonValue* fv = f.get("faults")) {
+    if (const Json* fv = f.get("faults")) {
         if (!ReadFaults(*fv, path + ".faults", faults, error)) {
             return false;
         }
     }
     std::optional<std::array<std::uint8_t, kMacSize>> mac;
-    if (const JsonValue* m = f.get("mac")) {
-        mac = m->isString() ? ParseMac(m->asString()) : std::nullopt;
+    if (const Json* m = f.get("mac")) {
+        mac = m->is_string() ? ParseMac(m->get_ref<const std::string&>()) : std::nullopt;
         if (!mac) {
             return f.fail("mac", "expected six hex pairs such as \"02:54:56:00:00:0a\"");
         }
@@ -632,11 +753,11 @@ bool ReadClockEntry(const JsonValue& entry, const std::string& path, const Fault
         if (mac) {
             clock.mac = *mac;
         }
-        if (const JsonValue* hex = f.get("record_hex")) {
+        if (const Json* hex = f.get("record_hex")) {
             std::span<std::uint8_t> target = IsEarly(*kind)
                                                  ? std::span<std::uint8_t>(clock.earlyRecord)
                                                  : std::span<std::uint8_t>(clock.record);
-            if (!hex->isString() || !ParseHexBytes(hex->asString(), target)) {
+            if (!hex->is_string() || !ParseHexBytes(hex->get_ref<const std::string&>(), target)) {
                 return f.fail("record_hex", "expected " + std::to_string(target.size() * 2) +
                                                 " hex digits (the whole record)");
             }
@@ -665,32 +786,6 @@ bool CheckUnique(const std::vector<SimClock>& clocks, std::string& error) {
 
 }  // namespace
 
-std::optional<Ipv4> ParseDottedAddress(std::string_view text) {
-    std::uint32_t host = 0;
-    std::size_t pos = 0;
-    for (int part = 0; part < 4; ++part) {
-        if (part != 0) {
-            if (pos >= text.size() || text[pos] != '.') {
-                return std::nullopt;
-            }
-            ++pos;
-        }
-        std::size_t start = pos;
-        while (pos < text.size() && pos - start < 4 && text[pos] >= '0' && text[pos] <= '9') {
-            ++pos;
-        }
-        auto value = ParseInteger(text.substr(start, pos - start));
-        if (!value || *value > kMaxByte || pos - start > 3) {
-            return std::nullopt;
-        }
-        host = (host << 8) | static_cast<std::uint32_t>(*value);
-    }
-    if (pos != text.size()) {
-        return std::nullopt;
-    }
-    return platform::HostToNetwork32(host);
-}
-
 std::optional<std::vector<Ipv4>> ParseAddressList(std::string_view text, std::string& error) {
     std::vector<Ipv4> out;
     std::size_t start = 0;
@@ -700,7 +795,7 @@ std::optional<std::vector<Ipv4>> ParseAddressList(std::string_view text, std::st
             text.substr(start, comma == std::string_view::npos ? text.npos : comma - start);
         start = comma == std::string_view::npos ? text.size() + 1 : comma + 1;
         std::size_t dash = item.find('-');
-        auto first = ParseDottedAddress(item.substr(0, dash));
+        auto first = platform::ParseDottedAddress(item.substr(0, dash));
         if (!first) {
             error = "bad address \"" + std::string(item.substr(0, dash)) + "\"";
             return std::nullopt;
@@ -709,9 +804,10 @@ std::optional<std::vector<Ipv4>> ParseAddressList(std::string_view text, std::st
         std::uint32_t high = low;
         if (dash != std::string_view::npos) {
             std::string_view end = item.substr(dash + 1);
-            if (auto last = ParseDottedAddress(end)) {
+            if (auto last = platform::ParseDottedAddress(end)) {
                 high = platform::NetworkToHost32(*last);
-            } else if (auto octet = ParseInteger(end); octet && *octet >= 0 && *octet <= kMaxByte) {
+            } else if (auto octet = ParseInteger(end);
+                       octet && *octet >= 0 && *octet <= kMaxByte && !HasLeadingZero(end)) {
                 high = (low & ~kLastOctetMask) | static_cast<std::uint32_t>(*octet);
             } else {
                 error = "bad range end \"" + std::string(end) + "\"";
@@ -745,24 +841,24 @@ std::optional<std::vector<Ipv4>> ParseAddressList(std::string_view text, std::st
 std::optional<std::vector<SimClock>> LoadClockFile(std::string_view text, const Faults& baseFaults,
                                                    std::string& error) {
     std::string parseError;
-    auto document = ParseJson(text, parseError);
+    auto document = json::Read(text, parseError);
     if (!document) {
         error = parseError;
         return std::nullopt;
     }
-    if (!document->isObject()) {
+    if (!document->is_object()) {
         error = "expected an object with \"clocks\"";
         return std::nullopt;
     }
     Fields top(*document, "file", error);
     Faults faults = baseFaults;
-    if (const JsonValue* fv = top.get("faults")) {
+    if (const Json* fv = top.get("faults")) {
         if (!ReadFaults(*fv, "faults", faults, error)) {
             return std::nullopt;
         }
     }
-    const JsonValue* list = top.get("clocks");
-    if (!list || !list->isArray()) {
+    const Json* list = top.get("clocks");
+    if (!list || !list->is_array()) {
         top.fail("clocks", "expected a list of clocks");
         return std::nullopt;
     }
@@ -770,8 +866,8 @@ std::optional<std::vector<SimClock>> LoadClockFile(std::string_view text, const 
         return std::nullopt;
     }
     std::vector<SimClock> clocks;
-    for (std::size_t i = 0; i < list->asArray().size(); ++i) {
-        if (!ReadClockEntry(list->asArray()[i], "clocks[" + std::to_string(i) + "]", faults, clocks,
+    for (std::size_t i = 0; i < list->size(); ++i) {
+        if (!ReadClockEntry((*list)[i], "clocks[" + std::to_string(i) + "]", faults, clocks,
                             error)) {
             return std::nullopt;
         }
@@ -780,25 +876,11 @@ std::optional<std::vector<SimClock>> LoadClockFile(std::string_view text, const 
 }
 
 std::optional<std::string> ReadTextFile(const std::string& path, std::string& error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = "cannot read " + path;
-        return std::nullopt;
-    }
-    std::string text;
-    char block[4096];
-    while (in.read(block, sizeof block) || in.gcount() > 0) {
-        text.append(block, static_cast<std::size_t>(in.gcount()));
-        if (text.size() > kMaxFileBytes) {
-            error = path + " is larger than " + std::to_string(kMaxFileBytes) + " bytes";
-            return std::nullopt;
-        }
-    }
-    return text;
+    return json::ReadText(path, std::cin, error);
 }
 
 std::optional<SimConfig> ParseCommandLine(const std::vector<std::string>& args, std::string& error,
-                                          FileReader readFile) {
+                                          FileReader readFile, const OptionAdder& moreOptions) {
     SimConfig config;
     Faults faults;
     struct Range {
@@ -808,136 +890,122 @@ std::optional<SimConfig> ParseCommandLine(const std::vector<std::string>& args, 
     std::vector<Range> ranges;
     std::vector<std::string> files;
 
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        auto value = [&](std::string& out) {
-            if (i + 1 >= args.size()) {
-                error = arg + " needs a value";
-                return false;
-            }
-            out = args[++i];
-            return true;
-        };
-        auto integer = [&](long long low, long long high, long long& out) {
-            std::string text;
-            if (!value(text)) {
-                return false;
-            }
-            auto parsed = ParseInteger(text);
+    CLI::App app(kDescription, "tavlo-clocksim");
+    app.footer(kFooter);
+    app.allow_extras();
+    app.get_formatter()->column_width(kHelpColumn);
+    app.get_formatter()->label("REQUIRED", "");
+    // Options that take a value check it at once, so that the first bad one is reported.
+    const auto valueOption = [&app](const std::string& name, const std::string& type,
+                                    const std::string& group, const std::string& help,
+                                    std::function<void(const std::string&)> take) {
+        return app.add_option_function<std::string>(name, std::move(take), help)
+            ->type_name(type)
+            ->group(group)
+            ->trigger_on_parse();
+    };
+    const auto integer = [&valueOption](const std::string& name, const std::string& type,
+                                        const std::string& group, const std::string& help,
+                                        long long low, long long high,
+                                        std::function<void(long long)> take) {
+        return valueOption(name, type, group, help, [=](const std::string& value) {
+            const auto parsed = ParseInteger(value);
             if (!parsed || *parsed < low || *parsed > high) {
-                error = arg + " takes a whole number from " + std::to_string(low) + " to " +
-                        std::to_string(high) + ", not \"" + text + "\"";
-                return false;
+                throw CLI::ValidationError(name + " takes a whole number from " +
+                                           std::to_string(low) + " to " + std::to_string(high) +
+                                           ", not \"" + value + "\"");
             }
-            out = *parsed;
-            return true;
-        };
-        auto share = [&](double& out) {
-            std::string text;
-            if (!value(text)) {
-                return false;
-            }
-            auto parsed = ParseFraction(text);
+            take(*parsed);
+        });
+    };
+    const auto share = [&valueOption](const std::string& name, const std::string& help,
+                                      double& out) {
+        return valueOption(name, "P", kFaultsGroup, help, [name, &out](const std::string& value) {
+            const auto parsed = ParseFraction(value);
             if (!parsed || *parsed < 0 || *parsed > 1) {
-                error = arg + " takes a share from 0 to 1 (0.25 = a quarter), not \"" + text + "\"";
-                return false;
+                throw CLI::ValidationError(
+                    name + " takes a share from 0 to 1 (0.25 = a quarter), not \"" + value + "\"");
             }
             out = *parsed;
-            return true;
-        };
-        long long number = 0;
-        std::string text;
-        if (arg == "--help" || arg == "-h") {
-            config.help = true;
-            return config;
-        } else if (arg == "--wired" || arg == "--wifi" || arg == "--early" ||
-                   arg == "--early-wifi") {
-            if (!value(text)) {
-                return std::nullopt;
-            }
-            ranges.push_back({*KindOf(arg.substr(2)), text});
-        } else if (arg == "--clocks") {
-            if (!value(text)) {
-                return std::nullopt;
-            }
-            files.push_back(text);
-        } else if (arg == "--log") {
-            if (!value(config.logPath)) {
-                return std::nullopt;
-            }
-        } else if (arg == "--seed") {
-            if (!integer(0, 0xFFFFFFFFLL, number)) {
-                return std::nullopt;
-            }
-            config.seed = static_cast<std::uint32_t>(number);
-        } else if (arg == "--buffer") {
-            if (!integer(kMinBufferBytes, kMaxBufferBytes, number)) {
-                return std::nullopt;
-            }
-            config.bufferBytes = static_cast<int>(number);
-        } else if (arg == "--list") {
-            config.listOnly = true;
-        } else if (arg == "--silent") {
-            faults.silent = true;
-        } else if (arg == "--no-ack") {
-            faults.noAck = true;
-        } else if (arg == "--wrong-size") {
-            faults.wrongSize = true;
-        } else if (arg == "--junk") {
-            faults.junk = true;
-        } else if (arg == "--hostile-lengths") {
-            faults.hostileLengths = true;
-        } else if (arg == "--drop") {
-            if (!share(faults.drop)) {
-                return std::nullopt;
-            }
-        } else if (arg == "--duplicate") {
-            if (!share(faults.duplicate)) {
-                return std::nullopt;
-            }
-        } else if (arg == "--delay") {
-            if (!integer(0, kMaxDelayMs, number)) {
-                return std::nullopt;
-            }
-            faults.delayMs = static_cast<int>(number);
-        } else if (arg == "--jitter") {
-            if (!integer(0, kMaxDelayMs, number)) {
-                return std::nullopt;
-            }
-            faults.jitterMs = static_cast<int>(number);
-        } else if (arg == "--ignore-first") {
-            if (!integer(0, 1000000, number)) {
-                return std::nullopt;
-            }
-            faults.ignoreFirst = static_cast<int>(number);
-        } else if (arg == "--faults-on") {
-            if (!value(text)) {
-                return std::nullopt;
-            }
-            std::uint8_t classes = 0;
-            std::stringstream list(text);
-            for (std::string item; std::getline(list, item, ',');) {
-                if (item == "probe") {
-                    classes |= kProbeRequests;
-                } else if (item == "read") {
-                    classes |= kReadRequests;
-                } else if (item == "write") {
-                    classes |= kWriteRequests;
-                } else {
-                    error = "--faults-on takes probe, read and write, comma-separated, not \"" +
-                            item + "\"";
-                    return std::nullopt;
-                }
-            }
-            if (classes == 0) {
-                error = "--faults-on needs at least one of probe, read, write";
-                return std::nullopt;
-            }
-            faults.appliesTo = classes;
-        } else {
-            error = "unknown option \"" + arg + "\"";
-            return std::nullopt;
-        }
+        });
+    };
+
+    for (const auto& [kind, help] :
+         {std::pair{ClockKind::kWired, "wired clocks: chunked frames on UDP 6869"},
+          std::pair{ClockKind::kWifi, "Wi-Fi clocks: whole 772-byte frames on UDP 6866"},
+          std::pair{ClockKind::kEarly,
+                    "early-version clocks of the wired family: command frames on UDP 6869"},
+          std::pair{ClockKind::kEarlyWifi,
+                    "early-version clocks of the Wi-Fi family: as --early, and they also\n"
+                    "answer the early-version discovery probe on UDP 6866"}}) {
+        valueOption("--" + std::string(KindName(kind)), "RANGE", kClocksGroup, help,
+                    [&ranges, kind = kind](const std::string& value) {
+                        ranges.push_back({kind, value});
+                    });
+    }
+    valueOption("--clocks", "FILE", kClocksGroup,
+                "clocks described one by one in a JSON file (below)",
+                [&files](const std::string& value) { files.push_back(value); });
+
+    share("--drop", "lose each reply datagram with probability P (0 to 1)", faults.drop);
+    share("--duplicate", "send each reply datagram twice with probability P", faults.duplicate);
+    integer("--delay", "MS", kFaultsGroup, "send replies MS milliseconds late", 0, kMaxDelayMs,
+            [&faults](long long v) { faults.delayMs = static_cast<int>(v); });
+    integer("--jitter", "MS", kFaultsGroup, "plus a random 0 to MS milliseconds per reply", 0,
+            kMaxDelayMs, [&faults](long long v) { faults.jitterMs = static_cast<int>(v); });
+    integer("--ignore-first", "N", kFaultsGroup, "ignore the first N requests, then answer", 0,
+            kMaxIgnoreFirst, [&faults](long long v) { faults.ignoreFirst = static_cast<int>(v); });
+    app.add_flag("--silent", faults.silent, "never answer (requests are still logged)")
+        ->group(kFaultsGroup);
+    app.add_flag("--no-ack", faults.noAck,
+                 "clear the acknowledgement (flag bit 0; early clocks: request marker)")
+        ->group(kFaultsGroup);
+    app.add_flag("--wrong-size", faults.wrongSize, "every reply datagram one byte too long")
+        ->group(kFaultsGroup);
+    app.add_flag("--junk", faults.junk,
+                 "before every reply, datagrams of wrong sizes (1 byte, one short, one long)")
+        ->group(kFaultsGroup);
+    app.add_flag("--hostile-lengths", faults.hostileLengths,
+                 "chunk length bytes that lie (255, 101, 0, 100 in turn)")
+        ->group(kFaultsGroup);
+    valueOption(
+        "--faults-on", "LIST", kFaultsGroup,
+        "which requests the faults hit: probe,read,write (default all three)",
+        [&faults](const std::string& value) { faults.appliesTo = ParseRequestClasses(value); });
+
+    app.add_option("--log", config.logPath,
+                   "write every datagram received as one JSON line (decoded fields of the\n"
+                   "request, which clocks took it, how many datagrams they sent back)")
+        ->type_name("FILE")
+        ->group(kOtherGroup);
+    integer("--seed", "N", kOtherGroup,
+            "seed for nonces, loss and jitter (default: from the clock)", 0, kMaxSeed,
+            [&config](long long v) { config.seed = static_cast<std::uint32_t>(v); });
+    integer("--buffer", "BYTES", kOtherGroup, "socket buffer size (default 8388608)",
+            kMinBufferBytes, kMaxBufferBytes,
+            [&config](long long v) { config.bufferBytes = static_cast<int>(v); });
+    app.add_flag("--list", config.listOnly,
+                 "print the clocks and their settings summary, then exit")
+        ->group(kOtherGroup);
+    if (moreOptions) {
+        moreOptions(app);
+    }
+
+    // CLI11 takes the words last to first.
+    std::vector<std::string> reversed(args.rbegin(), args.rend());
+    try {
+        app.parse(reversed);
+    } catch (const CLI::CallForHelp&) {
+        config.help = true;
+        config.helpText = app.help();
+        return config;
+    } catch (const CLI::ParseError& failure) {
+        error = failure.what();
+        return std::nullopt;
+    }
+    if (const std::vector<std::string> left = app.remaining(); !left.empty()) {
+        error = "unknown option \"" + left.front() + "\"";
+        return std::nullopt;
     }
 
     for (const auto& range : ranges) {
@@ -977,113 +1045,6 @@ std::optional<SimConfig> ParseCommandLine(const std::vector<std::string>& args, 
         return std::nullopt;
     }
     return config;
-}
-
-}  // namespace tavlo::clocksim
-
-namespace tavlo::clocksim {
-
-std::string HelpText() {
-    return R"(Usage: tavlo-clocksim [OPTIONS]
-
-Plays any number of network wall clocks on this machine, for tests, demonstrations and
-trying TavloAdmin without hardware. Every clock answers discovery, reads and writes as a
-real clock does, from its own IPv4 address. One process serves all clocks: it listens on
-UDP 6866 and 6869 of every address and replies from the address that was asked (or, for
-a broadcast, from the address of every clock of the kind asked).
-
-Each clock address must be an address of this machine (or of the network namespace the
-simulator runs in). The test network does that for you:
-
-  sudo scripts/testnet up demo --clocks 6
-  sudo scripts/testnet exec demo clocks build/tools/clocksim/tavlo-clocksim \
-       --wired 198.18.0.10-12 --wifi 198.18.0.13-14 --early 198.18.0.15
-  sudo scripts/testnet exec demo pc build/tools/tavlo/tavlo search    # in another terminal
-  sudo scripts/testnet down demo
-
-On a real Linux machine, give it spare addresses first, for example
-  sudo ip addr add 10.1.2.50/24 dev eth0
-
-Clocks:
-  --wired RANGE       wired clocks: chunked frames on UDP 6869
-  --wifi RANGE        Wi-Fi clocks: whole 772-byte frames on UDP 6866
-  --early RANGE       early-version clocks of the wired family: command frames on UDP 6869
-  --early-wifi RANGE  early-version clocks of the Wi-Fi family: as --early, and they also
-                      answer the early-version discovery probe on UDP 6866
-  --clocks FILE       clocks described one by one in a JSON file (below)
-  RANGE is an address (198.18.0.10), a range (198.18.0.10-198.18.0.14, or 198.18.0.10-14),
-  or a comma list of these. Options may be repeated and mixed; at most 4096 clocks, and no
-  two at one address.
-
-Every clock starts with plausible settings: serial number "SN" and four digits from its
-address (198.18.0.10 is SN0010), MAC 02:54:56:00 and the address's last two numbers,
-version 3.29, user password "omber", global password "tarnfelk", gateway and DNS at .1 of
-its network, NTP servers at .2 and .3 (port 123; the second with key ID 1), UTC+1 with the
-European summer time rule, brightness "Normal", 24-hour display, energy saving 23 to 6
-(dimmed), a humiture sensor reading 21.5 C and 45 %, the text "WELCOME", and for Wi-Fi
-clocks the network "ClockNet" (AES, WPA2PSK). A write changes the record the way a clock
-does: serial number, version, passwords and readings stay; a batch write (batch bit set)
-leaves the IP address, subnet mask and gateway alone. The clock keeps answering at the
-address it was started with, whatever address a write gives it.
-
-Faults (for every clock; a clock file can set them per clock):
-  --drop P            lose each reply datagram with probability P (0 to 1)
-  --duplicate P       send each reply datagram twice with probability P
-  --delay MS          send replies MS milliseconds late
-  --jitter MS         plus a random 0 to MS milliseconds per reply
-  --ignore-first N    ignore the first N requests, then answer
-  --silent            never answer (requests are still logged)
-  --no-ack            clear the acknowledgement (flag bit 0; early clocks: request marker)
-  --wrong-size        every reply datagram one byte too long
-  --junk              before every reply, datagrams of wrong sizes (1 byte, one short, one
-                      long)
-  --hostile-lengths   chunk length bytes that lie (255, 101, 0, 100 in turn)
-  --faults-on LIST    which requests the faults hit: probe,read,write (default all three)
-
-Other options:
-  --log FILE          write every datagram received as one JSON line (decoded fields of the
-                      request, which clocks took it, how many datagrams they sent back)
-  --seed N            seed for nonces, loss and jitter (default: from the clock)
-  --buffer BYTES      socket buffer size (default 8388608)
-  --list              print the clocks and their settings summary, then exit
-  -h, --help          this text
-
-It prints one line "tavlo-clocksim: ready: ..." on standard output once it listens, and
-stops cleanly on SIGTERM or Ctrl-C. Exit status: 0 after a clean stop, 1 when it cannot
-start (a port in use, an address that is not this machine's, an unreadable file), 2 for
-bad usage.
-
-Clock file (--clocks FILE), for example:
-  {
-    "faults": {"drop": 0.1},
-    "clocks": [
-      {"kind": "wired", "address": "198.18.0.10", "serial": "SN0042",
-       "user_password": "secret", "text": "LOBBY", "time_zone": {"hours": -9, "minutes": 30}},
-      {"kind": "wifi", "addresses": "198.18.0.20-25",
-       "wifi": {"ssid": "Floor2", "cipher": 1, "auth": 5, "password": "pass1234"}},
-      {"kind": "early", "address": "198.18.0.30", "dynamic_ip": true,
-       "faults": {"silent": true}}
-    ]
-  }
-Members of a clock (all optional but kind and address/addresses):
-  kind ("wired", "wifi", "early", "early-wifi"), address or addresses (a RANGE), mac,
-  serial, ip, mask, gateway, dns, dst (false, or {"start": [month, week 1-6 (6 = last),
-  weekday 1-7 (7 = Sunday), hour], "end": [...]}), time_zone ({"hours", "minutes"}),
-  twenty_four_hour, dynamic_ip, brightness (0 OFF ... 4 Brilliant), energy_saving
-  ({"start", "end", "mode"}), time_servers, time_server_in_use, faults, record_hex (the
-  whole record as hex, applied before the other members).
-  Current clocks (wired, wifi) also: version (329 = 3.29), user_password, global_password,
-  time_servers as [{"address", "port", "key_id", "key"}] (up to 5), time_server_in_use
-  (row 1-5), domain_names (up to 2; switches the clock to servers by name),
-  humiture_unit (0 none, 1 C, 2 F), temperature, humidity, durations ([time, temp, hum]
-  seconds), count_down ({"start": [h, m, s], "duration": [h, m, s]}), text, text_mode
-  (0 roll, 2-5 alternate), wifi ({"ssid", "cipher", "auth", "password"}), mail
-  ({"sender_name", "sender_domain", "send_to", "copy_to", "sensor_state"}).
-  Early clocks: time_servers as a list of addresses, time_server_in_use as an address.
-  Texts are bytes: characters U+0000 to U+00FF are one byte each (write \u00a1 for 0xA1).
-  faults: {"silent", "ignore_first", "drop", "duplicate", "delay_ms", "jitter_ms",
-  "no_ack", "wrong_size", "junk", "hostile_lengths", "on": ["probe", "read", "write"]}.
-)";
 }
 
 }  // namespace tavlo::clocksim

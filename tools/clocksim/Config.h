@@ -2,14 +2,18 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "platform/Network.h"
-#include "tools/clocksim/Json.h"
 #include "tools/clocksim/SimClock.h"
+
+namespace CLI {
+class App;
+}
 
 namespace tavlo::clocksim {
 
@@ -23,33 +27,32 @@ struct SimConfig {
     int bufferBytes = kDefaultBufferBytes;
     bool listOnly = false;
     bool help = false;
+    std::string helpText;  // the --help text, when asked for
 };
 
-// Reads the whole file; nothing and `error` when it cannot (or it is larger than the JSON
-// reader's limit).
+// Reads the whole file ("-": standard input); nothing and `error` when it cannot (or it is
+// larger than the JSON reader's limit).
 using FileReader = std::optional<std::string> (*)(const std::string& path, std::string& error);
 std::optional<std::string> ReadTextFile(const std::string& path, std::string& error);
+
+// Adds options of another part of the simulator (its TFTP side) to the command line.
+using OptionAdder = std::function<void(CLI::App& app)>;
 
 // Parses the arguments (without the program name). Nothing and a one-line `error` on bad
 // usage. `readFile` loads the clock file of --clocks.
 std::optional<SimConfig> ParseCommandLine(const std::vector<std::string>& args, std::string& error,
-                                          FileReader readFile = ReadTextFile);
+                                          FileReader readFile = ReadTextFile,
+                                          const OptionAdder& moreOptions = {});
 
 // "A", "A-B" or "A-D" (D the last number of B, same first three numbers), or a comma list of
-// these, in dotted decimal. Nothing and `error` for malformed text, a range that runs
-// backwards, more than kMaxClocks addresses, or addresses no clock may have (0.0.0.0,
+// these, in dotted decimal without leading zeros. Nothing and `error` for malformed text, a range
+// that runs backwards, more than kMaxClocks addresses, or addresses no clock may have (0.0.0.0,
 // 255.255.255.255, or a last number of 0 or 255).
 std::optional<std::vector<platform::Ipv4>> ParseAddressList(std::string_view text,
                                                             std::string& error);
 
-// Strict dotted decimal a.b.c.d, each 0 to 255.
-std::optional<platform::Ipv4> ParseDottedAddress(std::string_view text);
-
 // The clocks of a clock file (see the help text), with `baseFaults` under each clock's own.
 std::optional<std::vector<SimClock>> LoadClockFile(std::string_view text, const Faults& baseFaults,
                                                    std::string& error);
-
-// The --help text.
-std::string HelpText();
 
 }  // namespace tavlo::clocksim

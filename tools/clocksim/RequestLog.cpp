@@ -1,43 +1,70 @@
 #include "tools/clocksim/RequestLog.h"
 
+#include <array>
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 #include <span>
 
 #include "platform/Ipv4.h"
 #include "settings/ClockSettings.h"
 #include "settings/EarlyClockSettings.h"
-#include "tools/clocksim/Json.h"
 #include "wifi/WifiSettings.h"
 
 namespace tavlo::clocksim {
 namespace {
 
+using json::Json;
+
+constexpr unsigned char kFirstHighByte = 0x80;
+constexpr unsigned kLeadOfTwoBytes = 0xC0;
+constexpr unsigned kContinuation = 0x80;
+constexpr unsigned kContinuationBits = 6;
+constexpr unsigned kContinuationMask = 0x3F;
+
 std::string Address(platform::Ipv4 address) {
-    return JsonQuote(platform::FormatIpv4(address));
+    return platform::FormatIpv4(address);
 }
 
-std::string Dst(const settings::DstBytes& start, const settings::DstBytes& end) {
+Json Dst(const settings::DstBytes& start, const settings::DstBytes& end) {
     auto three = [](const settings::DstBytes& b) {
-        return JsonArray(
-            {std::to_string(b.month), std::to_string(b.weekAndWeekday), std::to_string(b.hour)});
+        return Json::array({b.month, b.weekAndWeekday, b.hour});
     };
-    return JsonObjectWriter().addRaw("start", three(start)).addRaw("end", three(end)).str();
+    return {{"start", three(start)}, {"end", three(end)}};
 }
 
-std::string Time3(const settings::ClockTime& t) {
-    return JsonArray(
-        {std::to_string(t.hours), std::to_string(t.minutes), std::to_string(t.seconds)});
+Json Time3(const settings::ClockTime& t) {
+    return Json::array({t.hours, t.minutes, t.seconds});
 }
 
-std::string Zone(const settings::TimeZoneBytes& zone) {
-    return JsonObjectWriter()
-        .add("hours_byte", unsigned{zone.hours})
-        .add("minutes", unsigned{zone.minutes})
-        .str();
+Json Zone(const settings::TimeZoneBytes& zone) {
+    return {{"hours_byte", zone.hours}, {"minutes", zone.minutes}};
+}
+
+// A sensor reading as the shortest decimal that reads back as the same float.
+double Reading(float value) {
+    std::array<char, 32> text{};
+    const auto written = std::to_chars(text.data(), text.data() + text.size(), value);
+    double reading = value;
+    std::from_chars(text.data(), written.ptr, reading);
+    return reading;
 }
 
 }  // namespace
+
+std::string ByteText(std::string_view bytes) {
+    std::string text;
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < kFirstHighByte) {
+            text += c;
+        } else {
+            text += static_cast<char>(kLeadOfTwoBytes | (byte >> kContinuationBits));
+            text += static_cast<char>(kContinuation | (byte & kContinuationMask));
+        }
+    }
+    return text;
+}
 
 std::string Hex(std::span<const std::uint8_t> bytes) {
     static constexpr char kDigits[] = "0123456789abcdef";
@@ -50,101 +77,89 @@ std::string Hex(std::span<const std::uint8_t> bytes) {
     return out;
 }
 
-std::string DecodeSettingsFrame(const protocol::SettingsFrame& frame) {
+Json DecodeSettingsFrame(const protocol::SettingsFrame& frame) {
     const settings::ConstClockSettings s(frame);
     const wifi::ConstWifiSettings w(frame);
-    std::vector<std::string> rows;
+    Json rows = Json::array();
     for (std::size_t i = 0; i < settings::kTimeServerRowCount; ++i) {
         const auto row = s.timeServerRow(i);
-        rows.push_back(JsonObjectWriter()
-                           .addRaw("address", Address(row.address))
-                           .add("port", unsigned{row.port})
-                           .add("key_id", unsigned{row.keyId})
-                           .add("key", row.key)
-                           .str());
+        rows.push_back({{"address", Address(row.address)},
+                        {"port", row.port},
+                        {"key_id", row.keyId},
+                        {"key", ByteText(row.key)}});
     }
-    const std::string wifi = JsonObjectWriter()
-                                 .add("ssid", w.ssid())
-                                 .add("ssid_length", unsigned{w.ssidLength()})
-                                 .add("cipher", unsigned{w.cipherCode()})
-                                 .add("auth", unsigned{w.authenticationCode()})
-                                 .add("password", w.password())
-                                 .add("password_length", unsigned{w.passwordLength()})
-                                 .str();
-    const std::string countDown = JsonObjectWriter()
-                                      .addRaw("start", Time3(s.countDownStart()))
-                                      .addRaw("duration", Time3(s.countDownDuration()))
-                                      .str();
-    return JsonObjectWriter()
-        .add("type", unsigned{s.frameType()})
-        .add("flags", unsigned{s.flags()})
-        .addBool("request_bit", s.requestBit())
-        .addBool("batch", s.batchBit())
-        .add("version", unsigned{s.version()})
-        .add("serial", s.serialNumber())
-        .addRaw("ip", Address(s.ipAddress()))
-        .addRaw("mask", Address(s.subnetMask()))
-        .addRaw("gateway", Address(s.gateway()))
-        .addRaw("dns", Address(s.dnsServer()))
-        .addRaw("dst", Dst(s.dstStart(), s.dstEnd()))
-        .addBool("twenty_four_hour", s.twentyFourHourDisplay())
-        .addBool("dynamic_ip", s.dynamicIp())
-        .add("brightness", unsigned{s.brightness()})
-        .addRaw("time_zone", Zone(s.timeZoneBytes()))
-        .addRaw("energy_saving", JsonObjectWriter()
-                                     .add("start", unsigned{s.energySavingStartHour()})
-                                     .add("end", unsigned{s.energySavingEndHour()})
-                                     .add("mode", unsigned{s.energySavingMode()})
-                                     .str())
-        .add("time_server_in_use", unsigned{s.timeServerInUse()})
-        .addRaw("time_servers", JsonArray(rows))
-        .add("by_name", unsigned{s.timeServersByNameByte()})
-        .addRaw("domain_names", JsonArray({JsonQuote(s.domainName(0)), JsonQuote(s.domainName(1))}))
-        .add("humiture_unit", unsigned{s.humitureUnitByte()})
-        .addDouble("temperature", s.temperature())
-        .addDouble("humidity", s.humidity())
-        .addRaw("durations", JsonArray({std::to_string(s.timeDisplayDuration()),
-                                        std::to_string(s.temperatureDisplayDuration()),
-                                        std::to_string(s.humidityDisplayDuration())}))
-        .addRaw("count_down", countDown)
-        .add("user_password", s.userPassword())
-        .add("global_password", s.globalPassword())
-        .add("text", s.displayText())
-        .add("text_mode", unsigned{s.textDisplayMode()})
-        .addRaw("wifi", wifi)
-        .add("hex", Hex(frame))
-        .str();
+    return {
+        {"type", s.frameType()},
+        {"flags", s.flags()},
+        {"request_bit", s.requestBit()},
+        {"batch", s.batchBit()},
+        {"version", s.version()},
+        {"serial", ByteText(s.serialNumber())},
+        {"ip", Address(s.ipAddress())},
+        {"mask", Address(s.subnetMask())},
+        {"gateway", Address(s.gateway())},
+        {"dns", Address(s.dnsServer())},
+        {"dst", Dst(s.dstStart(), s.dstEnd())},
+        {"twenty_four_hour", s.twentyFourHourDisplay()},
+        {"dynamic_ip", s.dynamicIp()},
+        {"brightness", s.brightness()},
+        {"time_zone", Zone(s.timeZoneBytes())},
+        {"energy_saving",
+         {{"start", s.energySavingStartHour()},
+          {"end", s.energySavingEndHour()},
+          {"mode", s.energySavingMode()}}},
+        {"time_server_in_use", s.timeServerInUse()},
+        {"time_servers", std::move(rows)},
+        {"by_name", s.timeServersByNameByte()},
+        {"domain_names", Json::array({ByteText(s.domainName(0)), ByteText(s.domainName(1))})},
+        {"humiture_unit", s.humitureUnitByte()},
+        {"temperature", Reading(s.temperature())},
+        {"humidity", Reading(s.humidity())},
+        {"durations", Json::array({s.timeDisplayDuration(), s.temperatureDisplayDuration(),
+                                   s.humidityDisplayDuration()})},
+        {"count_down",
+         {{"start", Time3(s.countDownStart())}, {"duration", Time3(s.countDownDuration())}}},
+        {"user_password", ByteText(s.userPassword())},
+        {"global_password", ByteText(s.globalPassword())},
+        {"text", ByteText(s.displayText())},
+        {"text_mode", s.textDisplayMode()},
+        {"wifi",
+         {{"ssid", ByteText(w.ssid())},
+          {"ssid_length", w.ssidLength()},
+          {"cipher", w.cipherCode()},
+          {"auth", w.authenticationCode()},
+          {"password", ByteText(w.password())},
+          {"password_length", w.passwordLength()}}},
+        {"hex", Hex(frame)},
+    };
 }
 
-std::string DecodeCommandFrame(const protocol::CommandFrame& frame) {
+Json DecodeCommandFrame(const protocol::CommandFrame& frame) {
     const settings::ConstEarlyClockSettings s(frame);
-    std::vector<std::string> servers;
+    Json servers = Json::array();
     for (std::size_t i = 0; i < settings::early::kTimeServerCount; ++i) {
         servers.push_back(Address(s.timeServerAddress(i)));
     }
-    return JsonObjectWriter()
-        .add("command", unsigned{s.commandCode()})
-        .add("marker", unsigned{s.requestMarker()})
-        .add("checksum", unsigned{s.checksum()})
-        .add("serial", s.serialNumber())
-        .addRaw("dst", Dst(s.dstStart(), s.dstEnd()))
-        .addRaw("time_zone", Zone(s.timeZoneBytes()))
-        .add("time_format", unsigned{s.timeFormat()})
-        .add("brightness", unsigned{s.brightness()})
-        .addRaw("energy_saving", JsonObjectWriter()
-                                     .add("start", unsigned{s.energySavingStartHour()})
-                                     .add("end", unsigned{s.energySavingEndHour()})
-                                     .str())
-        .add("time_server_count", unsigned{s.timeServerCount()})
-        .addBool("dynamic_ip", s.dynamicIp())
-        .addRaw("time_servers", JsonArray(servers))
-        .addRaw("ip", Address(s.ipAddress()))
-        .addRaw("mask", Address(s.subnetMask()))
-        .addRaw("gateway", Address(s.gateway()))
-        .addRaw("dns", Address(s.dnsServer()))
-        .addRaw("time_server_in_use", Address(s.timeServerInUse()))
-        .add("hex", Hex(frame))
-        .str();
+    return {
+        {"command", s.commandCode()},
+        {"marker", s.requestMarker()},
+        {"checksum", s.checksum()},
+        {"serial", ByteText(s.serialNumber())},
+        {"dst", Dst(s.dstStart(), s.dstEnd())},
+        {"time_zone", Zone(s.timeZoneBytes())},
+        {"time_format", s.timeFormat()},
+        {"brightness", s.brightness()},
+        {"energy_saving", {{"start", s.energySavingStartHour()}, {"end", s.energySavingEndHour()}}},
+        {"time_server_count", s.timeServerCount()},
+        {"dynamic_ip", s.dynamicIp()},
+        {"time_servers", std::move(servers)},
+        {"ip", Address(s.ipAddress())},
+        {"mask", Address(s.subnetMask())},
+        {"gateway", Address(s.gateway())},
+        {"dns", Address(s.dnsServer())},
+        {"time_server_in_use", Address(s.timeServerInUse())},
+        {"hex", Hex(frame)},
+    };
 }
 
 bool RequestLog::Open(const std::string& path, std::string& error) {
@@ -156,11 +171,16 @@ bool RequestLog::Open(const std::string& path, std::string& error) {
     return true;
 }
 
-void RequestLog::Write(const std::string& json) {
+void RequestLog::Write(const json::Json& line) {
     if (!file_) {
         return;
     }
-    std::fputs(json.c_str(), file_.get());
+    // Texts are bytes (ByteText): every byte from 0x80 up is written as \u0080 to \u00ff.
+    constexpr int kOneLine = -1;
+    constexpr bool kAsciiOnly = true;
+    const std::string text =
+        line.dump(kOneLine, ' ', kAsciiOnly, json::Json::error_handler_t::replace);
+    std::fputs(text.c_str(), file_.get());
     std::fputc('\n', file_.get());
     std::fflush(file_.get());
 }

@@ -7,13 +7,17 @@
 #include <string>
 
 #include "protocol/ProtocolState.h"
+#include "tools/tavlo/Json.h"
 
 namespace tavlo::clocksim {
 
 // Every field of a SettingsFrame by name, plus "hex" (all 772 bytes).
-std::string DecodeSettingsFrame(const protocol::SettingsFrame& frame);
+json::Json DecodeSettingsFrame(const protocol::SettingsFrame& frame);
 // Every field of a CommandFrame by name, plus "hex" (all 95 bytes).
-std::string DecodeCommandFrame(const protocol::CommandFrame& frame);
+json::Json DecodeCommandFrame(const protocol::CommandFrame& frame);
+// A text of a clock's record as JSON text: each byte is one character U+0000 to U+00FF (the
+// way clock files write texts), so any bytes survive.
+std::string ByteText(std::string_view bytes);
 // Lower-case hex of bytes, no separators.
 std::string Hex(std::span<const std::uint8_t> bytes);
 
@@ -22,8 +26,8 @@ class RequestLog {
     // Opens (truncates) `path`; false and `error` when it cannot.
     bool Open(const std::string& path, std::string& error);
     bool IsOpen() const { return file_ != nullptr; }
-    // Writes `json` and a newline, then flushes.
-    void Write(const std::string& json);
+    // Writes `line` on one line, then flushes.
+    void Write(const json::Json& line);
 
   private:
     struct Closer {

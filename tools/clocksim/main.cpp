@@ -1,4 +1,4 @@
-// tavlo-clocksim: simulated network wall clocks. See HelpText() for the usage.
+// tavlo-clocksim: simulated network wall clocks. `tavlo-clocksim --help` tells the usage.
 #include <ifaddrs.h>
 #include <netinet/in.h>
 
@@ -99,23 +99,18 @@ std::string Summary(const std::vector<tc::SimClock>& clocks) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
+    const std::vector<std::string> args(argv + 1, argv + argc);
     std::string error;
     tc::TftpSettings tftp;  // the --tftp-... options, for the firmware side
-    if (!tc::ExtractTftpOptions(args, tftp, error)) {
-        std::fprintf(stderr, "tavlo-clocksim: %s\nRun 'tavlo-clocksim --help' for the options.\n",
-                     error.c_str());
-        return kExitUsage;
-    }
-    auto config = tc::ParseCommandLine(args, error);
+    auto config = tc::ParseCommandLine(args, error, tc::ReadTextFile,
+                                       [&tftp](CLI::App& app) { tc::AddTftpOptions(app, tftp); });
     if (!config) {
         std::fprintf(stderr, "tavlo-clocksim: %s\nRun 'tavlo-clocksim --help' for the options.\n",
                      error.c_str());
         return kExitUsage;
     }
     if (config->help) {
-        std::fputs(tc::HelpText().c_str(), stdout);
-        std::fputs(("\n" + tc::TftpHelpText()).c_str(), stdout);
+        std::fputs(config->helpText.c_str(), stdout);
         return 0;
     }
     if (config->listOnly) {

@@ -1,21 +1,22 @@
-// Shared pieces of the `tavlo` command line: exit codes, the command table entry, argument
-// reading, and output helpers (JSON strings, printable text, a progress line on terminals).
+// Shared pieces of the `tavlo` command line: exit codes, how a subcommand joins the command
+// line, usage errors, and output helpers (printable text, a progress line on terminals).
 //
 // A subcommand lives in its own source file as one function
-//     int RunXxxCommand(std::span<const std::string_view> args, Io& io);
-// declared in Commands.h and listed in the table of main.cpp.
+//     void AddXxxCommand(CLI::App& tavlo, Invocation& invocation);
+// declared in Commands.h and listed in the table of CommandLine.cpp.
 #pragma once
 
-#include <cstdint>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <ostream>
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "platform/Network.h"
+namespace CLI {
+class App;
+}
 
 namespace tavlo::cli {
 
@@ -32,32 +33,33 @@ struct Io {
     bool errIsTerminal = false;
 };
 
+// What a subcommand's run needs from the command line: where to write, and where to leave
+// its exit status.
+struct Invocation {
+    Io& io;
+    int status = kExitSuccess;
+};
+
+// Adds one subcommand to `tavlo` (with AddSubcommand below).
+using CommandAdder = void (*)(CLI::App& tavlo, Invocation& invocation);
+
+// Adds the subcommand `name` to `tavlo` and returns it for its options. `footer` follows the
+// options in its --help. Once the whole command line has been read, a word the subcommand
+// did not take is refused as a usage error; otherwise `run` runs and its exit status is left
+// in `invocation`.
+CLI::App* AddSubcommand(CLI::App& tavlo, Invocation& invocation, std::string_view name,
+                        std::string_view summary, std::string_view footer,
+                        std::function<int(Io& io)> run);
+
+// Runs `tavlo` with `args` (without the program name) and returns the exit status. Help goes
+// to io.out; a usage error is one line on io.err.
+int RunCommandLine(std::vector<std::string> args, Io& io);
+
 // Prints "tavlo <command>: <text>" and a hint to stderr; returns kExitUsage.
 int UsageError(Io& io, std::string_view command, std::string_view text);
 // Prints "tavlo <command>: <text>" to stderr; returns `code`.
 int Failure(Io& io, std::string_view command, std::string_view text, int code);
 
-// Reads options one by one: flags (--json), options with a value (--unicast FROM) and
-// positional words.
-class ArgReader {
-  public:
-    explicit ArgReader(std::span<const std::string_view> args) : args_(args) {}
-    bool done() const { return next_ >= args_.size(); }
-    std::string_view peek() const { return args_[next_]; }
-    std::string_view take() { return args_[next_++]; }
-
-  private:
-    std::span<const std::string_view> args_;
-    std::size_t next_ = 0;
-};
-
-// A clock address for the command line: four decimal numbers 0..255 joined by dots, not
-// 0.0.0.0. Network byte order. Nothing when the text is not such an address.
-std::optional<platform::Ipv4> ParseDottedAddress(std::string_view text);
-
-// `text` as a JSON string literal (quotes included). Bytes that are not valid UTF-8 become
-// U+FFFD, so the output is always valid JSON.
-std::string JsonString(std::string_view text);
 // `text` with control characters replaced by '?', safe to print on a terminal.
 std::string Printable(std::string_view text);
 

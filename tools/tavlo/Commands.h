@@ -1,18 +1,15 @@
-// The subcommands of `tavlo`, one source file each.
+// The subcommands of `tavlo`, one source file each (see Cli.h).
 #pragma once
-
-#include <span>
-#include <string_view>
 
 #include "tools/tavlo/Cli.h"
 
 namespace tavlo::cli {
 
 // tavlo search [--wired|--wifi] [--unicast FROM] [--json]
-int RunSearchCommand(std::span<const std::string_view> args, Io& io);
+void AddSearchCommand(CLI::App& tavlo, Invocation& invocation);
 // tavlo read ADDRESS --wired|--wifi|--early [--json] [--passwords]
-int RunReadCommand(std::span<const std::string_view> args, Io& io);
+void AddReadCommand(CLI::App& tavlo, Invocation& invocation);
 // tavlo firmware ADDRESS FILE [--mac XX-XX-XX-XX-XX-XX]
-int RunFirmwareCommand(std::span<const std::string_view> args, Io& io);
+void AddFirmwareCommand(CLI::App& tavlo, Invocation& invocation);
 
 }  // namespace tavlo::cli

@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <CLI/CLI.hpp>
 #include <array>
 #include <chrono>
 #include <cstdio>
@@ -35,23 +36,22 @@ constexpr int kBarWidth = 30;
 constexpr double kPermille = 1000.0;
 constexpr double kMillisecondsPerSecond = 1000.0;
 
-constexpr const char* kFirmwareHelp =
-    "Usage: tavlo firmware ADDRESS FILE [--mac XX-XX-XX-XX-XX-XX]\n"
-    "\n"
+constexpr const char* kFirmwareFooter =
     "Loads the firmware FILE (a path containing \".bin\" or \".hex\") into the wired clock at\n"
     "ADDRESS over TFTP, as the System page's update does: a write request named by the\n"
     "clock's MAC address, a 3-second pause while the clock prepares, then 512-byte blocks,\n"
     "each sent up to 60 times a second apart until the clock acknowledges it.\n"
     "\n"
-    "Options:\n"
-    "  --mac XX-XX-XX-XX-XX-XX  the clock's MAC address; without it the address is looked\n"
-    "                           up in this machine's neighbour (ARP) table\n"
-    "\n"
     "An ADDRESS ending in .255 sends every packet as a broadcast. Ctrl-C asks whether to\n"
     "break the update (without a terminal it breaks at once).\n"
     "Prints one line: \"Update Successful!\" or \"Update False!\" with the details.\n"
     "Exit status: 0 when the clock took the file, 1 when the transfer failed, 2 on bad\n"
-    "usage or a refused file, address or MAC address.\n";
+    "usage or a refused file, address or MAC address.";
+
+struct FirmwareArguments {
+    std::vector<std::string> positional;  // ADDRESS FILE
+    std::optional<std::string> mac;
+};
 
 // SIGINT and SIGTERM are blocked for the whole process while the update runs (the worker
 // thread inherits the mask) and taken here with sigtimedwait.
@@ -182,39 +182,18 @@ class CliUpdatePage final : public firmware::UpdatePage {
     int lastPermille_ = -1;
 };
 
-}  // namespace
-
-int RunFirmwareCommand(std::span<const std::string_view> args, Io& io) {
-    ArgReader reader(args);
-    std::vector<std::string> positional;
-    std::optional<std::string> mac;
-    while (!reader.done()) {
-        const std::string_view arg = reader.take();
-        if (arg == "--help" || arg == "-h") {
-            io.out << kFirmwareHelp;
-            return kExitSuccess;
-        }
-        if (arg == "--mac") {
-            if (reader.done()) {
-                return UsageError(io, kCommand, "--mac needs a value");
-            }
-            mac = std::string(reader.take());
-            if (!firmware::ParseMacAddress(*mac)) {
-                return UsageError(
-                    io, kCommand,
-                    "'" + Printable(*mac) + "' is not a MAC address (XX-XX-XX-XX-XX-XX)");
-            }
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            return UsageError(io, kCommand, "unknown option '" + Printable(arg) + "'");
-        } else {
-            positional.emplace_back(arg);
-        }
+int RunFirmware(const FirmwareArguments& arguments, Io& io) {
+    const std::optional<std::string>& mac = arguments.mac;
+    if (mac && !firmware::ParseMacAddress(*mac)) {
+        return UsageError(io, kCommand,
+                          "'" + Printable(*mac) + "' is not a MAC address (XX-XX-XX-XX-XX-XX)");
     }
+    const std::vector<std::string>& positional = arguments.positional;
     if (positional.size() != 2) {
         return UsageError(io, kCommand, "needs ADDRESS and FILE");
     }
-    const auto address = ParseDottedAddress(positional[0]);
-    if (!address) {
+    auto address = platform::ParseDottedAddress(positional[0]);
+    if (!address || *address == platform::kAnyAddress) {
         return UsageError(io, kCommand, "'" + Printable(positional[0]) + "' is not an address");
     }
 
@@ -253,6 +232,23 @@ int RunFirmwareCommand(std::span<const std::string_view> args, Io& io) {
     io.out << (page.Result().empty() ? std::string(firmware::kUpdateFalseMessage) : page.Result())
            << " " << target << ", " << outcome.datagramsSent << " packets sent\n";
     return kExitNoAnswer;
+}
+
+}  // namespace
+
+void AddFirmwareCommand(CLI::App& tavlo, Invocation& invocation) {
+    auto arguments = std::make_shared<FirmwareArguments>();
+    CLI::App* command =
+        AddSubcommand(tavlo, invocation, kCommand, "load a firmware file into one clock",
+                      kFirmwareFooter, [arguments](Io& io) { return RunFirmware(*arguments, io); });
+    command->add_option("ADDRESS FILE", arguments->positional, "the clock and the firmware file")
+        ->type_name("");
+    command
+        ->add_option_function<std::string>(
+            "--mac", [arguments](const std::string& mac) { arguments->mac = mac; },
+            "the clock's MAC address; without it the address is looked\n"
+            "up in this machine's neighbour (ARP) table")
+        ->type_name("XX-XX-XX-XX-XX-XX");
 }
 
 }  // namespace tavlo::cli

@@ -1,5 +1,6 @@
 // tavlo read: reads one clock's settings the way the window does when the clock is clicked in
 // the device tree, and prints every field of the record.
+#include <CLI/CLI.hpp>
 #include <memory>
 #include <optional>
 #include <string>
@@ -11,78 +12,62 @@
 #include "protocol/Frames.h"
 #include "protocol/ProtocolState.h"
 #include "tools/tavlo/Cli.h"
-#include "tools/tavlo/ClockRead.h"
 #include "tools/tavlo/Commands.h"
 #include "tools/tavlo/RecordFormat.h"
+#include "workflow/ClockRead.h"
 
 namespace tavlo::cli {
 namespace {
 
 constexpr std::string_view kCommand = "read";
 
-constexpr const char* kReadHelp =
-    "Usage: tavlo read ADDRESS --wired|--wifi|--early [--json] [--passwords]\n"
-    "\n"
+constexpr const char* kReadFooter =
     "Reads every setting of the clock at ADDRESS (for example 192.0.2.10) and prints one\n"
-    "field per line, values as the window's pages show them.\n"
-    "\n"
-    "Options (one of the first three is required):\n"
-    "  --wired      a wired clock (listed under a \"(WIRED:n)\" group)\n"
-    "  --wifi       a Wi-Fi clock (listed under a \"(WIFI:n)\" group)\n"
-    "  --early      a clock of the early firmware versions (\"Early Versions\")\n"
-    "  --json       one JSON object instead of text\n"
-    "  --passwords  also print the clock's passwords and keys (left out otherwise)\n"
-    "\n"
-    "Exit status: 0 when the clock answered, 1 when it did not, 2 on bad usage.\n";
+    "field per line, values as the window's pages show them. One of --wired, --wifi and\n"
+    "--early is required.\n"
+    "Exit status: 0 when the clock answered, 1 when it did not, 2 on bad usage.";
 
-}  // namespace
-
-int RunReadCommand(std::span<const std::string_view> args, Io& io) {
-    std::optional<ClockFamily> family;
+struct ReadArguments {
+    std::vector<std::string> addresses;
+    int wired = 0;
+    int wifi = 0;
+    int early = 0;
     bool json = false;
     bool withSecrets = false;
-    std::optional<platform::Ipv4> address;
-    ArgReader reader(args);
-    while (!reader.done()) {
-        const std::string_view arg = reader.take();
-        if (arg == "--help" || arg == "-h") {
-            io.out << kReadHelp;
-            return kExitSuccess;
-        } else if (arg == "--wired" || arg == "--wifi" || arg == "--early") {
-            if (family) {
-                return UsageError(io, kCommand, "give exactly one of --wired, --wifi and --early");
-            }
-            family = arg == "--wired"  ? ClockFamily::kWired
-                     : arg == "--wifi" ? ClockFamily::kWifi
-                                       : ClockFamily::kEarly;
-        } else if (arg == "--json") {
-            json = true;
-        } else if (arg == "--passwords") {
-            withSecrets = true;
-        } else if (!arg.empty() && arg.front() == '-') {
-            return UsageError(io, kCommand, "unknown option '" + Printable(arg) + "'");
-        } else if (address) {
-            return UsageError(io, kCommand, "give one address only");
-        } else {
-            address = ParseDottedAddress(arg);
-            if (!address) {
-                return UsageError(io, kCommand,
-                                  "'" + Printable(arg) + "' is not an address like 192.0.2.10");
-            }
-            const std::uint8_t last = platform::LastOctet(*address);
-            if (protocol::IsRejectedTarget(*address) || protocol::IsBroadcastTarget(*address)) {
-                return UsageError(io, kCommand,
-                                  "'" + std::string(arg) + "' is a network or broadcast address" +
-                                      (last == 0 ? " (a group label), not a clock" : ""));
-            }
-        }
+};
+
+int RunRead(const ReadArguments& arguments, Io& io) {
+    const int families = arguments.wired + arguments.wifi + arguments.early;
+    if (families > 1) {
+        return UsageError(io, kCommand, "give exactly one of --wired, --wifi and --early");
     }
-    if (!address) {
+    if (arguments.addresses.size() > 1) {
+        return UsageError(io, kCommand, "give one address only");
+    }
+    if (arguments.addresses.empty()) {
         return UsageError(io, kCommand, "give the address of the clock to read");
     }
-    if (!family) {
+    if (families == 0) {
         return UsageError(io, kCommand, "give one of --wired, --wifi and --early");
     }
+    const std::string& text = arguments.addresses.front();
+    const std::optional<platform::Ipv4> address = platform::ParseDottedAddress(text);
+    if (!address || *address == platform::kAnyAddress) {
+        return UsageError(io, kCommand,
+                          "'" + Printable(text) + "' is not an address like 192.0.2.10");
+    }
+    if (protocol::IsRejectedTarget(*address) || protocol::IsBroadcastTarget(*address)) {
+        return UsageError(
+            io, kCommand,
+            "'" + text + "' is a network or broadcast address" +
+                (platform::LastOctet(*address) == 0 ? " (a group label), not a clock" : ""));
+    }
+    using workflow::ClockKind;
+    const ClockKind kind = arguments.wired != 0  ? ClockKind::kWired
+                           : arguments.wifi != 0 ? ClockKind::kWifi
+                                                 : ClockKind::kEarly;
+    const bool json = arguments.json;
+    const bool withSecrets = arguments.withSecrets;
 
     std::unique_ptr<platform::Network> network = platform::makeSystemNetwork();
     protocol::ProtocolState state;
@@ -91,15 +76,16 @@ int RunReadCommand(std::span<const std::string_view> args, Io& io) {
     protocol::ClockExchanges exchanges(*network, state, nonces);
 
     const std::string dotted = platform::FormatIpv4(*address);
-    const ReadOutcome outcome = ReadClock(exchanges, state, *network, *address, *family);
-    if (!outcome.answered) {
+    const workflow::ReadResult result =
+        workflow::ReadClock(exchanges, state, *network, *address, kind);
+    if (!result.answered) {
         return Failure(io, kCommand,
-                       outcome.failure.empty() ? "no answer from " + dotted : outcome.failure,
+                       result.failure.empty() ? "no answer from " + dotted : result.failure,
                        kExitNoAnswer);
     }
-    std::vector<FieldText> fields = *family == ClockFamily::kEarly
-                                        ? EarlyReplyFields(state.commandFrame)
-                                        : ClockReplyFields(state.settingsFrame);
+    std::vector<FieldText> fields = kind == ClockKind::kEarly
+                                        ? EarlyReplyFields(result.commandFrame)
+                                        : ClockReplyFields(result.settingsFrame);
     fields.insert(fields.begin(), FieldText{"address", 0, dotted});
     if (json) {
         PrintFieldsJson(io.out, fields, withSecrets);
@@ -107,6 +93,24 @@ int RunReadCommand(std::span<const std::string_view> args, Io& io) {
         PrintFieldsText(io.out, fields, withSecrets);
     }
     return kExitSuccess;
+}
+
+}  // namespace
+
+void AddReadCommand(CLI::App& tavlo, Invocation& invocation) {
+    auto arguments = std::make_shared<ReadArguments>();
+    CLI::App* read =
+        AddSubcommand(tavlo, invocation, kCommand, "read every setting of one clock", kReadFooter,
+                      [arguments](Io& io) { return RunRead(*arguments, io); });
+    read->add_option("ADDRESS", arguments->addresses, "the clock's address")->type_name("");
+    read->add_flag("--wired", arguments->wired,
+                   "a wired clock (listed under a \"(WIRED:n)\" group)");
+    read->add_flag("--wifi", arguments->wifi, "a Wi-Fi clock (listed under a \"(WIFI:n)\" group)");
+    read->add_flag("--early", arguments->early,
+                   "a clock of the early firmware versions (\"Early Versions\")");
+    read->add_flag("--json", arguments->json, "one JSON object instead of text");
+    read->add_flag("--passwords", arguments->withSecrets,
+                   "also print the clock's passwords and keys (left out otherwise)");
 }
 
 }  // namespace tavlo::cli

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "tools/tavlo/Cli.h"
+#include "tools/tavlo/Json.h"
 #include "wifi/WifiSettings.h"
 
 namespace tavlo::cli {
@@ -33,16 +34,13 @@ void PrintFieldsText(std::ostream& out, const std::vector<FieldText>& fields, bo
 }
 
 void PrintFieldsJson(std::ostream& out, const std::vector<FieldText>& fields, bool withSecrets) {
-    out << '{';
-    bool first = true;
+    json::Json record = json::Json::object();
     for (const FieldText& field : fields) {
-        if (field.secret && !withSecrets) {
-            continue;
+        if (!field.secret || withSecrets) {
+            record[field.name] = field.value;
         }
-        out << (first ? "" : ",") << JsonString(field.name) << ':' << JsonString(field.value);
-        first = false;
     }
-    out << "}\n";
+    out << json::Write(record) << '\n';
 }
 
 }  // namespace tavlo::cli

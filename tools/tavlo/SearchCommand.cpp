@@ -3,16 +3,20 @@
 // line. Ctrl-C stops the search the way "Stop to Search" does: the groups are still labelled.
 #include <signal.h>
 
+#include <CLI/CLI.hpp>
 #include <ctime>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 
+#include "platform/Ipv4.h"
 #include "platform/Network.h"
 #include "protocol/Discovery.h"
 #include "protocol/ProtocolState.h"
 #include "tools/tavlo/Cli.h"
 #include "tools/tavlo/Commands.h"
+#include "tools/tavlo/Json.h"
 
 namespace tavlo::cli {
 namespace {
@@ -23,9 +27,7 @@ constexpr int kLastSweepNumber = 254;
 // How soon the command notices the end of the search (or a Ctrl-C).
 constexpr long kSignalPollNanoseconds = 5'000'000;  // 5 ms
 
-constexpr const char* kSearchHelp =
-    "Usage: tavlo search [--wired|--wifi] [--unicast FROM] [--json]\n"
-    "\n"
+constexpr const char* kSearchFooter =
     "Finds the clocks of one family and the clocks of the early firmware versions, as the\n"
     "window's \"Search\" button does, and prints each group when it is complete:\n"
     "\n"
@@ -33,16 +35,16 @@ constexpr const char* kSearchHelp =
     "    192.0.2.10 (SN0042)        one line per clock: address (serial number)\n"
     "  Early Versions: 0\n"
     "\n"
-    "Options:\n"
-    "  --wired         wired clocks (the default)\n"
-    "  --wifi          Wi-Fi clocks\n"
-    "  --unicast FROM  probe FROM and every next address up to .254 of its network, one by\n"
-    "                  one, instead of one broadcast (slow: a silent address costs 3.6 s for\n"
-    "                  wired clocks and 60 s for Wi-Fi clocks)\n"
-    "  --json          one JSON object per group and line instead of text\n"
-    "\n"
-    "Ctrl-C stops the search; the groups found so far are still printed.\n"
-    "Exit status: 0 when a clock answered, 1 when none did, 2 on bad usage.\n";
+    "A unicast sweep is slow: a silent address costs 3.6 s for wired clocks and 60 s for\n"
+    "Wi-Fi clocks. Ctrl-C stops the search; the groups found so far are still printed.\n"
+    "Exit status: 0 when a clock answered, 1 when none did, 2 on bad usage.";
+
+struct SearchArguments {
+    int wired = 0;
+    int wifi = 0;
+    std::optional<std::string> unicastFrom;
+    bool json = false;
+};
 
 struct Group {
     std::string label;
@@ -108,23 +110,23 @@ class CliReporter final : public protocol::SearchReporter {
     void printJson(protocol::SearchGroup group, const std::vector<std::string>& items,
                    const std::string& label) {
         const bool early = group == protocol::SearchGroup::kEarly;
-        io_.out << "{\"group\":" << JsonString(label)
-                << ",\"generation\":" << JsonString(early ? "early" : "current")
-                << ",\"family\":" << JsonString(wifi_ ? "wifi" : "wired")
-                << ",\"count\":" << items.size() << ",\"clocks\":[";
-        for (std::size_t i = 0; i < items.size(); ++i) {
-            const std::string& text = items[i];
+        json::Json clocks = json::Json::array();
+        for (const std::string& text : items) {
             const std::size_t blank = text.find(' ');
             std::string serial;
             if (blank != std::string::npos && text.size() >= blank + 3) {
                 // "address (serial)"
                 serial = text.substr(blank + 2, text.size() - blank - 3);
             }
-            io_.out << (i == 0 ? "" : ",") << "{\"text\":" << JsonString(text)
-                    << ",\"address\":" << JsonString(text.substr(0, blank))
-                    << ",\"serial\":" << JsonString(serial) << '}';
+            clocks.push_back(
+                {{"text", text}, {"address", text.substr(0, blank)}, {"serial", serial}});
         }
-        io_.out << "]}\n";
+        const json::Json line = {{"group", label},
+                                 {"generation", early ? "early" : "current"},
+                                 {"family", wifi_ ? "wifi" : "wired"},
+                                 {"count", items.size()},
+                                 {"clocks", std::move(clocks)}};
+        io_.out << json::Write(line) << '\n';
     }
 
     // The last number of a dotted address, -1 when there is none.
@@ -180,44 +182,26 @@ class BlockedSignals {
     sigset_t previous_{};
 };
 
-}  // namespace
-
-int RunSearchCommand(std::span<const std::string_view> args, Io& io) {
+int RunSearch(const SearchArguments& arguments, Io& io) {
+    if (arguments.wired + arguments.wifi > 1) {
+        return UsageError(io, kCommand, "give at most one of --wired and --wifi");
+    }
     protocol::SearchOptions options;
     options.broadcastChecked = true;
-    bool json = false;
-    bool familyGiven = false;
-    ArgReader reader(args);
-    while (!reader.done()) {
-        const std::string_view arg = reader.take();
-        if (arg == "--help" || arg == "-h") {
-            io.out << kSearchHelp;
-            return kExitSuccess;
-        } else if (arg == "--wired" || arg == "--wifi") {
-            if (familyGiven) {
-                return UsageError(io, kCommand, "give at most one of --wired and --wifi");
-            }
-            familyGiven = true;
-            options.wiredChecked = arg == "--wired";
-            options.wifiChecked = arg == "--wifi";
-        } else if (arg == "--unicast") {
-            if (reader.done()) {
-                return UsageError(io, kCommand, "--unicast needs the first address");
-            }
-            const std::string_view from = reader.take();
-            if (from != "0.0.0.0" && !ParseDottedAddress(from)) {
-                return UsageError(io, kCommand,
-                                  "'" + Printable(from) + "' is not an address like 192.0.2.1");
-            }
-            options.unicastChecked = true;
-            options.broadcastChecked = false;
-            options.ipAddressText = std::string(from);
-        } else if (arg == "--json") {
-            json = true;
-        } else {
-            return UsageError(io, kCommand, "unknown argument '" + Printable(arg) + "'");
+    options.wiredChecked = arguments.wired != 0;
+    options.wifiChecked = arguments.wifi != 0;
+    if (arguments.unicastFrom) {
+        const std::string& from = *arguments.unicastFrom;
+        // 0.0.0.0 goes on to the search, which refuses it with the window's own message.
+        if (!platform::ParseDottedAddress(from)) {
+            return UsageError(io, kCommand,
+                              "'" + Printable(from) + "' is not an address like 192.0.2.1");
         }
+        options.unicastChecked = true;
+        options.broadcastChecked = false;
+        options.ipAddressText = from;
     }
+    const bool json = arguments.json;
 
     std::unique_ptr<platform::Network> network = platform::makeSystemNetwork();
     protocol::ProtocolState protocolState;
@@ -253,6 +237,25 @@ int RunSearchCommand(std::span<const std::string_view> args, Io& io) {
         return Failure(io, kCommand, "no clock answered", kExitNoAnswer);
     }
     return kExitSuccess;
+}
+
+}  // namespace
+
+void AddSearchCommand(CLI::App& tavlo, Invocation& invocation) {
+    auto arguments = std::make_shared<SearchArguments>();
+    CLI::App* search =
+        AddSubcommand(tavlo, invocation, kCommand, "find the clocks on the network", kSearchFooter,
+                      [arguments](Io& io) { return RunSearch(*arguments, io); });
+    search->add_flag("--wired", arguments->wired, "wired clocks (the default)");
+    search->add_flag("--wifi", arguments->wifi, "Wi-Fi clocks");
+    search
+        ->add_option_function<std::string>(
+            "--unicast", [arguments](const std::string& from) { arguments->unicastFrom = from; },
+            "probe FROM and every next address up to .254 of its\n"
+            "network, one by one, instead of one broadcast")
+        ->type_name("FROM");
+    search->add_flag("--json", arguments->json,
+                     "one JSON object per group and line instead of text");
 }
 
 }  // namespace tavlo::cli

@@ -4,19 +4,14 @@
 
 namespace tavlo::ui::testing {
 
-void RecordingPrompter::record(Kind kind, const QString& text, const QString& caption) {
-    messages_.push_back(Message{kind, caption, text});
+void RecordingPrompter::record(Message message) {
+    messages_.push_back(std::move(message));
     if (onMessage_) {
         onMessage_(messages_.back());
     }
 }
 
-void RecordingPrompter::inform(const QString& text, const QString& caption) {
-    record(Kind::Inform, text, caption);
-}
-
-bool RecordingPrompter::askYesNo(const QString& text, const QString& caption) {
-    record(Kind::Question, text, caption);
+bool RecordingPrompter::nextAnswer() {
     if (answers_.empty()) {
         return defaultAnswer_;
     }
@@ -25,9 +20,55 @@ bool RecordingPrompter::askYesNo(const QString& text, const QString& caption) {
     return answer;
 }
 
+void RecordingPrompter::inform(const QString& text, const QString& caption) {
+    record(Message{Kind::Inform, caption, text});
+}
+
+bool RecordingPrompter::askYesNo(const QString& text, const QString& caption) {
+    record(Message{Kind::Question, caption, text});
+    return nextAnswer();
+}
+
+void RecordingPrompter::open(BoxKind kind, const QString& text, const QString& caption,
+                             BoxMode mode, Closed closed) {
+    const bool question = kind == BoxKind::kQuestion;
+    record(Message{question ? Kind::Question : Kind::Inform, caption, text, true, mode});
+    if (hold_) {
+        held_.push_back(HeldBox{caption, std::move(closed)});
+        return;
+    }
+    const bool accepted = question ? nextAnswer() : true;
+    if (closed) {
+        closed(accepted);
+    }
+}
+
+bool RecordingPrompter::closeOpen(const QString& caption, bool accepted) {
+    for (auto it = held_.rbegin(); it != held_.rend(); ++it) {
+        if (it->caption != caption) {
+            continue;
+        }
+        Closed closed = std::move(it->closed);
+        held_.erase(std::next(it).base());
+        if (closed) {
+            closed(accepted);
+        }
+        return true;
+    }
+    return false;
+}
+
 bool RecordingPrompter::dismissOpen(const QString& caption) {
     dismissRequests_.push_back(caption);
-    return false;
+    return closeOpen(caption, true);
+}
+
+QStringList RecordingPrompter::openCaptions() const {
+    QStringList out;
+    for (const HeldBox& box : held_) {
+        out << box.caption;
+    }
+    return out;
 }
 
 QStringList RecordingPrompter::texts() const {
@@ -46,6 +87,7 @@ void RecordingPrompter::clear() {
     messages_.clear();
     answers_.clear();
     dismissRequests_.clear();
+    held_.clear();
 }
 
 }  // namespace tavlo::ui::testing

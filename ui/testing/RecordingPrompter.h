@@ -10,6 +10,8 @@
 namespace tavlo::ui::testing {
 
 // A Prompter for tests: records every box, answers questions from a script, never blocks.
+// Boxes shown with open() are closed at once (OK, or the scripted answer) unless the test
+// holds them open (holdOpenBoxes); held boxes close through dismissOpen or closeOpen.
 class RecordingPrompter final : public Prompter {
   public:
     enum class Kind { Inform, Question };
@@ -18,12 +20,17 @@ class RecordingPrompter final : public Prompter {
         Kind kind;
         QString caption;
         QString text;
+        // Shown with open(): the caller did not wait for it.
+        bool opened = false;
+        BoxMode mode = BoxMode::kModal;
     };
 
     using Prompter::askYesNo;
     using Prompter::inform;
     void inform(const QString& text, const QString& caption) override;
     bool askYesNo(const QString& text, const QString& caption) override;
+    void open(BoxKind kind, const QString& text, const QString& caption, BoxMode mode,
+              Closed closed) override;
     bool dismissOpen(const QString& caption) override;
 
     // Answers for the next questions, in order; when the script runs out the default answer
@@ -32,6 +39,13 @@ class RecordingPrompter final : public Prompter {
     void setDefaultAnswer(bool yes) { defaultAnswer_ = yes; }
     // Runs while a box is "open", e.g. to look at the focus at that moment.
     void setOnMessage(std::function<void(const Message&)> hook) { onMessage_ = std::move(hook); }
+    // Boxes shown with open() from now on stay open until closed.
+    void holdOpenBoxes(bool hold) { hold_ = hold; }
+    // Captions of the boxes held open, the oldest first.
+    QStringList openCaptions() const;
+    // Closes the innermost held box with this caption as the operator would (true: OK or
+    // Yes); false when none is open.
+    bool closeOpen(const QString& caption, bool accepted);
 
     const std::vector<Message>& messages() const { return messages_; }
     QStringList texts() const;
@@ -41,11 +55,18 @@ class RecordingPrompter final : public Prompter {
     void clear();
 
   private:
-    void record(Kind kind, const QString& text, const QString& caption);
+    struct HeldBox {
+        QString caption;
+        Closed closed;
+    };
+    void record(Message message);
+    bool nextAnswer();
 
     std::vector<Message> messages_;
     std::deque<bool> answers_;
     bool defaultAnswer_ = false;
+    bool hold_ = false;
+    std::vector<HeldBox> held_;
     std::function<void(const Message&)> onMessage_;
     std::vector<QString> dismissRequests_;
 };

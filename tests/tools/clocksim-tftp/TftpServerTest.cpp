@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <CLI/CLI.hpp>
+#include <algorithm>
+
 #include <string>
 #include <vector>
 
@@ -162,23 +165,29 @@ TEST_F(TftpServerTest, Faults) {
     EXPECT_LT(answered, 100);
 }
 
-TEST(TftpOptionsTest, TakesItsOwnOptionsAndLeavesTheRest) {
-    std::vector<std::string> args = {"--wired",     "198.18.0.10",  "--tftp-loss",
-                                     "10",          "--tftp-store", "/tmp/{mac}.bin",
-                                     "--tftp-oack", "--log",        "x"};
+// The TFTP options on a command line of their own: values taken, bad ones refused.
+TEST(TftpOptionsTest, TakesItsOptionsAndRefusesBadValues) {
+    const auto parse = [](std::vector<std::string> args, TftpSettings& settings) {
+        CLI::App app;
+        AddTftpOptions(app, settings);
+        std::reverse(args.begin(), args.end());
+        app.parse(args);
+    };
     TftpSettings settings;
-    std::string error;
-    ASSERT_TRUE(ExtractTftpOptions(args, settings, error)) << error;
-    EXPECT_EQ(args, (std::vector<std::string>{"--wired", "198.18.0.10", "--log", "x"}));
+    parse({"--tftp-loss", "10", "--tftp-store", "/tmp/{mac}.bin", "--tftp-oack", "--tftp-seed", "7",
+           "--tftp-ack-older=3", "--no-tftp"},
+          settings);
     EXPECT_EQ(settings.faults.lossPercent, 10);
     EXPECT_TRUE(settings.faults.optionAcknowledgement);
     EXPECT_EQ(settings.storePath, "/tmp/{mac}.bin");
+    EXPECT_EQ(settings.faults.seed, 7u);
+    EXPECT_EQ(settings.faults.acknowledgeOlderEvery, 3);
+    EXPECT_FALSE(settings.enabled);
     for (const auto& bad : std::vector<std::vector<std::string>>{{"--tftp-loss", "101"},
                                                                  {"--tftp-loss"},
                                                                  {"--tftp-ack-older", "0"},
                                                                  {"--tftp-seed", "x"}}) {
-        std::vector<std::string> copy = bad;
-        EXPECT_FALSE(ExtractTftpOptions(copy, settings, error)) << bad[0];
+        EXPECT_THROW(parse(bad, settings), CLI::ParseError) << bad[0];
     }
 }
 

@@ -99,7 +99,7 @@ TEST(CommandLineTest, BadUsageSaysWhat) {
         const char* says;
     } cases[] = {
         {{}, "no clocks"},
-        {{"--wired"}, "needs a value"},
+        {{"--wired"}, "--wired"},
         {{"--wired", "198.18.0.10", "--bogus"}, "unknown option"},
         {{"--wired", "198.18.0.10", "--drop", "1.5"}, "share from 0 to 1"},
         {{"--wired", "198.18.0.10", "--drop", "x"}, "share"},

@@ -1,33 +1,91 @@
-// Command-line helpers: address parsing, JSON strings, printable text, usage errors.
+// The command line: usage errors as one line and exit status 2, help, printable text, the
+// progress line.
 #include "tools/tavlo/Cli.h"
 
 #include <gtest/gtest.h>
 
 #include <sstream>
-
-#include "platform/Ipv4.h"
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace tavlo::cli {
 namespace {
 
-TEST(CliAddress, TakesOnlyFourDecimalOctets) {
-    EXPECT_EQ(ParseDottedAddress("192.0.2.10"), platform::MakeIpv4(192, 0, 2, 10));
-    EXPECT_EQ(ParseDottedAddress("255.255.255.255"), platform::kLimitedBroadcast);
-    for (const char* bad : {"", "0.0.0.0", "1.2.3", "1.2.3.4.5", "1.2.3.256", "1..2.3", "0x1.2.3.4",
-                            " 1.2.3.4", "1.2.3.4 ", "1.2.3.4 (SN1)", "1234.1.1.1"}) {
-        EXPECT_FALSE(ParseDottedAddress(bad)) << bad;
-    }
+struct Outcome {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+Outcome RunTavlo(std::vector<std::string> args) {
+    std::ostringstream out;
+    std::ostringstream err;
+    Io io{out, err, false};
+    const int status = RunCommandLine(std::move(args), io);
+    return {status, out.str(), err.str()};
 }
 
-TEST(CliJson, EscapesAndRepairsText) {
-    EXPECT_EQ(JsonString("SN0042"), "\"SN0042\"");
-    EXPECT_EQ(JsonString("a\"b\\c"), "\"a\\\"b\\\\c\"");
-    EXPECT_EQ(JsonString(std::string("x\n\x01y", 4)), "\"x\\u000a\\u0001y\"");
-    EXPECT_EQ(JsonString("21.5 \u2103"), "\"21.5 \u2103\"");
-    // Bytes that are not UTF-8 (a stray lead byte, a cut sequence, an overlong form).
-    EXPECT_EQ(JsonString("\xff"), "\"\\ufffd\"");
-    EXPECT_EQ(JsonString("a\xe2\x84"), "\"a\\ufffd\\ufffd\"");
-    EXPECT_EQ(JsonString("\xc0\xaf"), "\"\\ufffd\\ufffd\"");
+// Every one is refused before anything is sent: a usage error is exit status 2 and one line.
+TEST(CliUsage, RefusedWithOneLineAndStatusTwo) {
+    const struct {
+        std::vector<std::string> args;
+        const char* line;
+    } cases[] = {
+        {{}, "tavlo: no command given (see 'tavlo --help')\n"},
+        {{"serach"}, "tavlo: unknown command 'serach' (see 'tavlo --help')\n"},
+        {{"search", "--wired", "--wifi"},
+         "tavlo search: give at most one of --wired and --wifi (see 'tavlo search --help')\n"},
+        {{"search", "--unicast", "192.0.2.010"},
+         "tavlo search: '192.0.2.010' is not an address like 192.0.2.1 (see 'tavlo search "
+         "--help')\n"},
+        {{"search", "--bogus"},
+         "tavlo search: unknown option '--bogus' (see 'tavlo search --help')\n"},
+        {{"search", "now"}, "tavlo search: unknown argument 'now' (see 'tavlo search --help')\n"},
+        {{"read", "192.0.2.10"},
+         "tavlo read: give one of --wired, --wifi and --early (see 'tavlo read --help')\n"},
+        {{"read", "192.0.2.10", "--wired", "--early"},
+         "tavlo read: give exactly one of --wired, --wifi and --early (see 'tavlo read --help')\n"},
+        {{"read", "192.0.2.10", "192.0.2.11", "--wired"},
+         "tavlo read: give one address only (see 'tavlo read --help')\n"},
+        {{"read", "--wifi"},
+         "tavlo read: give the address of the clock to read (see 'tavlo read --help')\n"},
+        {{"read", "0.0.0.0", "--wifi"},
+         "tavlo read: '0.0.0.0' is not an address like 192.0.2.10 (see 'tavlo read --help')\n"},
+        {{"read", "192.0.2.0", "--wifi"},
+         "tavlo read: '192.0.2.0' is a network or broadcast address (a group label), not a clock "
+         "(see 'tavlo read --help')\n"},
+        {{"firmware", "192.0.2.10"},
+         "tavlo firmware: needs ADDRESS and FILE (see 'tavlo firmware --help')\n"},
+        {{"firmware", "192.0.2.10", "a.bin", "--mac", "00-11"},
+         "tavlo firmware: '00-11' is not a MAC address (XX-XX-XX-XX-XX-XX) (see 'tavlo firmware "
+         "--help')\n"},
+    };
+    for (const auto& c : cases) {
+        const Outcome run = RunTavlo(c.args);
+        EXPECT_EQ(run.status, kExitUsage) << c.line;
+        EXPECT_EQ(run.err, c.line);
+        EXPECT_EQ(run.out, "");
+    }
+    // A missing value is the parser's own message, on one line.
+    const Outcome missing = RunTavlo({"search", "--unicast"});
+    EXPECT_EQ(missing.status, kExitUsage);
+    EXPECT_EQ(missing.err.find("tavlo search: --unicast"), 0u) << missing.err;
+    EXPECT_EQ(missing.err.find('\n'), missing.err.size() - 1) << missing.err;
+}
+
+TEST(CliUsage, HelpOnStandardOutput) {
+    for (const auto& [args, says] :
+         {std::pair{std::vector<std::string>{"--help"}, "tavlo [OPTIONS] [SUBCOMMAND]"},
+          std::pair{std::vector<std::string>{"help"}, "Exit status: 0 success"},
+          std::pair{std::vector<std::string>{"read", "-h"}, "--passwords"},
+          std::pair{std::vector<std::string>{"search", "--help"}, "--unicast FROM"},
+          std::pair{std::vector<std::string>{"firmware", "--help", "--bogus"}, "--mac"}}) {
+        const Outcome run = RunTavlo(args);
+        EXPECT_EQ(run.status, kExitSuccess) << says;
+        EXPECT_NE(run.out.find(says), std::string::npos) << run.out;
+        EXPECT_EQ(run.err, "");
+    }
 }
 
 TEST(CliText, ControlCharactersNeverReachTheTerminal) {

@@ -1,5 +1,5 @@
 // Reading a clock with the device tree's retry rules, on the fake network.
-#include "tools/tavlo/ClockRead.h"
+#include "workflow/ClockRead.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@
 #include "protocol/Frames.h"
 #include "tests/support/FakeNetwork.h"
 
-namespace tavlo::cli {
+namespace tavlo::workflow {
 namespace {
 
 using platform::MakeIpv4;
@@ -33,6 +33,8 @@ protocol::SettingsFrame ClockRecord() {
     record[protocol::kFlagsOffset] = protocol::kFlagCarriedOut;
     record[protocol::kFrameTypeOffset] = protocol::ToByte(protocol::FrameType::kReadSettings);
     record[700] = 0x77;  // a byte of the eighth chunk
+    std::memcpy(record.data() + protocol::kUserPasswordOffset, "user", 4);
+    std::memcpy(record.data() + protocol::kGlobalPasswordOffset, "global12", 8);
     return record;
 }
 
@@ -87,9 +89,7 @@ class ClockReadTest : public ::testing::Test {
             }
         });
     }
-    ReadOutcome Read(ClockFamily family) {
-        return ReadClock(exchanges, state, net, kClock, family);
-    }
+    ReadResult Read(ClockKind kind) { return ReadClock(exchanges, state, net, kClock, kind); }
     bool HoldsTheRecord() const { return state.settingsFrame == ClockRecord(); }
 
     // Whether the reply to request `request` (from 1) loses its chunk `chunk` (1 to 8).
@@ -103,10 +103,14 @@ class ClockReadTest : public ::testing::Test {
 
 TEST_F(ClockReadTest, WiredClockIsAskedThreeTimesWhenItAlwaysAnswers) {
     Clock([](int) { return true; });
-    const ReadOutcome outcome = Read(ClockFamily::kWired);
+    const ReadResult outcome = Read(ClockKind::kWired);
     EXPECT_TRUE(outcome.answered);
     EXPECT_EQ(requests, 3);
     EXPECT_TRUE(HoldsTheRecord());
+    EXPECT_EQ(outcome.settingsFrame, ClockRecord());
+    ASSERT_TRUE(outcome.passwords);
+    EXPECT_EQ(PasswordText(outcome.passwords->user), "user");
+    EXPECT_EQ(PasswordText(outcome.passwords->global), "global12");  // all 8 bytes, no zero
     // Every request is a read with flag bit 0, as one chunk.
     for (const auto& sent : net.sent()) {
         protocol::FrameChunk chunk{};
@@ -120,7 +124,7 @@ TEST_F(ClockReadTest, WiredClockIsAskedThreeTimesWhenItAlwaysAnswers) {
 
 TEST_F(ClockReadTest, WiredClockSilentAfterItsFirstAnswerKeepsThatAnswer) {
     Clock([](int request) { return request == 1; });
-    EXPECT_TRUE(Read(ClockFamily::kWired).answered);
+    EXPECT_TRUE(Read(ClockKind::kWired).answered);
     EXPECT_EQ(requests, 5);
     EXPECT_TRUE(HoldsTheRecord());
 }
@@ -128,21 +132,21 @@ TEST_F(ClockReadTest, WiredClockSilentAfterItsFirstAnswerKeepsThatAnswer) {
 TEST_F(ClockReadTest, WiredRepliesWithALostChunkAreNoAnswer) {
     Clock([](int) { return true; });
     loseChunk = [](int, int chunk) { return chunk == 3; };
-    EXPECT_FALSE(Read(ClockFamily::kWired).answered);
+    EXPECT_FALSE(Read(ClockKind::kWired).answered);
     EXPECT_EQ(requests, 5);
 }
 
 TEST_F(ClockReadTest, WiredReadKeepsTheLastWholeReplyWhenLaterOnesLoseChunks) {
     Clock([](int) { return true; });
     loseChunk = [](int request, int chunk) { return request >= 2 && chunk == request; };
-    EXPECT_TRUE(Read(ClockFamily::kWired).answered);
+    EXPECT_TRUE(Read(ClockKind::kWired).answered);
     EXPECT_EQ(requests, 5);
     EXPECT_TRUE(HoldsTheRecord());
 }
 
 TEST_F(ClockReadTest, SilentWiredClockIsAskedFiveTimesWithPauses) {
     Clock([](int) { return false; });
-    const ReadOutcome outcome = Read(ClockFamily::kWired);
+    const ReadResult outcome = Read(ClockKind::kWired);
     EXPECT_FALSE(outcome.answered);
     EXPECT_TRUE(outcome.failure.empty());
     EXPECT_EQ(requests, 5);
@@ -150,29 +154,46 @@ TEST_F(ClockReadTest, SilentWiredClockIsAskedFiveTimesWithPauses) {
     EXPECT_EQ(net.now(), 5000u);
 }
 
+TEST_F(ClockReadTest, StopEndsASilentWiredReadAtItsNextPause) {
+    std::stop_source stop;
+    Clock([&](int request) {
+        if (request == 2) {
+            stop.request_stop();
+        }
+        return false;
+    });
+    const ReadResult outcome =
+        ReadClock(exchanges, state, net, kClock, ClockKind::kWired, stop.get_token());
+    EXPECT_TRUE(outcome.stopped);
+    EXPECT_EQ(requests, 2);
+    EXPECT_EQ(net.now(), 1500u);
+}
+
 TEST_F(ClockReadTest, WifiClockIsAskedUntilItAnswersAtMostTwice) {
     Clock([](int request) { return request == 2; });
-    EXPECT_TRUE(Read(ClockFamily::kWifi).answered);
+    EXPECT_TRUE(Read(ClockKind::kWifi).answered);
     EXPECT_EQ(requests, 2);
     EXPECT_TRUE(HoldsTheRecord());
 }
 
 TEST_F(ClockReadTest, WifiClockAnsweringAtOnceIsAskedOnce) {
     Clock([](int) { return true; });
-    EXPECT_TRUE(Read(ClockFamily::kWifi).answered);
+    EXPECT_TRUE(Read(ClockKind::kWifi).answered);
     EXPECT_EQ(requests, 1);
 }
 
 TEST_F(ClockReadTest, SilentWifiClockIsAskedTwice) {
     Clock([](int) { return false; });
-    EXPECT_FALSE(Read(ClockFamily::kWifi).answered);
+    EXPECT_FALSE(Read(ClockKind::kWifi).answered);
     EXPECT_EQ(requests, 2);
     EXPECT_EQ(net.now(), 2000u);
 }
 
 TEST_F(ClockReadTest, EarlyClockIsAskedOnce) {
     Clock([](int) { return true; });
-    EXPECT_TRUE(Read(ClockFamily::kEarly).answered);
+    const ReadResult outcome = Read(ClockKind::kEarly);
+    EXPECT_TRUE(outcome.answered);
+    EXPECT_FALSE(outcome.passwords);  // an early read leaves the known passwords alone
     EXPECT_EQ(requests, 1);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(state.commandFrame.data() +
                                                         protocol::kEarlySerialNumberOffset)),
@@ -182,7 +203,7 @@ TEST_F(ClockReadTest, EarlyClockIsAskedOnce) {
 TEST_F(ClockReadTest, PortTakenStopsAtOnceWithTheReason) {
     Clock([](int) { return true; });
     net.failBind("Address already in use");
-    const ReadOutcome outcome = Read(ClockFamily::kWired);
+    const ReadResult outcome = Read(ClockKind::kWired);
     EXPECT_FALSE(outcome.answered);
     EXPECT_FALSE(outcome.failure.empty());
     EXPECT_EQ(requests, 0);
@@ -190,4 +211,4 @@ TEST_F(ClockReadTest, PortTakenStopsAtOnceWithTheReason) {
 }
 
 }  // namespace
-}  // namespace tavlo::cli
+}  // namespace tavlo::workflow

@@ -1,0 +1,133 @@
+// Modify and Batch Modify: turning the page in front into a write request, checking it against
+// the selected clock, and sending it with the family's exchange. One implementation for both
+// front ends: the window runs it on a worker thread with a snapshot of its page, `tavlo write`
+// runs it with a page model it filled itself.
+//
+// Input is a plain WriteRequest (the selected item, generation, family, page, the page's
+// model and the selected clock's known passwords); output a plain WriteOutcome that the front
+// end turns into a message box and focus, or an exit status. RunWrite touches no widget and
+// no global: the shared ProtocolState, exchanges and network are passed in, and a stop token
+// ends it between attempts (the window triggers it when it closes, then joins).
+//
+// What it does, by case:
+//   Modify, current clock: clear the SettingsFrame (batch bit clear), store the page (Basic:
+//     StoreClockSettings, then the user password check; WIFI: StoreWifiPage, no check), check
+//     the target, then send: Wi-Fi one whole frame; wired up to five chunked exchanges 500 ms
+//     apart, the page stored (and checked) again before each; neither family: nothing.
+//   Modify, early-version clock: Basic page only (else nothing happens); StoreEarlyClock-
+//     Settings, the target check, one command 2 exchange.
+//   Batch Modify, current clock: clear the frame, set the batch bit, store the page, the
+//     global password check, one broadcast by family; the count of answers is taken as a
+//     signed 8-bit number and reported only when positive.
+//   Batch Modify, early-version clock: Basic page only; StoreEarlyClockSettings, dynamic IP
+//     required, one command 2 broadcast.
+// The System page's firmware hand-over is the window's own and never comes here.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <stop_token>
+#include <string>
+#include <string_view>
+
+#include "platform/Network.h"
+#include "protocol/Exchanges.h"
+#include "protocol/ProtocolState.h"
+#include "settings/BasicPageModel.h"
+#include "wifi/WifiPageModel.h"
+#include "workflow/ClockRead.h"
+
+namespace tavlo::workflow {
+
+// Texts the window shows for the outcomes.
+inline constexpr std::string_view kSettingSuccessfulMessage = "Setting Successful!";
+inline constexpr std::string_view kWrongUserPasswordMessage =
+    "Please enter the correct User Password!";
+inline constexpr std::string_view kWrongGlobalPasswordMessage =
+    "Please enter the correct Global Password!";
+inline constexpr std::string_view kInvalidTargetMessage = "Please select a valid IP!";
+inline constexpr char kBatchCountFormat[] = "%d clock have been setting successfully!";
+inline constexpr std::string_view kEarlyBatchNeedsDynamicIpMessage =
+    "This version is only for Batch Modify using dynamic IP configuration!\n"
+    "Please select dynamic IP on the \"Clock IP Setting\"Group.";
+
+// Wired Modify: at most this many exchanges, this far apart.
+inline constexpr int kWiredWriteAttempts = 5;
+inline constexpr std::chrono::milliseconds kWiredWritePause{500};
+
+// The generation of the selected clock: an early-version clock sits under "Early Versions".
+enum class Generation : std::uint8_t { kCurrent, kEarly };
+
+// The page in front when the button was pressed (the System page never comes here).
+enum class WritePage : std::uint8_t { kBasic, kWifi };
+
+// "Modify" writes to the selected clock; "Batch Modify" to every clock by broadcast.
+enum class WriteScope : std::uint8_t { kOneClock, kEveryClock };
+
+struct WriteRequest {
+    WriteScope scope = WriteScope::kOneClock;
+    // Modify: the selected tree item's text ("198.18.0.10 (SN0010)"), or a dotted address.
+    // Batch Modify does not use it.
+    std::string target;
+    Generation generation = Generation::kCurrent;
+    // The "WIRED" / "WIFI" choice; kNone before any choice (nothing is then sent).
+    settings::ClockFamily family = settings::ClockFamily::kNone;
+    WritePage page = WritePage::kBasic;
+    // The page's controls as the operator left them; only the model of `page` is read.
+    settings::BasicPageModel basic;
+    wifi::WifiPageModel wifi;
+    // The selected clock's passwords from its last read.
+    KnownPasswords known;
+    // Store and check everything but send nothing (status kReady).
+    bool dryRun = false;
+};
+
+enum class WriteStatus : std::uint8_t {
+    kNothingToDo,          // early-version clock with the WIFI page in front: nothing happens
+    kNotSent,              // neither family selected: nothing sent, no message
+    kRefused,              // the page store refused: `message` and `focus`
+    kWrongUserPassword,    // kWrongUserPasswordMessage
+    kWrongGlobalPassword,  // kWrongGlobalPasswordMessage
+    kInvalidTarget,        // kInvalidTargetMessage
+    kNeedsDynamicIp,       // kEarlyBatchNeedsDynamicIpMessage
+    kReady,                // dry run: the request is stored and checked, nothing was sent
+    kAcknowledged,         // kSettingSuccessfulMessage
+    kNoAnswer,             // Modify: the clock did not acknowledge; no message
+    kBatchAnswered,        // Batch Modify: `count` clocks answered; BatchCountMessage(count)
+    kBatchUnanswered,      // Batch Modify: no clock answered (or a count that is not positive)
+    kStopped,              // the stop token was triggered; no message
+};
+
+struct WriteOutcome {
+    WriteStatus status = WriteStatus::kNothingToDo;
+    // The message box to show; empty when the window shows none.
+    std::string message;
+    // kRefused: the control that gets the focus.
+    settings::BasicFocus focus;
+    // Batch Modify: the number of answers (signed 8-bit for current clocks).
+    int count = 0;
+    // Exchanges made.
+    int exchanges = 0;
+    // Why the last exchange could not even wait for an answer (a port in use), else empty.
+    std::string failure;
+    // The request as stored last (what was sent, or what would have been): a SettingsFrame
+    // for current clocks, a CommandFrame for early-version clocks.
+    std::optional<protocol::SettingsFrame> settingsRequest;
+    std::optional<protocol::CommandFrame> commandRequest;
+};
+
+// The address Modify may write to: the dotted address at the start of a tree item's text (up
+// to the first blank), neither 0 nor a network (last octet 0) nor a broadcast (last octet 255)
+// address. Nothing for anything else: a group label, "Early Versions: N", an empty text.
+std::optional<platform::Ipv4> ModifyTarget(std::string_view itemText);
+
+// "%d clock have been setting successfully!" with `count`.
+std::string BatchCountMessage(int count);
+
+// Runs Modify or Batch Modify as `request` says. The frames of `state` are used as the window
+// uses them (the request is built and sent in them, the reply lands in them).
+WriteOutcome RunWrite(const WriteRequest& request, protocol::ClockExchanges& exchanges,
+                      protocol::ProtocolState& state, platform::Network& network,
+                      const std::stop_token& stop = {});
+
+}  // namespace tavlo::workflow
