@@ -1,5 +1,6 @@
 #include "app/MainWindow.h"
 
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QContextMenuEvent>
@@ -7,6 +8,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
@@ -17,10 +19,12 @@
 
 #include "app/AboutDialog.h"
 #include "app/AppIcon.h"
+#include "app/ClockJobRunner.h"
 #include "app/DeviceTree.h"
 #include "app/TabControl.h"
-#include "firmware/page/SystemPage.h"
-#include "platform/MacLookup.h"
+#include "platform/Ipv4.h"
+#include "protocol/Chunks.h"
+#include "protocol/Exchanges.h"
 #include "settings/page/BasicPage.h"
 #include "ui/Ipv4AddressEdit.h"
 #include "ui/PageWidget.h"
@@ -117,7 +121,11 @@ MainWindow::MainWindow(MainDialogContext context, QWidget* parent)
 }
 
 MainWindow::~MainWindow() {
+    jobs_->stopAndJoin();
     stopSearchAndWait();
+    if (waitCursor_) {
+        QApplication::restoreOverrideCursor();
+    }
 }
 
 void MainWindow::createControls() {
@@ -144,6 +152,13 @@ void MainWindow::createControls() {
     stopSearchButton_->hide();
     modifyButton_ = makeButton(this, "Modify", "modifyButton");
     batchModifyButton_ = makeButton(this, "Batch Modify", "batchModifyButton");
+    statusLine_ = named(new QLabel(this), "statusLine");
+    // A long text is cut; it never widens the window.
+    statusLine_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    statusLine_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    jobs_ = new ClockJobRunner(this);
+    connect(jobs_, &ClockJobRunner::busyChanged, this, &MainWindow::onJobsBusy);
 
     connect(searchButton_, &QPushButton::clicked, this, &MainWindow::OnSearch);
     connect(stopSearchButton_, &QPushButton::clicked, this, &MainWindow::OnStopSearch);
@@ -168,6 +183,7 @@ void MainWindow::createControls() {
         context_.search.WiredFamilySelected = 0;
     });
     connect(tree_, &QTreeWidget::itemSelectionChanged, this, &MainWindow::OnTreeSelectionChanged);
+    connect(tree_, &DeviceTree::treeClicked, this, &MainWindow::OnTreeClicked);
 }
 
 void MainWindow::layOut() {
@@ -205,9 +221,10 @@ void MainWindow::layOut() {
     top->addLayout(left);
     top->addWidget(tabs_, 1);
 
+    // The status line takes the room left of the command buttons.
     auto* commands = new QHBoxLayout;
     commands->setSpacing(kCommandGap);
-    commands->addStretch(1);
+    commands->addWidget(statusLine_, 1);
     for (QPushButton* button : {modifyButton_, batchModifyButton_}) {
         button->setFixedSize(kCommandButtonSize);
         commands->addWidget(button);
@@ -222,16 +239,14 @@ void MainWindow::layOut() {
 
 MainDialogPages MainWindow::createPages() {
     MainDialogPages pages;
-    pages.basic =
-        new settings::BasicPage(context_.protocol, context_.search, context_.prompter, tabs_);
+    pages.basic = new settings::BasicPage(context_.prompter, tabs_);
     pages.basic->setObjectName(QStringLiteral("BasicPage"));
     pages.system = new firmware::SystemPage(
-        firmware::SystemPageContext{
-            context_.search, context_.update, context_.prompter, context_.network,
-            [](platform::Ipv4 address) { return platform::LookupMacAddress(address); }},
+        firmware::SystemPageContext{context_.search, context_.update, context_.prompter,
+                                    context_.network, context_.lookupMac},
         tabs_);
     pages.system->setObjectName(QStringLiteral("SystemPage"));
-    pages.wifi = new wifi::WifiPage(context_.protocol, tabs_);
+    pages.wifi = new wifi::WifiPage(tabs_);
     pages.wifi->setObjectName(QStringLiteral("WifiPage"));
     for (QWidget* page : std::initializer_list<QWidget*>{pages.basic, pages.system, pages.wifi}) {
         tabs_->addPage(page);
@@ -294,8 +309,10 @@ void MainWindow::OnAbout() {
 }
 
 void MainWindow::done(int result) {
-    // Closing the window ends a running search first (its worker stops within tens of ms),
-    // and a running firmware update (about a second at most).
+    // Closing the window ends a running clock job (a second at most: the exchange under way),
+    // a running search (its worker stops within tens of ms) and a running firmware update
+    // (about a second at most).
+    jobs_->stopAndJoin();
     stopSearchAndWait();
     pages_.system->StopUpdates();
     QDialog::done(result);
@@ -330,6 +347,7 @@ void MainWindow::OnSearch() {
     // "Search" is hidden while a search runs; a search that has not shown itself yet is
     // replaced, a finished one joined.
     search_.reset();
+    statusLine_->clear();
     tree_->clearAll();
     pages_.basic->ClearBasicPage();
     pages_.wifi->ResetWifiPage();
@@ -356,18 +374,194 @@ void MainWindow::OnBatchModify() {
     // Writing the page in front to every clock attaches here.
 }
 
+settings::ClockFamily MainWindow::family() const {
+    return settings::FamilyFromFlags(context_.search.WifiFamilySelected,
+                                     context_.search.WiredFamilySelected);
+}
+
+namespace {
+
+std::optional<TreeChoice> ChoiceOf(const QTreeWidgetItem* item) {
+    if (item == nullptr) {
+        return std::nullopt;
+    }
+    TreeChoice choice;
+    choice.text = item->text(0).toStdString();
+    if (const QTreeWidgetItem* parent = item->parent()) {
+        choice.parentText = parent->text(0).toStdString();
+    }
+    return choice;
+}
+
+std::optional<platform::MacAddress> LookUpMac(const firmware::MacLookupFunction& lookup,
+                                              platform::Ipv4 address, const std::stop_token& stop) {
+    if (!lookup || address == platform::kLimitedBroadcast || stop.stop_requested()) {
+        return std::nullopt;
+    }
+    return lookup(address);
+}
+
+}  // namespace
+
+void MainWindow::OnTreeClicked(QTreeWidgetItem* hit) {
+    startTreeRead(PlanClickRead(ChoiceOf(hit), family(), treeClickGate_));
+}
+
 void MainWindow::OnTreeSelectionChanged() {
-    // Reading the chosen clock attaches here.
+    if (tree_->leftButtonHeld()) {
+        return;  // a mouse press moved the selection: the click that ends it reads
+    }
+    const QList<QTreeWidgetItem*> selected = tree_->selectedItems();
+    startTreeRead(PlanSelectionRead(ChoiceOf(selected.isEmpty() ? nullptr : selected.front()),
+                                    family(), treeClickGate_));
+}
+
+// What a read job brings back to the GUI thread.
+struct MainWindow::TreeReadOutcome {
+    std::optional<workflow::ReadResult> read;
+    std::optional<platform::MacAddress> mac;
+};
+
+void MainWindow::startTreeRead(const TreeReadPlan& plan) {
+    if (plan.empty()) {
+        return;
+    }
+    auto start = [this, plan] {
+        statusLine_->clear();
+        if (plan.clearsPages()) {
+            pages_.basic->ClearBasicPage();
+            pages_.wifi->ResetWifiPage();
+        }
+    };
+    // The work reaches the network and the shared frames only; the window is not touched.
+    auto work = [&network = context_.network, &protocol = context_.protocol,
+                 lookup = context_.lookupMac, plan](std::stop_token stop) {
+        TreeReadOutcome outcome;
+        if (plan.read) {
+            protocol::ClockNonceSource nonces(network);
+            protocol::ClockExchanges exchanges(network, protocol, nonces);
+            outcome.read =
+                workflow::ReadClock(exchanges, protocol, network, plan.address, *plan.read, stop);
+        }
+        if (plan.setsUpdateTarget) {
+            outcome.mac = LookUpMac(lookup, plan.address, stop);
+        }
+        return outcome;
+    };
+    jobs_->run(std::move(start), std::move(work),
+               [this, plan](const TreeReadOutcome& outcome) { showTreeRead(plan, outcome); });
+}
+
+void MainWindow::showTreeRead(const TreeReadPlan& plan, const TreeReadOutcome& outcome) {
+    if (outcome.read) {
+        const workflow::ReadResult& read = *outcome.read;
+        if (*plan.read == workflow::ClockKind::kEarly) {
+            if (read.answered) {
+                pages_.basic->ShowEarlyClockSettings(read.commandFrame);
+            }
+        } else {
+            // The pages show the frame as the read left it: the reply, or cleared. The family
+            // is the one the clock was read with.
+            const settings::ClockFamily readAs = *plan.read == workflow::ClockKind::kWifi
+                                                     ? settings::ClockFamily::kWifi
+                                                     : settings::ClockFamily::kWired;
+            pages_.basic->ShowClockSettings(context_.protocol.settingsFrame, readAs);
+            pages_.wifi->ShowWifiPage(context_.protocol.settingsFrame);
+            knownPasswords_ = read.passwords.value_or(workflow::KnownPasswords{});
+        }
+        const bool asked =
+            !protocol::IsRejectedTarget(plan.address) && !protocol::IsBroadcastTarget(plan.address);
+        if (!read.answered && asked) {
+            showNoAnswer(plan.address, read.failure);
+        }
+    }
+    if (plan.setsUpdateTarget) {
+        pages_.system->SetUpdateTarget(plan.address, outcome.mac, updateControlCheck());
+    }
+}
+
+void MainWindow::showNoAnswer(platform::Ipv4 address, const std::string& failure) {
+    QString text = QString::fromLatin1(kNoAnswerFormat)
+                       .arg(QString::fromStdString(platform::FormatIpv4(address)));
+    if (!failure.empty()) {
+        // Nothing could even be asked (the port is taken, no socket): say why.
+        text += QStringLiteral(" (%1)").arg(QString::fromStdString(failure));
+    }
+    statusLine_->setText(text);
+}
+
+QString MainWindow::statusText() const {
+    return statusLine_->text();
+}
+
+firmware::UpdateControlCheck MainWindow::updateControlCheck() const {
+    return updateOperation_ == UpdateOperation::kBatch ? firmware::UpdateControlCheck::kKept
+                                                       : firmware::UpdateControlCheck::kCleared;
+}
+
+void MainWindow::SetUpdateTarget(platform::Ipv4 address, firmware::UpdateControlCheck check,
+                                 std::function<void()> then) {
+    jobs_->run([lookup = context_.lookupMac,
+                address](std::stop_token stop) { return LookUpMac(lookup, address, stop); },
+               [this, address, check,
+                then = std::move(then)](const std::optional<platform::MacAddress>& mac) {
+                   pages_.system->SetUpdateTarget(address, mac, check);
+                   if (then) {
+                       then();
+                   }
+               });
+}
+
+void MainWindow::setUpdateOperation(UpdateOperation operation) {
+    updateOperation_ = operation;
+    refreshCommandControls();
+}
+
+bool MainWindow::jobRunning() const {
+    return jobs_->busy();
+}
+
+void MainWindow::onJobsBusy(bool busy) {
+    if (busy != waitCursor_) {
+        waitCursor_ = busy;
+        if (busy) {
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+        } else {
+            QApplication::restoreOverrideCursor();
+        }
+    }
+    refreshCommandControls();
+}
+
+void MainWindow::refreshCommandControls() {
+    const bool free =
+        !searchUiRunning_ && !jobs_->busy() && updateOperation_ == UpdateOperation::kNone;
+    if (!free && tree_->hasFocus()) {
+        // A disabled tree would hand the focus to the next control, and arrow keys pressed
+        // during a read would then move through that one: the window holds the focus
+        // meanwhile and gives it back.
+        treeHadFocus_ = true;
+        setFocus();
+    }
+    searchButton_->setEnabled(free);
+    tree_->setEnabled(free);
+    // Modify and Batch Modify use the same frames as the search and the reads: kept apart by
+    // disabling.
+    modifyButton_->setEnabled(free);
+    batchModifyButton_->setEnabled(free);
+    if (free && treeHadFocus_) {
+        treeHadFocus_ = false;
+        if (focusWidget() == nullptr || focusWidget() == this) {
+            tree_->setFocus();
+        }
+    }
 }
 
 void MainWindow::setSearchUiRunning(bool running) {
-    searchButton_->setEnabled(!running);
+    searchUiRunning_ = running;
     searchButton_->setVisible(!running);
     stopSearchButton_->setVisible(running);
-    tree_->setEnabled(!running);
-    // Modify and Batch Modify use the same frames as the search: kept apart by disabling.
-    modifyButton_->setEnabled(!running);
-    batchModifyButton_->setEnabled(!running);
+    refreshCommandControls();
 }
 
 void MainWindow::applySearchControls(const protocol::SearchControls& controls) {

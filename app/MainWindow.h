@@ -7,20 +7,26 @@
 #include <memory>
 
 #include "app/QueuedSearchReporter.h"
+#include "app/TreeRead.h"
+#include "app/UpdateMonitor.h"
+#include "firmware/UpdateWorker.h"
+#include "firmware/page/SystemPage.h"
 #include "protocol/Discovery.h"
 #include "protocol/ProtocolState.h"
+#include "workflow/ClockRead.h"
 
 class QCheckBox;
 class QGroupBox;
+class QLabel;
 class QPushButton;
 class QRadioButton;
+class QTreeWidgetItem;
 
 namespace tavlo::platform {
 class Network;
 }
 namespace tavlo::firmware {
 struct UpdateState;
-class SystemPage;
 }  // namespace tavlo::firmware
 namespace tavlo::settings {
 class BasicPage;
@@ -35,6 +41,7 @@ class Ipv4AddressEdit;
 
 namespace tavlo::app {
 
+class ClockJobRunner;
 class DeviceTree;
 class TabControl;
 
@@ -48,6 +55,12 @@ inline constexpr char kBasicTabText[] = "Basic  Information ";
 inline constexpr char kWifiTabText[] = "WIFI   Information ";
 inline constexpr char kSystemTabText[] = "System  Information ";
 
+// The status line after a read that no attempt got an answer to ("%1": the address).
+inline constexpr char kNoAnswerFormat[] = "No answer from %1";
+
+// A firmware update that the update monitor runs from Modify (single) or Batch Modify (batch).
+using UpdateOperation = UpdateMonitor::Operation;
+
 // What the main window shares with the rest of the program; all of it outlives the window.
 struct MainDialogContext {
     platform::Network& network;
@@ -57,6 +70,10 @@ struct MainDialogContext {
     ui::Prompter& prompter;
     // Starts the sockets layer; false when it cannot be started.
     std::function<bool()> startSockets;
+    // A clock's hardware address from the neighbour table (normally
+    // platform::LookupMacAddress; it may take a second, so it runs off the GUI thread).
+    // Empty: every lookup fails.
+    firmware::MacLookupFunction lookupMac;
 };
 
 // The three pages, children of the tab control.
@@ -89,10 +106,48 @@ class MainWindow final : public QDialog, private SearchView {
     void OnStopSearch();
     bool searchRunning() const;
 
-    // Command buttons and tree: reading and writing clocks attach here.
+    // Command buttons: writing clocks attaches here.
     void OnModify();
     void OnBatchModify();
+
+    // The device tree's two read paths: a click (`hit` nullptr for empty space) and a change
+    // of the selected item (it reads only after a click on empty space). See TreeRead.h.
+    void OnTreeClicked(QTreeWidgetItem* hit);
     void OnTreeSelectionChanged();
+
+    // Makes `address` the System page's update target (SystemPage::SetUpdateTarget): the
+    // clock family's rule for "Update Control" with `check`, the address, and the MAC address
+    // from the neighbour table. The lookup (up to a second) runs as a clock job (see jobs()),
+    // so the page changes when the job ends, not at once; `then` runs on the GUI thread right
+    // after the page was filled. For a batch firmware update:
+    //   - Batch Modify: SetUpdateTarget(first, kKept, [..] { StoreSystemPage(kFreshStart)... })
+    //     so that the worker starts with the new address and MAC address;
+    //   - the update monitor (UpdateMonitorHost::setUpdateTarget): select the next sibling in
+    //     the tree (the tree's selection handling reads it when the operator last clicked
+    //     empty space), then SetUpdateTarget(next, kKept); while jobRunning()
+    //     (UpdateMonitorHost::readingSelectedClock) no worker may start, or it would take the
+    //     clock still in the page.
+    // While setUpdateOperation(kBatch) holds, a target set by the tree's own read keeps the
+    // check as well.
+    void SetUpdateTarget(platform::Ipv4 address, firmware::UpdateControlCheck check,
+                         std::function<void()> then = {});
+
+    // The firmware update the update monitor owns, if any. While one runs the device tree and
+    // "Modify", "Batch Modify" and "Search" stay disabled; kNone gives them back (unless a
+    // search or a clock job still holds them: UpdateMonitorHost::giveControlsBack).
+    void setUpdateOperation(UpdateOperation operation);
+    UpdateOperation updateOperation() const { return updateOperation_; }
+
+    // The clock jobs of the window (reads, writes, MAC lookups): one at a time, off the GUI
+    // thread, with the tree and the three buttons disabled and a wait cursor while any runs.
+    ClockJobRunner& jobs() const { return *jobs_; }
+    bool jobRunning() const;
+
+    // The user and global password of the clock read last (zeros before any read, and after
+    // a read nobody answered); Modify checks the page against them.
+    const workflow::KnownPasswords& knownPasswords() const { return knownPasswords_; }
+    // The window's status line ("No answer from ADDRESS", or empty).
+    QString statusText() const;
 
     const MainDialogPages& pages() const { return pages_; }
     DeviceTree* deviceTree() const { return tree_; }
@@ -112,6 +167,17 @@ class MainWindow final : public QDialog, private SearchView {
     void stopSearchAndWait();
     void setSearchUiRunning(bool running);
     protocol::SearchOptions searchOptions() const;
+    settings::ClockFamily family() const;
+
+    // The tree and the three buttons are enabled only when no search, clock job or update
+    // holds them.
+    void refreshCommandControls();
+    void onJobsBusy(bool busy);
+    void startTreeRead(const TreeReadPlan& plan);
+    struct TreeReadOutcome;
+    void showTreeRead(const TreeReadPlan& plan, const TreeReadOutcome& outcome);
+    firmware::UpdateControlCheck updateControlCheck() const;
+    void showNoAnswer(platform::Ipv4 address, const std::string& failure);
 
     // SearchView (GUI thread).
     void applySearchControls(const protocol::SearchControls& controls) override;
@@ -142,6 +208,16 @@ class MainWindow final : public QDialog, private SearchView {
     QRadioButton* wifiRadio_ = nullptr;
     QCheckBox* earlyVersionsCheck_ = nullptr;
     QCheckBox* v32Check_ = nullptr;
+    QLabel* statusLine_ = nullptr;
+
+    ClockJobRunner* jobs_ = nullptr;
+    bool waitCursor_ = false;
+    // The tree had the keyboard focus when a job locked it; it gets it back afterwards.
+    bool treeHadFocus_ = false;
+    bool searchUiRunning_ = false;
+    UpdateOperation updateOperation_ = UpdateOperation::kNone;
+    TreeClickGate treeClickGate_ = TreeClickGate::kItem;
+    workflow::KnownPasswords knownPasswords_;
 
     // The search under way (or finished and not yet dropped). The worker is destroyed
     // (stopped and joined) before its reporter; `live` turns false when the search is dropped,

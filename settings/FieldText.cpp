@@ -8,16 +8,7 @@ namespace tavlo::settings {
 
 namespace {
 
-constexpr std::string_view kDisabled = "disabled";
 constexpr std::string_view kNone = "none";
-constexpr std::string_view kTwelveHours = "12";
-constexpr std::string_view kTwentyFourHours = "24";
-constexpr std::string_view kDynamicIpText = "Dynamic IP";
-constexpr std::string_view kStaticIpText = "Static IP";
-constexpr std::string_view kByAddressText = "Time Server IP";
-constexpr std::string_view kByNameText = "Domain";
-constexpr std::string_view kRollText = "Roll";
-constexpr std::string_view kAlternateText = "Alternate(s): ";
 constexpr std::string_view kNotUsed = "not used ";
 constexpr int kReadingDecimals = 1;
 constexpr unsigned kTwoDigits = 10;
@@ -85,17 +76,18 @@ void AddRow(std::vector<FieldText>& fields, std::size_t index, const TimeServerR
 }  // namespace
 
 std::string DstTransitionText(const DstTransition& transition) {
-    return Number(transition.hour) + " O'clock on the " +
+    return Number(transition.hour) + std::string(kDstHourWords) +
            NameOr(kDstWeekNames, transition.week, "week") + " " +
-           NameOr(kDstWeekdayNames, transition.weekday, "weekday") + " in " +
+           NameOr(kDstWeekdayNames, transition.weekday, "weekday") + std::string(kDstMonthWord) +
            NameOr(kDstMonthNames, transition.month, "month");
 }
 
 std::string DstRuleText(const std::optional<DstRule>& rule) {
     if (!rule) {
-        return std::string(kDisabled);
+        return std::string(kDstDisabledText);
     }
-    return DstTransitionText(rule->start) + " to " + DstTransitionText(rule->end);
+    return DstTransitionText(rule->start) + std::string(kDstRuleWord) +
+           DstTransitionText(rule->end);
 }
 
 std::string ClockTimeText(const ClockTime& time) {
@@ -113,7 +105,7 @@ std::vector<FieldText> DescribeClockSettings(ConstClockSettings s) {
     f.push_back({"daylightSaving", kDstStartOffset, DstRuleText(LoadDst(s))});
     f.push_back({"requestBit", kFlagsOffset, Number(s.requestBit() ? 1 : 0)});
     f.push_back({"timeFormat", kFlagsOffset,
-                 std::string(s.twentyFourHourDisplay() ? kTwentyFourHours : kTwelveHours)});
+                 std::string(s.twentyFourHourDisplay() ? kTwentyFourHoursText : kTwelveHoursText)});
     f.push_back(
         {"ipMode", kFlagsOffset, std::string(s.dynamicIp() ? kDynamicIpText : kStaticIpText)});
     f.push_back({"batchBit", kFlagsOffset, Number(s.batchBit() ? 1 : 0)});
@@ -170,7 +162,7 @@ std::vector<FieldText> DescribeEarlyClockSettings(ConstEarlyClockSettings s) {
     f.push_back({"commandCode", early::kCommandCodeOffset, Number(s.commandCode())});
     f.push_back({"timeZone", early::kTimeZoneHoursOffset, EarlyTimeZoneLabel(s.timeZoneBytes())});
     f.push_back({"timeFormat", early::kTimeFormatOffset,
-                 std::string(s.twentyFourHourDisplay() ? kTwentyFourHours : kTwelveHours)});
+                 std::string(s.twentyFourHourDisplay() ? kTwentyFourHoursText : kTwelveHoursText)});
     f.push_back({"brightness", early::kBrightnessOffset, BrightnessText(s.brightness())});
     f.push_back({"energySavingStartHour", early::kEnergySavingStartOffset,
                  Number(s.energySavingStartHour())});

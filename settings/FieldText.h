@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "settings/ClockSettings.h"
@@ -24,6 +25,21 @@ struct FieldText {
 std::vector<FieldText> DescribeClockSettings(ConstClockSettings settings);
 // The fields of an early-version clock's record in frame order.
 std::vector<FieldText> DescribeEarlyClockSettings(ConstEarlyClockSettings settings);
+
+// Texts of the value forms, for whatever reads them back (`tavlo write`).
+inline constexpr std::string_view kTwelveHoursText = "12";
+inline constexpr std::string_view kTwentyFourHoursText = "24";
+inline constexpr std::string_view kDynamicIpText = "Dynamic IP";
+inline constexpr std::string_view kStaticIpText = "Static IP";
+inline constexpr std::string_view kByAddressText = "Time Server IP";
+inline constexpr std::string_view kByNameText = "Domain";
+inline constexpr std::string_view kRollText = "Roll";
+inline constexpr std::string_view kAlternateText = "Alternate(s): ";  // and the seconds
+inline constexpr std::string_view kDstDisabledText = "disabled";
+// A daylight-saving rule: "HOUR O'clock on the WEEK WEEKDAY in MONTH", twice, joined by " to ".
+inline constexpr std::string_view kDstHourWords = " O'clock on the ";
+inline constexpr std::string_view kDstMonthWord = " in ";
+inline constexpr std::string_view kDstRuleWord = " to ";
 
 // Value forms shared with the Wi-Fi fields and the pages.
 std::string DstTransitionText(

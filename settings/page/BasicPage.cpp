@@ -110,10 +110,6 @@ std::array<ui::Ipv4AddressEdit*, 4> BasicPageControls::clockAddresses() const {
     return {ipAddress, subnetMask, gateway, dnsServer};
 }
 
-BasicPage::BasicPage(protocol::ProtocolState& /*protocol*/, protocol::SearchState& /*search*/,
-                     ui::Prompter& prompter, QWidget* parent)
-    : BasicPage(prompter, parent) {}
-
 BasicPage::BasicPage(ui::Prompter& prompter, QWidget* parent)
     : ui::PageWidget(parent), prompter_(prompter) {
     auto* grid = new QGridLayout(this);

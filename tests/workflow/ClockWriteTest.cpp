@@ -393,7 +393,7 @@ TEST_F(ClockWriteTest, BatchCountIsASignedEightBitNumber) {
         EXPECT_EQ(outcome.message, c.message);
     }
     ASSERT_FALSE(net.sent().empty());
-    const SentDatagram last = net.sent().back();  // sent() returns a copy
+    const SentDatagram last = net.sent().back();
     EXPECT_TRUE(last.broadcast);
     EXPECT_EQ(last.bytes[protocol::kFlagsOffset] & settings::kBatchBit, settings::kBatchBit);
 }

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
@@ -21,6 +22,7 @@
 #include <utility>
 
 #include "firmware/TftpPacket.h"
+#include "tools/clocksim/Config.h"
 
 namespace tavlo::clocksim {
 namespace {
@@ -39,6 +41,8 @@ constexpr std::uint16_t kErrorUnknownTransfer = 5;
 constexpr int kPercent = 100;
 constexpr std::size_t kMaxDatagram = 2048;
 constexpr int kPollMs = 100;
+// Datagrams taken from the socket with one system call while transfers keep it busy.
+constexpr std::size_t kReceiveBatch = 32;
 constexpr std::uint8_t kBroadcastOctet = 255;
 constexpr std::size_t kLastOctetIndex = 3;
 
@@ -163,6 +167,11 @@ void TftpServer::AddAlias(Ipv4 address, const MacAddress& mac) {
     }
 }
 
+bool TftpFaults::Hit(Ipv4 clock) const {
+    return faultyClocks.empty() ||
+           std::find(faultyClocks.begin(), faultyClocks.end(), clock) != faultyClocks.end();
+}
+
 bool TftpServer::Lost() {
     if (faults_.lossPercent <= 0) {
         return false;
@@ -173,7 +182,7 @@ bool TftpServer::Lost() {
 
 void TftpServer::Send(Ipv4 clock, Endpoint to, std::vector<std::uint8_t> bytes,
                       std::vector<TftpReply>& replies) {
-    if (faults_.silent || Lost()) {
+    if (faults_.Hit(clock) && (faults_.silent || Lost())) {
         return;
     }
     replies.push_back(TftpReply{clock, to, std::move(bytes)});
@@ -182,15 +191,12 @@ void TftpServer::Send(Ipv4 clock, Endpoint to, std::vector<std::uint8_t> bytes,
 std::vector<TftpReply> TftpServer::OnDatagram(Ipv4 to, Endpoint from,
                                               std::span<const std::uint8_t> data) {
     std::vector<TftpReply> replies;
-    if (Lost()) {
-        return replies;
-    }
     const bool broadcast = IsBroadcast(to);
     for (const Clock& clock : clocks_) {
         if (clock.address == from.address) {
             continue;  // never our own datagrams
         }
-        if (broadcast || clock.address == to) {
+        if ((broadcast || clock.address == to) && !(faults_.Hit(clock.address) && Lost())) {
             OnClockDatagram(clock, broadcast, from, data, replies);
         }
     }
@@ -241,11 +247,11 @@ void TftpServer::OnWriteRequest(const Clock& target, bool broadcast, Endpoint fr
             }
         }
     }
-    if (faults_.errorReply) {
+    if (faults_.errorReply && faults_.Hit(clock)) {
         Send(clock, from, MakeError(kErrorNotDefined, "Update refused"), replies);
         return;
     }
-    if (faults_.optionAcknowledgement) {
+    if (faults_.optionAcknowledgement && faults_.Hit(clock)) {
         std::vector<std::uint8_t> packet(sizeof(std::uint16_t));
         WriteBe16(packet, firmware::kOpcodeOffset,
                   static_cast<std::uint16_t>(TftpOpcode::kOptionAcknowledgement));
@@ -302,7 +308,7 @@ void TftpServer::OnData(Ipv4 clock, bool broadcast, Endpoint from,
         return;
     }
     if (faults_.acknowledgeOlderEvery > 0 && block % faults_.acknowledgeOlderEvery == 0 &&
-        transfer.askedAgain != block) {
+        transfer.askedAgain != block && faults_.Hit(clock)) {
         // Pretend the block went missing once: ask for it again by acknowledging the one
         // before it. It is taken when it comes again.
         transfer.askedAgain = block;
@@ -341,7 +347,14 @@ void TftpServer::ForgetOldest() {
 
 TftpService::TftpService(TftpFaults faults, std::string storePath,
                          std::function<void(std::string)> log)
-    : server_(faults, [this](const ReceivedImage& image) { Store(image); }),
+    : server_(faults,
+              [this](const ReceivedImage& image) {
+                  {
+                      std::lock_guard lock(imagesMutex_);
+                      images_.push_back(image);
+                  }
+                  imagesWaiting_.notify_one();
+              }),
       storePath_(std::move(storePath)),
       log_(std::move(log)) {}
 
@@ -349,6 +362,14 @@ TftpService::~TftpService() {
     stop_.store(true);
     if (thread_.joinable()) {
         thread_.join();
+    }
+    {
+        std::lock_guard lock(imagesMutex_);
+        closing_ = true;
+    }
+    imagesWaiting_.notify_one();
+    if (writer_.joinable()) {
+        writer_.join();
     }
     if (fd_ >= 0) {
         ::close(fd_);
@@ -379,64 +400,116 @@ bool TftpService::Start(std::string& error) {
         error = std::string("tftp port 69: ") + std::strerror(errno);
         return false;
     }
+    writer_ = std::thread([this] { WriteImages(); });
     thread_ = std::thread([this] { Loop(); });
     return true;
 }
 
-void TftpService::Loop() {
-    std::array<std::uint8_t, kMaxDatagram> buffer{};
+namespace {
+
+// One datagram of a recvmmsg or sendmmsg: the peer, the bytes, and room for the IP_PKTINFO
+// that tells which of our addresses it came to or leaves from.
+struct DatagramSlot {
+    sockaddr_in peer{};
+    iovec io{};
     alignas(cmsghdr) std::array<char, CMSG_SPACE(sizeof(in_pktinfo))> control{};
+
+    void Describe(msghdr& header, std::uint8_t* bytes, std::size_t size) {
+        io = iovec{bytes, size};
+        header = msghdr{};
+        header.msg_name = &peer;
+        header.msg_namelen = sizeof peer;
+        header.msg_iov = &io;
+        header.msg_iovlen = 1;
+        header.msg_control = control.data();
+        header.msg_controllen = control.size();
+    }
+};
+
+}  // namespace
+
+void TftpService::Loop() {
+    std::vector<std::array<std::uint8_t, kMaxDatagram>> buffers(kReceiveBatch);
+    std::vector<DatagramSlot> slots(kReceiveBatch);
+    std::vector<mmsghdr> messages(kReceiveBatch);
+    std::vector<TftpReply> replies;
     while (!stop_.load()) {
-        pollfd ready{fd_, POLLIN, 0};
-        if (::poll(&ready, 1, kPollMs) <= 0) {
+        for (std::size_t i = 0; i < slots.size(); ++i) {
+            slots[i].Describe(messages[i].msg_hdr, buffers[i].data(), buffers[i].size());
+        }
+        const int count = ::recvmmsg(fd_, messages.data(), static_cast<unsigned>(messages.size()),
+                                     MSG_DONTWAIT, nullptr);
+        if (count <= 0) {
+            pollfd ready{fd_, POLLIN, 0};
+            ::poll(&ready, 1, kPollMs);
             continue;
         }
-        sockaddr_in peer{};
-        iovec io{buffer.data(), buffer.size()};
-        msghdr message{};
-        message.msg_name = &peer;
-        message.msg_namelen = sizeof peer;
-        message.msg_iov = &io;
-        message.msg_iovlen = 1;
-        message.msg_control = control.data();
-        message.msg_controllen = control.size();
-        const ssize_t size = ::recvmsg(fd_, &message, MSG_DONTWAIT);
-        if (size < 0 || (message.msg_flags & MSG_TRUNC) != 0) {
-            continue;
-        }
-        Ipv4 to = 0;
-        for (cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr; c = CMSG_NXTHDR(&message, c)) {
-            if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO) {
-                in_pktinfo info{};
-                std::memcpy(&info, CMSG_DATA(c), sizeof info);
-                to = info.ipi_addr.s_addr;
+        replies.clear();
+        for (int i = 0; i < count; ++i) {
+            const auto index = static_cast<std::size_t>(i);
+            msghdr& header = messages[index].msg_hdr;
+            if ((header.msg_flags & MSG_TRUNC) != 0) {
+                continue;
+            }
+            Ipv4 to = 0;
+            for (cmsghdr* c = CMSG_FIRSTHDR(&header); c != nullptr; c = CMSG_NXTHDR(&header, c)) {
+                if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO) {
+                    in_pktinfo info{};
+                    std::memcpy(&info, CMSG_DATA(c), sizeof info);
+                    to = info.ipi_addr.s_addr;
+                }
+            }
+            const sockaddr_in& peer = slots[index].peer;
+            const Endpoint from{peer.sin_addr.s_addr, ntohs(peer.sin_port)};
+            for (TftpReply& reply : server_.OnDatagram(
+                     to, from, std::span(buffers[index].data(), messages[index].msg_len))) {
+                replies.push_back(std::move(reply));
             }
         }
-        const Endpoint from{peer.sin_addr.s_addr, ntohs(peer.sin_port)};
-        for (const TftpReply& reply : server_.OnDatagram(
-                 to, from, std::span(buffer.data(), static_cast<std::size_t>(size)))) {
-            sockaddr_in dest{};
-            dest.sin_family = AF_INET;
-            dest.sin_port = htons(reply.to.port);
-            dest.sin_addr.s_addr = reply.to.address;
-            iovec out{const_cast<std::uint8_t*>(reply.bytes.data()), reply.bytes.size()};
-            alignas(cmsghdr) std::array<char, CMSG_SPACE(sizeof(in_pktinfo))> sendControl{};
-            msghdr send{};
-            send.msg_name = &dest;
-            send.msg_namelen = sizeof dest;
-            send.msg_iov = &out;
-            send.msg_iovlen = 1;
-            send.msg_control = sendControl.data();
-            send.msg_controllen = sendControl.size();
-            cmsghdr* c = CMSG_FIRSTHDR(&send);
-            c->cmsg_level = IPPROTO_IP;
-            c->cmsg_type = IP_PKTINFO;
-            c->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
-            in_pktinfo info{};
-            info.ipi_spec_dst.s_addr = reply.from;
-            std::memcpy(CMSG_DATA(c), &info, sizeof info);
-            ::sendmsg(fd_, &send, 0);
+        SendReplies(replies);
+    }
+}
+
+void TftpService::SendReplies(const std::vector<TftpReply>& replies) {
+    std::vector<DatagramSlot> slots(replies.size());
+    std::vector<mmsghdr> messages(replies.size());
+    for (std::size_t i = 0; i < replies.size(); ++i) {
+        const TftpReply& reply = replies[i];
+        DatagramSlot& slot = slots[i];
+        slot.peer.sin_family = AF_INET;
+        slot.peer.sin_port = htons(reply.to.port);
+        slot.peer.sin_addr.s_addr = reply.to.address;
+        msghdr& header = messages[i].msg_hdr;
+        slot.Describe(header, const_cast<std::uint8_t*>(reply.bytes.data()), reply.bytes.size());
+        // Each reply leaves from the clock's own address.
+        cmsghdr* c = CMSG_FIRSTHDR(&header);
+        c->cmsg_level = IPPROTO_IP;
+        c->cmsg_type = IP_PKTINFO;
+        c->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
+        in_pktinfo info{};
+        info.ipi_spec_dst.s_addr = reply.from;
+        std::memcpy(CMSG_DATA(c), &info, sizeof info);
+    }
+    // A reply the socket refuses is lost, as on a real network; the ones after it still go.
+    std::size_t done = 0;
+    while (done < messages.size()) {
+        const int sent = ::sendmmsg(fd_, messages.data() + done,
+                                    static_cast<unsigned>(messages.size() - done), 0);
+        done += sent > 0 ? static_cast<std::size_t>(sent) : 1;
+    }
+}
+
+void TftpService::WriteImages() {
+    for (;;) {
+        std::unique_lock lock(imagesMutex_);
+        imagesWaiting_.wait(lock, [this] { return closing_ || !images_.empty(); });
+        if (images_.empty()) {
+            return;  // closing, and every image written
         }
+        const ReceivedImage image = std::move(images_.front());
+        images_.pop_front();
+        lock.unlock();
+        Store(image);
     }
 }
 
@@ -533,6 +606,20 @@ void AddTftpOptions(CLI::App& app, TftpSettings& settings) {
                       std::numeric_limits<int>::max(), "a number", [&settings](int seed) {
                           settings.faults.seed = static_cast<std::uint32_t>(seed);
                       });
+    app.add_option_function<std::string>(
+           "--tftp-faulty",
+           [&settings](const std::string& text) {
+               std::string error;
+               auto clocks = ParseAddressList(text, error);
+               if (!clocks) {
+                   throw CLI::ValidationError("--tftp-faulty: " + error);
+               }
+               settings.faults.faultyClocks = std::move(*clocks);
+           },
+           "the --tftp-... faults hit only the clocks in RANGE (default: every\n"
+           "clock), so one clock of a group can fail its update")
+        ->type_name("RANGE")
+        ->group(kTftpGroup);
     app.add_flag_callback(
            "--no-tftp", [&settings] { settings.enabled = false; }, "no TFTP at all")
         ->group(kTftpGroup);

@@ -8,10 +8,13 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <random>
 #include <span>
@@ -49,6 +52,9 @@ struct TftpFaults {
     bool optionAcknowledgement = false;  // answer write requests with an option acknowledgement
     bool errorReply = false;             // answer write requests with an error packet
     std::uint32_t seed = 1;              // for the loss draws
+    std::vector<Ipv4> faultyClocks;      // the clocks the faults above hit; empty: every clock
+
+    bool Hit(Ipv4 clock) const;
 };
 
 struct ReceivedImage {
@@ -129,6 +135,9 @@ std::string DescribeImage(const ReceivedImage& image);
 // addressed clock's own address. Images are reported on `log` (one line each) and, when
 // `storePath` is not empty, written there ("{mac}" and "{addr}" in it are replaced by the
 // clock's; the file appears whole, by rename). Runs on its own thread until destroyed.
+// Many transfers at once share that thread: datagrams queued together are taken and answered
+// with one system call each way, and finished images are hashed and written on a second
+// thread, so one clock's image never holds up the blocks of the others.
 class TftpService {
   public:
     TftpService(TftpFaults faults, std::string storePath, std::function<void(std::string)> log);
@@ -144,6 +153,8 @@ class TftpService {
 
   private:
     void Loop();
+    void SendReplies(const std::vector<TftpReply>& replies);
+    void WriteImages();
     void Store(const ReceivedImage& image);
 
     TftpServer server_;
@@ -152,6 +163,12 @@ class TftpService {
     int fd_ = -1;
     std::atomic<bool> stop_{false};
     std::thread thread_;
+    // Images waiting for the writer thread; it drains them before the service ends.
+    std::mutex imagesMutex_;
+    std::condition_variable imagesWaiting_;
+    std::deque<ReceivedImage> images_;
+    bool closing_ = false;
+    std::thread writer_;
 };
 
 // What the simulator's command line says about TFTP.

@@ -9,18 +9,20 @@ namespace tavlo::cli {
 namespace {
 
 // Every subcommand: its own source file, and one line here.
-constexpr std::array<CommandAdder, 3> kCommands = {
+constexpr std::array<CommandAdder, 4> kCommands = {
     AddSearchCommand,
     AddReadCommand,
+    AddWriteCommand,
     AddFirmwareCommand,
 };
 
 constexpr const char* kDescription =
-    "The command line of TavloAdmin: finds network wall clocks, reads their settings and loads\n"
-    "firmware into them, with the window's own texts.";
+    "The command line of TavloAdmin: finds network wall clocks, reads and writes their settings\n"
+    "and loads firmware into them, with the window's own texts.";
 constexpr const char* kFooter =
     "Run 'tavlo COMMAND --help' for the options of a command.\n"
-    "Exit status: 0 success, 1 no clock answered, 2 bad usage.";
+    "Exit status: 0 success, 1 no clock answered, 2 bad usage (3: a write refused by the\n"
+    "clock's password check).";
 // The word that asks for help like --help does.
 constexpr std::string_view kHelpWord = "help";
 

@@ -9,7 +9,10 @@ namespace tavlo::cli {
 void AddSearchCommand(CLI::App& tavlo, Invocation& invocation);
 // tavlo read ADDRESS --wired|--wifi|--early [--json] [--passwords]
 void AddReadCommand(CLI::App& tavlo, Invocation& invocation);
-// tavlo firmware ADDRESS FILE [--mac XX-XX-XX-XX-XX-XX]
+// tavlo write [--batch] ADDRESS --wired|--wifi|--early [--page basic|wifi] [--dry-run [--json]]
+//             FILE|-
+void AddWriteCommand(CLI::App& tavlo, Invocation& invocation);
+// tavlo firmware ADDRESS [ADDRESS...] FILE [--parallel N] [--mac XX-XX-XX-XX-XX-XX]
 void AddFirmwareCommand(CLI::App& tavlo, Invocation& invocation);
 
 }  // namespace tavlo::cli

@@ -12,6 +12,7 @@
 #include "protocol/Frames.h"
 #include "protocol/ProtocolState.h"
 #include "tools/tavlo/Cli.h"
+#include "tools/tavlo/ClockOptions.h"
 #include "tools/tavlo/Commands.h"
 #include "tools/tavlo/RecordFormat.h"
 #include "workflow/ClockRead.h"
@@ -29,43 +30,27 @@ constexpr const char* kReadFooter =
 
 struct ReadArguments {
     std::vector<std::string> addresses;
-    int wired = 0;
-    int wifi = 0;
-    int early = 0;
+    ClockKindFlags kinds;
     bool json = false;
     bool withSecrets = false;
 };
 
 int RunRead(const ReadArguments& arguments, Io& io) {
-    const int families = arguments.wired + arguments.wifi + arguments.early;
-    if (families > 1) {
-        return UsageError(io, kCommand, "give exactly one of --wired, --wifi and --early");
-    }
     if (arguments.addresses.size() > 1) {
         return UsageError(io, kCommand, "give one address only");
     }
     if (arguments.addresses.empty()) {
         return UsageError(io, kCommand, "give the address of the clock to read");
     }
-    if (families == 0) {
-        return UsageError(io, kCommand, "give one of --wired, --wifi and --early");
-    }
-    const std::string& text = arguments.addresses.front();
-    const std::optional<platform::Ipv4> address = platform::ParseDottedAddress(text);
-    if (!address || *address == platform::kAnyAddress) {
-        return UsageError(io, kCommand,
-                          "'" + Printable(text) + "' is not an address like 192.0.2.10");
-    }
-    if (protocol::IsRejectedTarget(*address) || protocol::IsBroadcastTarget(*address)) {
-        return UsageError(
-            io, kCommand,
-            "'" + text + "' is a network or broadcast address" +
-                (platform::LastOctet(*address) == 0 ? " (a group label), not a clock" : ""));
+    std::string error;
+    const std::optional<NamedClock> clock =
+        ClockNamed(arguments.kinds, arguments.addresses.front(), error);
+    if (!clock) {
+        return UsageError(io, kCommand, error);
     }
     using workflow::ClockKind;
-    const ClockKind kind = arguments.wired != 0  ? ClockKind::kWired
-                           : arguments.wifi != 0 ? ClockKind::kWifi
-                                                 : ClockKind::kEarly;
+    const ClockKind kind = clock->kind;
+    const platform::Ipv4 address = clock->address;
     const bool json = arguments.json;
     const bool withSecrets = arguments.withSecrets;
 
@@ -75,9 +60,9 @@ int RunRead(const ReadArguments& arguments, Io& io) {
     protocol::ClockNonceSource nonces(*network);
     protocol::ClockExchanges exchanges(*network, state, nonces);
 
-    const std::string dotted = platform::FormatIpv4(*address);
+    const std::string dotted = platform::FormatIpv4(address);
     const workflow::ReadResult result =
-        workflow::ReadClock(exchanges, state, *network, *address, kind);
+        workflow::ReadClock(exchanges, state, *network, address, kind);
     if (!result.answered) {
         return Failure(io, kCommand,
                        result.failure.empty() ? "no answer from " + dotted : result.failure,
@@ -103,11 +88,7 @@ void AddReadCommand(CLI::App& tavlo, Invocation& invocation) {
         AddSubcommand(tavlo, invocation, kCommand, "read every setting of one clock", kReadFooter,
                       [arguments](Io& io) { return RunRead(*arguments, io); });
     read->add_option("ADDRESS", arguments->addresses, "the clock's address")->type_name("");
-    read->add_flag("--wired", arguments->wired,
-                   "a wired clock (listed under a \"(WIRED:n)\" group)");
-    read->add_flag("--wifi", arguments->wifi, "a Wi-Fi clock (listed under a \"(WIFI:n)\" group)");
-    read->add_flag("--early", arguments->early,
-                   "a clock of the early firmware versions (\"Early Versions\")");
+    AddClockKindFlags(*read, arguments->kinds);
     read->add_flag("--json", arguments->json, "one JSON object instead of text");
     read->add_flag("--passwords", arguments->withSecrets,
                    "also print the clock's passwords and keys (left out otherwise)");

@@ -90,15 +90,15 @@ class FixedPage : public UpdatePage {
     std::string mac_;
 };
 
-// Makes a test network with one clock address, or says why the test cannot run.
-#define MAKE_NETWORK(net)                 \
-    auto made = TestNetwork::Create(1);   \
-    if (!made.network) {                  \
-        if (made.skipped) {               \
-            GTEST_SKIP() << made.message; \
-        }                                 \
-        FAIL() << made.message;           \
-    }                                     \
+// Makes a test network with `clocks` clock addresses, or says why the test cannot run.
+#define MAKE_NETWORK(net, clocks)            \
+    auto made = TestNetwork::Create(clocks); \
+    if (!made.network) {                     \
+        if (made.skipped) {                  \
+            GTEST_SKIP() << made.message;    \
+        }                                    \
+        FAIL() << made.message;              \
+    }                                        \
     TestNetwork& net = *made.network
 
 UpdateOutcome Transfer(FixedPage& page) {
@@ -110,7 +110,7 @@ UpdateOutcome Transfer(FixedPage& page) {
 }
 
 TEST(FirmwareNetworkTest, SimulatedClockReceivesTheFileByteForByte) {
-    MAKE_NETWORK(net);
+    MAKE_NETWORK(net, 1);
     TempDir dir;
     std::string error;
     auto sim = net.StartSimulator(
@@ -134,7 +134,7 @@ TEST(FirmwareNetworkTest, SimulatedClockReceivesTheFileByteForByte) {
 }
 
 TEST(FirmwareNetworkTest, TenPercentLossStillDeliversTheFileByteForByte) {
-    MAKE_NETWORK(net);
+    MAKE_NETWORK(net, 1);
     TempDir dir;
     std::string error;
     auto sim = net.StartSimulator({"--wired", testnet::kFirstClockAddress, "--tftp-loss", "10",
@@ -164,7 +164,7 @@ TEST(FirmwareNetworkTest, DebianTftpServerStoresTheFileByteForByte) {
     if (user == nullptr) {
         GTEST_SKIP() << "no '" << kTftpUser << "' user for tftpd-hpa";
     }
-    MAKE_NETWORK(net);
+    MAKE_NETWORK(net, 1);
     TempDir dir;
     ASSERT_FALSE(dir.Path().empty());
     ASSERT_EQ(::chown(dir.Path().c_str(), user->pw_uid, user->pw_gid), 0);
@@ -193,7 +193,7 @@ TEST(FirmwareNetworkTest, DebianTftpServerStoresTheFileByteForByte) {
 
 #ifdef TAVLO_CLI_PATH
 TEST(FirmwareNetworkTest, CommandLineLoadsASimulatedClock) {
-    MAKE_NETWORK(net);
+    MAKE_NETWORK(net, 1);
     TempDir dir;
     std::string error;
     auto sim = net.StartSimulator(
@@ -217,6 +217,66 @@ TEST(FirmwareNetworkTest, CommandLineLoadsASimulatedClock) {
     const auto stored = AwaitFile(dir.File(mac + ".img"), file.size());
     ASSERT_TRUE(stored);
     EXPECT_EQ(*stored, file);
+}
+
+// Several clocks from one command: one after the other (a failing clock does not stop the
+// others) and all at once; every image arrives whole, and the summary and exit status say
+// whether every clock took the file.
+TEST(FirmwareNetworkTest, CommandLineUpdatesSeveralClocks) {
+    MAKE_NETWORK(net, 4);
+    const std::vector<std::string>& clocks = net.ClockAddresses();
+    TempDir dir;
+    std::string error;
+    // The fourth clock refuses every write request with an error packet, at once.
+    std::string all;
+    for (const std::string& clock : clocks) {
+        all += (all.empty() ? "" : ",") + clock;
+    }
+    auto sim = net.StartSimulator({"--wired", all, "--tftp-error", "--tftp-faulty", clocks[3],
+                                   "--tftp-store", dir.File("{addr}.img")},
+                                  error);
+    ASSERT_TRUE(sim) << error;
+    const Bytes file = Pattern(3 * 512 + 7, 5);
+    WriteFile(dir.File("image.bin"), file);
+
+    const struct {
+        std::vector<std::string> clocks;
+        std::vector<std::string> options;
+        int status;
+        const char* summary;
+    } runs[] = {
+        {{clocks[0], clocks[3], clocks[1]}, {}, 1, "2 of 3 clocks updated"},
+        {{clocks[0], clocks[1], clocks[2]}, {"--parallel", "3"}, 0, "3 of 3 clocks updated"},
+    };
+    for (const auto& run : runs) {
+        for (const std::string& clock : clocks) {
+            std::filesystem::remove(dir.File(clock + ".img"));
+        }
+        std::vector<std::string> argv{TAVLO_CLI_PATH, "firmware"};
+        argv.insert(argv.end(), run.clocks.begin(), run.clocks.end());
+        argv.push_back(dir.File("image.bin"));
+        argv.insert(argv.end(), run.options.begin(), run.options.end());
+        auto tool = net.Start(Side::kPc, argv, error);
+        ASSERT_TRUE(tool) << error;
+        const std::string output = tool->ReadAll(std::chrono::seconds(60));
+        const auto status = tool->Wait(std::chrono::seconds(10));
+        ASSERT_TRUE(status) << output;
+        EXPECT_EQ(*status, run.status) << output;
+        EXPECT_NE(output.find(std::string("\n") + run.summary + "\n"), std::string::npos) << output;
+        for (const std::string& clock : run.clocks) {
+            if (clock == clocks[3]) {
+                EXPECT_NE(output.find("Update False! " + clock + " ("), std::string::npos)
+                    << output;
+                continue;
+            }
+            EXPECT_NE(output.find(std::to_string(file.size()) + " bytes to " + clock + " ("),
+                      std::string::npos)
+                << output;
+            const auto stored = AwaitFile(dir.File(clock + ".img"), file.size());
+            ASSERT_TRUE(stored) << clock;
+            EXPECT_EQ(*stored, file) << clock;
+        }
+    }
 }
 #endif
 

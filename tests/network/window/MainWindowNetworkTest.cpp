@@ -1,25 +1,34 @@
 // The main window searching simulated clocks over real sockets, inside the namespace test
 // network: the device tree shows exactly the clocks of the searched family, once each, sorted,
-// with their serial numbers, under the labelled groups, and never this PC's own echo; and the
-// System page updates a simulated clock.
+// with their serial numbers, under the labelled groups, and never this PC's own echo; a click
+// on a clock reads it into the pages while the window keeps running; and the System page
+// updates a simulated clock.
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 #include <QtTest>
+#include <algorithm>
 #include <memory>
 #include <string>
 
 #include "app/DeviceTree.h"
 #include "app/MainWindow.h"
+#include "firmware/TftpPacket.h"
 #include "firmware/UpdateState.h"
 #include "firmware/page/SystemPage.h"
+#include "platform/Ipv4.h"
+#include "platform/MacLookup.h"
 #include "platform/Network.h"
 #include "protocol/Exchanges.h"
+#include "settings/page/BasicPage.h"
 #include "tests/network/support/TestNetwork.h"
 #include "ui/Ipv4AddressEdit.h"
 #include "ui/testing/RecordingPrompter.h"
+#include "wifi/page/WifiPage.h"
 
 using namespace tavlo;
 
@@ -27,6 +36,19 @@ namespace {
 
 constexpr int kClockAddresses = 8;
 constexpr int kSearchTimeoutMs = 60000;
+constexpr int kReadTimeoutMs = 15000;
+// A wired clock that never answers: found by no search, added to the tree by hand.
+constexpr char kSilentClock[] = "198.18.0.17";
+constexpr char kSilentClockFile[] =
+    "{\"clocks\": [{\"kind\": \"wired\", \"address\": \"198.18.0.17\", "
+    "\"faults\": {\"silent\": true}}]}";
+// Five requests and five pauses of 500 ms.
+constexpr qint64 kSilentReadMinMs = 4500;
+constexpr qint64 kSilentReadMaxMs = 7000;
+// The GUI thread's timer ticks this often during a read; no gap between two may exceed the
+// stall budget.
+constexpr int kTickMs = 5;
+constexpr qint64 kStallBudgetMs = 50;
 constexpr int kUpdateTimeoutMs = 30000;
 constexpr int kIntoThePauseMs = 700;
 constexpr int kPromptStopMs = 1000;
@@ -45,8 +67,9 @@ class MainWindowNetworkTest : public QObject {
     Q_OBJECT
 
   private:
-    testnet::TempDir images_;  // what the simulated clocks received over TFTP
-    testnet::TempDir source_;  // firmware files
+    testnet::TempDir images_;     // what the simulated clocks received over TFTP
+    testnet::TempDir source_;     // firmware files
+    testnet::TempDir sim_files_;  // the silent clock's file and the simulator's request log
     std::unique_ptr<testnet::TestNetwork> net_;
     std::unique_ptr<testnet::ClockSimulator> sim_;
     std::unique_ptr<platform::Network> network_;
@@ -64,6 +87,61 @@ class MainWindowNetworkTest : public QObject {
             kSearchTimeoutMs);
         QCoreApplication::processEvents();
     }
+    QTreeWidgetItem* treeItem(const QString& startsWith) {
+        const auto found =
+            dialog_->deviceTree()->findItems(startsWith, Qt::MatchStartsWith | Qt::MatchRecursive);
+        return found.size() == 1 ? found.front() : nullptr;
+    }
+    // Clicks the tree item whose text starts with `address` and waits for its read to end.
+    // The longest gap between two ticks of a fast GUI timer meanwhile goes to `stall`.
+    bool clickAndRead(const char* address, qint64* stall = nullptr, qint64* took = nullptr) {
+        QTreeWidgetItem* item = treeItem(QString::fromLatin1(address));
+        if (item == nullptr) {
+            return false;
+        }
+        app::DeviceTree* tree = dialog_->deviceTree();
+        tree->scrollToItem(item);
+        QElapsedTimer clock;
+        qint64 lastTick = 0;
+        qint64 longest = 0;
+        QTimer ticker;
+        ticker.setInterval(kTickMs);
+        connect(&ticker, &QTimer::timeout, this, [&] {
+            longest = std::max(longest, clock.elapsed() - lastTick);
+            lastTick = clock.elapsed();
+        });
+        clock.start();
+        ticker.start();
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
+                          tree->visualItemRect(item).center());
+        while (dialog_->jobRunning() && clock.elapsed() < kReadTimeoutMs) {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, kTickMs);
+        }
+        ticker.stop();
+        if (stall != nullptr) {
+            *stall = std::max(longest, clock.elapsed() - lastTick);
+        }
+        if (took != nullptr) {
+            *took = clock.elapsed();
+        }
+        return !dialog_->jobRunning();
+    }
+    // What the neighbour table of the pc namespace holds for `address`, as the System page
+    // shows it.
+    static QString macText(const char* address) {
+        const auto mac = platform::LookupMacAddress(platform::ParseIpv4(address));
+        return mac ? QString::fromStdString(firmware::FormatMacAddress(*mac)) : QString();
+    }
+    // Requests the simulator received for `address`.
+    int requestsTo(const char* address) {
+        const std::string to = "\"to\":\"" + std::string(address) + "\",\"broadcast\":false";
+        int count = 0;
+        for (const auto& line : testnet::ReadLines(sim_files_.File("requests.jsonl"))) {
+            count += line.find(to) != std::string::npos ? 1 : 0;
+        }
+        return count;
+    }
+
     QStringList groups() {
         QStringList texts;
         for (int i = 0; i < dialog_->deviceTree()->topLevelItemCount(); ++i) {
@@ -98,9 +176,15 @@ class MainWindowNetworkTest : public QObject {
         }
         net_ = std::move(made.network);
         std::string error;
+        {
+            QFile clocks(QString::fromStdString(sim_files_.File("silent.json")));
+            QVERIFY(clocks.open(QIODevice::WriteOnly));
+            clocks.write(kSilentClockFile);
+        }
         sim_ = net_->StartSimulator(
             {"--wired", "198.18.0.10-12", "--wifi", "198.18.0.13-14", "--early", "198.18.0.15",
-             "--early-wifi", "198.18.0.16", "--tftp-store", images_.File("{addr}.img")},
+             "--early-wifi", "198.18.0.16", "--clocks", sim_files_.File("silent.json"), "--log",
+             sim_files_.File("requests.jsonl"), "--tftp-store", images_.File("{addr}.img")},
             error);
         QVERIFY2(sim_ != nullptr, error.c_str());
         // From here on this thread, and every thread it starts, lives in the pc namespace.
@@ -108,9 +192,10 @@ class MainWindowNetworkTest : public QObject {
         QVERIFY2(problem.empty(), problem.c_str());
         network_ = platform::makeSystemNetwork();
         QVERIFY(protocol::StartSockets(*network_));
-        dialog_ = std::make_unique<app::MainWindow>(
-            app::MainDialogContext{*network_, protocol_, search_, update_, prompter_,
-                                   [this] { return protocol::StartSockets(*network_); }});
+        dialog_ = std::make_unique<app::MainWindow>(app::MainDialogContext{
+            *network_, protocol_, search_, update_, prompter_,
+            [this] { return protocol::StartSockets(*network_); },
+            [](platform::Ipv4 address) { return platform::LookupMacAddress(address); }});
         dialog_->show();
     }
 
@@ -142,6 +227,47 @@ class MainWindowNetworkTest : public QObject {
         QVERIFY(prompter_.messages().empty());
     }
 
+    // A click on a wired and on an early clock after the wired search.
+    void clickReadsWiredAndEarlyClocks() {
+        const auto& basic = dialog_->pages().basic->controls();
+        const auto& system = dialog_->pages().system->controls();
+        QVERIFY(clickAndRead("198.18.0.10"));
+        QCOMPARE(basic.serialNumber->text(), QStringLiteral("SN0010"));
+        QCOMPARE(basic.version->text(), QStringLiteral("3.29"));
+        QCOMPARE(basic.displayText->text(), QStringLiteral("WELCOME"));
+        QCOMPARE(system.address->text(), QStringLiteral("198.18.0.10"));
+        const QString mac = macText("198.18.0.10");
+        QVERIFY(!mac.isEmpty());
+        QCOMPARE(system.macAddress->text(), mac);
+        QCOMPARE(requestsTo("198.18.0.10"), 3);
+        QCOMPARE(workflow::PasswordText(dialog_->knownPasswords().user), std::string("omber"));
+
+        QVERIFY(clickAndRead("198.18.0.15"));
+        QCOMPARE(basic.serialNumber->text(), QStringLiteral("SN0015"));
+        QVERIFY(basic.version->text().isEmpty());
+        QCOMPARE(system.address->text(), QStringLiteral("198.18.0.10"));
+        QVERIFY(dialog_->statusText().isEmpty());
+        QVERIFY(prompter_.messages().empty());
+    }
+
+    // A silent wired clock is asked five times, 500 ms apart, and the window keeps running
+    // all the while.
+    void silentWiredClockKeepsTheWindowRunning() {
+        dialog_->deviceTree()->addItem(protocol::SearchGroup::kCurrent,
+                                       QString::fromLatin1(kSilentClock));
+        qint64 stall = 0;
+        qint64 took = 0;
+        QVERIFY(clickAndRead(kSilentClock, &stall, &took));
+        qInfo("silent wired clock: the read took %lld ms, the GUI thread stalled %lld ms at most",
+              took, stall);
+        QCOMPARE(requestsTo(kSilentClock), 5);
+        QVERIFY2(took >= kSilentReadMinMs && took <= kSilentReadMaxMs,
+                 qPrintable(QString::number(took)));
+        QVERIFY2(stall <= kStallBudgetMs, qPrintable(QString::number(stall)));
+        QCOMPARE(dialog_->statusText(), QStringLiteral("No answer from 198.18.0.17"));
+        QVERIFY(dialog_->pages().basic->controls().serialNumber->text().isEmpty());
+    }
+
     void wifiSearchFindsWifiClocks() {
         dialog_->findChild<QRadioButton*>(QStringLiteral("wifiRadio"))->click();
         search();
@@ -155,6 +281,17 @@ class MainWindowNetworkTest : public QObject {
         QVERIFY2(early.first().startsWith(QStringLiteral("198.18.0.16")),
                  qPrintable(early.first()));
         QCOMPARE(search_.WifiFamilySelected.load(), 1);
+    }
+
+    void clickReadsAWifiClock() {
+        QVERIFY(clickAndRead("198.18.0.13"));
+        const auto& system = dialog_->pages().system->controls();
+        QCOMPARE(dialog_->pages().basic->controls().serialNumber->text(), QStringLiteral("SN0013"));
+        QCOMPARE(dialog_->pages().wifi->controls().ssid->text(), QStringLiteral("ClockNet"));
+        QCOMPARE(system.address->text(), QStringLiteral("198.18.0.13"));
+        QCOMPARE(system.macAddress->text(), macText("198.18.0.13"));
+        QVERIFY(!system.updateControl->isEnabled());
+        QCOMPARE(requestsTo("198.18.0.13"), 1);
     }
 
     // The System page loads a file into a simulated clock over real sockets, with the MAC

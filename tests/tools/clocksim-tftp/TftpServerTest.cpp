@@ -138,6 +138,12 @@ TEST_F(TftpServerTest, Faults) {
     Make(error);
     EXPECT_EQ(firmware::ReadBe16(One(Send(kClockA, firmware::BuildWriteRequest(kMacA, 1))), 0), 5);
 
+    // Faults aimed at one clock leave the others alone.
+    error.faultyClocks = {kClockB};
+    Make(error);
+    EXPECT_EQ(One(Send(kClockA, firmware::BuildWriteRequest(kMacA, 1))), MakeAcknowledgement(0));
+    EXPECT_EQ(firmware::ReadBe16(One(Send(kClockB, firmware::BuildWriteRequest(kMacB, 1))), 0), 5);
+
     TftpFaults silent;
     silent.silent = true;
     Make(silent);
@@ -175,8 +181,9 @@ TEST(TftpOptionsTest, TakesItsOptionsAndRefusesBadValues) {
     };
     TftpSettings settings;
     parse({"--tftp-loss", "10", "--tftp-store", "/tmp/{mac}.bin", "--tftp-oack", "--tftp-seed", "7",
-           "--tftp-ack-older=3", "--no-tftp"},
+           "--tftp-ack-older=3", "--tftp-faulty", "198.18.0.11-12", "--no-tftp"},
           settings);
+    EXPECT_EQ(settings.faults.faultyClocks, (std::vector<Ipv4>{kClockB, MakeIpv4(198, 18, 0, 12)}));
     EXPECT_EQ(settings.faults.lossPercent, 10);
     EXPECT_TRUE(settings.faults.optionAcknowledgement);
     EXPECT_EQ(settings.storePath, "/tmp/{mac}.bin");
@@ -186,7 +193,8 @@ TEST(TftpOptionsTest, TakesItsOptionsAndRefusesBadValues) {
     for (const auto& bad : std::vector<std::vector<std::string>>{{"--tftp-loss", "101"},
                                                                  {"--tftp-loss"},
                                                                  {"--tftp-ack-older", "0"},
-                                                                 {"--tftp-seed", "x"}}) {
+                                                                 {"--tftp-seed", "x"},
+                                                                 {"--tftp-faulty", "198.18.0"}}) {
         EXPECT_THROW(parse(bad, settings), CLI::ParseError) << bad[0];
     }
 }

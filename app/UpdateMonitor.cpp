@@ -1,0 +1,124 @@
+#include "app/UpdateMonitor.h"
+
+#include <QTimer>
+
+#include "firmware/UpdateState.h"
+#include "firmware/page/SystemPage.h"
+#include "ui/Prompter.h"
+
+namespace tavlo::app {
+
+UpdateMonitor::UpdateMonitor(UpdateMonitorHost& host, firmware::UpdateState& update,
+                             ui::Prompter& prompter, std::chrono::milliseconds interval,
+                             QObject* parent)
+    : QObject(parent), host_(host), update_(update), prompter_(prompter) {
+    timer_ = new QTimer(this);
+    timer_->setInterval(interval);
+    connect(timer_, &QTimer::timeout, this, &UpdateMonitor::OnTimer);
+}
+
+bool UpdateMonitor::StartSingle() {
+    return start(Operation::kSingle);
+}
+
+bool UpdateMonitor::StartBatch() {
+    return start(Operation::kBatch);
+}
+
+bool UpdateMonitor::start(Operation operation) {
+    update_.updateCounter = 0;
+    if (host_.StoreSystemPage(firmware::kFreshStart) < 0) {
+        return false;
+    }
+    operation_ = operation;
+    nextClockSelected_ = false;
+    timer_->start();
+    return true;
+}
+
+void UpdateMonitor::Abandon() {
+    timer_->stop();
+    operation_ = Operation::kNone;
+    nextClockSelected_ = false;
+}
+
+bool UpdateMonitor::ticking() const {
+    return timer_->isActive();
+}
+
+void UpdateMonitor::OnTimer() {
+    if (operation_ == Operation::kNone) {
+        return;
+    }
+    // Suspended for the tick: a box it opens runs a message loop of its own, in which further
+    // ticks would otherwise poll again and stack box upon box.
+    timer_->stop();
+    const bool goesOn = operation_ == Operation::kSingle ? tickSingle() : tickBatch();
+    if (goesOn && operation_ != Operation::kNone) {
+        timer_->start();
+    }
+}
+
+bool UpdateMonitor::pollSaysRunning() {
+    // The first poll for a newly selected clock is a fresh start: a worker the page still
+    // remembers (a poll refused by the page's checks counts as ended without forgetting it)
+    // must not be taken for this clock's.
+    const int flag = nextClockSelected_ ? firmware::kFreshStart : firmware::kPoll;
+    nextClockSelected_ = false;
+    return host_.StoreSystemPage(flag) >= 0 || operation_ == Operation::kNone;
+}
+
+bool UpdateMonitor::tickSingle() {
+    if (pollSaysRunning()) {
+        return true;
+    }
+    end();
+    return false;
+}
+
+bool UpdateMonitor::tickBatch() {
+    host_.setBreakEnabled(true);
+    if (nextClockSelected_) {
+        // The next clock's update waits for any earlier worker to end (one left running by a
+        // refused poll; its result box is closed like the others) and for the page to hold
+        // the clock.
+        if (host_.updateRunning()) {
+            host_.StartCloseBoxTimer();
+            return true;
+        }
+        if (host_.readingSelectedClock()) {
+            return true;
+        }
+    }
+    const bool nextClock = !update_.breakFlag && host_.hasNextClock();
+    if (nextClock) {
+        host_.StartCloseBoxTimer();
+    }
+    if (pollSaysRunning()) {
+        return true;
+    }
+    if (nextClock) {
+        // The clock is done, well or not: the next one becomes the target, and the next tick
+        // starts its update.
+        host_.selectNextClock();
+        host_.setUpdateTarget(host_.selectedClockAddress());
+        nextClockSelected_ = true;
+        return true;
+    }
+    host_.setBreakEnabled(false);
+    end();
+    return false;
+}
+
+void UpdateMonitor::end() {
+    timer_->stop();
+    operation_ = Operation::kNone;
+    nextClockSelected_ = false;
+    host_.giveControlsBack();
+    if (update_.breakFlag) {
+        prompter_.inform(QString::fromLatin1(kUserBreakMessage));
+    }
+    update_.breakFlag = false;
+}
+
+}  // namespace tavlo::app

@@ -1,0 +1,43 @@
+#include "tools/tavlo/ClockOptions.h"
+
+#include <CLI/CLI.hpp>
+
+#include "platform/Ipv4.h"
+#include "protocol/Exchanges.h"
+#include "tools/tavlo/Cli.h"
+
+namespace tavlo::cli {
+
+void AddClockKindFlags(CLI::App& command, ClockKindFlags& flags) {
+    command.add_flag("--wired", flags.wired, "a wired clock (listed under a \"(WIRED:n)\" group)");
+    command.add_flag("--wifi", flags.wifi, "a Wi-Fi clock (listed under a \"(WIFI:n)\" group)");
+    command.add_flag("--early", flags.early,
+                     "a clock of the early firmware versions (\"Early Versions\")");
+}
+
+std::optional<NamedClock> ClockNamed(const ClockKindFlags& kinds, const std::string& text,
+                                     std::string& error) {
+    using workflow::ClockKind;
+    const int given = kinds.wired + kinds.wifi + kinds.early;
+    if (given != 1) {
+        error = given == 0 ? "give one of --wired, --wifi and --early"
+                           : "give exactly one of --wired, --wifi and --early";
+        return std::nullopt;
+    }
+    const std::optional<platform::Ipv4> address = platform::ParseDottedAddress(text);
+    if (!address || *address == platform::kAnyAddress) {
+        error = "'" + Printable(text) + "' is not an address like 192.0.2.10";
+        return std::nullopt;
+    }
+    if (protocol::IsRejectedTarget(*address) || protocol::IsBroadcastTarget(*address)) {
+        error = "'" + text + "' is a network or broadcast address" +
+                (platform::LastOctet(*address) == 0 ? " (a group label), not a clock" : "");
+        return std::nullopt;
+    }
+    const ClockKind kind = kinds.wifi != 0    ? ClockKind::kWifi
+                           : kinds.early != 0 ? ClockKind::kEarly
+                                              : ClockKind::kWired;
+    return NamedClock{kind, *address};
+}
+
+}  // namespace tavlo::cli

@@ -1,0 +1,227 @@
+// tavlo write: the operator's Modify and Batch Modify from the command line. Reads the clock
+// as a click in the device tree does, shows the reply on the page model, applies the input's
+// values as the operator would, then stores, checks and sends with the window's own workflow.
+#include <CLI/CLI.hpp>
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "platform/Ipv4.h"
+#include "platform/Network.h"
+#include "protocol/Chunks.h"
+#include "protocol/Exchanges.h"
+#include "protocol/ProtocolState.h"
+#include "tools/tavlo/Cli.h"
+#include "tools/tavlo/ClockOptions.h"
+#include "tools/tavlo/Commands.h"
+#include "tools/tavlo/Json.h"
+#include "tools/tavlo/PageEdits.h"
+#include "tools/tavlo/RecordFormat.h"
+#include "workflow/ClockRead.h"
+#include "workflow/ClockWrite.h"
+
+namespace tavlo::cli {
+namespace {
+
+constexpr std::string_view kCommand = "write";
+constexpr std::string_view kBasicPage = "basic";
+constexpr std::string_view kWifiPage = "wifi";
+// The clock's password check refused the write.
+constexpr int kExitPasswordRefused = 3;
+
+constexpr const char* kWriteFooter =
+    "Writes settings to the clock at ADDRESS as the window's \"Modify\" does, or with --batch\n"
+    "to every clock of its kind as \"Batch Modify\" does with that clock selected. FILE (or -\n"
+    "for standard input) is a JSON object whose keys and values are those 'tavlo read --json'\n"
+    "prints, for example {\"timeZone\": \"UTC +5:30\", \"displayText\": \"Lobby\"}; keys not "
+    "given\n"
+    "keep what the clock reported. The clock is read first, each value is entered on the page\n"
+    "as the operator would, and the page's own checks run before anything is written.\n"
+    "--page wifi writes the WIFI page instead of the Basic page.\n"
+    "Exit status: 0 acknowledged, 1 no answer (or no clock acknowledged the batch), 2 bad\n"
+    "usage or a refused entry, 3 refused by the password check.";
+
+struct WriteArguments {
+    std::vector<std::string> words;  // ADDRESS FILE
+    ClockKindFlags kinds;
+    bool batch = false;
+    bool dryRun = false;
+    bool json = false;
+    std::string page = std::string(kBasicPage);
+};
+
+// The one-line note on the keys the page cannot edit.
+void NoteIgnored(Io& io, const std::vector<std::string>& ignored) {
+    if (ignored.empty()) {
+        return;
+    }
+    std::string names;
+    for (const std::string& name : ignored) {
+        names += (names.empty() ? "" : ", ") + name;
+    }
+    io.err << kProgramName << ' ' << kCommand
+           << ": note: ignored (the page cannot edit them): " << names << '\n';
+}
+
+void PrintRequest(Io& io, const workflow::WriteOutcome& outcome, const std::string& to, bool json) {
+    std::vector<FieldText> fields = outcome.commandRequest
+                                        ? EarlyReplyFields(*outcome.commandRequest)
+                                        : ClockReplyFields(*outcome.settingsRequest);
+    fields.insert(fields.begin(), FieldText{"address", 0, to});
+    constexpr bool kWithoutSecrets = false;
+    if (json) {
+        PrintFieldsJson(io.out, fields, kWithoutSecrets);
+    } else {
+        PrintFieldsText(io.out, fields, kWithoutSecrets);
+    }
+}
+
+// The exit status of a workflow's outcome, with its line. `to` is where the request goes.
+int Report(Io& io, const workflow::WriteOutcome& outcome, const std::string& dotted,
+           const std::string& to, bool json) {
+    using workflow::WriteStatus;
+    switch (outcome.status) {
+        case WriteStatus::kReady:
+            PrintRequest(io, outcome, to, json);
+            return kExitSuccess;
+        case WriteStatus::kAcknowledged:
+        case WriteStatus::kBatchAnswered:
+            io.out << outcome.message << '\n';
+            return kExitSuccess;
+        case WriteStatus::kRefused: {
+            const std::string key = FocusKey(outcome.focus);
+            return Failure(io, kCommand, outcome.message + (key.empty() ? "" : " (" + key + ")"),
+                           kExitUsage);
+        }
+        case WriteStatus::kWrongUserPassword:
+        case WriteStatus::kWrongGlobalPassword:
+            return Failure(io, kCommand, outcome.message, kExitPasswordRefused);
+        case WriteStatus::kInvalidTarget:
+        case WriteStatus::kNeedsDynamicIp:
+            return Failure(io, kCommand, outcome.message, kExitUsage);
+        case WriteStatus::kBatchUnanswered:
+            return Failure(
+                io, kCommand,
+                outcome.failure.empty() ? "no clock acknowledged the batch" : outcome.failure,
+                kExitNoAnswer);
+        case WriteStatus::kNoAnswer:
+        case WriteStatus::kNothingToDo:
+        case WriteStatus::kNotSent:
+        case WriteStatus::kStopped:
+            break;
+    }
+    return Failure(io, kCommand,
+                   outcome.failure.empty() ? "no answer from " + dotted : outcome.failure,
+                   kExitNoAnswer);
+}
+
+int RunWriteCommand(const WriteArguments& arguments, Io& io) {
+    if (arguments.words.size() != 2) {
+        return UsageError(io, kCommand, "give ADDRESS and FILE (- for standard input)");
+    }
+    std::string error;
+    const std::optional<NamedClock> clock =
+        ClockNamed(arguments.kinds, arguments.words.front(), error);
+    if (!clock) {
+        return UsageError(io, kCommand, error);
+    }
+    using workflow::ClockKind;
+    const ClockKind kind = clock->kind;
+    const platform::Ipv4 address = clock->address;
+    const workflow::WritePage page =
+        arguments.page == kWifiPage ? workflow::WritePage::kWifi : workflow::WritePage::kBasic;
+    if (kind == ClockKind::kEarly && page == workflow::WritePage::kWifi) {
+        return UsageError(io, kCommand, "early-version clocks have no WIFI page");
+    }
+    if (arguments.json && !arguments.dryRun) {
+        return UsageError(io, kCommand, "--json prints the request of --dry-run; give both");
+    }
+
+    // The input, refused before anything is sent when it is not what the read prints.
+    const std::string& path = arguments.words.back();
+    const std::optional<std::string> input = json::ReadText(path, std::cin, error);
+    if (!input) {
+        return Failure(io, kCommand, error, kExitUsage);
+    }
+    const std::optional<json::Json> document = json::Read(*input, error);
+    if (!document) {
+        return Failure(io, kCommand, Printable(path) + ": " + error, kExitUsage);
+    }
+    const std::optional<std::vector<KeyValue>> values = TakeValues(*document, kind, error);
+    if (!values) {
+        return Failure(io, kCommand, error, kExitUsage);
+    }
+
+    std::unique_ptr<platform::Network> network = platform::makeSystemNetwork();
+    protocol::ProtocolState state;
+    state.LocalAddressList = network->localAddresses();
+    protocol::ClockNonceSource nonces(*network);
+    protocol::ClockExchanges exchanges(*network, state, nonces);
+
+    // Read the clock as a click does, and show it on both pages.
+    const std::string dotted = platform::FormatIpv4(address);
+    workflow::ReadResult read = workflow::ReadClock(exchanges, state, *network, address, kind);
+    if (!read.answered) {
+        return Failure(io, kCommand,
+                       read.failure.empty() ? "no answer from " + dotted : read.failure,
+                       kExitNoAnswer);
+    }
+    workflow::WriteRequest request;
+    PageModels models;
+    std::vector<FieldText> reported;
+    if (kind == ClockKind::kEarly) {
+        request.generation = workflow::Generation::kEarly;
+        settings::ShowEarlyClockSettings(models.basic, read.commandFrame);
+        reported = EarlyReplyFields(read.commandFrame);
+    } else {
+        request.family =
+            kind == ClockKind::kWifi ? settings::ClockFamily::kWifi : settings::ClockFamily::kWired;
+        request.known = read.passwords.value_or(workflow::KnownPasswords{});
+        reported = ClockReplyFields(read.settingsFrame);
+        settings::ClearBasicPage(models.basic);
+        settings::ShowClockSettings(models.basic, read.settingsFrame, request.family);
+        wifi::ResetWifiPage(models.wifi);
+        wifi::ShowWifiPage(models.wifi, read.settingsFrame);
+    }
+
+    const EditResult edits = ApplyValues(*values, reported, kind, page, models);
+    if (!edits.error.empty()) {
+        return Failure(io, kCommand, edits.error, kExitUsage);
+    }
+    NoteIgnored(io, edits.ignored);
+
+    request.scope =
+        arguments.batch ? workflow::WriteScope::kEveryClock : workflow::WriteScope::kOneClock;
+    request.target = dotted;
+    request.page = page;
+    request.basic = models.basic;
+    request.wifi = models.wifi;
+    request.dryRun = arguments.dryRun;
+    const workflow::WriteOutcome outcome = workflow::RunWrite(request, exchanges, state, *network);
+    const std::string to =
+        arguments.batch ? platform::FormatIpv4(platform::kLimitedBroadcast) : dotted;
+    return Report(io, outcome, dotted, to, arguments.json);
+}
+
+}  // namespace
+
+void AddWriteCommand(CLI::App& tavlo, Invocation& invocation) {
+    auto arguments = std::make_shared<WriteArguments>();
+    CLI::App* write = AddSubcommand(
+        tavlo, invocation, kCommand, "write settings to one clock, or to all with --batch",
+        kWriteFooter, [arguments](Io& io) { return RunWriteCommand(*arguments, io); });
+    write->add_option("ADDRESS FILE", arguments->words, "the clock's address and the settings")
+        ->type_name("");
+    AddClockKindFlags(*write, arguments->kinds);
+    write->add_flag("--batch", arguments->batch,
+                    "Batch Modify: send to every clock of ADDRESS's kind at once");
+    write->add_option("--page", arguments->page, "the page to write: basic (default) or wifi")
+        ->check(CLI::IsMember({std::string(kBasicPage), std::string(kWifiPage)}).description(""))
+        ->type_name("basic|wifi");
+    write->add_flag("--dry-run", arguments->dryRun,
+                    "read, enter and check, then print the request instead of sending it");
+    write->add_flag("--json", arguments->json, "with --dry-run: the request as one JSON object");
+}
+
+}  // namespace tavlo::cli
