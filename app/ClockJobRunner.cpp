@@ -1,6 +1,6 @@
 #include "app/ClockJobRunner.h"
 
-#include <QMetaObject>
+#include "ui/QueuedCall.h"
 
 namespace tavlo::app {
 
@@ -43,8 +43,7 @@ void ClockJobRunner::startNext() {
         work(std::move(stop));
         // The runner outlives this thread (it joins it before it goes), so posting to it is
         // safe; a stop in between makes finish() ignore the call.
-        QMetaObject::invokeMethod(
-            this, [this, id] { finish(id); }, Qt::QueuedConnection);
+        ui::PostQueuedCall(this, [this, id] { finish(id); });
     });
 }
 
