@@ -25,11 +25,11 @@ build: configure
 test: build
 	@cd $(BUILD) && ctest --output-on-failure --timeout 600
 
-# The suites that start threads (search and update workers, the window's search, the System
-# page's update, the simulator, the network tests) under ThreadSanitizer in build-tsan; any
-# report fails the run.
+# The suites that start threads (search and update workers, the window's search, its writes
+# and batch updates, the System page's update, the simulator, the network tests) under
+# ThreadSanitizer in build-tsan; any report fails the run.
 TSAN_BUILD ?= build-tsan
-TSAN_SUITES = ^(discovery|firmware|test_system_page|main_dialog_tests|clocksim|clocksim_tftp|clocksim_network|discovery_network|network_firmware|window_network)$$
+TSAN_SUITES = ^(discovery|firmware|test_system_page|main_dialog_tests|modify_tests|clocksim|clocksim_tftp|clocksim_network|discovery_network|network_firmware|window_network)$$
 tsan: deps
 	@cmake -S . -B $(TSAN_BUILD) -G $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 		-DTAVLO_SANITIZE=thread $(CMAKE_FLAGS) >/dev/null
