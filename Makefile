@@ -7,8 +7,9 @@ BUILD ?= build
 GENERATOR ?= Ninja
 CMAKE_FLAGS ?=
 PREFIX ?= /usr/local
+FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build test demo screenshots install package clean
+.PHONY: all deps configure build test tsan demo screenshots install package fuzz clean
 
 all: build
 
@@ -24,6 +25,19 @@ build: configure
 test: build
 	@cd $(BUILD) && ctest --output-on-failure --timeout 600
 
+# The suites that start threads (search and update workers, the window's search, its writes
+# and batch updates, the System page's update, the simulator, the network tests) under
+# ThreadSanitizer in build-tsan; any report fails the run.
+TSAN_BUILD ?= build-tsan
+TSAN_SUITES = ^(discovery|firmware|test_system_page|main_dialog_tests|modify_tests|clocksim|clocksim_tftp|clocksim_network|discovery_network|network_firmware|window_network)$$
+tsan: deps
+	@cmake -S . -B $(TSAN_BUILD) -G $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DTAVLO_SANITIZE=thread $(CMAKE_FLAGS) >/dev/null
+	@cmake --build $(TSAN_BUILD)
+	@cd $(TSAN_BUILD) && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 \
+		ignore_noninstrumented_modules=1 suppressions=$(CURDIR)/tests/tsan.supp" \
+		ctest --output-on-failure --timeout 600 -R '$(TSAN_SUITES)'
+
 # Needs root (network namespaces) and a display; says what to do when either is missing.
 demo:
 	@scripts/demo --preflight
@@ -38,6 +52,10 @@ install: build
 
 package: build
 	@cd $(BUILD) && cpack -G DEB
+
+# Every fuzz target of tests/fuzz for FUZZ_SECONDS (built with clang in build-fuzz).
+fuzz: deps
+	@FUZZ_SECONDS=$(FUZZ_SECONDS) scripts/fuzz
 
 clean:
 	rm -rf $(BUILD)

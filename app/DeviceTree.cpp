@@ -1,5 +1,7 @@
 #include "app/DeviceTree.h"
 
+#include <QMouseEvent>
+
 namespace tavlo::app {
 
 DeviceTree::DeviceTree(QWidget* parent) : QTreeWidget(parent) {
@@ -27,6 +29,25 @@ void DeviceTree::expandSelected(QTreeWidgetItem* current, QTreeWidgetItem* previ
     }
     if (current != nullptr) {
         current->setExpanded(true);
+    }
+}
+
+void DeviceTree::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        leftButtonHeld_ = true;
+    }
+    QTreeWidget::mousePressEvent(event);
+}
+
+void DeviceTree::mouseReleaseEvent(QMouseEvent* event) {
+    const bool left = event->button() == Qt::LeftButton && leftButtonHeld_;
+    if (event->button() == Qt::LeftButton) {
+        leftButtonHeld_ = false;
+    }
+    QTreeWidget::mouseReleaseEvent(event);
+    if (left) {
+        // The item under the mouse where the click ended, as a hit test finds it.
+        emit treeClicked(itemAt(event->position().toPoint()));
     }
 }
 

@@ -2,6 +2,10 @@
 // generation ("a.b.c.0 (WIRED:n)", "a.b.c.0 (WIFI:n)", "Early Versions: n"). Single-expand:
 // selecting an item expands it, and the item selected before collapses unless it holds the
 // new one.
+//
+// Besides the selection signals of every tree it reports each left click with the item under
+// the mouse (nothing for empty space), after the selection change the press made, and tells
+// whether a selection change comes from a mouse press.
 #pragma once
 
 #include <QStringList>
@@ -30,10 +34,22 @@ class DeviceTree final : public QTreeWidget {
 
     QTreeWidgetItem* groupItem(protocol::SearchGroup group) const;
 
+    // True between a left button press on the tree and its release.
+    bool leftButtonHeld() const { return leftButtonHeld_; }
+
+  signals:
+    // A left click ended on the tree: the item under the mouse, or nullptr for empty space.
+    void treeClicked(QTreeWidgetItem* hit);
+
+  protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
   private:
     void expandSelected(QTreeWidgetItem* current, QTreeWidgetItem* previous);
 
     std::map<protocol::SearchGroup, QTreeWidgetItem*> groups_;
+    bool leftButtonHeld_ = false;
 };
 
 }  // namespace tavlo::app

@@ -1,5 +1,6 @@
 #include "app/MainWindow.h"
 
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QContextMenuEvent>
@@ -7,6 +8,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
@@ -17,10 +19,12 @@
 
 #include "app/AboutDialog.h"
 #include "app/AppIcon.h"
+#include "app/ClockJobRunner.h"
 #include "app/DeviceTree.h"
 #include "app/TabControl.h"
-#include "firmware/page/SystemPage.h"
-#include "platform/MacLookup.h"
+#include "platform/Ipv4.h"
+#include "protocol/Chunks.h"
+#include "protocol/Exchanges.h"
 #include "settings/page/BasicPage.h"
 #include "ui/Ipv4AddressEdit.h"
 #include "ui/PageWidget.h"
@@ -99,6 +103,9 @@ MainWindow::MainWindow(MainDialogContext context, QWidget* parent)
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     createControls();
     pages_ = createPages();
+    UpdateMonitorHost& host = *this;
+    monitor_ = new UpdateMonitor(host, context_.update, context_.prompter,
+                                 context_.updateMonitorInterval, this);
     tabs_->addTab(text(kBasicTabText));
     tabs_->addTab(text(kWifiTabText));
     tabs_->addTab(text(kSystemTabText));
@@ -117,7 +124,12 @@ MainWindow::MainWindow(MainDialogContext context, QWidget* parent)
 }
 
 MainWindow::~MainWindow() {
+    monitor_->Abandon();
+    jobs_->stopAndJoin();
     stopSearchAndWait();
+    if (waitCursor_) {
+        QApplication::restoreOverrideCursor();
+    }
 }
 
 void MainWindow::createControls() {
@@ -144,6 +156,13 @@ void MainWindow::createControls() {
     stopSearchButton_->hide();
     modifyButton_ = makeButton(this, "Modify", "modifyButton");
     batchModifyButton_ = makeButton(this, "Batch Modify", "batchModifyButton");
+    statusLine_ = named(new QLabel(this), "statusLine");
+    // A long text is cut; it never widens the window.
+    statusLine_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    statusLine_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    jobs_ = new ClockJobRunner(this);
+    connect(jobs_, &ClockJobRunner::busyChanged, this, &MainWindow::onJobsBusy);
 
     connect(searchButton_, &QPushButton::clicked, this, &MainWindow::OnSearch);
     connect(stopSearchButton_, &QPushButton::clicked, this, &MainWindow::OnStopSearch);
@@ -168,6 +187,7 @@ void MainWindow::createControls() {
         context_.search.WiredFamilySelected = 0;
     });
     connect(tree_, &QTreeWidget::itemSelectionChanged, this, &MainWindow::OnTreeSelectionChanged);
+    connect(tree_, &DeviceTree::treeClicked, this, &MainWindow::OnTreeClicked);
 }
 
 void MainWindow::layOut() {
@@ -205,9 +225,10 @@ void MainWindow::layOut() {
     top->addLayout(left);
     top->addWidget(tabs_, 1);
 
+    // The status line takes the room left of the command buttons.
     auto* commands = new QHBoxLayout;
     commands->setSpacing(kCommandGap);
-    commands->addStretch(1);
+    commands->addWidget(statusLine_, 1);
     for (QPushButton* button : {modifyButton_, batchModifyButton_}) {
         button->setFixedSize(kCommandButtonSize);
         commands->addWidget(button);
@@ -222,16 +243,14 @@ void MainWindow::layOut() {
 
 MainDialogPages MainWindow::createPages() {
     MainDialogPages pages;
-    pages.basic =
-        new settings::BasicPage(context_.protocol, context_.search, context_.prompter, tabs_);
+    pages.basic = new settings::BasicPage(context_.prompter, tabs_);
     pages.basic->setObjectName(QStringLiteral("BasicPage"));
     pages.system = new firmware::SystemPage(
-        firmware::SystemPageContext{
-            context_.search, context_.update, context_.prompter, context_.network,
-            [](platform::Ipv4 address) { return platform::LookupMacAddress(address); }},
+        firmware::SystemPageContext{context_.search, context_.update, context_.prompter,
+                                    context_.network, context_.lookupMac},
         tabs_);
     pages.system->setObjectName(QStringLiteral("SystemPage"));
-    pages.wifi = new wifi::WifiPage(context_.protocol, tabs_);
+    pages.wifi = new wifi::WifiPage(tabs_);
     pages.wifi->setObjectName(QStringLiteral("WifiPage"));
     for (QWidget* page : std::initializer_list<QWidget*>{pages.basic, pages.system, pages.wifi}) {
         tabs_->addPage(page);
@@ -294,10 +313,19 @@ void MainWindow::OnAbout() {
 }
 
 void MainWindow::done(int result) {
-    // Closing the window ends a running search first (its worker stops within tens of ms),
-    // and a running firmware update (about a second at most).
+    // Closing the window ends a running clock job (a write between two attempts, a read or a
+    // write within the exchange under way: a second at most), a running search (its worker
+    // stops within tens of ms) and a running firmware update: the monitor lets go of it, the
+    // page sets the break flag, answers the boxes its workers wait for and joins them (about
+    // a second at most). No thread is left to report to the pages.
+    monitor_->Abandon();
+    jobs_->stopAndJoin();
     stopSearchAndWait();
     pages_.system->StopUpdates();
+    // Nothing runs any more that the flag could stop.
+    context_.update.breakFlag = false;
+    updateOperation_ = UpdateOperation::kNone;
+    refreshCommandControls();
     QDialog::done(result);
 }
 
@@ -330,6 +358,7 @@ void MainWindow::OnSearch() {
     // "Search" is hidden while a search runs; a search that has not shown itself yet is
     // replaced, a finished one joined.
     search_.reset();
+    statusLine_->clear();
     tree_->clearAll();
     pages_.basic->ClearBasicPage();
     pages_.wifi->ResetWifiPage();
@@ -348,26 +377,210 @@ void MainWindow::OnStopSearch() {
     }
 }
 
-void MainWindow::OnModify() {
-    // Writing the page in front to the selected clock attaches here.
+settings::ClockFamily MainWindow::family() const {
+    return settings::FamilyFromFlags(context_.search.WifiFamilySelected,
+                                     context_.search.WiredFamilySelected);
 }
 
-void MainWindow::OnBatchModify() {
-    // Writing the page in front to every clock attaches here.
+namespace {
+
+std::optional<TreeChoice> ChoiceOf(const QTreeWidgetItem* item) {
+    if (item == nullptr) {
+        return std::nullopt;
+    }
+    TreeChoice choice;
+    choice.text = item->text(0).toStdString();
+    if (const QTreeWidgetItem* parent = item->parent()) {
+        choice.parentText = parent->text(0).toStdString();
+    }
+    return choice;
+}
+
+std::optional<platform::MacAddress> LookUpMac(const firmware::MacLookupFunction& lookup,
+                                              platform::Ipv4 address, const std::stop_token& stop) {
+    if (!lookup || address == platform::kLimitedBroadcast || stop.stop_requested()) {
+        return std::nullopt;
+    }
+    return lookup(address);
+}
+
+}  // namespace
+
+void MainWindow::OnTreeClicked(QTreeWidgetItem* hit) {
+    startTreeRead(PlanClickRead(ChoiceOf(hit), family(), treeClickGate_));
 }
 
 void MainWindow::OnTreeSelectionChanged() {
-    // Reading the chosen clock attaches here.
+    if (tree_->leftButtonHeld()) {
+        return;  // a mouse press moved the selection: the click that ends it reads
+    }
+    const QList<QTreeWidgetItem*> selected = tree_->selectedItems();
+    startTreeRead(PlanSelectionRead(ChoiceOf(selected.isEmpty() ? nullptr : selected.front()),
+                                    family(), treeClickGate_));
+}
+
+// What a read job brings back to the GUI thread.
+struct MainWindow::TreeReadOutcome {
+    std::optional<workflow::ReadResult> read;
+    std::optional<platform::MacAddress> mac;
+};
+
+void MainWindow::startTreeRead(const TreeReadPlan& plan) {
+    if (plan.empty()) {
+        return;
+    }
+    auto start = [this, plan] {
+        statusLine_->clear();
+        if (plan.clearsPages()) {
+            pages_.basic->ClearBasicPage();
+            pages_.wifi->ResetWifiPage();
+        }
+    };
+    // The work reaches the network and the shared frames only; the window is not touched.
+    auto work = [&network = context_.network, &protocol = context_.protocol,
+                 lookup = context_.lookupMac, plan](std::stop_token stop) {
+        TreeReadOutcome outcome;
+        if (plan.read) {
+            protocol::ClockNonceSource nonces(network);
+            protocol::ClockExchanges exchanges(network, protocol, nonces);
+            outcome.read =
+                workflow::ReadClock(exchanges, protocol, network, plan.address, *plan.read, stop);
+        }
+        if (plan.setsUpdateTarget) {
+            outcome.mac = LookUpMac(lookup, plan.address, stop);
+        }
+        return outcome;
+    };
+    jobs_->run(std::move(start), std::move(work),
+               [this, plan](const TreeReadOutcome& outcome) { showTreeRead(plan, outcome); });
+}
+
+void MainWindow::showTreeRead(const TreeReadPlan& plan, const TreeReadOutcome& outcome) {
+    if (outcome.read) {
+        const workflow::ReadResult& read = *outcome.read;
+        if (*plan.read == workflow::ClockKind::kEarly) {
+            if (read.answered) {
+                pages_.basic->ShowEarlyClockSettings(read.commandFrame);
+            }
+        } else {
+            // The pages show the frame as the read left it: the reply, or cleared. The family
+            // is the one the clock was read with.
+            const settings::ClockFamily readAs = *plan.read == workflow::ClockKind::kWifi
+                                                     ? settings::ClockFamily::kWifi
+                                                     : settings::ClockFamily::kWired;
+            pages_.basic->ShowClockSettings(context_.protocol.settingsFrame, readAs);
+            pages_.wifi->ShowWifiPage(context_.protocol.settingsFrame);
+            knownPasswords_ = read.passwords.value_or(workflow::KnownPasswords{});
+        }
+        const bool asked =
+            !protocol::IsRejectedTarget(plan.address) && !protocol::IsBroadcastTarget(plan.address);
+        if (!read.answered && asked) {
+            showNoAnswer(plan.address, read.failure);
+        }
+    }
+    if (plan.setsUpdateTarget) {
+        pages_.system->SetUpdateTarget(plan.address, outcome.mac, updateControlCheck());
+    }
+}
+
+void MainWindow::showNoAnswer(platform::Ipv4 address, const std::string& failure) {
+    QString text = QString::fromLatin1(kNoAnswerFormat)
+                       .arg(QString::fromStdString(platform::FormatIpv4(address)));
+    if (!failure.empty()) {
+        // Nothing could even be asked (the port is taken, no socket): say why.
+        text += QStringLiteral(" (%1)").arg(QString::fromStdString(failure));
+    }
+    statusLine_->setText(text);
+}
+
+QString MainWindow::statusText() const {
+    return statusLine_->text();
+}
+
+firmware::UpdateControlCheck MainWindow::updateControlCheck() const {
+    return updateOperation_ == UpdateOperation::kBatch ? firmware::UpdateControlCheck::kKept
+                                                       : firmware::UpdateControlCheck::kCleared;
+}
+
+void MainWindow::SetUpdateTarget(platform::Ipv4 address, firmware::UpdateControlCheck check,
+                                 std::function<void()> then) {
+    jobs_->run([lookup = context_.lookupMac,
+                address](std::stop_token stop) { return LookUpMac(lookup, address, stop); },
+               [this, address, check,
+                then = std::move(then)](const std::optional<platform::MacAddress>& mac) {
+                   pages_.system->SetUpdateTarget(address, mac, check);
+                   if (then) {
+                       then();
+                   }
+               });
+}
+
+void MainWindow::setUpdateOperation(UpdateOperation operation) {
+    updateOperation_ = operation;
+    refreshCommandControls();
+}
+
+bool MainWindow::jobRunning() const {
+    return jobs_->busy();
+}
+
+void MainWindow::onJobsBusy(bool /*busy*/) {
+    syncWaitCursor();
+    refreshCommandControls();
+}
+
+void MainWindow::syncWaitCursor() {
+    const bool wanted = jobs_->busy() && !jobBoxOpen_;
+    if (wanted != waitCursor_) {
+        waitCursor_ = wanted;
+        if (wanted) {
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+        } else {
+            QApplication::restoreOverrideCursor();
+        }
+    }
+}
+
+void MainWindow::showJobBox(const std::function<void()>& show) {
+    jobBoxOpen_ = true;
+    syncWaitCursor();
+    show();
+    jobBoxOpen_ = false;
+    syncWaitCursor();
+}
+
+bool MainWindow::commandsFree() const {
+    return !searchUiRunning_ && !jobs_->busy() && updateOperation_ == UpdateOperation::kNone;
+}
+
+void MainWindow::refreshCommandControls() {
+    const bool free = commandsFree();
+    if (!free && tree_->hasFocus()) {
+        // A disabled tree would hand the focus to the next control, and arrow keys pressed
+        // during a read would then move through that one: the window holds the focus
+        // meanwhile and gives it back.
+        treeHadFocus_ = true;
+        setFocus();
+    }
+    searchButton_->setEnabled(free);
+    tree_->setEnabled(free);
+    // Modify and Batch Modify use the same frames as the search and the reads: kept apart by
+    // disabling.
+    modifyButton_->setEnabled(free);
+    batchModifyButton_->setEnabled(free);
+    if (free && treeHadFocus_) {
+        treeHadFocus_ = false;
+        if (focusWidget() == nullptr || focusWidget() == this) {
+            tree_->setFocus();
+        }
+    }
 }
 
 void MainWindow::setSearchUiRunning(bool running) {
-    searchButton_->setEnabled(!running);
+    searchUiRunning_ = running;
     searchButton_->setVisible(!running);
     stopSearchButton_->setVisible(running);
-    tree_->setEnabled(!running);
-    // Modify and Batch Modify use the same frames as the search: kept apart by disabling.
-    modifyButton_->setEnabled(!running);
-    batchModifyButton_->setEnabled(!running);
+    refreshCommandControls();
 }
 
 void MainWindow::applySearchControls(const protocol::SearchControls& controls) {
@@ -411,6 +624,181 @@ void MainWindow::onSearchEnded() {
     setSearchUiRunning(false);
     // The worker has nothing left to do but return; join it now.
     search_.reset();
+}
+
+// --- Modify and Batch Modify ---
+
+QTreeWidgetItem* MainWindow::selectedItem() const {
+    const QList<QTreeWidgetItem*> selected = tree_->selectedItems();
+    return selected.isEmpty() ? nullptr : selected.front();
+}
+
+void MainWindow::OnModify() {
+    startModify(workflow::WriteScope::kOneClock);
+}
+
+void MainWindow::OnBatchModify() {
+    startModify(workflow::WriteScope::kEveryClock);
+}
+
+void MainWindow::startModify(workflow::WriteScope scope) {
+    if (!commandsFree()) {
+        return;  // a search, a clock job or an update holds the frames and the tree
+    }
+    QTreeWidgetItem* item = selectedItem();
+    std::optional<std::string> firstChild;
+    if (item != nullptr && item->childCount() > 0) {
+        firstChild = item->child(0)->text(0).toStdString();
+    }
+    const ModifyPlan plan =
+        PlanModify(scope, ChoiceOf(item), firstChild, static_cast<PageTab>(tabs_->currentIndex()),
+                   pages_.system->updateControlChecked());
+    switch (plan.action) {
+        case ModifyAction::kNothing:
+            return;
+        case ModifyAction::kWrite: {
+            workflow::WriteRequest request;
+            request.scope = scope;
+            request.target = item != nullptr ? item->text(0).toStdString() : std::string();
+            request.generation = plan.generation;
+            request.family = family();
+            request.page = plan.page;
+            // The pages as the operator left them; the job works on these copies only.
+            if (plan.page == workflow::WritePage::kBasic) {
+                request.basic = pages_.basic->model();
+            } else {
+                request.wifi = pages_.wifi->model();
+            }
+            request.known = knownPasswords_;
+            startWrite(std::move(request));
+            return;
+        }
+        case ModifyAction::kSelectMode:
+            // The page refuses with "Select at least one Mode!".
+            pages_.system->StoreSystemPage(firmware::kFreshStart);
+            return;
+        case ModifyAction::kSingleUpdate:
+            startSingleUpdate();
+            return;
+        case ModifyAction::kBatchUpdate:
+            startBatchUpdate(plan);
+            return;
+        case ModifyAction::kInvalidTarget:
+            context_.prompter.inform(QString::fromUtf8(workflow::kInvalidTargetMessage.data(),
+                                                       workflow::kInvalidTargetMessage.size()));
+            return;
+    }
+}
+
+void MainWindow::startWrite(workflow::WriteRequest request) {
+    auto work = [&network = context_.network, &protocol = context_.protocol,
+                 request](std::stop_token stop) {
+        protocol::ClockNonceSource nonces(network);
+        protocol::ClockExchanges exchanges(network, protocol, nonces);
+        return workflow::RunWrite(request, exchanges, protocol, network, stop);
+    };
+    jobs_->run(
+        [this] { statusLine_->clear(); }, std::move(work),
+        [this, request](const workflow::WriteOutcome& outcome) { showWrite(request, outcome); });
+}
+
+void MainWindow::showWrite(const workflow::WriteRequest& request,
+                           const workflow::WriteOutcome& outcome) {
+    using workflow::WriteStatus;
+    switch (outcome.status) {
+        case WriteStatus::kRefused:
+            // The Basic page names the bad entry and puts the focus on it.
+            showJobBox([&] {
+                pages_.basic->ShowRefusal(settings::Refusal{outcome.message, outcome.focus});
+            });
+            return;
+        case WriteStatus::kNoAnswer:
+            if (const auto target = workflow::ModifyTarget(request.target)) {
+                showNoAnswer(*target, outcome.failure);
+            }
+            return;
+        case WriteStatus::kBatchUnanswered:
+            if (!outcome.failure.empty()) {
+                showNoAnswer(platform::kLimitedBroadcast, outcome.failure);
+            }
+            return;
+        default:
+            break;
+    }
+    if (!outcome.message.empty()) {
+        showJobBox([&] { context_.prompter.inform(QString::fromStdString(outcome.message)); });
+    }
+}
+
+void MainWindow::startSingleUpdate() {
+    setUpdateOperation(UpdateOperation::kSingle);
+    if (!monitor_->StartSingle()) {
+        setUpdateOperation(UpdateOperation::kNone);  // refused: the page said why
+    }
+}
+
+void MainWindow::startBatchUpdate(const ModifyPlan& plan) {
+    // From here on the tree's own selection handling keeps "Update Control" checked.
+    setUpdateOperation(UpdateOperation::kBatch);
+    if (plan.selectsFirstChild) {
+        tree_->setCurrentItem(selectedItem()->child(0));
+    }
+    // The worker starts once the page holds the first clock's address and MAC address.
+    SetUpdateTarget(plan.first, firmware::UpdateControlCheck::kKept, [this] {
+        if (!monitor_->StartBatch()) {
+            setUpdateOperation(UpdateOperation::kNone);
+        }
+    });
+}
+
+// UpdateMonitorHost
+
+bool MainWindow::hasNextClock() const {
+    QTreeWidgetItem* item = selectedItem();
+    const QTreeWidgetItem* group = item != nullptr ? item->parent() : nullptr;
+    return group != nullptr && group->indexOfChild(item) + 1 < group->childCount();
+}
+
+void MainWindow::selectNextClock() {
+    QTreeWidgetItem* item = selectedItem();
+    if (!hasNextClock()) {
+        return;
+    }
+    QTreeWidgetItem* group = item->parent();
+    tree_->setCurrentItem(group->child(group->indexOfChild(item) + 1));
+}
+
+platform::Ipv4 MainWindow::selectedClockAddress() const {
+    const QTreeWidgetItem* item = selectedItem();
+    return platform::ParseIpv4(item != nullptr ? item->text(0).toStdString() : std::string());
+}
+
+bool MainWindow::readingSelectedClock() const {
+    return jobRunning();
+}
+
+void MainWindow::setUpdateTarget(platform::Ipv4 address) {
+    SetUpdateTarget(address, firmware::UpdateControlCheck::kKept);
+}
+
+void MainWindow::giveControlsBack() {
+    setUpdateOperation(UpdateOperation::kNone);
+}
+
+std::int8_t MainWindow::StoreSystemPage(int flag) {
+    return pages_.system->StoreSystemPage(flag);
+}
+
+bool MainWindow::updateRunning() const {
+    return pages_.system->updateRunning();
+}
+
+void MainWindow::StartCloseBoxTimer() {
+    pages_.system->StartCloseBoxTimer();
+}
+
+void MainWindow::setBreakEnabled(bool enabled) {
+    pages_.system->setBreakEnabled(enabled);
 }
 
 }  // namespace tavlo::app

@@ -6,21 +6,29 @@
 #include <functional>
 #include <memory>
 
+#include "app/ModifyPlan.h"
 #include "app/QueuedSearchReporter.h"
+#include "app/TreeRead.h"
+#include "app/UpdateMonitor.h"
+#include "firmware/UpdateWorker.h"
+#include "firmware/page/SystemPage.h"
 #include "protocol/Discovery.h"
 #include "protocol/ProtocolState.h"
+#include "workflow/ClockRead.h"
+#include "workflow/ClockWrite.h"
 
 class QCheckBox;
 class QGroupBox;
+class QLabel;
 class QPushButton;
 class QRadioButton;
+class QTreeWidgetItem;
 
 namespace tavlo::platform {
 class Network;
 }
 namespace tavlo::firmware {
 struct UpdateState;
-class SystemPage;
 }  // namespace tavlo::firmware
 namespace tavlo::settings {
 class BasicPage;
@@ -35,6 +43,7 @@ class Ipv4AddressEdit;
 
 namespace tavlo::app {
 
+class ClockJobRunner;
 class DeviceTree;
 class TabControl;
 
@@ -42,11 +51,16 @@ inline constexpr char kAppName[] = "TavloAdmin";
 inline constexpr char kSocketInitErrorText[] = "Socket Init Error!";
 inline constexpr char kAboutMenuText[] = "About TavloAdmin(&A)...";
 
-// Tabs of the tab control, in order.
-enum class PageTab : int { kBasic = 0, kWifi = 1, kSystem = 2 };
+// The tab control's tabs, in the order of PageTab.
 inline constexpr char kBasicTabText[] = "Basic  Information ";
 inline constexpr char kWifiTabText[] = "WIFI   Information ";
 inline constexpr char kSystemTabText[] = "System  Information ";
+
+// The status line after a read that no attempt got an answer to ("%1": the address).
+inline constexpr char kNoAnswerFormat[] = "No answer from %1";
+
+// A firmware update that the update monitor runs from Modify (single) or Batch Modify (batch).
+using UpdateOperation = UpdateMonitor::Operation;
 
 // What the main window shares with the rest of the program; all of it outlives the window.
 struct MainDialogContext {
@@ -57,6 +71,12 @@ struct MainDialogContext {
     ui::Prompter& prompter;
     // Starts the sockets layer; false when it cannot be started.
     std::function<bool()> startSockets;
+    // A clock's hardware address from the neighbour table (normally
+    // platform::LookupMacAddress; it may take a second, so it runs off the GUI thread).
+    // Empty: every lookup fails.
+    firmware::MacLookupFunction lookupMac;
+    // How often the update monitor looks at a firmware update (tests shorten it).
+    std::chrono::milliseconds updateMonitorInterval = kUpdateMonitorInterval;
 };
 
 // The three pages, children of the tab control.
@@ -66,7 +86,7 @@ struct MainDialogPages {
     firmware::SystemPage* system = nullptr;
 };
 
-class MainWindow final : public QDialog, private SearchView {
+class MainWindow final : public QDialog, private SearchView, private UpdateMonitorHost {
     Q_OBJECT
 
   public:
@@ -89,10 +109,57 @@ class MainWindow final : public QDialog, private SearchView {
     void OnStopSearch();
     bool searchRunning() const;
 
-    // Command buttons and tree: reading and writing clocks attach here.
+    // The command buttons. The page in front is written to the selected clock (Modify) or by
+    // broadcast to every clock of the selected clock's generation (Batch Modify): the page is
+    // read into its model here, the write runs as a clock job (workflow::RunWrite), and its
+    // message box and a refusal's focus follow when the job ends. With the System page in
+    // front and "Update Control" checked they start a firmware update instead, of the clock
+    // the System page names (Modify) or of the selected clock and the clocks after it in its
+    // group (Batch Modify; a selected group starts at its first clock), which the update
+    // monitor then owns. See ModifyPlan.h.
     void OnModify();
     void OnBatchModify();
+
+    // The device tree's two read paths: a click (`hit` nullptr for empty space) and a change
+    // of the selected item (it reads only after a click on empty space). See TreeRead.h.
+    void OnTreeClicked(QTreeWidgetItem* hit);
     void OnTreeSelectionChanged();
+
+    // Makes `address` the System page's update target (SystemPage::SetUpdateTarget): the
+    // clock family's rule for "Update Control" with `check`, the address, and the MAC address
+    // from the neighbour table. The lookup (up to a second) runs as a clock job (see jobs()),
+    // so the page changes when the job ends, not at once; `then` runs on the GUI thread right
+    // after the page was filled. For a batch firmware update:
+    //   - Batch Modify: SetUpdateTarget(first, kKept, [..] { StoreSystemPage(kFreshStart)... })
+    //     so that the worker starts with the new address and MAC address;
+    //   - the update monitor (UpdateMonitorHost::setUpdateTarget): select the next sibling in
+    //     the tree (the tree's selection handling reads it when the operator last clicked
+    //     empty space), then SetUpdateTarget(next, kKept); while jobRunning()
+    //     (UpdateMonitorHost::readingSelectedClock) no worker may start, or it would take the
+    //     clock still in the page.
+    // While setUpdateOperation(kBatch) holds, a target set by the tree's own read keeps the
+    // check as well.
+    void SetUpdateTarget(platform::Ipv4 address, firmware::UpdateControlCheck check,
+                         std::function<void()> then = {});
+
+    // The firmware update the update monitor owns, if any. While one runs the device tree and
+    // "Modify", "Batch Modify" and "Search" stay disabled; kNone gives them back (unless a
+    // search or a clock job still holds them: UpdateMonitorHost::giveControlsBack).
+    void setUpdateOperation(UpdateOperation operation);
+    UpdateOperation updateOperation() const { return updateOperation_; }
+
+    // The clock jobs of the window (reads, writes, MAC lookups): one at a time, off the GUI
+    // thread, with the tree and the three buttons disabled and a wait cursor while any runs.
+    ClockJobRunner& jobs() const { return *jobs_; }
+    bool jobRunning() const;
+
+    // The user and global password of the clock read last (zeros before any read, and after
+    // a read nobody answered); Modify checks the page against them.
+    const workflow::KnownPasswords& knownPasswords() const { return knownPasswords_; }
+    // The window's status line ("No answer from ADDRESS", or empty).
+    QString statusText() const;
+    // The monitor of the firmware update that Modify or Batch Modify started.
+    const UpdateMonitor& updateMonitor() const { return *monitor_; }
 
     const MainDialogPages& pages() const { return pages_; }
     DeviceTree* deviceTree() const { return tree_; }
@@ -112,6 +179,42 @@ class MainWindow final : public QDialog, private SearchView {
     void stopSearchAndWait();
     void setSearchUiRunning(bool running);
     protocol::SearchOptions searchOptions() const;
+    settings::ClockFamily family() const;
+
+    // The tree and the three buttons are enabled only when no search, clock job or update
+    // holds them.
+    void refreshCommandControls();
+    bool commandsFree() const;
+    void onJobsBusy(bool busy);
+    // The wait cursor shows while a clock job runs, except while a box of a finished job waits
+    // for the operator (showJobBox runs `show`, which opens it).
+    void syncWaitCursor();
+    void showJobBox(const std::function<void()>& show);
+    void startTreeRead(const TreeReadPlan& plan);
+    struct TreeReadOutcome;
+    void showTreeRead(const TreeReadPlan& plan, const TreeReadOutcome& outcome);
+    firmware::UpdateControlCheck updateControlCheck() const;
+    void showNoAnswer(platform::Ipv4 address, const std::string& failure);
+
+    // Modify and Batch Modify.
+    QTreeWidgetItem* selectedItem() const;
+    void startModify(workflow::WriteScope scope);
+    void startWrite(workflow::WriteRequest request);
+    void showWrite(const workflow::WriteRequest& request, const workflow::WriteOutcome& outcome);
+    void startSingleUpdate();
+    void startBatchUpdate(const ModifyPlan& plan);
+
+    // UpdateMonitorHost (GUI thread).
+    bool hasNextClock() const override;
+    void selectNextClock() override;
+    platform::Ipv4 selectedClockAddress() const override;
+    bool readingSelectedClock() const override;
+    void setUpdateTarget(platform::Ipv4 address) override;
+    void giveControlsBack() override;
+    std::int8_t StoreSystemPage(int flag) override;
+    bool updateRunning() const override;
+    void StartCloseBoxTimer() override;
+    void setBreakEnabled(bool enabled) override;
 
     // SearchView (GUI thread).
     void applySearchControls(const protocol::SearchControls& controls) override;
@@ -142,6 +245,18 @@ class MainWindow final : public QDialog, private SearchView {
     QRadioButton* wifiRadio_ = nullptr;
     QCheckBox* earlyVersionsCheck_ = nullptr;
     QCheckBox* v32Check_ = nullptr;
+    QLabel* statusLine_ = nullptr;
+
+    ClockJobRunner* jobs_ = nullptr;
+    UpdateMonitor* monitor_ = nullptr;
+    bool waitCursor_ = false;
+    bool jobBoxOpen_ = false;
+    // The tree had the keyboard focus when a job locked it; it gets it back afterwards.
+    bool treeHadFocus_ = false;
+    bool searchUiRunning_ = false;
+    UpdateOperation updateOperation_ = UpdateOperation::kNone;
+    TreeClickGate treeClickGate_ = TreeClickGate::kItem;
+    workflow::KnownPasswords knownPasswords_;
 
     // The search under way (or finished and not yet dropped). The worker is destroyed
     // (stopped and joined) before its reporter; `live` turns false when the search is dropped,

@@ -1,6 +1,6 @@
 #include "app/QueuedSearchReporter.h"
 
-#include <QMetaObject>
+#include "ui/QueuedCall.h"
 
 namespace tavlo::app {
 namespace {
@@ -17,14 +17,11 @@ QueuedSearchReporter::QueuedSearchReporter(QObject* context, SearchView& view,
 
 template <typename F>
 void QueuedSearchReporter::post(F&& call) {
-    QMetaObject::invokeMethod(
-        context_,
-        [live = live_, call = std::forward<F>(call)] {
-            if (*live) {
-                call();
-            }
-        },
-        Qt::QueuedConnection);
+    ui::PostQueuedCall(context_, [live = live_, call = std::forward<F>(call)] {
+        if (*live) {
+            call();
+        }
+    });
 }
 
 void QueuedSearchReporter::controlsChanged(const protocol::SearchControls& controls) {

@@ -6,6 +6,7 @@
 #include "app/MainWindow.h"
 #include "login/LoginDialog.h"
 #include "login/PasswordFile.h"
+#include "platform/MacLookup.h"
 #include "protocol/Exchanges.h"
 
 namespace tavlo::app {
@@ -29,9 +30,14 @@ int TavloApp::InitInstance() {
 }
 
 void TavloApp::runMainWindow() {
-    MainDialogContext context{*network_, protocol_,
-                              search_,   update_,
-                              prompter_, [this] { return protocol::StartSockets(*network_); }};
+    MainDialogContext context{
+        *network_,
+        protocol_,
+        search_,
+        update_,
+        prompter_,
+        [this] { return protocol::StartSockets(*network_); },
+        [](platform::Ipv4 address) { return platform::LookupMacAddress(address); }};
     MainWindow mainDialog(context);
     prompter_.setParentWidget(&mainDialog);
     mainDialog.RunModal();

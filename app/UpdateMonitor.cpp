@@ -3,6 +3,7 @@
 #include <QTimer>
 
 #include "firmware/UpdateState.h"
+#include "firmware/UpdateWorker.h"
 #include "firmware/page/SystemPage.h"
 #include "ui/Prompter.h"
 
@@ -116,7 +117,7 @@ void UpdateMonitor::end() {
     nextClockSelected_ = false;
     host_.giveControlsBack();
     if (update_.breakFlag) {
-        prompter_.inform(QString::fromLatin1(kUserBreakMessage));
+        prompter_.inform(QString::fromLatin1(firmware::kUserBreakMessage));
     }
     update_.breakFlag = false;
 }

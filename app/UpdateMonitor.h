@@ -25,7 +25,6 @@ namespace tavlo::app {
 
 // The monitor ticks this often, for a single update and for a batch.
 inline constexpr std::chrono::milliseconds kUpdateMonitorInterval{2000};
-inline constexpr char kUserBreakMessage[] = "User break,we can't go to the next clock update!";
 
 // What the monitor needs of the main window, its device tree and its System page. Every call is
 // made on the GUI thread and returns without waiting for the network or a worker (except

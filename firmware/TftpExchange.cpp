@@ -64,16 +64,40 @@ void TftpClient::DiscardStaleDatagrams() {
     }
 }
 
+bool TftpClient::FromClock(const platform::Endpoint& from) const {
+    return from.address == clock_ && (!peerFixed_ || from.port == peerPort_);
+}
+
+void TftpClient::RefuseStranger(const platform::Endpoint& from) {
+    socket_->sendTo(BuildErrorPacket(kErrorUnknownTransferId, kUnknownTransferIdMessage), from);
+}
+
 TftpClient::Reply TftpClient::AwaitReply(platform::Endpoint& destination, std::uint32_t block) {
-    for (int skipped = 0; skipped <= kMaxSkippedPerSend; ++skipped) {
+    // One wait of kAcknowledgementWait after the send; strangers answered within it do not
+    // lengthen it. In broadcast mode each skipped datagram starts a new wait.
+    const std::uint32_t start = network_.tickCount();
+    const auto waitMs = static_cast<std::uint32_t>(kAcknowledgementWait.count());
+    int skipped = 0;
+    int strangers = 0;
+    while (skipped <= kMaxSkippedPerSend && strangers <= kMaxStrangersPerSend) {
+        std::chrono::milliseconds wait = kAcknowledgementWait;
+        if (!broadcast_) {
+            const std::uint32_t elapsed = network_.tickCount() - start;
+            wait = std::chrono::milliseconds(elapsed < waitMs ? waitMs - elapsed : 0);
+        }
         std::array<std::uint8_t, kReceiveSize> buffer{};
         platform::Endpoint from;
-        const long size = socket_->receiveWithin(buffer, from, kAcknowledgementWait);
+        const long size = socket_->receiveWithin(buffer, from, wait);
         if (size < 0) {
             return {};  // time-out or failure
         }
-        // Whoever answered is where the rest of this exchange goes; its port is the
-        // clock's port for the data packets that follow.
+        if (!broadcast_ && !FromClock(from)) {
+            RefuseStranger(from);
+            ++strangers;
+            continue;
+        }
+        // The clock's answer: the rest of this exchange goes where it came from, and its port
+        // is the clock's port for the data packets that follow.
         destination = from;
         peerPort_ = from.port;
         const auto head = ReadPacketHead(
@@ -83,9 +107,13 @@ TftpClient::Reply TftpClient::AwaitReply(platform::Endpoint& destination, std::u
             head && head->opcode == static_cast<std::uint16_t>(TftpOpcode::kAcknowledgement) &&
             head->block <= block;
         reply.block = head ? head->block : 0;
+        if (reply.acknowledgement && !broadcast_) {
+            peerFixed_ = true;
+        }
         if (reply.acknowledgement || !broadcast_) {
             return reply;
         }
+        ++skipped;
     }
     return {};
 }
@@ -99,6 +127,7 @@ int TftpClient::TftpExchange(std::span<const std::uint8_t> payload, std::uint32_
     if (kind == ExchangeKind::kRequest) {
         datagram.assign(payload.begin(), payload.end());
         peerPort_ = kTftpServerPort;
+        peerFixed_ = false;  // a write request starts a transfer anew
     } else {
         BuildDataPacket(block, payload, datagram);
     }

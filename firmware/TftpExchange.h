@@ -32,6 +32,10 @@ inline constexpr int kExchangeGaveUp = -1;
 // In broadcast mode datagrams that are not acknowledgements are skipped and waited past;
 // this many per send at most, so a chatty network cannot hold an exchange forever.
 inline constexpr int kMaxSkippedPerSend = 16;
+// In unicast mode datagrams from anyone but the clock (another address, or once the clock's
+// first acknowledgement has fixed its port, another port) are answered with "Unknown transfer
+// ID" and waited past; this many per send at most.
+inline constexpr int kMaxStrangersPerSend = 64;
 // Datagrams still queued from an earlier exchange are discarded before the first send of
 // the next one (at most this many).
 inline constexpr int kMaxStaleDatagrams = 64;
@@ -64,6 +68,8 @@ class TftpClient {
 
     bool BroadcastMode() const { return broadcast_; }
     std::uint16_t PeerPort() const { return peerPort_; }
+    // Unicast mode: the clock's first acknowledgement has fixed the port it speaks from.
+    bool PeerPortFixed() const { return peerFixed_; }
     // Datagrams sent so far in this transfer.
     int SendCount() const { return sendCount_; }
     std::string LastError() const;
@@ -74,6 +80,9 @@ class TftpClient {
         std::uint16_t block = 0;
     };
     Reply AwaitReply(platform::Endpoint& destination, std::uint32_t block);
+    // Unicast mode: the datagram comes from the clock's address and, once fixed, its port.
+    bool FromClock(const platform::Endpoint& from) const;
+    void RefuseStranger(const platform::Endpoint& from);
     void DiscardStaleDatagrams();
     void PauseUnlessStopped(std::chrono::milliseconds pause);
     bool StopRequested() const;
@@ -86,6 +95,7 @@ class TftpClient {
     std::unique_ptr<platform::UdpSocket> socket_;
     bool broadcast_ = false;
     std::uint16_t peerPort_ = 0;
+    bool peerFixed_ = false;
     int sendCount_ = 0;
     std::vector<std::uint8_t> datagram_;  // the packet being sent, storage kept across blocks
 };

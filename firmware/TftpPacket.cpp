@@ -73,6 +73,14 @@ void BuildDataPacket(std::uint32_t block, std::span<const std::uint8_t> data,
     std::copy(data.begin(), data.end(), out.begin() + kDataOffset);
 }
 
+std::vector<std::uint8_t> BuildErrorPacket(std::uint16_t code, std::string_view message) {
+    std::vector<std::uint8_t> out(kErrorMessageOffset);
+    WriteBe16(out, kOpcodeOffset, static_cast<std::uint16_t>(TftpOpcode::kError));
+    WriteBe16(out, kErrorCodeOffset, code);
+    AppendText(out, message);
+    return out;
+}
+
 std::optional<PacketHead> ReadPacketHead(std::span<const std::uint8_t> datagram) {
     if (datagram.size() < kAcknowledgementSize) {
         return std::nullopt;

@@ -58,6 +58,13 @@ std::vector<std::uint8_t> BuildDataPacket(std::uint32_t block, std::span<const s
 void BuildDataPacket(std::uint32_t block, std::span<const std::uint8_t> data,
                      std::vector<std::uint8_t>& out);
 
+// Error packet: opcode 5, a 16-bit error code, then a NUL-terminated message.
+inline constexpr std::size_t kErrorCodeOffset = 2;
+inline constexpr std::size_t kErrorMessageOffset = 4;
+inline constexpr std::uint16_t kErrorUnknownTransferId = 5;
+inline constexpr std::string_view kUnknownTransferIdMessage = "Unknown transfer ID";
+std::vector<std::uint8_t> BuildErrorPacket(std::uint16_t code, std::string_view message);
+
 // Opcode and block number of a received datagram; nullopt when it is too short to hold both.
 struct PacketHead {
     std::uint16_t opcode = 0;

@@ -35,6 +35,8 @@ inline constexpr const char* kNetworkAnomalyMessage =
 inline constexpr const char* kUpdateSuccessfulMessage = "Update Successful!";
 inline constexpr const char* kUpdateFalseMessage = "Update False!";
 inline constexpr const char* kBreakQuestion = "Do you want to break update?";
+// A batch of updates that a break ended before its remaining clocks.
+inline constexpr const char* kUserBreakMessage = "User break,we can't go to the next clock update!";
 
 // Firmware files are recognised by these parts of their path (case-sensitive, anywhere).
 inline constexpr const char* kBinaryFileMark = ".bin";

@@ -140,28 +140,32 @@ ChunkVerdict AcceptChunk(ProtocolState& state, const FrameChunk& chunk) {
         return ChunkVerdict::kBadLength;
     }
     const std::uint8_t number = chunk[kChunkNumberOffset];
-    if (number == chunks.LastChunkNumber) {
-        chunks.LastChunkNumber = 0;
-        if (chunks.ReassemblyCount >= kChunksPerFrame) {
-            chunks.ReassemblyCount = 0;
-        }
+    if (chunks.ReassemblyCount > 0 && number == chunks.LastChunkNumber) {
         return ChunkVerdict::kRepeat;
     }
-    chunks.LastChunkNumber = number;
-    if (chunks.ReassemblyCount >= kChunksPerFrame) {
+    if (chunks.ReassemblyCount >= kChunksPerFrame || number != chunks.ReassemblyCount + 1) {
         ResetReassembly(chunks);
-        return ChunkVerdict::kNinthChunk;
+        return ChunkVerdict::kOutOfTurn;
+    }
+    const bool last = number == kChunksPerFrame;
+    const bool oneChunkFrame = number == kFirstChunkNumber && length < kFullChunkLength;
+    const std::size_t share = last ? kLastChunkLength : kFullChunkLength;
+    if (!oneChunkFrame && length < share) {
+        ResetReassembly(chunks);
+        return ChunkVerdict::kCutShort;
     }
 
     SettingsFrame& frame = state.settingsFrame;
     const std::size_t offset = kFullChunkLength * chunks.ReassemblyCount;
     UnscrambleChunk(std::span<std::uint8_t>(frame).subspan(offset), chunk);
-    chunks.ReassemblyCount = static_cast<std::uint8_t>(chunks.ReassemblyCount + 1);
+    chunks.ReassemblyCount = number;
+    chunks.LastChunkNumber = number;
 
     const bool announcement = frame[kFrameTypeOffset] == ToByte(FrameType::kDiscovery) &&
                               (frame[kFlagsOffset] & kFlagCarriedOut) != 0;
-    if (announcement || length < kFullChunkLength) {
+    if (announcement || oneChunkFrame || last) {
         ResetReassembly(chunks);
+        return ChunkVerdict::kFrameEnded;
     }
     return ChunkVerdict::kTaken;
 }

@@ -61,14 +61,27 @@ std::size_t UnscrambleChunk(std::span<std::uint8_t> destination, const FrameChun
 std::uint8_t BuildNextChunk(ProtocolState& state, FrameChunk& chunk, NonceSource& nonces);
 
 enum class ChunkVerdict {
-    kTaken,       // placed into the SettingsFrame
+    kTaken,       // placed into the SettingsFrame; more chunks of the frame are to come
+    kFrameEnded,  // placed, and the frame is whole: a one-chunk frame (chunk 1 shorter than
+                  // 100 bytes), the eighth chunk, or a discovery announcement; back to idle
     kBadLength,   // length byte 0 or above 100: dropped, state untouched
-    kRepeat,      // same number as the chunk before: dropped
-    kNinthChunk,  // eight chunks taken already: dropped, reassembly back to idle
+    kRepeat,      // same number as the chunk taken just before it: dropped
+    kOutOfTurn,   // not the chunk due next (one went missing, came late or came again after
+                  // others): dropped, back to idle; the frame being received is broken
+    kCutShort,    // the chunk due next, but shorter than its share of the frame (a chunk 2 to
+                  // 7 below 100 bytes, the eighth below 72): dropped, back to idle; broken
 };
 
-// Takes one received chunk into the SettingsFrame at offset 100 * ReassemblyCount (arrival
-// order). Data that would run past the frame's end is cut there.
+// A chunk with this verdict breaks the frame being received: what was placed of it so far
+// must not be taken as a reply.
+constexpr bool BreaksFrame(ChunkVerdict verdict) {
+    return verdict == ChunkVerdict::kOutOfTurn || verdict == ChunkVerdict::kCutShort;
+}
+
+// Takes one received chunk into the SettingsFrame. A frame's chunks are taken only in turn,
+// numbered 1, 2, ... (each at offset 100 * (number - 1)), up to a short chunk 1 (a one-chunk
+// frame) or the eighth; copies of the chunk just taken are dropped. The eighth chunk's data
+// is cut at the frame's end.
 ChunkVerdict AcceptChunk(ProtocolState& state, const FrameChunk& chunk);
 
 // Back to idle: the receiving side (ReassemblyCount, LastChunkNumber) and the sending side

@@ -191,12 +191,19 @@ std::uint8_t ClockExchanges::ExchangeChunkedFrame(Ipv4 target) {
 
     state_.settingsFrame.fill(0);
     std::uint8_t count = 0;
+    // A unicast reply counts only when its chunks came in turn up to its last. The first
+    // whole reply is the answer: chunks after it (late copies) are not taken, and once a chunk
+    // has come out of turn nothing more is taken in this exchange.
+    bool whole = false;
+    bool broken = false;
     const auto timeout = opened.timeout(kBroadcastFrameTimeout, kChunkedTimeout);
     collect(opened, timeout, chunk, kChunkSize, [&](const Endpoint&) {
         if (opened.broadcast) {
             count = static_cast<std::uint8_t>(count + 1);
-        } else {
-            AcceptChunk(state_, chunk);
+        } else if (!whole && !broken) {
+            const ChunkVerdict verdict = AcceptChunk(state_, chunk);
+            whole = verdict == ChunkVerdict::kFrameEnded;
+            broken = BreaksFrame(verdict);
         }
         return true;
     });
@@ -204,6 +211,12 @@ std::uint8_t ClockExchanges::ExchangeChunkedFrame(Ipv4 target) {
 
     if (opened.broadcast) {
         return count;
+    }
+    if (!whole) {
+        // Never leave part of a reply where a caller could take it for the clock's record.
+        state_.settingsFrame.fill(0);
+        ResetReassembly(state_.chunks);
+        return kExchangeNoAnswer;
     }
     return (state_.settingsFrame[kFlagsOffset] & kFlagCarriedOut) != 0 ? kExchangeAcknowledged
                                                                        : kExchangeNoAnswer;

@@ -67,9 +67,10 @@ class ClockExchanges {
     std::uint8_t ExchangeFullFrame(platform::Ipv4 target);
 
     // Sends the SettingsFrame as chunks to port 6869 and rebuilds a unicast reply in it.
-    // Unicast: 1 if the rebuilt reply has flag bit 0 set, else 255. Broadcast: the number of
-    // 106-byte datagrams from other hosts, modulo 256. Rejected target, no socket, failed bind
-    // or 16 failed sends: 255.
+    // Unicast: 1 if a whole reply came, its chunks in turn, and has flag bit 0 set, else 255
+    // (a reply with a chunk missing, reordered or out of turn leaves the frame cleared and
+    // gives 255). Broadcast: the number of 106-byte datagrams from other hosts, modulo 256.
+    // Rejected target, no socket, failed bind or 16 failed sends: 255.
     std::uint8_t ExchangeChunkedFrame(platform::Ipv4 target);
 
     // Sends the CommandFrame (cleared first unless command is 2) to port 6869. Unicast: 1 on

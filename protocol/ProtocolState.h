@@ -25,7 +25,7 @@ struct ChunkState {
     std::uint8_t ChunkCounter = 0;     // number of the last chunk built
     std::uint32_t ChunkOffset = 0;     // frame bytes handed to chunks so far
     std::uint8_t ReassemblyCount = 0;  // chunks taken of the frame being received, 0 to 8
-    std::uint8_t LastChunkNumber = 0;  // number of the last chunk seen while receiving
+    std::uint8_t LastChunkNumber = 0;  // number of the last chunk taken while receiving
 };
 
 struct ProtocolState {

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "ui/QueuedCall.h"
+
 namespace tavlo::firmware {
 namespace {
 
@@ -36,7 +38,7 @@ void QueuedUpdatePage::Post(std::function<void()> call) {
             return;
         }
     }
-    QMetaObject::invokeMethod(context_, std::move(call), Qt::QueuedConnection);
+    ui::PostQueuedCall(context_, std::move(call));
 }
 
 void QueuedUpdatePage::SetMacAddressText(const std::string& text) {

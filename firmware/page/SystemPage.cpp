@@ -14,8 +14,10 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "firmware/TftpPacket.h"
 #include "firmware/UpdateState.h"
 #include "platform/Ipv4.h"
+#include "protocol/Discovery.h"
 #include "ui/Cp936LengthLimiter.h"
 #include "ui/Ipv4AddressEdit.h"
 #include "ui/Prompter.h"
@@ -296,6 +298,27 @@ void SystemPage::OnCloseBoxTimer() {
 
 void SystemPage::setBreakEnabled(bool enabled) {
     c_.breakButton->setEnabled(enabled);
+}
+
+void SystemPage::SetUpdateTarget(platform::Ipv4 address,
+                                 const std::optional<platform::MacAddress>& mac,
+                                 UpdateControlCheck check) {
+    const bool wifi =
+        context_.search.WifiFamilySelected == 1 && context_.search.WiredFamilySelected == 0;
+    const bool wired =
+        context_.search.WifiFamilySelected == 0 && context_.search.WiredFamilySelected == 1;
+    if (wifi) {
+        setUpdateControlState(false, false);
+    } else if (wired) {
+        setUpdateControlState(true, check == UpdateControlCheck::kKept && updateControlChecked());
+    }
+    if (address == platform::kLimitedBroadcast) {
+        return;
+    }
+    c_.address->setText(QString::fromStdString(platform::FormatIpv4(address)));
+    if (mac) {
+        c_.macAddress->setText(QString::fromStdString(FormatMacAddress(*mac)));
+    }
 }
 
 bool SystemPage::updateControlChecked() const {

@@ -9,11 +9,13 @@
 #include <initializer_list>
 #include <map>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
 #include "firmware/UpdateWorker.h"
 #include "firmware/page/QueuedUpdatePage.h"
+#include "platform/MacLookup.h"
 #include "ui/PageWidget.h"
 
 class QButtonGroup;
@@ -56,6 +58,12 @@ inline constexpr std::int8_t kUpdateEndedOrRefused = -1;
 inline constexpr std::chrono::milliseconds kProgressRepaintInterval{100};
 // The close-box timer: one shot, this long after it was started.
 inline constexpr std::chrono::milliseconds kCloseBoxDelay{500};
+
+// What SetUpdateTarget does with the "Update Control" check when the wired family is chosen.
+enum class UpdateControlCheck : std::uint8_t {
+    kCleared,  // the operator chose a clock: the mode must be chosen again
+    kKept,     // a batch update takes its next clock: the mode stays selected
+};
 
 // What the page shares with the rest of the program; all of it outlives the page.
 struct SystemPageContext {
@@ -127,6 +135,16 @@ class SystemPage final : public ui::PageWidget, private UpdateView {
     std::int8_t StoreSystemPage(int flag);
     // True while a worker started by this page runs (remembered or forgotten).
     bool updateRunning() const;
+
+    // Makes the clock at `address` the update target. First "Update Control" by the clock
+    // family: Wi-Fi disables it and clears its check (firmware goes to wired clocks only);
+    // wired enables it and clears its check unless `check` is kKept; no family leaves it as it
+    // is. Then, unless `address` is 255.255.255.255, the dotted address goes into the address
+    // control and `mac` into "MAC Address:" as six upper-case hexadecimal pairs joined by
+    // hyphens. `mac` is what the caller found in the neighbour table (off the GUI thread);
+    // without it the field keeps its text, perhaps the MAC address of the clock before.
+    void SetUpdateTarget(platform::Ipv4 address, const std::optional<platform::MacAddress>& mac,
+                         UpdateControlCheck check);
 
     // Closes the result box titled exactly "Update" kCloseBoxDelay from now, once; starting
     // it again before it fired starts the wait again.

@@ -33,6 +33,8 @@ constexpr int kMaxVisibleListItems = 16;
 // Port and key-ID boxes show five digits, key boxes eight characters, with some air.
 constexpr int kNarrowBoxDigits = 6;
 constexpr int kKeyBoxDigits = 10;
+// U+2022 BULLET, narrower than the style's usual mask character.
+constexpr int kSmallMaskCharacter = 0x2022;
 constexpr int kEditFramePixels = 12;
 // Results of the stores.
 constexpr std::int8_t kStored = 0;
@@ -109,10 +111,6 @@ std::array<QComboBox*, 8> BasicPageControls::dstLists() const {
 std::array<ui::Ipv4AddressEdit*, 4> BasicPageControls::clockAddresses() const {
     return {ipAddress, subnetMask, gateway, dnsServer};
 }
-
-BasicPage::BasicPage(protocol::ProtocolState& /*protocol*/, protocol::SearchState& /*search*/,
-                     ui::Prompter& prompter, QWidget* parent)
-    : BasicPage(prompter, parent) {}
 
 BasicPage::BasicPage(ui::Prompter& prompter, QWidget* parent)
     : ui::PageWidget(parent), prompter_(prompter) {
@@ -237,6 +235,11 @@ QWidget* BasicPage::buildNtpGroup() {
             narrow->setMaximumWidth(WidthForDigits(*narrow, kNarrowBoxDigits));
         }
         row.key->setMaximumWidth(WidthForDigits(*row.key, kKeyBoxDigits));
+        // The narrow key boxes mask with the small bullet, so that a full key shows whole.
+        for (QLineEdit* masked : {row.keyId, row.key}) {
+            masked->setStyleSheet(
+                QStringLiteral("lineedit-password-character: %1").arg(kSmallMaskCharacter));
+        }
         connect(row.port, &QLineEdit::textChanged, this,
                 [this, edit = row.port]() { guardRange(edit, kPortRangeMessage); });
         connect(row.keyId, &QLineEdit::textChanged, this,

@@ -14,11 +14,6 @@ class QLabel;
 class QLineEdit;
 class QRadioButton;
 
-namespace tavlo::protocol {
-struct ProtocolState;
-struct SearchState;
-}  // namespace tavlo::protocol
-
 namespace tavlo::ui {
 class Ipv4AddressEdit;
 class Prompter;
@@ -117,10 +112,6 @@ class BasicPage final : public ui::PageWidget {
 
   public:
     explicit BasicPage(ui::Prompter& prompter, QWidget* parent = nullptr);
-    // The window's way of making the page until it hands frames and family to each call; the
-    // page keeps neither.
-    BasicPage(protocol::ProtocolState& protocol, protocol::SearchState& search,
-              ui::Prompter& prompter, QWidget* parent = nullptr);
     ~BasicPage() override;
 
     // What the controls hold now, and showing a model. A model taken here can be stored on

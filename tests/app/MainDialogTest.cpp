@@ -117,7 +117,7 @@ class MainDialogTest : public QObject {
         prompter_.clear();
         socketsStart_ = true;
         dialog_ = std::make_unique<MainWindow>(app::MainDialogContext{
-            net(), protocol_, search_, update_, prompter_, [this] { return socketsStart_; }});
+            net(), protocol_, search_, update_, prompter_, [this] { return socketsStart_; }, {}});
         dialog_->show();
         QVERIFY(QTest::qWaitForWindowExposed(dialog_.get()));
     }
@@ -329,8 +329,8 @@ class MainDialogTest : public QObject {
     void socketInitError() {
         dialog_.reset();
         socketsStart_ = false;
-        MainWindow dialog(app::MainDialogContext{net(), protocol_, search_, update_, prompter_,
-                                                 [this] { return socketsStart_; }});
+        MainWindow dialog(app::MainDialogContext{
+            net(), protocol_, search_, update_, prompter_, [this] { return socketsStart_; }, {}});
         QCOMPARE(dialog.RunModal(), MainWindow::kSocketInitFailed);
         QCOMPARE(prompter_.texts(), QStringList{QStringLiteral("Socket Init Error!")});
         QCOMPARE(prompter_.messages().back().caption, QStringLiteral("TavloAdmin"));

@@ -42,7 +42,7 @@ constexpr std::chrono::milliseconds kShortInterval{600};
 constexpr std::chrono::milliseconds kTestTicks = std::chrono::hours(1);
 const QString kUpdateCaption = QStringLiteral("Update");
 const QString kSuccess = QStringLiteral("Update Successful!");
-const QString kBreakMessage = QString::fromLatin1(app::kUserBreakMessage);
+const QString kBreakMessage = QString::fromLatin1(firmware::kUserBreakMessage);
 
 platform::Ipv4 ClockAddress(int index) {
     return platform::MakeIpv4(198, 18, 0, static_cast<std::uint8_t>(10 + index));

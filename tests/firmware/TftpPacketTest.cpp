@@ -50,6 +50,13 @@ INSTANTIATE_TEST_SUITE_P(Sizes, WriteRequestTest,
                                            RequestCase{1024, "1024"},
                                            RequestCase{kMaxFileSize, "33553919"}));
 
+TEST(ErrorPacketTest, UnknownTransferId) {
+    std::vector<std::uint8_t> expected = Bytes({0x00, 0x05, 0x00, 0x05});
+    const auto text = Text("Unknown transfer ID");
+    expected.insert(expected.end(), text.begin(), text.end());
+    EXPECT_EQ(BuildErrorPacket(kErrorUnknownTransferId, kUnknownTransferIdMessage), expected);
+}
+
 TEST(DataPacketTest, CarriesTheLow16BitsOfTheBlockAndTheData) {
     const std::vector<std::uint8_t> data = {0xDE, 0xAD};
     EXPECT_EQ(BuildDataPacket(1, data), Bytes({0, 3, 0, 1, 0xDE, 0xAD}));

@@ -534,6 +534,73 @@ TEST_F(UpdateWorkerTest, UnicastModeSendsAgainAfterADatagramThatIsNoAcknowledgem
     EXPECT_EQ(CountRequests(), 2);
 }
 
+// Transfer IDs: in a unicast transfer only the clock's address is heard, and once the
+// clock's first acknowledgement has fixed its port, only that port. Anyone else is told
+// "Unknown transfer ID" and the transfer carries on.
+struct StrangerCase {
+    const char* name;
+    Endpoint stranger;
+    bool clockAnswersRequest;
+    bool strangerAnswersRequest;
+    bool succeeds;
+};
+
+class StrangerTest : public UpdateWorkerTest, public ::testing::WithParamInterface<StrangerCase> {};
+
+TEST_P(StrangerTest, IsToldUnknownTransferIdAndNeverTaken) {
+    const StrangerCase& c = GetParam();
+    const Bytes file = MakeFile(1500);
+    if (!c.clockAnswersRequest) {
+        clock_.onRequest = [](const SentDatagram&) { return std::vector<Bytes>{}; };
+    }
+    // The stranger acknowledges what goes to the clock, always before the clock does.
+    net_.onSend([&c](const SentDatagram& d, FakeNetwork& n) {
+        if (d.to.address == kClock && (c.strangerAnswersRequest || !IsRequest(d))) {
+            n.deliver(d.from.port, c.stranger, Ack(IsRequest(d) ? 0 : BlockOf(d)));
+        }
+    });
+    EXPECT_EQ(Run().exitCode, c.succeeds ? kWorkerSucceeded : kWorkerFailed);
+
+    const Bytes refusal = BuildErrorPacket(5, "Unknown transfer ID");
+    int toClock = 0;
+    int refusals = 0;
+    for (const auto& d : Sent()) {
+        if (d.to == c.stranger) {
+            EXPECT_EQ(d.bytes, refusal);
+            ++refusals;
+        } else {
+            EXPECT_EQ(d.to.address, kClock);
+            ++toClock;
+        }
+    }
+    EXPECT_EQ(refusals, toClock - (c.strangerAnswersRequest ? 0 : CountRequests()));
+    if (c.succeeds) {
+        EXPECT_EQ(clock_.image, file);
+        EXPECT_EQ(toClock, 1 + 3);  // nothing sent twice
+    } else {
+        EXPECT_EQ(CountRequests(), 60);
+        EXPECT_EQ(toClock, 60);  // not a single data block
+        EXPECT_EQ(page_.Events(), (std::vector<std::string>{"progress: ", kFalse}));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Strangers, StrangerTest,
+    ::testing::Values(
+        StrangerCase{
+            "OtherHostWhileTheClockAnswers", {MakeIpv4(198, 18, 0, 66), 50070}, true, true, true},
+        StrangerCase{"OtherHostWhileTheClockIsSilent",
+                     {MakeIpv4(198, 18, 0, 66), 50070},
+                     false,
+                     true,
+                     false},
+        StrangerCase{"ClockAddressFromAnotherPortAfterItsFirstAcknowledgement",
+                     {kClock, kClockTransferPort + 1},
+                     true,
+                     false,
+                     true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(UpdateWorkerTest, RefusalsBeforeAnyPacket) {
     struct Case {
         Ipv4 address;

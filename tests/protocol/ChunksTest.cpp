@@ -238,60 +238,93 @@ TEST(AcceptChunk, ReassemblesAnEightChunkReply) {
     FrameChunk chunk{};
     for (int i = 0; i < 8; ++i) {
         BuildNextChunk(sent, chunk, nonces);
-        EXPECT_EQ(AcceptChunk(received, chunk), ChunkVerdict::kTaken);
+        EXPECT_EQ(AcceptChunk(received, chunk),
+                  i < 7 ? ChunkVerdict::kTaken : ChunkVerdict::kFrameEnded);
     }
     EXPECT_EQ(received.settingsFrame, sent.settingsFrame);
-    EXPECT_EQ(received.chunks.ReassemblyCount, 0);  // the 72-byte chunk ends the frame
+    EXPECT_EQ(received.chunks.ReassemblyCount, 0);  // the eighth chunk ends the frame
     EXPECT_EQ(received.chunks.LastChunkNumber, 0);
 }
 
-TEST(AcceptChunk, PlacesByArrivalOrderNotByNumber) {
-    ProtocolState state;
-    EXPECT_EQ(AcceptChunk(state, FilledChunk(5, 0xAB)), ChunkVerdict::kTaken);
-    EXPECT_EQ(state.settingsFrame[0], 0xAB);
-    EXPECT_EQ(state.chunks.ReassemblyCount, 1);
-    EXPECT_EQ(state.chunks.LastChunkNumber, 5);
-}
+// A received sequence of chunks (number, length; each filled with its number) and the
+// verdict on each.
+struct ArrivalCase {
+    const char* name;
+    std::vector<std::pair<int, int>> chunks;
+    std::vector<ChunkVerdict> verdicts;
+    int countAfter;  // ReassemblyCount at the end
+};
 
-TEST(AcceptChunk, RepeatsFollowingEachOtherAreDroppedOnce) {
-    ProtocolState state;
-    EXPECT_EQ(AcceptChunk(state, FilledChunk(1, 0x11)), ChunkVerdict::kTaken);
-    EXPECT_EQ(AcceptChunk(state, FilledChunk(1, 0x22)), ChunkVerdict::kRepeat);
-    EXPECT_EQ(state.chunks.LastChunkNumber, 0);
-    EXPECT_EQ(AcceptChunk(state, FilledChunk(1, 0x33)), ChunkVerdict::kTaken);  // third copy
-    EXPECT_EQ(state.settingsFrame[0], 0x11);
-    EXPECT_EQ(state.settingsFrame[100], 0x33);
-    EXPECT_EQ(state.chunks.ReassemblyCount, 2);
-}
+class ArrivalTest : public ::testing::TestWithParam<ArrivalCase> {};
 
-TEST(AcceptChunk, NinthChunkIsDroppedAndResets) {
+TEST_P(ArrivalTest, TakesChunksOnlyInTurn) {
+    const ArrivalCase& c = GetParam();
+    ASSERT_EQ(c.chunks.size(), c.verdicts.size());
     ProtocolState state;
-    for (std::uint8_t n = 1; n <= 7; ++n) {
-        ASSERT_EQ(AcceptChunk(state, FilledChunk(n, n)), ChunkVerdict::kTaken);
+    for (std::size_t i = 0; i < c.chunks.size(); ++i) {
+        const auto [number, length] = c.chunks[i];
+        const auto value = static_cast<std::uint8_t>(number);
+        EXPECT_EQ(AcceptChunk(state, FilledChunk(value, value, static_cast<std::size_t>(length))),
+                  c.verdicts[i])
+            << "chunk " << i;
     }
-    ASSERT_EQ(AcceptChunk(state, FilledChunk(8, 8)), ChunkVerdict::kTaken);  // 100 bytes: stays
-    EXPECT_EQ(state.chunks.ReassemblyCount, 8);
-    EXPECT_EQ(state.settingsFrame[771], 8);  // cut at the frame's end
-    EXPECT_EQ(AcceptChunk(state, FilledChunk(9, 9)), ChunkVerdict::kNinthChunk);
-    EXPECT_EQ(state.chunks.ReassemblyCount, 0);
-    EXPECT_EQ(state.chunks.LastChunkNumber, 0);
-    EXPECT_EQ(state.settingsFrame[0], 1);
-
-    // A repeat after the eighth also returns to idle.
-    ProtocolState other;
-    for (std::uint8_t n = 1; n <= 8; ++n) {
-        AcceptChunk(other, FilledChunk(n, n));
+    EXPECT_EQ(state.chunks.ReassemblyCount, c.countAfter);
+    // Whatever was taken sits where its number says, never past the frame.
+    for (std::size_t n = 1; n <= 8; ++n) {
+        const std::uint8_t at = state.settingsFrame[100 * (n - 1)];
+        EXPECT_TRUE(at == 0 || at == n) << "chunk " << n << " holds " << int{at};
     }
-    EXPECT_EQ(AcceptChunk(other, FilledChunk(8, 8)), ChunkVerdict::kRepeat);
-    EXPECT_EQ(other.chunks.ReassemblyCount, 0);
 }
 
-TEST(AcceptChunk, DiscoveryAnnouncementLeavesTheStateIdle) {
-    std::vector<std::uint8_t> plain(99, 0);
+constexpr auto T = ChunkVerdict::kTaken;
+constexpr auto E = ChunkVerdict::kFrameEnded;
+constexpr auto R = ChunkVerdict::kRepeat;
+constexpr auto O = ChunkVerdict::kOutOfTurn;
+constexpr auto S = ChunkVerdict::kCutShort;
+
+INSTANTIATE_TEST_SUITE_P(
+    Sequences, ArrivalTest,
+    ::testing::Values(
+        ArrivalCase{"OneChunkFrame", {{1, 99}}, {E}, 0},
+        ArrivalCase{"OneChunkFrameTwice", {{1, 99}, {1, 99}}, {E, E}, 0},
+        ArrivalCase{"FirstChunkMissing", {{2, 100}, {3, 100}}, {O, O}, 0},
+        ArrivalCase{"ChunkMissing", {{1, 100}, {2, 100}, {4, 100}}, {T, T, O}, 0},
+        ArrivalCase{"Reordered", {{1, 100}, {3, 100}, {2, 100}}, {T, O, O}, 0},
+        ArrivalCase{
+            "ImmediateCopiesDropped", {{1, 100}, {1, 100}, {1, 100}, {2, 100}}, {T, R, R, T}, 2},
+        ArrivalCase{"EarlierChunkAgainAfterOthers", {{1, 100}, {2, 100}, {1, 100}}, {T, T, O}, 0},
+        ArrivalCase{"ShortChunkInside", {{1, 100}, {2, 72}}, {T, S}, 0},
+        ArrivalCase{"EighthShorterThanItsShare",
+                    {{1, 100}, {2, 100}, {3, 100}, {4, 100}, {5, 100}, {6, 100}, {7, 100}, {8, 71}},
+                    {T, T, T, T, T, T, T, S},
+                    0},
+        ArrivalCase{
+            "EighthOf100IsCutAtTheEnd",
+            {{1, 100}, {2, 100}, {3, 100}, {4, 100}, {5, 100}, {6, 100}, {7, 100}, {8, 100}},
+            {T, T, T, T, T, T, T, E},
+            0},
+        ArrivalCase{"NinthAndLateCopyOfTheEighth",
+                    {{1, 100},
+                     {2, 100},
+                     {3, 100},
+                     {4, 100},
+                     {5, 100},
+                     {6, 100},
+                     {7, 100},
+                     {8, 72},
+                     {8, 72},
+                     {9, 72}},
+                    {T, T, T, T, T, T, T, E, O, O},
+                    0},
+        ArrivalCase{"NumbersOutsideOneToEight", {{0, 99}, {9, 99}, {255, 99}}, {O, O, O}, 0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(AcceptChunk, DiscoveryAnnouncementEndsTheFrameWhateverItsLength) {
+    std::vector<std::uint8_t> plain(100, 0);
     plain[kFlagsOffset] = kFlagCarriedOut;
     plain[kFrameTypeOffset] = 3;
     ProtocolState state;
-    EXPECT_EQ(AcceptChunk(state, MakeChunk(1, plain)), ChunkVerdict::kTaken);
+    EXPECT_EQ(AcceptChunk(state, MakeChunk(1, plain)), ChunkVerdict::kFrameEnded);
     EXPECT_EQ(state.chunks.ReassemblyCount, 0);
     EXPECT_EQ(state.chunks.LastChunkNumber, 0);
     EXPECT_EQ(state.settingsFrame[kFrameTypeOffset], 3);

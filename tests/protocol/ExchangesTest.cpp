@@ -360,6 +360,50 @@ TEST_F(ExchangesTest, HalfReceivedReplyNeverShiftsTheNextOne) {
     EXPECT_EQ(state.settingsFrame[kSerialNumberOffset], 0x5E);
 }
 
+// A clock's eight-chunk reply as it arrives: the chunks by their index in the reply (0 to 7).
+struct ArrivedReply {
+    const char* name;
+    std::vector<int> order;
+    bool taken;
+};
+
+class ChunkedReplyTest : public ExchangesTest,
+                         public ::testing::WithParamInterface<ArrivedReply> {};
+
+TEST_P(ChunkedReplyTest, IsTakenOnlyWhenItsChunksCameInTurn) {
+    const ArrivedReply& c = GetParam();
+    SetType(1);
+    const std::vector<Bytes> reply = ChunkReply(kFlagCarriedOut, 2);
+    std::vector<Bytes> arrived;
+    for (const int index : c.order) {
+        arrived.push_back(reply.at(static_cast<std::size_t>(index)));
+    }
+    AddChunkClock(kClockA, arrived);
+    EXPECT_EQ(exchanges.ExchangeChunkedFrame(kClockA), c.taken ? 1 : 255);
+    // Taken: the clock's whole record; otherwise nothing of it is left in the frame.
+    SettingsFrame expected{};
+    if (c.taken) {
+        const Bytes whole = FullReply(kFlagCarriedOut, 2);
+        std::copy(whole.begin(), whole.end(), expected.begin());
+        std::copy(kMagic.begin(), kMagic.end(), expected.begin());
+    }
+    EXPECT_EQ(state.settingsFrame, expected);
+    EXPECT_EQ(state.chunks.ReassemblyCount, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Arrivals, ChunkedReplyTest,
+    ::testing::Values(ArrivedReply{"InTurn", {0, 1, 2, 3, 4, 5, 6, 7}, true},
+                      ArrivedReply{"ImmediateCopies", {0, 0, 1, 2, 3, 3, 4, 5, 6, 7, 7}, true},
+                      ArrivedReply{"LateCopiesAfterTheLast", {0, 1, 2, 3, 4, 5, 6, 7, 2, 7}, true},
+                      ArrivedReply{"ChunkLost", {0, 1, 3, 4, 5, 6, 7}, false},
+                      ArrivedReply{"LastChunkLost", {0, 1, 2, 3, 4, 5, 6}, false},
+                      ArrivedReply{"FirstChunkLost", {1, 2, 3, 4, 5, 6, 7}, false},
+                      ArrivedReply{"Reordered", {0, 2, 1, 3, 4, 5, 6, 7}, false},
+                      ArrivedReply{"EarlierCopyAfterOthers", {0, 1, 2, 1, 3, 4, 5, 6, 7}, false},
+                      ArrivedReply{"BrokenThenWholeAgain", {0, 2, 0, 1, 2, 3, 4, 5, 6, 7}, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(ExchangesTest, ChunkedBroadcastCountsChunksNotClocks) {
     SetType(3);
     state.LocalAddressList = {kPc};

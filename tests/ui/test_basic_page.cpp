@@ -12,7 +12,6 @@
 
 #include "PageTestSupport.h"
 #include "platform/Ipv4.h"
-#include "protocol/Discovery.h"
 #include "protocol/ProtocolState.h"
 #include "settings/page/BasicPage.h"
 #include "ui/Ipv4AddressEdit.h"
@@ -42,10 +41,8 @@ bool NoSelection(const QComboBox* list) {
 }
 
 struct Fixture {
-    tavlo::protocol::ProtocolState protocol;
-    tavlo::protocol::SearchState search;
     RecordingPrompter prompter;
-    BasicPage page{protocol, search, prompter};
+    BasicPage page{prompter};
     const BasicPageControls& c = page.controls();
 
     std::array<tavlo::ui::Ipv4AddressEdit*, 4> clockAddresses() const { return c.clockAddresses(); }
@@ -568,7 +565,7 @@ class TestBasicPage : public QObject {
             explicit Parent(bool* r) : reached(r) {}
             void keyPressEvent(QKeyEvent*) override { *reached = true; }
         } parent(&reachedParent);
-        auto* page = new BasicPage(f.protocol, f.search, f.prompter, &parent);
+        auto* page = new BasicPage(f.prompter, &parent);
         parent.show();
         QVERIFY(QTest::qWaitForWindowExposed(&parent));
         QLineEdit* edit = page->controls().userPassword;

@@ -248,6 +248,70 @@ class TestSystemPage : public QObject {
         QCOMPARE(f.c().macAddress->text(), QStringLiteral("00-00-5E-00-53-01"));
     }
 
+    // "Update Control" by the clock family (Wi-Fi 1 0, wired 0 1, none 0 0) and the batch's
+    // kept check; the address unless it is 255.255.255.255; the MAC address when one was found.
+    void setUpdateTarget_data() {
+        QTest::addColumn<int>("wifiFlag");
+        QTest::addColumn<int>("wiredFlag");
+        QTest::addColumn<bool>("keep");
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<bool>("macFound");
+        QTest::addColumn<bool>("enabled");
+        QTest::addColumn<bool>("checked");
+        QTest::addColumn<QString>("shownAddress");
+        QTest::addColumn<QString>("shownMac");
+        const QString clock = QStringLiteral("198.18.0.11");
+        const QString before = QStringLiteral("198.18.0.10");
+        const QString found = QStringLiteral("02-54-56-00-AB-0C");
+        const QString kept = QString::fromLatin1(kMac);
+        QTest::newRow("wired") << 0 << 1 << false << clock << true << true << false << clock
+                               << found;
+        QTest::newRow("wired batch")
+            << 0 << 1 << true << clock << true << true << true << clock << found;
+        QTest::newRow("wifi") << 1 << 0 << false << clock << true << false << false << clock
+                              << found;
+        QTest::newRow("wifi batch")
+            << 1 << 0 << true << clock << true << false << false << clock << found;
+        QTest::newRow("no family")
+            << 0 << 0 << false << clock << true << false << true << clock << found;
+        QTest::newRow("no MAC found")
+            << 0 << 1 << false << clock << false << true << false << clock << kept;
+        QTest::newRow("broadcast") << 0 << 1 << false << QStringLiteral("255.255.255.255") << true
+                                   << true << false << before << kept;
+    }
+    void setUpdateTarget() {
+        QFETCH(int, wifiFlag);
+        QFETCH(int, wiredFlag);
+        QFETCH(bool, keep);
+        QFETCH(QString, address);
+        QFETCH(bool, macFound);
+        QFETCH(bool, enabled);
+        QFETCH(bool, checked);
+        QFETCH(QString, shownAddress);
+        QFETCH(QString, shownMac);
+        Fixture f;
+        // The page as the clock before left it, "Update Control" chosen but for "no family",
+        // where the button is still disabled from an earlier Wi-Fi clock.
+        f.c().updateControl->click();
+        f.c().address->setText(QStringLiteral("198.18.0.10"));
+        f.c().macAddress->setText(QString::fromLatin1(kMac));
+        if (wifiFlag == 0 && wiredFlag == 0) {
+            f.page->setUpdateControlState(false, true);
+        }
+        f.search.WifiFamilySelected = static_cast<std::uint16_t>(wifiFlag);
+        f.search.WiredFamilySelected = static_cast<std::uint16_t>(wiredFlag);
+        const std::optional<platform::MacAddress> mac =
+            macFound ? std::optional(platform::MacAddress{0x02, 0x54, 0x56, 0x00, 0xAB, 0x0C})
+                     : std::nullopt;
+        f.page->SetUpdateTarget(
+            platform::ParseIpv4(address.toStdString()), mac,
+            keep ? firmware::UpdateControlCheck::kKept : firmware::UpdateControlCheck::kCleared);
+        QCOMPARE(f.c().updateControl->isEnabled(), enabled);
+        QCOMPARE(f.c().updateControl->isChecked(), checked);
+        QCOMPARE(f.c().address->text(), shownAddress);
+        QCOMPARE(f.c().macAddress->text(), shownMac);
+    }
+
     void storeRefusals_data() {
         QTest::addColumn<bool>("mode");
         QTest::addColumn<QString>("file");

@@ -18,8 +18,7 @@ namespace {
 using tavlo::ui::testing::Items;
 
 struct Fixture {
-    tavlo::protocol::ProtocolState protocol;
-    WifiPage page{protocol};
+    WifiPage page;
     const WifiPageControls& c = page.controls();
 };
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 
 #include "platform/Ipv4.h"
 #include "protocol/Chunks.h"
@@ -79,8 +80,11 @@ class ClockReadTest : public ::testing::Test {
                 std::memcpy(reply.data() + protocol::kEarlySerialNumberOffset, "E1", 2);
                 n.reply(request, kClock, {reply.begin(), reply.end()}, milliseconds(3));
             } else {
-                for (const auto& chunk : WiredReply()) {
-                    n.reply(request, kClock, chunk, milliseconds(3));
+                const auto chunks = WiredReply();
+                for (std::size_t i = 0; i < chunks.size(); ++i) {
+                    if (!loseChunk || !loseChunk(requests, static_cast<int>(i) + 1)) {
+                        n.reply(request, kClock, chunks[i], milliseconds(3));
+                    }
                 }
             }
         });
@@ -88,6 +92,8 @@ class ClockReadTest : public ::testing::Test {
     ReadResult Read(ClockKind kind) { return ReadClock(exchanges, state, net, kClock, kind); }
     bool HoldsTheRecord() const { return state.settingsFrame == ClockRecord(); }
 
+    // Whether the reply to request `request` (from 1) loses its chunk `chunk` (1 to 8).
+    std::function<bool(int request, int chunk)> loseChunk;
     FakeNetwork net;
     protocol::ProtocolState state;
     FixedNonce nonces;
@@ -118,6 +124,21 @@ TEST_F(ClockReadTest, WiredClockIsAskedThreeTimesWhenItAlwaysAnswers) {
 
 TEST_F(ClockReadTest, WiredClockSilentAfterItsFirstAnswerKeepsThatAnswer) {
     Clock([](int request) { return request == 1; });
+    EXPECT_TRUE(Read(ClockKind::kWired).answered);
+    EXPECT_EQ(requests, 5);
+    EXPECT_TRUE(HoldsTheRecord());
+}
+
+TEST_F(ClockReadTest, WiredRepliesWithALostChunkAreNoAnswer) {
+    Clock([](int) { return true; });
+    loseChunk = [](int, int chunk) { return chunk == 3; };
+    EXPECT_FALSE(Read(ClockKind::kWired).answered);
+    EXPECT_EQ(requests, 5);
+}
+
+TEST_F(ClockReadTest, WiredReadKeepsTheLastWholeReplyWhenLaterOnesLoseChunks) {
+    Clock([](int) { return true; });
+    loseChunk = [](int request, int chunk) { return request >= 2 && chunk == request; };
     EXPECT_TRUE(Read(ClockKind::kWired).answered);
     EXPECT_EQ(requests, 5);
     EXPECT_TRUE(HoldsTheRecord());

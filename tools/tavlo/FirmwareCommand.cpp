@@ -49,8 +49,6 @@ constexpr double kMillisecondsPerSecond = 1000.0;
 // Transfers at once: each is a thread and a socket.
 constexpr int kMaxParallel = 64;
 constexpr std::uint8_t kNetworkAddressOctet = 0;
-// Said when a break stops a batch before its remaining clocks (the update monitor's text).
-constexpr const char* kUserBreakMessage = "User break,we can't go to the next clock update!";
 
 constexpr const char* kFirmwareFooter =
     "Loads the firmware FILE (a path containing \".bin\" or \".hex\") into the wired clock at\n"
@@ -504,7 +502,7 @@ int RunTransfers(Io& io, const std::vector<platform::Ipv4>& addresses, const std
         }
     }
     if (next < addresses.size()) {
-        console.Say(kUserBreakMessage);
+        console.Say(firmware::kUserBreakMessage);
     }
     if (console.Batch()) {
         console.Conclude(std::to_string(updated) + " of " + std::to_string(addresses.size()) +

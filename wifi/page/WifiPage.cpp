@@ -27,8 +27,6 @@ constexpr int kSsidColumnStretch = 3;
 
 }  // namespace
 
-WifiPage::WifiPage(protocol::ProtocolState& /*protocol*/, QWidget* parent) : WifiPage(parent) {}
-
 WifiPage::WifiPage(QWidget* parent) : ui::PageWidget(parent) {
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(kPageMargin, kPageMargin, kPageMargin, kPageMargin);

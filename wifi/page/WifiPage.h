@@ -15,10 +15,6 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 
-namespace tavlo::protocol {
-struct ProtocolState;
-}  // namespace tavlo::protocol
-
 namespace tavlo::wifi {
 
 // Every control of the WIFI Information page, for the routines that show a clock's wireless
@@ -46,9 +42,6 @@ class WifiPage final : public ui::PageWidget {
 
   public:
     explicit WifiPage(QWidget* parent = nullptr);
-    // The window's way of making the page until it hands the frame to each call; the page
-    // keeps no frame.
-    explicit WifiPage(protocol::ProtocolState& protocol, QWidget* parent = nullptr);
     ~WifiPage() override;
 
     // What the controls hold now, and showing a model.

@@ -1,25 +1,41 @@
 // The main window searching simulated clocks over real sockets, inside the namespace test
 // network: the device tree shows exactly the clocks of the searched family, once each, sorted,
-// with their serial numbers, under the labelled groups, and never this PC's own echo; and the
-// System page updates a simulated clock.
+// with their serial numbers, under the labelled groups, and never this PC's own echo; a click
+// on a clock reads it into the pages while the window keeps running; the System page updates a
+// simulated clock; Modify writes a setting that `tavlo read` then reads, and Batch Modify
+// updates the firmware of a whole group, with the GUI thread never held up meanwhile.
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTabBar>
+#include <QTimer>
 #include <QtTest>
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "app/DeviceTree.h"
 #include "app/MainWindow.h"
+#include "app/TabControl.h"
+#include "firmware/TftpPacket.h"
 #include "firmware/UpdateState.h"
 #include "firmware/page/SystemPage.h"
+#include "platform/Ipv4.h"
+#include "platform/MacLookup.h"
 #include "platform/Network.h"
 #include "protocol/Exchanges.h"
+#include "settings/page/BasicPage.h"
 #include "tests/network/support/TestNetwork.h"
 #include "ui/Ipv4AddressEdit.h"
 #include "ui/testing/RecordingPrompter.h"
+#include "wifi/page/WifiPage.h"
 
 using namespace tavlo;
 
@@ -27,9 +43,61 @@ namespace {
 
 constexpr int kClockAddresses = 8;
 constexpr int kSearchTimeoutMs = 60000;
+constexpr int kReadTimeoutMs = 15000;
+// A wired clock that never answers: found by no search, added to the tree by hand.
+constexpr char kSilentClock[] = "198.18.0.17";
+constexpr char kSilentClockFile[] =
+    "{\"clocks\": [{\"kind\": \"wired\", \"address\": \"198.18.0.17\", "
+    "\"faults\": {\"silent\": true}}]}";
+// Five requests and five pauses of 500 ms.
+constexpr qint64 kSilentReadMinMs = 4500;
+constexpr qint64 kSilentReadMaxMs = 7000;
+// The GUI thread's timer ticks this often during a read; no gap between two may exceed the
+// stall budget by more than the longest gap of a thread that never blocks (what the machine's
+// load alone costs a thread).
+constexpr int kTickMs = 5;
+constexpr qint64 kStallBudgetMs = 50;
 constexpr int kUpdateTimeoutMs = 30000;
 constexpr int kIntoThePauseMs = 700;
 constexpr int kPromptStopMs = 1000;
+constexpr int kBatchTimeoutMs = 60000;
+// A display text no simulated clock starts with.
+constexpr char kNewText[] = "HALL B";
+
+// How long something took, and the longest gaps between the ticks of the GUI thread and of an
+// idle thread beside it meanwhile.
+struct Timing {
+    qint64 took = 0;
+    qint64 stall = 0;
+    qint64 idleStall = 0;
+    bool withinBudget() const { return stall <= kStallBudgetMs + idleStall; }
+};
+
+// A thread that only ticks, every kTickMs, and notes its longest gap.
+class IdleTicker {
+  public:
+    IdleTicker()
+        : thread_([this](const std::stop_token& stop) {
+              auto last = std::chrono::steady_clock::now();
+              while (!stop.stop_requested()) {
+                  std::this_thread::sleep_for(std::chrono::milliseconds(kTickMs));
+                  const auto now = std::chrono::steady_clock::now();
+                  const qint64 gap =
+                      std::chrono::duration_cast<std::chrono::milliseconds>(now - last).count();
+                  longest_ = std::max<qint64>(longest_, gap);
+                  last = now;
+              }
+          }) {}
+    qint64 stop() {
+        thread_.request_stop();
+        thread_.join();
+        return longest_;
+    }
+
+  private:
+    std::atomic<qint64> longest_{0};
+    std::jthread thread_;
+};
 
 QStringList childTexts(QTreeWidgetItem* group) {
     QStringList texts;
@@ -45,8 +113,9 @@ class MainWindowNetworkTest : public QObject {
     Q_OBJECT
 
   private:
-    testnet::TempDir images_;  // what the simulated clocks received over TFTP
-    testnet::TempDir source_;  // firmware files
+    testnet::TempDir images_;     // what the simulated clocks received over TFTP
+    testnet::TempDir source_;     // firmware files
+    testnet::TempDir sim_files_;  // the silent clock's file and the simulator's request log
     std::unique_ptr<testnet::TestNetwork> net_;
     std::unique_ptr<testnet::ClockSimulator> sim_;
     std::unique_ptr<platform::Network> network_;
@@ -64,6 +133,98 @@ class MainWindowNetworkTest : public QObject {
             kSearchTimeoutMs);
         QCoreApplication::processEvents();
     }
+    QTreeWidgetItem* treeItem(const QString& startsWith) {
+        const auto found =
+            dialog_->deviceTree()->findItems(startsWith, Qt::MatchStartsWith | Qt::MatchRecursive);
+        return found.size() == 1 ? found.front() : nullptr;
+    }
+    // Runs `start` and the GUI thread's events until `done` holds (false when it does not
+    // within `timeoutMs`); `timing` gets the time it took and the longest gaps between two
+    // ticks of a fast GUI timer and of an idle thread meanwhile.
+    bool watch(const std::function<void()>& start, const std::function<bool()>& done, int timeoutMs,
+               Timing* timing = nullptr) {
+        IdleTicker idle;
+        QElapsedTimer clock;
+        qint64 lastTick = 0;
+        qint64 longest = 0;
+        QTimer ticker;
+        ticker.setInterval(kTickMs);
+        connect(&ticker, &QTimer::timeout, this, [&] {
+            longest = std::max(longest, clock.elapsed() - lastTick);
+            lastTick = clock.elapsed();
+        });
+        clock.start();
+        ticker.start();
+        start();
+        while (!done() && clock.elapsed() < timeoutMs) {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, kTickMs);
+        }
+        ticker.stop();
+        const qint64 idleStall = idle.stop();
+        if (timing != nullptr) {
+            timing->stall = std::max(longest, clock.elapsed() - lastTick);
+            timing->idleStall = idleStall;
+            timing->took = clock.elapsed();
+        }
+        return done();
+    }
+    // Clicks the tree item whose text starts with `address` and waits for its read to end.
+    bool clickAndRead(const char* address, Timing* timing = nullptr) {
+        QTreeWidgetItem* item = treeItem(QString::fromLatin1(address));
+        if (item == nullptr) {
+            return false;
+        }
+        app::DeviceTree* tree = dialog_->deviceTree();
+        tree->scrollToItem(item);
+        return watch(
+            [&] {
+                QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
+                                  tree->visualItemRect(item).center());
+            },
+            [this] { return !dialog_->jobRunning(); }, kReadTimeoutMs, timing);
+    }
+    // Presses "Modify" or "Batch Modify" and waits until the window gives its controls back.
+    bool pressAndWait(const char* button, int timeoutMs, Timing* timing) {
+        auto* modify = dialog_->findChild<QPushButton*>(QStringLiteral("modifyButton"));
+        return watch(
+            [&] { dialog_->findChild<QPushButton*>(QString::fromLatin1(button))->click(); },
+            [&] { return modify->isEnabled(); }, timeoutMs, timing);
+    }
+    static void report(const char* what, const Timing& t) {
+        qInfo("%s took %lld ms; the GUI thread stalled %lld ms at most, an idle thread %lld ms",
+              what, t.took, t.stall, t.idleStall);
+    }
+    void showTab(app::PageTab tab) {
+        dialog_->tabControl()->tabBar()->setCurrentIndex(static_cast<int>(tab));
+    }
+    // What `tavlo read ADDRESS --wired` prints.
+    std::string tavloRead(const char* address) {
+        std::string error;
+        auto process =
+            net_->Start(testnet::Side::kPc, {TAVLO_CLI_PATH, "read", address, "--wired"}, error);
+        if (!process) {
+            qWarning("%s", error.c_str());
+            return {};
+        }
+        std::string out = process->ReadAll(std::chrono::seconds(30));
+        return process->Wait(std::chrono::seconds(10)).value_or(-1) == 0 ? out : std::string();
+    }
+    // What the neighbour table of the pc namespace holds for `address`, as the System page
+    // shows it.
+    static QString macText(const char* address) {
+        const auto mac = platform::LookupMacAddress(platform::ParseIpv4(address));
+        return mac ? QString::fromStdString(firmware::FormatMacAddress(*mac)) : QString();
+    }
+    // Requests the simulator received for `address`.
+    int requestsTo(const char* address) {
+        const std::string to = "\"to\":\"" + std::string(address) + "\",\"broadcast\":false";
+        int count = 0;
+        for (const auto& line : testnet::ReadLines(sim_files_.File("requests.jsonl"))) {
+            count += line.find(to) != std::string::npos ? 1 : 0;
+        }
+        return count;
+    }
+
     QStringList groups() {
         QStringList texts;
         for (int i = 0; i < dialog_->deviceTree()->topLevelItemCount(); ++i) {
@@ -98,9 +259,15 @@ class MainWindowNetworkTest : public QObject {
         }
         net_ = std::move(made.network);
         std::string error;
+        {
+            QFile clocks(QString::fromStdString(sim_files_.File("silent.json")));
+            QVERIFY(clocks.open(QIODevice::WriteOnly));
+            clocks.write(kSilentClockFile);
+        }
         sim_ = net_->StartSimulator(
             {"--wired", "198.18.0.10-12", "--wifi", "198.18.0.13-14", "--early", "198.18.0.15",
-             "--early-wifi", "198.18.0.16", "--tftp-store", images_.File("{addr}.img")},
+             "--early-wifi", "198.18.0.16", "--clocks", sim_files_.File("silent.json"), "--log",
+             sim_files_.File("requests.jsonl"), "--tftp-store", images_.File("{addr}.img")},
             error);
         QVERIFY2(sim_ != nullptr, error.c_str());
         // From here on this thread, and every thread it starts, lives in the pc namespace.
@@ -108,9 +275,10 @@ class MainWindowNetworkTest : public QObject {
         QVERIFY2(problem.empty(), problem.c_str());
         network_ = platform::makeSystemNetwork();
         QVERIFY(protocol::StartSockets(*network_));
-        dialog_ = std::make_unique<app::MainWindow>(
-            app::MainDialogContext{*network_, protocol_, search_, update_, prompter_,
-                                   [this] { return protocol::StartSockets(*network_); }});
+        dialog_ = std::make_unique<app::MainWindow>(app::MainDialogContext{
+            *network_, protocol_, search_, update_, prompter_,
+            [this] { return protocol::StartSockets(*network_); },
+            [](platform::Ipv4 address) { return platform::LookupMacAddress(address); }});
         dialog_->show();
     }
 
@@ -142,6 +310,45 @@ class MainWindowNetworkTest : public QObject {
         QVERIFY(prompter_.messages().empty());
     }
 
+    // A click on a wired and on an early clock after the wired search.
+    void clickReadsWiredAndEarlyClocks() {
+        const auto& basic = dialog_->pages().basic->controls();
+        const auto& system = dialog_->pages().system->controls();
+        QVERIFY(clickAndRead("198.18.0.10"));
+        QCOMPARE(basic.serialNumber->text(), QStringLiteral("SN0010"));
+        QCOMPARE(basic.version->text(), QStringLiteral("3.29"));
+        QCOMPARE(basic.displayText->text(), QStringLiteral("WELCOME"));
+        QCOMPARE(system.address->text(), QStringLiteral("198.18.0.10"));
+        const QString mac = macText("198.18.0.10");
+        QVERIFY(!mac.isEmpty());
+        QCOMPARE(system.macAddress->text(), mac);
+        QCOMPARE(requestsTo("198.18.0.10"), 3);
+        QCOMPARE(workflow::PasswordText(dialog_->knownPasswords().user), std::string("omber"));
+
+        QVERIFY(clickAndRead("198.18.0.15"));
+        QCOMPARE(basic.serialNumber->text(), QStringLiteral("SN0015"));
+        QVERIFY(basic.version->text().isEmpty());
+        QCOMPARE(system.address->text(), QStringLiteral("198.18.0.10"));
+        QVERIFY(dialog_->statusText().isEmpty());
+        QVERIFY(prompter_.messages().empty());
+    }
+
+    // A silent wired clock is asked five times, 500 ms apart, and the window keeps running
+    // all the while.
+    void silentWiredClockKeepsTheWindowRunning() {
+        dialog_->deviceTree()->addItem(protocol::SearchGroup::kCurrent,
+                                       QString::fromLatin1(kSilentClock));
+        Timing t;
+        QVERIFY(clickAndRead(kSilentClock, &t));
+        report("the read of a silent wired clock", t);
+        QCOMPARE(requestsTo(kSilentClock), 5);
+        QVERIFY2(t.took >= kSilentReadMinMs && t.took <= kSilentReadMaxMs,
+                 qPrintable(QString::number(t.took)));
+        QVERIFY2(t.withinBudget(), qPrintable(QString::number(t.stall)));
+        QCOMPARE(dialog_->statusText(), QStringLiteral("No answer from 198.18.0.17"));
+        QVERIFY(dialog_->pages().basic->controls().serialNumber->text().isEmpty());
+    }
+
     void wifiSearchFindsWifiClocks() {
         dialog_->findChild<QRadioButton*>(QStringLiteral("wifiRadio"))->click();
         search();
@@ -155,6 +362,17 @@ class MainWindowNetworkTest : public QObject {
         QVERIFY2(early.first().startsWith(QStringLiteral("198.18.0.16")),
                  qPrintable(early.first()));
         QCOMPARE(search_.WifiFamilySelected.load(), 1);
+    }
+
+    void clickReadsAWifiClock() {
+        QVERIFY(clickAndRead("198.18.0.13"));
+        const auto& system = dialog_->pages().system->controls();
+        QCOMPARE(dialog_->pages().basic->controls().serialNumber->text(), QStringLiteral("SN0013"));
+        QCOMPARE(dialog_->pages().wifi->controls().ssid->text(), QStringLiteral("ClockNet"));
+        QCOMPARE(system.address->text(), QStringLiteral("198.18.0.13"));
+        QCOMPARE(system.macAddress->text(), macText("198.18.0.13"));
+        QVERIFY(!system.updateControl->isEnabled());
+        QCOMPARE(requestsTo("198.18.0.13"), 1);
     }
 
     // The System page loads a file into a simulated clock over real sockets, with the MAC
@@ -191,6 +409,66 @@ class MainWindowNetworkTest : public QObject {
         QVERIFY2(timer.elapsed() < kPromptStopMs, qPrintable(QString::number(timer.elapsed())));
         QVERIFY(!system->updateRunning());
         update_.breakFlag = false;
+    }
+
+    // Modify writes the Basic page to a wired clock, and `tavlo read` finds the setting there.
+    void modifyWritesASettingThatTavloReads() {
+        dialog_->findChild<QRadioButton*>(QStringLiteral("wiredRadio"))->click();
+        search();
+        QVERIFY(clickAndRead("198.18.0.10"));
+        showTab(app::PageTab::kBasic);
+        dialog_->pages().basic->controls().displayText->setText(QString::fromLatin1(kNewText));
+        prompter_.clear();
+        Timing t;
+        QVERIFY(pressAndWait("modifyButton", kReadTimeoutMs, &t));
+        report("Modify of a wired clock", t);
+        QVERIFY2(t.withinBudget(), qPrintable(QString::number(t.stall)));
+        QCOMPARE(prompter_.texts(), QStringList{QStringLiteral("Setting Successful!")});
+        const std::string read = tavloRead("198.18.0.10");
+        QVERIFY2(read.find(kNewText) != std::string::npos, read.c_str());
+    }
+
+    // Five silent exchanges 500 ms apart, while the window keeps running.
+    void modifyOfASilentClockKeepsTheWindowRunning() {
+        dialog_->deviceTree()->addItem(protocol::SearchGroup::kCurrent,
+                                       QString::fromLatin1(kSilentClock));
+        QVERIFY(clickAndRead(kSilentClock));
+        showTab(app::PageTab::kWifi);
+        prompter_.clear();
+        Timing t;
+        QVERIFY(pressAndWait("modifyButton", kReadTimeoutMs, &t));
+        report("Modify of a silent wired clock", t);
+        QVERIFY2(t.took >= kSilentReadMinMs && t.took <= kSilentReadMaxMs,
+                 qPrintable(QString::number(t.took)));
+        QVERIFY2(t.withinBudget(), qPrintable(QString::number(t.stall)));
+        QVERIFY(prompter_.messages().empty());
+        QCOMPARE(dialog_->statusText(), QStringLiteral("No answer from 198.18.0.17"));
+    }
+
+    // Batch Modify on the System page with the wired group selected updates its three clocks
+    // one after the other, with the window's own 2-second monitor: three identical images.
+    void batchUpdateOfAGroup() {
+        search();
+        const QString group = QStringLiteral("198.18.0.0 (WIRED:3)");
+        QVERIFY(treeItem(group) != nullptr);
+        dialog_->deviceTree()->setCurrentItem(treeItem(group));
+        showTab(app::PageTab::kSystem);
+        firmware::SystemPage* system = dialog_->pages().system;
+        const QByteArray file(5 * 512 + 33, 'b');
+        QVERIFY(prepareUpdate(*system, file, "198.18.0.10", ""));
+        prompter_.clear();
+        Timing t;
+        QVERIFY(pressAndWait("batchModifyButton", kBatchTimeoutMs, &t));
+        report("a batch update of three clocks", t);
+        QVERIFY2(t.withinBudget(), qPrintable(QString::number(t.stall)));
+        QCOMPARE(prompter_.texts(), QStringList(3, QStringLiteral("Update Successful!")));
+        for (const char* clock : {"198.18.0.10", "198.18.0.11", "198.18.0.12"}) {
+            QFile stored(QString::fromStdString(images_.File(std::string(clock) + ".img")));
+            QVERIFY2(stored.open(QIODevice::ReadOnly), clock);
+            QCOMPARE(stored.readAll(), file);
+        }
+        QCOMPARE(dialog_->deviceTree()->currentItem()->text(0),
+                 QStringLiteral("198.18.0.12 (SN0012)"));
     }
 };
 

@@ -1,0 +1,78 @@
+#include "app/ModifyPlan.h"
+
+#include <string_view>
+
+#include "platform/Ipv4.h"
+
+namespace tavlo::app {
+namespace {
+
+constexpr char kItemTextSeparator = ' ';
+// A group item of current clocks is labelled with its network address ("a.b.c.0 (WIRED:n)").
+constexpr std::uint8_t kNetworkOctet = 0;
+
+bool IsGroupLabel(std::string_view text) {
+    const std::optional<platform::Ipv4> address =
+        platform::ParseDottedAddress(text.substr(0, text.find(kItemTextSeparator)));
+    return address && platform::LastOctet(*address) == kNetworkOctet;
+}
+
+// The clock a batch firmware update starts at: the selected clock, or the first clock of the
+// selected group.
+ModifyPlan PlanBatchUpdate(const std::optional<TreeChoice>& selected,
+                           const std::optional<std::string>& firstChild) {
+    ModifyPlan plan;
+    plan.action = ModifyAction::kInvalidTarget;
+    if (!selected) {
+        return plan;
+    }
+    std::optional<platform::Ipv4> first = workflow::ModifyTarget(selected->text);
+    if (!first && IsGroupLabel(selected->text) && firstChild) {
+        first = workflow::ModifyTarget(*firstChild);
+        plan.selectsFirstChild = true;
+    }
+    if (first) {
+        plan.action = ModifyAction::kBatchUpdate;
+        plan.first = *first;
+    }
+    return plan;
+}
+
+}  // namespace
+
+ModifyPlan PlanModify(workflow::WriteScope scope, const std::optional<TreeChoice>& selected,
+                      const std::optional<std::string>& firstChild, PageTab tab,
+                      bool updateControlChecked) {
+    const workflow::Generation generation = selected && NamesEarlyVersions(selected->parentText)
+                                                ? workflow::Generation::kEarly
+                                                : workflow::Generation::kCurrent;
+    ModifyPlan plan;
+    plan.generation = generation;
+    // Early-version clocks have the Basic page only.
+    if (generation == workflow::Generation::kEarly && tab != PageTab::kBasic) {
+        return plan;
+    }
+    switch (tab) {
+        case PageTab::kBasic:
+        case PageTab::kWifi:
+            plan.action = ModifyAction::kWrite;
+            plan.page =
+                tab == PageTab::kBasic ? workflow::WritePage::kBasic : workflow::WritePage::kWifi;
+            return plan;
+        case PageTab::kSystem:
+            if (!updateControlChecked) {
+                plan.action = ModifyAction::kSelectMode;
+                return plan;
+            }
+            if (scope == workflow::WriteScope::kOneClock) {
+                plan.action = ModifyAction::kSingleUpdate;
+                return plan;
+            }
+            plan = PlanBatchUpdate(selected, firstChild);
+            plan.generation = generation;
+            return plan;
+    }
+    return plan;  // a tab the control does not have: nothing is stored
+}
+
+}  // namespace tavlo::app
