@@ -17,8 +17,14 @@ all: build
 deps:
 	@scripts/install-deps
 
+# Release builds at -O2, the level Debian builds its packages with (GCC 12 warns falsely at -O3).
+RELEASE_FLAGS = $(if $(filter Release,$(BUILD_TYPE)),"-DCMAKE_CXX_FLAGS_RELEASE=-O2 -DNDEBUG")
+# A build folder keeps the type it was made with unless BUILD_TYPE is given, so that `make
+# package` after `make test BUILD_TYPE=Release` packages that build instead of redoing it.
+TYPE_FLAGS = $(if $(and $(filter file,$(origin BUILD_TYPE)),$(wildcard $(BUILD)/CMakeCache.txt)),,\
+	-DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(RELEASE_FLAGS))
 configure: deps
-	@cmake -S . -B $(BUILD) -G $(GENERATOR) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_FLAGS) >/dev/null
+	@cmake -S . -B $(BUILD) -G $(GENERATOR) $(TYPE_FLAGS) $(CMAKE_FLAGS) >/dev/null
 
 build: configure
 	@cmake --build $(BUILD)

@@ -13,6 +13,7 @@
 #include <chrono>
 #include <map>
 #include <set>
+#include <string>
 
 #include "platform/Ipv4.h"
 #include "protocol/Chunks.h"
@@ -120,6 +121,23 @@ class FixedNonces final : public protocol::NonceSource {
   public:
     std::uint32_t NextNonce() override { return 0x1234; }
 };
+
+// The frame a read request sends (type 1).
+void PrepareRead(protocol::ProtocolState& state) {
+    state.settingsFrame = {};
+    state.settingsFrame[protocol::kFlagsOffset] = protocol::kFlagCarriedOut;
+    state.settingsFrame[protocol::kFrameTypeOffset] = 1;
+}
+
+// A Basic page write (type 2) to 198.18.0.10 that changes only its display text.
+void PrepareWrite(protocol::ProtocolState& state, const std::string& displayText) {
+    state.settingsFrame = {};
+    const settings::ClockSettings write(state.settingsFrame);
+    write.setRequestBit(true);
+    write.setFrameType(2);
+    write.setIpAddress(MakeIpv4(198, 18, 0, 10));
+    write.setDisplayText(displayText);
+}
 
 protocol::FrameChunk WiredProbe() {
     protocol::ProtocolState state;
@@ -239,9 +257,7 @@ TEST_F(ClockSimNetworkTest, ReadsAndWritesThroughTheExchanges) {
     FixedNonces nonces;
     protocol::ClockExchanges exchanges(*network, state, nonces);
 
-    state.settingsFrame = {};
-    state.settingsFrame[protocol::kFlagsOffset] = protocol::kFlagCarriedOut;
-    state.settingsFrame[protocol::kFrameTypeOffset] = 1;
+    PrepareRead(state);
     ASSERT_EQ(exchanges.ExchangeChunkedFrame(MakeIpv4(198, 18, 0, 10)),
               protocol::kExchangeAcknowledged);
     settings::ConstClockSettings read(state.settingsFrame);
@@ -250,25 +266,16 @@ TEST_F(ClockSimNetworkTest, ReadsAndWritesThroughTheExchanges) {
     EXPECT_EQ(read.userPassword(), "omber");
     EXPECT_EQ(read.displayText(), "WELCOME");
 
-    state.settingsFrame = {};
-    const settings::ClockSettings write(state.settingsFrame);
-    write.setRequestBit(true);
-    write.setFrameType(2);
-    write.setIpAddress(MakeIpv4(198, 18, 0, 10));
-    write.setDisplayText("CHANGED");
+    PrepareWrite(state, "CHANGED");
     ASSERT_EQ(exchanges.ExchangeChunkedFrame(MakeIpv4(198, 18, 0, 10)),
               protocol::kExchangeAcknowledged);
 
-    state.settingsFrame = {};
-    state.settingsFrame[protocol::kFlagsOffset] = protocol::kFlagCarriedOut;
-    state.settingsFrame[protocol::kFrameTypeOffset] = 1;
+    PrepareRead(state);
     ASSERT_EQ(exchanges.ExchangeFullFrame(MakeIpv4(198, 18, 0, 12)),
               protocol::kExchangeAcknowledged);
     EXPECT_EQ(settings::ConstClockSettings(state.settingsFrame).serialNumber(), "SN0012");
 
-    state.settingsFrame = {};
-    state.settingsFrame[protocol::kFlagsOffset] = protocol::kFlagCarriedOut;
-    state.settingsFrame[protocol::kFrameTypeOffset] = 1;
+    PrepareRead(state);
     ASSERT_EQ(exchanges.ExchangeChunkedFrame(MakeIpv4(198, 18, 0, 10)),
               protocol::kExchangeAcknowledged);
     EXPECT_EQ(settings::ConstClockSettings(state.settingsFrame).displayText(), "CHANGED");
@@ -295,8 +302,7 @@ TEST_F(ClockSimNetworkTest, SilentAndUnacknowledgingClocks) {
     state.LocalAddressList = network->localAddresses();
     FixedNonces nonces;
     protocol::ClockExchanges exchanges(*network, state, nonces);
-    state.settingsFrame[protocol::kFlagsOffset] = protocol::kFlagCarriedOut;
-    state.settingsFrame[protocol::kFrameTypeOffset] = 1;
+    PrepareRead(state);
     EXPECT_EQ(exchanges.ExchangeFullFrame(MakeIpv4(198, 18, 0, 12)), protocol::kExchangeNoAnswer)
         << "a reply without flag bit 0 is no acknowledgement";
     EXPECT_EQ(settings::ConstClockSettings(state.settingsFrame).serialNumber(), "SN0012")
@@ -313,17 +319,11 @@ TEST_F(ClockSimNetworkTest, WriteTakenButItsAcknowledgementLost) {
     state.LocalAddressList = network->localAddresses();
     FixedNonces nonces;
     protocol::ClockExchanges exchanges(*network, state, nonces);
-    const settings::ClockSettings write(state.settingsFrame);
-    write.setRequestBit(true);
-    write.setFrameType(2);
-    write.setIpAddress(MakeIpv4(198, 18, 0, 10));
-    write.setDisplayText("TAKEN");
+    PrepareWrite(state, "TAKEN");
     EXPECT_EQ(exchanges.ExchangeChunkedFrame(MakeIpv4(198, 18, 0, 10)),
               protocol::kExchangeNoAnswer);
 
-    state.settingsFrame = {};
-    state.settingsFrame[protocol::kFlagsOffset] = protocol::kFlagCarriedOut;
-    state.settingsFrame[protocol::kFrameTypeOffset] = 1;
+    PrepareRead(state);
     ASSERT_EQ(exchanges.ExchangeChunkedFrame(MakeIpv4(198, 18, 0, 10)),
               protocol::kExchangeAcknowledged);
     EXPECT_EQ(settings::ConstClockSettings(state.settingsFrame).displayText(), "TAKEN");
