@@ -1,16 +1,11 @@
 // tavlo read: reads one clock's settings the way the window does when the clock is clicked in
 // the device tree, and prints every field of the record.
 #include <CLI/CLI.hpp>
-#include <memory>
 #include <optional>
 #include <string>
 
 #include "platform/Ipv4.h"
-#include "platform/Network.h"
-#include "protocol/Chunks.h"
-#include "protocol/Exchanges.h"
 #include "protocol/Frames.h"
-#include "protocol/ProtocolState.h"
 #include "tools/tavlo/Cli.h"
 #include "tools/tavlo/ClockOptions.h"
 #include "tools/tavlo/Commands.h"
@@ -54,15 +49,11 @@ int RunRead(const ReadArguments& arguments, Io& io) {
     const bool json = arguments.json;
     const bool withSecrets = arguments.withSecrets;
 
-    std::unique_ptr<platform::Network> network = platform::makeSystemNetwork();
-    protocol::ProtocolState state;
-    state.LocalAddressList = network->localAddresses();
-    protocol::ClockNonceSource nonces(*network);
-    protocol::ClockExchanges exchanges(*network, state, nonces);
+    ClockLine line;
 
     const std::string dotted = platform::FormatIpv4(address);
     const workflow::ReadResult result =
-        workflow::ReadClock(exchanges, state, *network, address, kind);
+        workflow::ReadClock(line.exchanges, line.state, *line.network, address, kind);
     if (!result.answered) {
         return Failure(io, kCommand,
                        result.failure.empty() ? "no answer from " + dotted : result.failure,

@@ -3,15 +3,10 @@
 // values as the operator would, then stores, checks and sends with the window's own workflow.
 #include <CLI/CLI.hpp>
 #include <iostream>
-#include <memory>
 #include <optional>
 #include <string>
 
 #include "platform/Ipv4.h"
-#include "platform/Network.h"
-#include "protocol/Chunks.h"
-#include "protocol/Exchanges.h"
-#include "protocol/ProtocolState.h"
 #include "tools/tavlo/Cli.h"
 #include "tools/tavlo/ClockOptions.h"
 #include "tools/tavlo/Commands.h"
@@ -153,15 +148,12 @@ int RunWriteCommand(const WriteArguments& arguments, Io& io) {
         return Failure(io, kCommand, error, kExitUsage);
     }
 
-    std::unique_ptr<platform::Network> network = platform::makeSystemNetwork();
-    protocol::ProtocolState state;
-    state.LocalAddressList = network->localAddresses();
-    protocol::ClockNonceSource nonces(*network);
-    protocol::ClockExchanges exchanges(*network, state, nonces);
+    ClockLine line;
 
     // Read the clock as a click does, and show it on both pages.
     const std::string dotted = platform::FormatIpv4(address);
-    workflow::ReadResult read = workflow::ReadClock(exchanges, state, *network, address, kind);
+    workflow::ReadResult read =
+        workflow::ReadClock(line.exchanges, line.state, *line.network, address, kind);
     if (!read.answered) {
         return Failure(io, kCommand,
                        read.failure.empty() ? "no answer from " + dotted : read.failure,
@@ -198,7 +190,8 @@ int RunWriteCommand(const WriteArguments& arguments, Io& io) {
     request.basic = models.basic;
     request.wifi = models.wifi;
     request.dryRun = arguments.dryRun;
-    const workflow::WriteOutcome outcome = workflow::RunWrite(request, exchanges, state, *network);
+    const workflow::WriteOutcome outcome =
+        workflow::RunWrite(request, line.exchanges, line.state, *line.network);
     const std::string to =
         arguments.batch ? platform::FormatIpv4(platform::kLimitedBroadcast) : dotted;
     return Report(io, outcome, dotted, to, arguments.json);
