@@ -10,7 +10,7 @@ CMAKE_FLAGS ?=
 PREFIX ?= /usr/local
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build test tsan demo screenshots install package fuzz clean
+.PHONY: all deps configure build test tsan-build tsan demo screenshots install package fuzz clean
 
 all: build
 
@@ -42,11 +42,13 @@ TSAN_TARGETS = discovery_tests firmware_tests test_system_page main_dialog_tests
 	update_monitor_tests modify_tests clocksim_tests clocksim_tftp_tests clocksim_network_tests \
 	discovery_network_tests network_firmware_tests window_network_tests
 # -O1 and line tables only: half the compile time of -O2 -g, and reports still name the lines.
-tsan: deps
+tsan-build: deps
 	@cmake -S . -B $(TSAN_BUILD) -G $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 		-DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" -DTAVLO_SANITIZE=thread \
 		$(CMAKE_FLAGS) >/dev/null
 	@cmake --build $(TSAN_BUILD) --target $(TSAN_TARGETS)
+
+tsan: tsan-build
 	@cd $(TSAN_BUILD) && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 \
 		ignore_noninstrumented_modules=1 suppressions=$(CURDIR)/tests/tsan.supp" \
 		ctest --output-on-failure --timeout 600 -R '$(TSAN_SUITES)'
