@@ -21,6 +21,8 @@ constexpr unsigned char kLeadLast = 0xFE;
 constexpr unsigned char kTrailFirst = 0x40;
 constexpr unsigned char kTrailLast = 0xFE;
 constexpr unsigned char kTrailGap = 0x7F;
+constexpr unsigned char kFirstPrintable = 0x20;
+constexpr unsigned char kDelete = 0x7F;
 
 bool IsLeadByte(unsigned char c) {
     return c >= kLeadFirst && c <= kLeadLast;
@@ -206,6 +208,17 @@ std::string_view TruncateCp936(std::string_view cp936, std::size_t maxBytes) {
         end += length;
     }
     return cp936.substr(0, end);
+}
+
+std::string Printable(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < kFirstPrintable || byte == kDelete) {
+            c = '?';
+        }
+    }
+    return out;
 }
 
 }  // namespace tavlo::platform

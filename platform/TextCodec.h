@@ -28,4 +28,8 @@ std::size_t Cp936ByteCount(std::string_view utf8);
 // two-byte character in half.
 std::string_view TruncateCp936(std::string_view cp936, std::size_t maxBytes);
 
+// `text` with control characters replaced by '?', safe to print on a terminal and always one
+// line (for texts from the network, a file or the command line shown in messages).
+std::string Printable(std::string_view text);
+
 }  // namespace tavlo::platform

@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "platform/Ipv4.h"
+#include "platform/TextCodec.h"
 #include "settings/ClockSettings.h"
 #include "settings/EarlyClockSettings.h"
 #include "tools/tavlo/Json.h"
@@ -843,7 +844,9 @@ std::optional<std::vector<Ipv4>> ParseAddressList(std::string_view text, std::st
     return out;
 }
 
-std::optional<std::vector<SimClock>> LoadClockFile(std::string_view text, const Faults& baseFaults,
+namespace {
+
+std::optional<std::vector<SimClock>> ReadClockFile(std::string_view text, const Faults& baseFaults,
                                                    std::string& error) {
     std::string parseError;
     auto document = json::Read(text, parseError);
@@ -876,6 +879,18 @@ std::optional<std::vector<SimClock>> LoadClockFile(std::string_view text, const 
                             error)) {
             return std::nullopt;
         }
+    }
+    return clocks;
+}
+
+}  // namespace
+
+// Errors quote member names and values of the file; they stay one printable line.
+std::optional<std::vector<SimClock>> LoadClockFile(std::string_view text, const Faults& baseFaults,
+                                                   std::string& error) {
+    auto clocks = ReadClockFile(text, baseFaults, error);
+    if (!clocks) {
+        error = platform::Printable(error);
     }
     return clocks;
 }

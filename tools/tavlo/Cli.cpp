@@ -5,8 +5,6 @@
 namespace tavlo::cli {
 namespace {
 
-constexpr unsigned char kFirstPrintable = 0x20;
-constexpr unsigned char kDelete = 0x7F;
 constexpr const char* kClearLine = "\r\033[K";
 
 std::string Prefix(std::string_view command) {
@@ -52,17 +50,6 @@ CLI::App* AddSubcommand(CLI::App& tavlo, Invocation& invocation, std::string_vie
                            Printable(word) + "'");
     });
     return command;
-}
-
-std::string Printable(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) {
-        const unsigned char u = static_cast<unsigned char>(c);
-        if (u < kFirstPrintable || u == kDelete) {
-            c = '?';
-        }
-    }
-    return out;
 }
 
 void ProgressLine::show(const std::string& text) {

@@ -14,6 +14,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/TextCodec.h"
+
 namespace CLI {
 class App;
 }
@@ -60,8 +62,7 @@ int UsageError(Io& io, std::string_view command, std::string_view text);
 // Prints "tavlo <command>: <text>" to stderr; returns `code`.
 int Failure(Io& io, std::string_view command, std::string_view text, int code);
 
-// `text` with control characters replaced by '?', safe to print on a terminal.
-std::string Printable(std::string_view text);
+using platform::Printable;
 
 // One line on a terminal that is rewritten in place; does nothing when not a terminal.
 // Safe to call from any thread.
