@@ -560,6 +560,9 @@ class ModifyTest : public QObject {
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         });
         if (update) {
+            // The clock stops answering at block 2, so the transfer is surely still running
+            // when the window closes, however the test machine is loaded.
+            tftp_[0]->setBeforeAnswer([](std::uint16_t block) { return block < 2; });
             click(itemText(kWiredClocks[0]));
             showTab(PageTab::kSystem);
             prepareFirmware();
