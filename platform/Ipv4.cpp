@@ -1,22 +1,34 @@
 #include "platform/Ipv4.h"
 
-#include <arpa/inet.h>
-
-#include <array>
+#include <bit>
 
 namespace tavlo::platform {
 
+namespace {
+
+constexpr std::size_t kOctets = 4;
+constexpr unsigned kMaxOctet = 255;
+constexpr unsigned kDecimalBase = 10;
+constexpr std::size_t kBitsPerOctet = 8;
+constexpr char kDot = '.';
+
+constexpr std::uint16_t ByteSwap16(std::uint16_t value) {
+    return static_cast<std::uint16_t>((value << kBitsPerOctet) | (value >> kBitsPerOctet));
+}
+
+}  // namespace
+
 std::uint32_t HostToNetwork32(std::uint32_t host) {
-    return htonl(host);
+    return std::endian::native == std::endian::big ? host : ByteSwap32(host);
 }
 std::uint32_t NetworkToHost32(std::uint32_t network) {
-    return ntohl(network);
+    return HostToNetwork32(network);
 }
 std::uint16_t HostToNetwork16(std::uint16_t host) {
-    return htons(host);
+    return std::endian::native == std::endian::big ? host : ByteSwap16(host);
 }
 std::uint16_t NetworkToHost16(std::uint16_t network) {
-    return ntohs(network);
+    return HostToNetwork16(network);
 }
 
 Ipv4 MakeIpv4(std::uint8_t a, std::uint8_t b, std::uint8_t c, std::uint8_t d) {
@@ -33,39 +45,70 @@ std::uint8_t LastOctet(Ipv4 address) {
     return static_cast<std::uint8_t>(NetworkToHost32(address) & 0xFFu);
 }
 
+std::optional<DottedDecimal> ReadDottedDecimal(std::string_view text) {
+    if (text.size() > kMaxAddressText) {
+        return std::nullopt;
+    }
+    DottedDecimal read;
+    std::uint32_t host = 0;
+    std::size_t at = 0;
+    for (std::size_t part = 0; part < kOctets; ++part) {
+        if (part > 0) {
+            if (at >= text.size() || text[at] != kDot) {
+                return std::nullopt;
+            }
+            ++at;
+        }
+        const std::size_t first = at;
+        unsigned value = 0;
+        while (at < text.size() && text[at] >= '0' && text[at] <= '9') {
+            value = value * kDecimalBase + static_cast<unsigned>(text[at] - '0');
+            if (value > kMaxOctet) {
+                return std::nullopt;
+            }
+            ++at;
+        }
+        if (at == first) {
+            return std::nullopt;
+        }
+        read.leadingZero = read.leadingZero || (at - first > 1 && text[first] == '0');
+        host = (host << kBitsPerOctet) | value;
+    }
+    if (at != text.size()) {
+        return std::nullopt;
+    }
+    read.address = HostToNetwork32(host);
+    return read;
+}
+
 Ipv4 ParseIpv4(std::string_view text) {
     const std::size_t end = text.find_first_of(std::string_view(" \0", 2));
     if (end != std::string_view::npos) {
         text = text.substr(0, end);
     }
-    if (text.size() > kMaxAddressText) {
-        return kLimitedBroadcast;
-    }
-    const std::string bounded(text);
-    return inet_addr(bounded.c_str());
+    const std::optional<DottedDecimal> read = ReadDottedDecimal(text);
+    return read ? read->address : kLimitedBroadcast;
 }
 
 std::optional<Ipv4> ParseDottedAddress(std::string_view text) {
-    std::array<char, INET_ADDRSTRLEN> bounded{};
-    if (text.size() >= bounded.size() || text.find('\0') != std::string_view::npos) {
+    const std::optional<DottedDecimal> read = ReadDottedDecimal(text);
+    if (!read || read->leadingZero) {
         return std::nullopt;
     }
-    text.copy(bounded.data(), text.size());
-    in_addr parsed{};
-    if (inet_pton(AF_INET, bounded.data(), &parsed) != 1) {
-        return std::nullopt;
-    }
-    return parsed.s_addr;
+    return read->address;
 }
 
 std::string FormatIpv4(Ipv4 address) {
-    in_addr in{};
-    in.s_addr = address;
-    std::array<char, INET_ADDRSTRLEN> text{};
-    if (inet_ntop(AF_INET, &in, text.data(), static_cast<socklen_t>(text.size())) == nullptr) {
-        return {};
+    const std::uint32_t host = NetworkToHost32(address);
+    std::string text;
+    for (std::size_t part = 0; part < kOctets; ++part) {
+        const std::size_t shift = kBitsPerOctet * (kOctets - 1 - part);
+        text += std::to_string((host >> shift) & kMaxOctet);
+        if (part + 1 < kOctets) {
+            text += kDot;
+        }
     }
-    return std::string(text.data());
+    return text;
 }
 
 }  // namespace tavlo::platform

@@ -1,6 +1,7 @@
 // Dotted IPv4 text and byte-order helpers. Addresses travel in network byte order (as
 // inet_addr returns them); these helpers are the only place that knows how octets sit in
-// such a value.
+// such a value. Everything here is plain C++: no call into the system's address functions,
+// whose rules differ between systems (octal and hexadecimal parts, short forms).
 #pragma once
 
 #include <cstdint>
@@ -33,16 +34,25 @@ Ipv4 MakeIpv4(std::uint8_t a, std::uint8_t b, std::uint8_t c, std::uint8_t d);
 std::uint8_t FirstOctet(Ipv4 address);
 std::uint8_t LastOctet(Ipv4 address);
 
-// inet_addr of the text up to the first blank (or NUL), so "192.168.1.20 (SN0042)" gives
-// 192.168.1.20. Accepts what inet_addr accepts ("10", "0x0a.1", ...). Malformed or overlong
-// text gives 255.255.255.255 (kLimitedBroadcast), like inet_addr.
+// The one reader of every address an operator enters, in the window or in a file: exactly
+// four decimal numbers 0 to 255 joined by dots, nothing before, between or after them. A
+// number may have leading zeros; they are read as decimal ("010" is ten, never octal eight)
+// and reported, so that callers that must not guess can refuse them.
+struct DottedDecimal {
+    Ipv4 address = 0;
+    bool leadingZero = false;
+};
+std::optional<DottedDecimal> ReadDottedDecimal(std::string_view text);
+
+// The address at the start of a text, up to the first blank (or NUL), so "192.168.1.20
+// (SN0042)" gives 192.168.1.20; leading zeros read as decimal. Malformed or overlong text
+// gives 255.255.255.255 (kLimitedBroadcast), as inet_addr does, so callers that check an
+// address refuse it.
 Ipv4 ParseIpv4(std::string_view text);
 
-// Strict dotted decimal for everything but what the clocks themselves read: exactly four
-// decimal numbers 0 to 255 joined by dots (inet_pton's rule). Leading zeros ("010"), blanks
-// anywhere, hexadecimal or octal forms and fewer parts are refused, so that no text means one
-// address here and another to ParseIpv4. 0.0.0.0 and 255.255.255.255 are addresses like any
-// other; callers refuse what they cannot use.
+// Strict dotted decimal for what must mean one address only (the command lines, the files):
+// as ReadDottedDecimal, and no number with a leading zero ("010"). 0.0.0.0 and
+// 255.255.255.255 are addresses like any other; callers refuse what they cannot use.
 std::optional<Ipv4> ParseDottedAddress(std::string_view text);
 
 // inet_ntoa form: "a.b.c.d".

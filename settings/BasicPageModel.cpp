@@ -21,8 +21,9 @@ std::string Decimal(unsigned value) {
     return std::to_string(value);
 }
 
-// The address in an address control: a blank control reads as 0.0.0.0, anything else with
-// the rules of inet_addr.
+// The address in an address control: a blank control reads as 0.0.0.0, anything else as four
+// decimal numbers (text that is no such address reads as 255.255.255.255, which every check
+// refuses).
 platform::Ipv4 AddressOf(const TextControl& control) {
     return control.text.empty() ? platform::kAnyAddress : platform::ParseIpv4(control.text);
 }

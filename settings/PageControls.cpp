@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 
+#include "platform/Ipv4.h"
 #include "platform/TextCodec.h"
 #include "settings/TimeZone.h"
 
@@ -11,35 +12,9 @@ namespace tavlo::settings {
 namespace {
 
 constexpr int kNoPosition = -1;
-constexpr std::size_t kAddressParts = 4;
-constexpr std::size_t kMaxOctetDigits = 3;
-constexpr unsigned kMaxOctet = 255;
 
 bool AllDigits(std::string_view text) {
     return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
-// Four numbers 0 to 255 separated by dots, each of one to three digits.
-bool IsDottedAddress(std::string_view text) {
-    for (std::size_t part = 0; part < kAddressParts; ++part) {
-        const std::size_t dot = text.find('.');
-        const bool last = part + 1 == kAddressParts;
-        if ((dot == std::string_view::npos) != last) {
-            return false;
-        }
-        const std::string_view number = text.substr(0, dot);
-        unsigned value = 0;
-        if (number.empty() || number.size() > kMaxOctetDigits || !AllDigits(number) ||
-            std::from_chars(number.data(), number.data() + number.size(), value).ec !=
-                std::errc{} ||
-            value > kMaxOctet) {
-            return false;
-        }
-        if (!last) {
-            text.remove_prefix(dot + 1);
-        }
-    }
-    return true;
 }
 
 }  // namespace
@@ -55,7 +30,7 @@ bool TextControl::accepts(std::string_view utf8) const {
         case TextKind::kDigits:
             return utf8.size() <= maxBytes && AllDigits(utf8);
         case TextKind::kAddress:
-            return utf8.empty() || IsDottedAddress(utf8);
+            return utf8.empty() || platform::ParseDottedAddress(utf8).has_value();
     }
     return false;
 }

@@ -20,7 +20,7 @@ enum class TextKind : std::uint8_t {
     kText,     // any text of at most maxBytes bytes in code page 936, without NUL (a clock's
                // fixed-width text ends at its first NUL)
     kDigits,   // the digits 0 to 9 only, at most maxBytes of them
-    kAddress,  // an IPv4 address control: four numbers 0 to 255, or blank
+    kAddress,  // an IPv4 address control: four numbers 0 to 255 (no leading zeros), or blank
 };
 
 // An edit box or a value beside a caption. Texts are UTF-8; the clocks get them in code page
@@ -33,8 +33,8 @@ struct TextControl {
 
     // True when the operator could leave exactly this text in the control by typing: within
     // its limit, every character available in code page 936 and none NUL, digits only for
-    // kDigits, four dotted numbers 0 to 255 (or nothing) for kAddress. Never for a shown
-    // value.
+    // kDigits, four dotted numbers 0 to 255 without leading zeros (or nothing) for kAddress. Never
+    // for a shown value.
     bool accepts(std::string_view utf8) const;
 
     friend bool operator==(const TextControl&, const TextControl&) = default;

@@ -24,7 +24,7 @@ struct ParseCase {
 
 class ParseIpv4Test : public ::testing::TestWithParam<ParseCase> {};
 
-TEST_P(ParseIpv4Test, FollowsInetAddrRules) {
+TEST_P(ParseIpv4Test, ReadsFourDecimalNumbersUpToTheFirstBlank) {
     EXPECT_EQ(ParseIpv4(GetParam().text), GetParam().expected) << GetParam().text;
 }
 
@@ -33,19 +33,22 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ParseCase{"192.168.1.20", MakeIpv4(192, 168, 1, 20)},
         ParseCase{"192.168.1.20 (SN0042)", MakeIpv4(192, 168, 1, 20)},
-        ParseCase{"198.18.0.10 ", MakeIpv4(198, 18, 0, 10)}, ParseCase{"10", MakeIpv4(0, 0, 0, 10)},
-        ParseCase{"0x0a.1", MakeIpv4(10, 0, 0, 1)}, ParseCase{"255.255.255.255", kLimitedBroadcast},
-        ParseCase{"0.0.0.0", 0}, ParseCase{"1.2.3.4.5", kLimitedBroadcast},
-        ParseCase{"256.1.1.1", kLimitedBroadcast}, ParseCase{"abc", kLimitedBroadcast},
-        ParseCase{"192.168.1.x", kLimitedBroadcast}, ParseCase{"", kLimitedBroadcast},
-        ParseCase{" 192.168.1.20", kLimitedBroadcast}));
+        ParseCase{"198.18.0.10 ", MakeIpv4(198, 18, 0, 10)}, ParseCase{"10", kLimitedBroadcast},
+        ParseCase{"0x0a.1", kLimitedBroadcast}, ParseCase{"255.255.255.255", kLimitedBroadcast},
+        // Leading zeros are decimal, never octal.
+        ParseCase{"198.18.0.010", MakeIpv4(198, 18, 0, 10)},
+        ParseCase{"010.010.010.010", MakeIpv4(10, 10, 10, 10)},
+        ParseCase{"255.255.255.08", MakeIpv4(255, 255, 255, 8)}, ParseCase{"0.0.0.0", 0},
+        ParseCase{"1.2.3.4.5", kLimitedBroadcast}, ParseCase{"256.1.1.1", kLimitedBroadcast},
+        ParseCase{"abc", kLimitedBroadcast}, ParseCase{"192.168.1.x", kLimitedBroadcast},
+        ParseCase{"", kLimitedBroadcast}, ParseCase{" 192.168.1.20", kLimitedBroadcast}));
 
 TEST(Ipv4, OverlongOrNulCutText) {
     EXPECT_EQ(ParseIpv4(std::string(kMaxAddressText + 1, '1')), kLimitedBroadcast);
     EXPECT_EQ(ParseIpv4(std::string("10.0.0.1\0garbage", 16)), MakeIpv4(10, 0, 0, 1));
 }
 
-// The strict form of the command line and the simulator's files: one address, one spelling.
+// The strict form of the command lines and files: one address, one spelling.
 TEST(Ipv4, DottedAddressTakesOnlyFourPlainDecimalNumbers) {
     EXPECT_EQ(ParseDottedAddress("198.18.0.10"), MakeIpv4(198, 18, 0, 10));
     EXPECT_EQ(ParseDottedAddress("0.0.0.0"), Ipv4{0});
