@@ -23,6 +23,79 @@ constexpr unsigned char kTrailLast = 0xFE;
 constexpr unsigned char kTrailGap = 0x7F;
 constexpr unsigned char kFirstPrintable = 0x20;
 constexpr unsigned char kDelete = 0x7F;
+// UTF-8 lead and continuation bytes.
+constexpr unsigned char kContinuationFirst = 0x80;
+constexpr unsigned char kContinuationLast = 0xBF;
+constexpr unsigned char kTwoByteLeadFirst = 0xC2;
+constexpr unsigned char kTwoByteLeadLast = 0xDF;
+constexpr unsigned char kThreeByteLeadFirst = 0xE0;
+constexpr unsigned char kThreeByteLeadLast = 0xEF;
+constexpr unsigned char kSurrogateLead = 0xED;
+constexpr unsigned char kFourByteLeadFirst = 0xF0;
+constexpr unsigned char kFourByteLeadLast = 0xF4;
+constexpr unsigned char kNoOverlongThreeByte = 0xA0;
+constexpr unsigned char kBelowSurrogates = 0x9F;
+constexpr unsigned char kNoOverlongFourByte = 0x90;
+constexpr unsigned char kBelowUnicodeEnd = 0x8F;
+// U+0080 to U+009F are C2 80 to C2 9F.
+constexpr unsigned char kLastC1Continuation = 0x9F;
+
+// Bytes of the valid UTF-8 sequence that starts at `pos` (1 to 4), or 0 when the byte there
+// starts none (a stray continuation byte, an overlong form, a surrogate, a cut sequence).
+std::size_t ValidUtf8Length(std::string_view text, std::size_t pos) {
+    const auto lead = static_cast<unsigned char>(text[pos]);
+    if (lead < kAsciiLimit) {
+        return 1;
+    }
+    std::size_t length = 0;
+    unsigned char low = kContinuationFirst;
+    unsigned char high = kContinuationLast;
+    if (lead >= kTwoByteLeadFirst && lead <= kTwoByteLeadLast) {
+        length = 2;
+    } else if (lead >= kThreeByteLeadFirst && lead <= kThreeByteLeadLast) {
+        length = 3;
+        low = lead == kThreeByteLeadFirst ? kNoOverlongThreeByte : low;
+        high = lead == kSurrogateLead ? kBelowSurrogates : high;
+    } else if (lead >= kFourByteLeadFirst && lead <= kFourByteLeadLast) {
+        length = 4;
+        low = lead == kFourByteLeadFirst ? kNoOverlongFourByte : low;
+        high = lead == kFourByteLeadLast ? kBelowUnicodeEnd : high;
+    } else {
+        return 0;
+    }
+    if (pos + length > text.size()) {
+        return 0;
+    }
+    for (std::size_t i = 1; i < length; ++i) {
+        const auto next = static_cast<unsigned char>(text[pos + i]);
+        const unsigned char min = i == 1 ? low : kContinuationFirst;
+        const unsigned char max = i == 1 ? high : kContinuationLast;
+        if (next < min || next > max) {
+            return 0;
+        }
+    }
+    return length;
+}
+
+// One character of a UTF-8 text: its bytes, and whether a terminal must not see it: a C0
+// control, DEL, a C1 control (U+0080 to U+009F; U+009B starts a terminal command) or a byte
+// that is no valid UTF-8 (a stray 0x9B is the same command to an 8-bit terminal).
+struct Character {
+    std::size_t length = 1;
+    bool control = false;
+};
+
+Character CharacterAt(std::string_view text, std::size_t pos) {
+    const std::size_t length = ValidUtf8Length(text, pos);
+    const auto lead = static_cast<unsigned char>(text[pos]);
+    if (length == 0) {
+        return {1, true};
+    }
+    const bool c0 = length == 1 && (lead < kFirstPrintable || lead == kDelete);
+    const bool c1 = length == 2 && lead == kTwoByteLeadFirst &&
+                    static_cast<unsigned char>(text[pos + 1]) <= kLastC1Continuation;
+    return {length, c0 || c1};
+}
 
 bool IsLeadByte(unsigned char c) {
     return c >= kLeadFirst && c <= kLeadLast;
@@ -211,14 +284,29 @@ std::string_view TruncateCp936(std::string_view cp936, std::size_t maxBytes) {
 }
 
 std::string Printable(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < kFirstPrintable || byte == kDelete) {
-            c = '?';
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t pos = 0; pos < text.size();) {
+        const Character character = CharacterAt(text, pos);
+        if (character.control) {
+            out += kReplacementCp936;
+        } else {
+            out.append(text.substr(pos, character.length));
         }
+        pos += character.length;
     }
     return out;
+}
+
+bool IsPrintable(std::string_view text) {
+    for (std::size_t pos = 0; pos < text.size();) {
+        const Character character = CharacterAt(text, pos);
+        if (character.control) {
+            return false;
+        }
+        pos += character.length;
+    }
+    return true;
 }
 
 }  // namespace tavlo::platform

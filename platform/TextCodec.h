@@ -28,8 +28,13 @@ std::size_t Cp936ByteCount(std::string_view utf8);
 // two-byte character in half.
 std::string_view TruncateCp936(std::string_view cp936, std::size_t maxBytes);
 
-// `text` with control characters replaced by '?', safe to print on a terminal and always one
-// line (for texts from the network, a file or the command line shown in messages).
+// `text` read as UTF-8 with control characters (C0, DEL and the C1 controls U+0080 to
+// U+009F) and bytes that are no valid UTF-8 each replaced by '?', safe to print on a terminal
+// and always one line (for texts from the network, a file or the command line shown in
+// messages).
 std::string Printable(std::string_view text);
+
+// True when Printable would leave `text` as it is: valid UTF-8 without a control character.
+bool IsPrintable(std::string_view text);
 
 }  // namespace tavlo::platform

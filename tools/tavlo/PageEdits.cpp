@@ -147,7 +147,8 @@ std::string TextTakes(const TextControl& box, unsigned maxNumber) {
             return maxNumber != 0 ? "a number from 0 to " + std::to_string(maxNumber)
                                   : "at most " + std::to_string(box.maxBytes) + " digits";
         case TextKind::kAddress:
-            return "an address like 198.18.0.10 (0.0.0.0 for none)";
+            return "an address of four numbers 0 to 255 without leading zeros, like 198.18.0.10 "
+                   "(0.0.0.0 for none)";
         case TextKind::kShown:
             break;
     }
@@ -161,6 +162,11 @@ Apply TypeInto(TextOf box, std::string lockedWhy = {}, unsigned maxNumber = 0) {
         TextControl& control = box(m);
         if (!control.enabled) {
             return Locked(lockedWhy);
+        }
+        // The clock would show or use a control character as it is (a terminal command, a
+        // line break in an SSID).
+        if (control.kind == TextKind::kText && !platform::IsPrintable(value)) {
+            return "it holds a control character, which the page does not take";
         }
         unsigned number = 0;
         const bool inRange =

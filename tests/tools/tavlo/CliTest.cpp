@@ -124,7 +124,18 @@ TEST(CliUsage, HelpOnStandardOutput) {
 
 TEST(CliText, ControlCharactersNeverReachTheTerminal) {
     EXPECT_EQ(Printable(std::string("a\x1b[2Jb\r\n\x7f", 9)), "a?[2Jb???");
+    // C1 controls (U+009B is a terminal's command start) and bytes that are no UTF-8 (a raw
+    // 0x9B is the same command to an 8-bit terminal); other characters stay.
+    EXPECT_EQ(Printable("x\xc2\x9b"
+                        "2J\xc2\x80\xc2\x9fy"),
+              "x?2J??y");
+    EXPECT_EQ(Printable("\x9b"
+                        "2J\xc3\xa9\xe2\x84\x83\xc2\xa0"),
+              "?2J\xc3\xa9\xe2\x84\x83\xc2\xa0");
+    EXPECT_EQ(Printable("\xe2\x84"), "??");  // cut short
     EXPECT_EQ(Printable("192.0.2.10 (SN0042)"), "192.0.2.10 (SN0042)");
+    EXPECT_TRUE(platform::IsPrintable("Lobby \xe2\x84\x83"));
+    EXPECT_FALSE(platform::IsPrintable("Lobby\xc2\x85"));
 }
 
 TEST(CliErrors, OneLineOnStandardError) {
