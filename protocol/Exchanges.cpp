@@ -1,8 +1,10 @@
 #include "protocol/Exchanges.h"
 
 #include <algorithm>
-#include <array>
+#include <map>
 #include <memory>
+#include <string_view>
+#include <unordered_set>
 
 #include "platform/Ipv4.h"
 #include "protocol/CommandFrames.h"
@@ -21,6 +23,76 @@ constexpr std::uint8_t kBroadcastOctet = 255;
 constexpr std::uint8_t kNetworkOctet = 0;
 constexpr char kNoSocketText[] = "no UDP socket could be opened";
 
+// A reply with flag bit 0 and the request's frame type: a read's record, a write's
+// acknowledgement.
+bool IsAwaitedReply(const SettingsFrame& reply, std::uint8_t requestType) {
+    return (reply[kFlagsOffset] & kFlagCarriedOut) != 0 && reply[kFrameTypeOffset] == requestType;
+}
+
+// The text of a serial-number field: its bytes up to the first zero, never past the field.
+std::string_view FieldText(std::span<const std::uint8_t> field) {
+    const auto end = std::find(field.begin(), field.end(), std::uint8_t{0});
+    return {reinterpret_cast<const char*>(field.data()),
+            static_cast<std::size_t>(end - field.begin())};
+}
+
+// The reply carries the serial number a moved clock is known by.
+bool CarriesSerialNumber(std::span<const std::uint8_t> reply, std::size_t offset, std::size_t size,
+                         const MovedClock& moved) {
+    return !moved.serialNumber.empty() &&
+           FieldText(reply.subspan(offset, size)) == moved.serialNumber;
+}
+
+// The datagrams one clock has sent in an exchange, to know its repeats.
+class RepeatFilter {
+  public:
+    // True the first time these bytes come; false for a repeat, and for everything once
+    // kMaxRememberedDatagrams different ones have come.
+    bool fresh(std::span<const std::uint8_t> bytes) {
+        if (seen_.size() >= kMaxRememberedDatagrams) {
+            return false;
+        }
+        const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        return seen_.insert(std::hash<std::string_view>{}(text)).second;
+    }
+
+  private:
+    std::unordered_set<std::size_t> seen_;
+};
+
+// Rebuilds the chunked replies of several senders at once, each in a frame of its own, so
+// that one sender's chunks never mix with another's.
+class ChunkReplies {
+  public:
+    // Takes one chunk from `sender`; the sender's reply once it is whole, else nullptr.
+    const SettingsFrame* take(Ipv4 sender, const FrameChunk& chunk) {
+        auto found = senders_.find(sender);
+        if (found == senders_.end()) {
+            if (senders_.size() >= kMaxAnsweringClocks) {
+                return nullptr;
+            }
+            found = senders_.emplace(sender, ProtocolState{}).first;
+        }
+        ProtocolState& reply = found->second;
+        if (reply.chunks.ReassemblyCount == 0) {
+            reply.settingsFrame.fill(0);
+        }
+        ChunkVerdict verdict = AcceptChunk(reply, chunk);
+        if ((verdict == ChunkVerdict::kRepeat || BreaksFrame(verdict)) &&
+            chunk[kChunkNumberOffset] == kFirstChunkNumber) {
+            // A chunk 1 starts a new reply: the clock answered again, or its answer to this
+            // request overtook the rest of an earlier one.
+            ResetReassembly(reply.chunks);
+            reply.settingsFrame.fill(0);
+            verdict = AcceptChunk(reply, chunk);
+        }
+        return verdict == ChunkVerdict::kFrameEnded ? &reply.settingsFrame : nullptr;
+    }
+
+  private:
+    std::map<Ipv4, ProtocolState> senders_;
+};
+
 }  // namespace
 
 bool IsRejectedTarget(Ipv4 target) {
@@ -36,15 +108,37 @@ bool IsLocalSender(const ProtocolState& state, Ipv4 sender) {
                                     sender) != state.LocalAddressList.end();
 }
 
+// Who a datagram comes from, as far as a unicast exchange is concerned.
+enum class ClockExchanges::Sender : std::uint8_t {
+    kStranger,  // nobody this exchange listens to
+    kClock,     // the target, or a moved clock's new address; every sender of a broadcast
+    kBySerial,  // anyone else, heard only with a reply carrying the moved clock's serial number
+};
+
+// What a datagram did for the exchange.
+enum class ClockExchanges::Heard : std::uint8_t {
+    kNothing,  // nothing new: the line counts as quiet
+    kNews,     // a broadcast's clock not counted before: the wait starts again
+    kDone,     // the awaited unicast reply: the exchange ends
+};
+
 struct ClockExchanges::Opened {
     std::unique_ptr<UdpSocket> socket;
     Endpoint to;
     bool broadcast = false;
     bool longWait = false;  // first octet of the address sent to is 255
+    MovedClock moved;
 
     std::chrono::milliseconds timeout(std::chrono::milliseconds longTimeout,
                                       std::chrono::milliseconds shortTimeout) const {
         return longWait ? longTimeout : shortTimeout;
+    }
+
+    Sender senderOf(Ipv4 address) const {
+        if (broadcast || address == to.address || address == moved.newAddress) {
+            return Sender::kClock;
+        }
+        return moved.serialNumber.empty() ? Sender::kStranger : Sender::kBySerial;
     }
 };
 
@@ -57,8 +151,19 @@ void ClockExchanges::fail(ExchangeFailure failure, std::string text) {
     failureText_ = std::move(text);
 }
 
-bool ClockExchanges::begin(Ipv4 target, std::uint16_t port, Opened& opened) {
+bool ClockExchanges::acknowledgedBy(Ipv4 sender) {
+    if (acknowledgers_.size() >= kMaxAnsweringClocks ||
+        std::find(acknowledgers_.begin(), acknowledgers_.end(), sender) != acknowledgers_.end()) {
+        return false;
+    }
+    acknowledgers_.push_back(sender);
+    return true;
+}
+
+bool ClockExchanges::begin(Ipv4 target, std::uint16_t port, const MovedClock& moved,
+                           Opened& opened) {
     fail(ExchangeFailure::kNone, {});
+    acknowledgers_.clear();
     // A reply left half received by an earlier exchange must never shift this one.
     ResetReassembly(state_.chunks);
     ResetChunkSending(state_.chunks);
@@ -72,6 +177,9 @@ bool ClockExchanges::begin(Ipv4 target, std::uint16_t port, Opened& opened) {
     }
     opened.broadcast = IsBroadcastTarget(target);
     opened.to = Endpoint{opened.broadcast ? platform::kLimitedBroadcast : target, port};
+    if (!opened.broadcast) {
+        opened.moved = moved;
+    }
     // The long wait goes by the address actually sent to: every broadcast, and also a
     // unicast address whose first octet is 255.
     opened.longWait = platform::FirstOctet(opened.to.address) == kBroadcastOctet;
@@ -90,13 +198,14 @@ bool ClockExchanges::begin(Ipv4 target, std::uint16_t port, Opened& opened) {
     return true;
 }
 
-// Receives datagrams while each arrives within `timeout` of the previous one, at most
-// kMaxCollectTime in all. A unicast exchange is with its target alone: a datagram from any
-// other address (another clock, a stranger repeating itself) is dropped and keeps nobody
-// waiting, so it can neither pass for the clock's reply nor hold the exchange open.
-// Datagrams of the wrong size or from this machine, and receives that fail, are dropped; the
-// others go to onDatagram(from), which returns false to stop. A wait that times out or fails
-// ends the collection.
+// Receives datagrams until the line has been quiet for `timeout`, onDatagram ends the
+// exchange, or kMaxCollectTime has passed. Quiet means: nothing new. In a unicast exchange
+// each datagram of the clock that it has not sent before in this exchange starts the wait
+// again (the chunks of its reply, a reply after junk); its repeats do not, and strangers are
+// dropped unheard. In a broadcast only a clock counted for the first time starts it again
+// (onDatagram says kNews). Datagrams of the wrong size or from this machine, and receives
+// that fail, are dropped; the others go to onDatagram(from, sender). A wait that times out
+// or fails ends the collection.
 template <typename OnDatagram>
 void ClockExchanges::collect(const Opened& opened, std::chrono::milliseconds timeout,
                              std::span<std::uint8_t> buffer, std::size_t frameSize,
@@ -104,6 +213,7 @@ void ClockExchanges::collect(const Opened& opened, std::chrono::milliseconds tim
     const std::uint32_t start = network_.tickCount();
     std::uint32_t lastHeard = start;
     const auto limit = static_cast<std::uint32_t>(kMaxCollectTime.count());
+    RepeatFilter repeats;
     for (;;) {
         // Tick arithmetic wraps at 2^32; the differences stay right across the wrap.
         const std::uint32_t now = network_.tickCount();
@@ -115,28 +225,37 @@ void ClockExchanges::collect(const Opened& opened, std::chrono::milliseconds tim
         std::fill(buffer.begin(), buffer.end(), std::uint8_t{0});
         Endpoint from;
         const long size = opened.socket->receiveFrom(buffer, from);
-        if (size >= 0 && !opened.broadcast && from.address != opened.to.address) {
+        if (size < 0) {
+            continue;  // the datagram announced by the wait was discarded after all
+        }
+        const Sender sender = opened.senderOf(from.address);
+        if (sender == Sender::kStranger) {
             continue;
         }
-        lastHeard = network_.tickCount();
-        // A failed receive (the datagram announced by the wait was discarded after all) is
-        // dropped like one of the wrong size; the quiet line still ends the collection.
-        if (size < 0 || static_cast<std::size_t>(size) != frameSize ||
-            IsLocalSender(state_, from.address)) {
+        if (!opened.broadcast && sender == Sender::kClock &&
+            repeats.fresh(buffer.first(std::min(static_cast<std::size_t>(size), buffer.size())))) {
+            lastHeard = network_.tickCount();
+        }
+        if (static_cast<std::size_t>(size) != frameSize || IsLocalSender(state_, from.address)) {
             continue;
         }
-        if (!onDatagram(from)) {
+        const Heard heard = onDatagram(from, sender);
+        if (heard == Heard::kDone) {
             return;
+        }
+        if (heard == Heard::kNews) {
+            lastHeard = network_.tickCount();
         }
     }
 }
 
-std::uint8_t ClockExchanges::ExchangeFullFrame(Ipv4 target) {
+int ClockExchanges::ExchangeFullFrame(Ipv4 target, const MovedClock& moved) {
     Opened opened;
-    if (!begin(target, kFullFramePort, opened)) {
+    if (!begin(target, kFullFramePort, moved, opened)) {
         return kExchangeNoAnswer;
     }
     SettingsFrame& frame = state_.settingsFrame;
+    const std::uint8_t type = frame[kFrameTypeOffset];
     std::copy(kMagic.begin(), kMagic.end(), frame.begin() + kMagicOffset);
     opened.socket->sendTo(frame, opened.to);
     if (opened.broadcast) {
@@ -144,29 +263,44 @@ std::uint8_t ClockExchanges::ExchangeFullFrame(Ipv4 target) {
     }
 
     frame.fill(0);
-    // Replies are received aside and copied into the frame only when accepted, so a stray
+    // Replies are received aside and copied into the frame only when taken, so a stray
     // datagram never overwrites a clock's reply.
     SettingsFrame received{};
-    std::uint8_t count = 0;
+    bool answered = false;
     const auto timeout = opened.timeout(kBroadcastFrameTimeout, kFullFrameTimeout);
-    collect(opened, timeout, received, kSettingsFrameSize, [&](const Endpoint&) {
-        frame = received;
-        count = static_cast<std::uint8_t>(count + 1);
-        return true;
-    });
+    collect(opened, timeout, received, kSettingsFrameSize,
+            [&](const Endpoint& from, Sender sender) {
+                const bool awaited = IsAwaitedReply(received, type);
+                if (opened.broadcast) {
+                    if (!awaited || !acknowledgedBy(from.address)) {
+                        return Heard::kNothing;
+                    }
+                    frame = received;
+                    return Heard::kNews;
+                }
+                if (sender == Sender::kBySerial &&
+                    !(awaited && CarriesSerialNumber(received, kSerialNumberOffset,
+                                                     kSerialNumberSize, opened.moved))) {
+                    return Heard::kNothing;
+                }
+                frame = received;
+                answered = awaited;
+                return awaited ? Heard::kDone : Heard::kNothing;
+            });
     opened.socket.reset();
 
     if (opened.broadcast) {
-        return count;
+        return static_cast<int>(acknowledgers_.size());
     }
-    return (frame[kFlagsOffset] & kFlagCarriedOut) != 0 ? kExchangeAcknowledged : kExchangeNoAnswer;
+    return answered ? kExchangeAcknowledged : kExchangeNoAnswer;
 }
 
-std::uint8_t ClockExchanges::ExchangeChunkedFrame(Ipv4 target) {
+int ClockExchanges::ExchangeChunkedFrame(Ipv4 target, const MovedClock& moved) {
     Opened opened;
-    if (!begin(target, kChunkPort, opened)) {
+    if (!begin(target, kChunkPort, moved, opened)) {
         return kExchangeNoAnswer;
     }
+    const std::uint8_t type = state_.settingsFrame[kFrameTypeOffset];
 
     FrameChunk chunk{};
     int failedSends = 0;
@@ -189,42 +323,41 @@ std::uint8_t ClockExchanges::ExchangeChunkedFrame(Ipv4 target) {
         }
     }
 
+    // Only whole replies ever reach the frame.
     state_.settingsFrame.fill(0);
-    std::uint8_t count = 0;
-    // A unicast reply counts only when its chunks came in turn up to its last. The first
-    // whole reply is the answer: chunks after it (late copies) are not taken, and once a chunk
-    // has come out of turn nothing more is taken in this exchange.
-    bool whole = false;
-    bool broken = false;
+    ChunkReplies replies;
+    bool answered = false;
     const auto timeout = opened.timeout(kBroadcastFrameTimeout, kChunkedTimeout);
-    collect(opened, timeout, chunk, kChunkSize, [&](const Endpoint&) {
-        if (opened.broadcast) {
-            count = static_cast<std::uint8_t>(count + 1);
-        } else if (!whole && !broken) {
-            const ChunkVerdict verdict = AcceptChunk(state_, chunk);
-            whole = verdict == ChunkVerdict::kFrameEnded;
-            broken = BreaksFrame(verdict);
+    collect(opened, timeout, chunk, kChunkSize, [&](const Endpoint& from, Sender sender) {
+        const SettingsFrame* whole = replies.take(from.address, chunk);
+        if (whole == nullptr) {
+            return Heard::kNothing;
         }
-        return true;
+        const bool awaited = IsAwaitedReply(*whole, type);
+        if (opened.broadcast) {
+            return awaited && acknowledgedBy(from.address) ? Heard::kNews : Heard::kNothing;
+        }
+        if (sender == Sender::kBySerial &&
+            !(awaited &&
+              CarriesSerialNumber(*whole, kSerialNumberOffset, kSerialNumberSize, opened.moved))) {
+            return Heard::kNothing;
+        }
+        state_.settingsFrame = *whole;
+        answered = awaited;
+        return awaited ? Heard::kDone : Heard::kNothing;
     });
     opened.socket.reset();
 
     if (opened.broadcast) {
-        return count;
+        return static_cast<int>(acknowledgers_.size());
     }
-    if (!whole) {
-        // Never leave part of a reply where a caller could take it for the clock's record.
-        state_.settingsFrame.fill(0);
-        ResetReassembly(state_.chunks);
-        return kExchangeNoAnswer;
-    }
-    return (state_.settingsFrame[kFlagsOffset] & kFlagCarriedOut) != 0 ? kExchangeAcknowledged
-                                                                       : kExchangeNoAnswer;
+    return answered ? kExchangeAcknowledged : kExchangeNoAnswer;
 }
 
-std::int32_t ClockExchanges::ExchangeCommandFrame(std::uint8_t command, Ipv4 target) {
+int ClockExchanges::ExchangeCommandFrame(std::uint8_t command, Ipv4 target,
+                                         const MovedClock& moved) {
     Opened opened;
-    if (!begin(target, kCommandPort, opened)) {
+    if (!begin(target, kCommandPort, moved, opened)) {
         return kCommandNoAnswer;
     }
     CommandFrame& frame = state_.commandFrame;
@@ -234,27 +367,41 @@ std::int32_t ClockExchanges::ExchangeCommandFrame(std::uint8_t command, Ipv4 tar
     SealCommandFrame(frame, command, RequestMarker::kSet);
     opened.socket->sendTo(frame, opened.to);
 
-    std::int32_t count = kCommandNoAnswer;
-    bool unicastDone = false;
+    bool answered = false;
     CommandFrame received{};
     const auto timeout = opened.timeout(kBroadcastCommandTimeout, kCommandTimeout);
-    collect(opened, timeout, received, kCommandFrameSize, [&](const Endpoint&) {
-        // A reply of the right size from another host replaces what the frame held; only a
-        // valid one is kept in it.
-        frame.fill(0);
-        if (received[kRequestMarkerOffset] != kRequestMarker || !CheckCommandFrame(received)) {
-            return true;
+    collect(opened, timeout, received, kCommandFrameSize, [&](const Endpoint& from, Sender sender) {
+        const bool valid =
+            received[kRequestMarkerOffset] == kRequestMarker && CheckCommandFrame(received);
+        const bool awaited = valid && received[kCommandCodeOffset] == command;
+        if (opened.broadcast) {
+            if (!awaited || !acknowledgedBy(from.address)) {
+                return Heard::kNothing;
+            }
+            frame = received;
+            return Heard::kNews;
+        }
+        if (sender == Sender::kBySerial) {
+            if (!(awaited && CarriesSerialNumber(received, kEarlySerialNumberOffset,
+                                                 kEarlySerialNumberSize, opened.moved))) {
+                return Heard::kNothing;
+            }
+        } else if (!valid) {
+            // A reply of the right size from the clock replaces what the frame held; only a
+            // valid one is kept in it.
+            frame.fill(0);
+            return Heard::kNothing;
         }
         frame = received;
-        if (!opened.broadcast) {
-            unicastDone = true;
-            return false;
-        }
-        count = count < 0 ? 1 : count + 1;
-        return true;
+        answered = awaited;
+        return awaited ? Heard::kDone : Heard::kNothing;
     });
     opened.socket.reset();
-    return unicastDone ? kCommandAcknowledged : count;
+
+    if (opened.broadcast) {
+        return acknowledgers_.empty() ? kCommandNoAnswer : static_cast<int>(acknowledgers_.size());
+    }
+    return answered ? kCommandAcknowledged : kCommandNoAnswer;
 }
 
 bool StartSockets(platform::Network& network) {

@@ -18,7 +18,7 @@ ReadResult ReadEarlyClock(protocol::ClockExchanges& exchanges, protocol::Protoco
                           platform::Ipv4 address) {
     ReadResult result;
     const std::uint8_t read = protocol::ToByte(protocol::CommandCode::kRead);
-    const std::int32_t answer = exchanges.ExchangeCommandFrame(read, address);
+    const int answer = exchanges.ExchangeCommandFrame(read, address);
     if (answer <= 0 || state.commandFrame[protocol::kCommandCodeOffset] != read) {
         NoteFailure(exchanges, result);
         return result;
@@ -42,7 +42,7 @@ ReadResult ReadCurrentClock(protocol::ClockExchanges& exchanges, protocol::Proto
         }
         state.settingsFrame[protocol::kFlagsOffset] |= protocol::kFlagCarriedOut;
         state.settingsFrame[protocol::kFrameTypeOffset] = read;
-        const std::uint8_t answer =
+        const int answer =
             wifi ? exchanges.ExchangeFullFrame(address) : exchanges.ExchangeChunkedFrame(address);
         // Only a read reply counts: acknowledged and carrying the read's type.
         const bool ok = answer == protocol::kExchangeAcknowledged &&

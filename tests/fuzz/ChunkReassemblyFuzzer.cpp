@@ -78,8 +78,8 @@ struct Guarded {
 
 // Feeds the chunks to AcceptChunk one by one and checks every verdict against what the chunk
 // and the state before it allow, and that the frame changed only where the chunk belongs.
-// Returns the frame of the first reply that ended before anything broke it, if any.
-std::optional<SettingsFrame> Reassemble(const std::vector<FrameChunk>& chunks) {
+// The first reply that ended before anything broke it is checked as a record.
+void Reassemble(const std::vector<FrameChunk>& chunks) {
     Guarded guarded;
     ProtocolState& state = guarded.state;
     std::optional<SettingsFrame> firstWhole;
@@ -141,29 +141,67 @@ std::optional<SettingsFrame> Reassemble(const std::vector<FrameChunk>& chunks) {
                 break;
         }
     }
-    return firstWhole;
+}
+
+// What a unicast read must make of one clock's chunks: each reply rebuilt in turn, a chunk 1
+// starting a reply anew (after a break, or as a copy), and the first whole reply with flag
+// bit 0 and the read's type taken. Also whether any reply came whole.
+struct ReadModel {
+    std::optional<SettingsFrame> taken;
+    bool anyWhole = false;
+};
+
+ReadModel ModelRead(const std::vector<FrameChunk>& chunks) {
+    ReadModel model;
+    ProtocolState reply;
+    for (const FrameChunk& chunk : chunks) {
+        if (reply.chunks.ReassemblyCount == 0) {
+            reply.settingsFrame.fill(0);
+        }
+        ChunkVerdict verdict = protocol::AcceptChunk(reply, chunk);
+        if ((verdict == ChunkVerdict::kRepeat || protocol::BreaksFrame(verdict)) &&
+            chunk[protocol::kChunkNumberOffset] == protocol::kFirstChunkNumber) {
+            protocol::ResetReassembly(reply.chunks);
+            reply.settingsFrame.fill(0);
+            verdict = protocol::AcceptChunk(reply, chunk);
+        }
+        if (verdict != ChunkVerdict::kFrameEnded) {
+            continue;
+        }
+        model.anyWhole = true;
+        const SettingsFrame& frame = reply.settingsFrame;
+        if ((frame[protocol::kFlagsOffset] & protocol::kFlagCarriedOut) != 0 &&
+            frame[protocol::kFrameTypeOffset] ==
+                protocol::ToByte(protocol::FrameType::kReadSettings)) {
+            model.taken = frame;
+            CheckSettingsRecord(frame);
+            break;
+        }
+    }
+    return model;
 }
 
 // The same chunks as one clock's replies to a unicast read: the exchange answers 1 exactly
-// when a whole reply came before anything broke it and carries flag bit 0, and then holds it.
-void Exchange(const std::vector<FrameChunk>& chunks, const std::optional<SettingsFrame>& whole) {
+// when the model takes a reply, and then holds that reply; without any whole reply the frame
+// stays empty.
+void Exchange(const std::vector<FrameChunk>& chunks) {
     std::vector<std::vector<std::uint8_t>> replies;
     for (const FrameChunk& chunk : chunks) {
         replies.emplace_back(chunk.begin(), chunk.end());
     }
     FakeClockLine line(std::move(replies));
-    const std::uint8_t result = line.exchanges.ExchangeChunkedFrame(line.clock);
+    const int result = line.exchanges.ExchangeChunkedFrame(line.clock);
     const ProtocolState& state = line.state;
 
-    const bool answered =
-        whole && ((*whole)[protocol::kFlagsOffset] & protocol::kFlagCarriedOut) != 0;
+    const ReadModel model = ModelRead(chunks);
     FUZZ_CHECK(result ==
-               (answered ? protocol::kExchangeAcknowledged : protocol::kExchangeNoAnswer));
-    if (answered) {
-        FUZZ_CHECK(state.settingsFrame == *whole);
-    } else if (!whole) {
+               (model.taken ? protocol::kExchangeAcknowledged : protocol::kExchangeNoAnswer));
+    if (model.taken) {
+        FUZZ_CHECK(state.settingsFrame == *model.taken);
+    } else if (!model.anyWhole) {
         FUZZ_CHECK(state.settingsFrame == SettingsFrame{});
     }
+    FUZZ_CHECK(state.chunks.ReassemblyCount == 0);
 }
 
 }  // namespace
@@ -174,9 +212,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Input in(data, size);
     const std::uint8_t mode = in.Byte();
     const std::vector<tavlo::protocol::FrameChunk> chunks = ReadChunks(in);
-    const auto whole = Reassemble(chunks);
+    Reassemble(chunks);
     if ((mode & kViaExchange) != 0) {
-        Exchange(chunks, whole);
+        Exchange(chunks);
     }
     return 0;
 }

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <functional>
+#include <utility>
+
 #include "platform/Ipv4.h"
 #include "protocol/CommandFrames.h"
 #include "protocol/Frames.h"
@@ -51,10 +55,13 @@ std::vector<Bytes> ChunkReply(std::uint8_t flags, std::uint8_t type, std::uint8_
     }
 }
 
-Bytes CommandReply(std::uint8_t marker, std::uint8_t checksum = 0) {
+// An early clock's reply to `command`; checksum 0 lets the receiver fill it in.
+Bytes CommandReply(std::uint8_t marker, std::uint8_t checksum = 0, std::uint8_t command = 1,
+                   std::uint8_t serial = 'E') {
     Bytes reply(kCommandFrameSize, 0);
     reply[kRequestMarkerOffset] = marker;
-    reply[kEarlySerialNumberOffset] = 'E';
+    reply[kCommandCodeOffset] = command;
+    reply[kEarlySerialNumberOffset] = serial;
     reply[kChecksumOffset] = checksum;
     return reply;
 }
@@ -195,12 +202,12 @@ INSTANTIATE_TEST_SUITE_P(
 
 // --- ExchangeFullFrame ---
 
-TEST_F(ExchangesTest, FullUnicastResultFollowsFlagBitZero) {
+TEST_F(ExchangesTest, FullUnicastEndsOnTheAwaitedReply) {
     SetType(1);
     AddClock(kClockA, {FullReply(kFlagCarriedOut)});
     EXPECT_EQ(exchanges.ExchangeFullFrame(kClockA), 1);
     EXPECT_EQ(state.settingsFrame[kSerialNumberOffset], 0x5E);
-    EXPECT_EQ(net.now(), 10u + 1000u);
+    EXPECT_EQ(net.now(), 10u);
 }
 
 TEST_F(ExchangesTest, FullUnicastReplyWithoutFlagGives255) {
@@ -210,29 +217,30 @@ TEST_F(ExchangesTest, FullUnicastReplyWithoutFlagGives255) {
     EXPECT_EQ(state.settingsFrame[kSerialNumberOffset], 0x5E);  // the reply is still there
 }
 
-TEST_F(ExchangesTest, QuietLineRuleKeepsWaitingWhileDatagramsFollowWithinTheTimeout) {
+TEST_F(ExchangesTest, UnicastWaitsWhileTheClockSendsSomethingNewWithinTheTimeout) {
     SetType(1);
     net.addPeer(kClockA, [](const SentDatagram& request, FakeNetwork& n) {
         n.reply(request, kClockA, FullReply(0, 1, 1), 900ms);
-        n.reply(request, kClockA, FullReply(kFlagCarriedOut, 1, 2), 1800ms);
-        n.reply(request, kClockA, FullReply(0, 1, 3), 2801ms);  // 1001 ms after: too late
+        n.reply(request, kClockA, FullReply(kFlagCarriedOut, 2, 2), 1800ms);  // another type
+        n.reply(request, kClockA, FullReply(kFlagCarriedOut, 1, 3), 2700ms);  // the record
+        n.reply(request, kClockA, FullReply(0, 1, 4), 2750ms);
     });
     EXPECT_EQ(exchanges.ExchangeFullFrame(kClockA), 1);
-    EXPECT_EQ(state.settingsFrame[kSerialNumberOffset], 2);  // the last accepted one stays
-    EXPECT_EQ(net.now(), 2800u);
+    EXPECT_EQ(state.settingsFrame[kSerialNumberOffset], 3);
+    EXPECT_EQ(net.now(), 2700u);
 }
 
 TEST_F(ExchangesTest, WrongSizesAndLocalSendersAreDroppedWithoutTouchingTheReply) {
     SetType(1);
     state.LocalAddressList = {kPc};
     net.addPeer(kClockA, [](const SentDatagram& request, FakeNetwork& n) {
-        n.reply(request, kClockA, FullReply(kFlagCarriedOut), 10ms);
+        n.reply(request, kClockA, FullReply(0), 10ms);
         n.reply(request, kClockA, Bytes(kSettingsFrameSize - 1, 0xEE), 20ms);
         n.reply(request, kClockA, Bytes(kSettingsFrameSize + 1, 0xEE), 30ms);
-        n.reply(request, kPc, FullReply(0, 1, 0x77), 40ms);
+        n.reply(request, kPc, FullReply(kFlagCarriedOut, 1, 0x77), 40ms);
     });
-    EXPECT_EQ(exchanges.ExchangeFullFrame(kClockA), 1);
-    EXPECT_EQ(state.settingsFrame[kSerialNumberOffset], 0x5E);
+    EXPECT_EQ(exchanges.ExchangeFullFrame(kClockA), 255);
+    EXPECT_EQ(state.settingsFrame[kSerialNumberOffset], 0x5E);  // the clock's reply stays
     EXPECT_EQ(state.settingsFrame[0], 0);
     EXPECT_EQ(net.now(), 30u + 1000u) << "the PC's own datagram is no part of a unicast exchange";
 }
@@ -284,19 +292,10 @@ TEST_F(ExchangesTest, UnicastHearsItsTargetAlone) {
     }
 }
 
-TEST_F(ExchangesTest, FullBroadcastCountsOtherHosts) {
-    SetType(3);
-    AddClock(kClockA, {FullReply(kFlagCarriedOut)});
-    AddClock(kClockB, {FullReply(kFlagCarriedOut)});
-    AddClock(kClockC, {FullReply(0)});
-    EXPECT_EQ(exchanges.ExchangeFullFrame(platform::kLimitedBroadcast), 3);
-    EXPECT_EQ(net.now(), 100u + 2000u);  // replies came during the pause
-}
-
 TEST_F(ExchangesTest, EchoOfOwnBroadcastIsFilteredOnlyThroughLocalAddressList) {
     SetType(3);
     net.echoBroadcastsFrom(kPc);
-    AddClock(kClockA, {FullReply(kFlagCarriedOut)});
+    AddClock(kClockA, {FullReply(kFlagCarriedOut, 3)});
     EXPECT_EQ(exchanges.ExchangeFullFrame(platform::kLimitedBroadcast), 2);  // list empty
 
     state.LocalAddressList = {MakeIpv4(10, 9, 8, 7), kPc};
@@ -305,15 +304,22 @@ TEST_F(ExchangesTest, EchoOfOwnBroadcastIsFilteredOnlyThroughLocalAddressList) {
     EXPECT_EQ(exchanges.ExchangeCommandFrame(1, platform::kLimitedBroadcast), -1);
 }
 
-TEST_F(ExchangesTest, BroadcastCountIsModulo256) {
-    SetType(3);
-    net.onSend([](const SentDatagram& request, FakeNetwork& n) {
-        for (int i = 0; i < 300; ++i) {
-            n.reply(request, MakeIpv4(198, 18, 1, static_cast<std::uint8_t>(1 + i % 250)),
-                    FullReply(kFlagCarriedOut), 1ms);
+// 300 clocks, each answering twice: the count is the number of clocks, never cut to a byte.
+TEST_F(ExchangesTest, BroadcastCountIsAPlainNumberOfClocks) {
+    SetType(2);
+    std::vector<Ipv4> clocks;
+    net.onSend([&clocks](const SentDatagram& request, FakeNetwork& n) {
+        for (int i = 0; i < 600; ++i) {
+            const Ipv4 clock = MakeIpv4(198, 18, static_cast<std::uint8_t>(1 + i % 300 / 200),
+                                        static_cast<std::uint8_t>(1 + i % 300 % 200));
+            n.reply(request, clock, FullReply(kFlagCarriedOut, 2), 1ms);
+            if (i < 300) {
+                clocks.push_back(clock);
+            }
         }
     });
-    EXPECT_EQ(exchanges.ExchangeFullFrame(platform::kLimitedBroadcast), 300 % 256);
+    EXPECT_EQ(exchanges.ExchangeFullFrame(platform::kLimitedBroadcast), 300);
+    EXPECT_EQ(exchanges.lastAcknowledgers(), clocks);
 }
 
 // --- ExchangeChunkedFrame ---
@@ -323,7 +329,7 @@ TEST_F(ExchangesTest, ChunkedUnicastReadRebuildsTheReply) {
     AddChunkClock(kClockA, ChunkReply(kFlagCarriedOut, 1));
     EXPECT_EQ(exchanges.ExchangeChunkedFrame(kClockA), 1);
     EXPECT_EQ(state.settingsFrame[kSerialNumberOffset], 0x5E);
-    EXPECT_EQ(net.now(), 10u + 500u);
+    EXPECT_EQ(net.now(), 10u);
 }
 
 TEST_F(ExchangesTest, ChunkedUnicastWriteSendsEightChunksAndTakesAnEightChunkReply) {
@@ -372,7 +378,7 @@ class ChunkedReplyTest : public ExchangesTest,
 
 TEST_P(ChunkedReplyTest, IsTakenOnlyWhenItsChunksCameInTurn) {
     const ArrivedReply& c = GetParam();
-    SetType(1);
+    SetType(2);
     const std::vector<Bytes> reply = ChunkReply(kFlagCarriedOut, 2);
     std::vector<Bytes> arrived;
     for (const int index : c.order) {
@@ -401,10 +407,12 @@ INSTANTIATE_TEST_SUITE_P(
                       ArrivedReply{"FirstChunkLost", {1, 2, 3, 4, 5, 6, 7}, false},
                       ArrivedReply{"Reordered", {0, 2, 1, 3, 4, 5, 6, 7}, false},
                       ArrivedReply{"EarlierCopyAfterOthers", {0, 1, 2, 1, 3, 4, 5, 6, 7}, false},
-                      ArrivedReply{"BrokenThenWholeAgain", {0, 2, 0, 1, 2, 3, 4, 5, 6, 7}, false}),
+                      // A chunk 1 starts the reply anew.
+                      ArrivedReply{"BrokenThenWholeAgain", {0, 2, 0, 1, 2, 3, 4, 5, 6, 7}, true},
+                      ArrivedReply{"FirstChunkAgain", {0, 1, 2, 0, 1, 2, 3, 4, 5, 6, 7}, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(ExchangesTest, ChunkedBroadcastCountsChunksNotClocks) {
+TEST_F(ExchangesTest, ChunkedBroadcastCountsClocksNotChunks) {
     SetType(3);
     state.LocalAddressList = {kPc};
     net.echoBroadcastsFrom(kPc);
@@ -413,8 +421,9 @@ TEST_F(ExchangesTest, ChunkedBroadcastCountsChunksNotClocks) {
     twoChunks.push_back(twoChunks.front());
     AddChunkClock(kClockB, twoChunks);
     AddChunkClock(kClockC, {Bytes(kChunkSize - 1, 1), Bytes(kChunkSize + 1, 1)});
-    EXPECT_EQ(exchanges.ExchangeChunkedFrame(kSubnetBroadcast), 3);
-    EXPECT_EQ(state.settingsFrame, SettingsFrame{});  // broadcast chunks are not taken
+    EXPECT_EQ(exchanges.ExchangeChunkedFrame(kSubnetBroadcast), 2);
+    EXPECT_EQ(exchanges.lastAcknowledgers(), (std::vector<Ipv4>{kClockA, kClockB}));
+    EXPECT_EQ(state.settingsFrame, SettingsFrame{});  // broadcast replies are not kept
 }
 
 TEST_F(ExchangesTest, ChunkedBroadcastWritePausesAfterEverySend) {
@@ -509,7 +518,7 @@ TEST_F(ExchangesTest, CommandUnicastTakesTheFirstValidReplyAndEndsAtOnce) {
     EXPECT_EQ(exchanges.ExchangeCommandFrame(1, kClockA), 1);
     EXPECT_EQ(net.now(), 40u);
     EXPECT_EQ(state.commandFrame[kEarlySerialNumberOffset], 'E');
-    EXPECT_EQ(state.commandFrame[kChecksumOffset], 1 ^ 'E');  // filled in
+    EXPECT_EQ(state.commandFrame[kChecksumOffset], 1 ^ 1 ^ 'E');  // filled in
 }
 
 TEST_F(ExchangesTest, CommandUnicastWithOnlyWrongMarkersGivesMinusOne) {
@@ -518,10 +527,10 @@ TEST_F(ExchangesTest, CommandUnicastWithOnlyWrongMarkersGivesMinusOne) {
     EXPECT_EQ(net.now(), 20u + 100u);
 }
 
-TEST_F(ExchangesTest, CommandBroadcastCountsValidReplies) {
-    AddClock(kClockA, {CommandReply(1)});
-    AddClock(kClockB, {CommandReply(1, 1 ^ 'E')});
-    AddClock(kClockC, {CommandReply(2)});
+TEST_F(ExchangesTest, CommandBroadcastCountsClocksWithAValidReplyToTheCommand) {
+    AddClock(kClockA, {CommandReply(1, 0, 2), CommandReply(1, 0, 2)});  // counted once
+    AddClock(kClockB, {CommandReply(1, 1 ^ 2 ^ 'E', 2)});
+    AddClock(kClockC, {CommandReply(2, 0, 2), CommandReply(1, 0, 1)});  // marker 2; a read reply
     EXPECT_EQ(exchanges.ExchangeCommandFrame(2, kSubnetBroadcast), 2);
     EXPECT_EQ(net.now(), 10u + 1000u);
     EXPECT_EQ(net.sent().at(0).timeMs, 0u);
@@ -577,24 +586,231 @@ TEST_F(ExchangesTest, FailedReceiveIsDroppedAndTheNextReplyStillCounts) {
     AddClock(kClockA, {FullReply(0), FullReply(kFlagCarriedOut)});
     net.failReceives(1);
     EXPECT_EQ(exchanges.ExchangeFullFrame(kClockA), 1);
-    EXPECT_EQ(net.now(), 20u + 1000u);
+    EXPECT_EQ(net.now(), 20u);
 
     AddClock(kClockC, {CommandReply(1), CommandReply(1)});
     net.failReceives(1);
     EXPECT_EQ(exchanges.ExchangeCommandFrame(1, kClockC), 1);
-    EXPECT_EQ(net.now(), 1020u + 20u);
+    EXPECT_EQ(net.now(), 20u + 20u);
 }
 
 TEST_F(ExchangesTest, AChattyLineCannotHoldAnExchangeForever) {
     SetType(1);
     net.addPeer(kClockA, [](const SentDatagram& request, FakeNetwork& n) {
         for (int i = 1; i <= 200; ++i) {
-            n.reply(request, kClockA, Bytes{1, 2, 3}, 400ms * i);
+            n.reply(request, kClockA, Bytes{1, 2, static_cast<std::uint8_t>(i)}, 400ms * i);
         }
     });
     EXPECT_EQ(exchanges.ExchangeChunkedFrame(kClockA), 255);
     EXPECT_GE(net.now(), 30000u);
     EXPECT_LE(net.now(), 30400u);
+}
+
+// --- What an exchange waits for, and from whom ---
+
+// A clock's reply frame: flags, type and serial number as given.
+Bytes ReplyFrame(std::uint8_t flags, std::uint8_t type, std::string_view serial = "SN0010") {
+    Bytes frame = FullReply(flags, type);
+    std::copy(serial.begin(), serial.end(), frame.begin() + kSerialNumberOffset);
+    return frame;
+}
+
+// The chunks a wired clock sends for `frame`: eight (a read reply) or one (an
+// acknowledgement: the frame's first 99 bytes).
+std::vector<Bytes> Chunked(const Bytes& frame, bool eight) {
+    testing::ScriptedNonces nonces({0x2A11});
+    std::vector<Bytes> chunks;
+    const std::uint8_t count = eight ? kChunksPerFrame : 1;
+    for (std::uint8_t number = 1; number <= count; ++number) {
+        FrameChunk chunk{};
+        const std::size_t length = !eight                     ? kOneChunkLength
+                                   : number < kChunksPerFrame ? kFullChunkLength
+                                                              : kLastChunkLength;
+        chunk[kChunkNumberOffset] = number;
+        chunk[kChunkLengthOffset] = static_cast<std::uint8_t>(length);
+        ScrambleChunk(
+            chunk,
+            std::span<const std::uint8_t>(frame).subspan(kFullChunkLength * (number - 1u), length),
+            nonces);
+        chunks.emplace_back(chunk.begin(), chunk.end());
+    }
+    return chunks;
+}
+
+// A fresh PC side for one case of a table.
+struct Pc {
+    explicit Pc(std::uint8_t type) : exchanges(network, state, nonces) {
+        state.settingsFrame[kFlagsOffset] = kFlagCarriedOut;
+        state.settingsFrame[kFrameTypeOffset] = type;
+    }
+    FakeNetwork network;
+    ProtocolState state;
+    testing::ScriptedNonces nonces{{0x1234}};
+    ClockExchanges exchanges;
+};
+
+// Whether a request is one a clock answers: every datagram but chunks 1 to 7 of eight.
+bool Answerable(const SentDatagram& request) {
+    return request.bytes.size() != kChunkSize ||
+           request.bytes[kChunkLengthOffset] != kFullChunkLength;
+}
+
+// A clock that repeats its reply a thousand times a second: the exchange ends once the
+// awaited reply is whole, or (when it never comes) once the clock has sent nothing new for
+// the time-out; repeats keep nobody waiting.
+TEST_F(ExchangesTest, RepeatsNeitherHoldNorStretchAnExchange) {
+    const struct {
+        const char* name;
+        std::uint8_t type;
+        bool chunked;
+        std::vector<Bytes> repeated;
+        int result;
+        std::uint64_t endsMs;
+    } cases[] = {
+        {"wired read", 1, true, Chunked(ReplyFrame(kFlagCarriedOut, 1), true), 1, 8},
+        {"wired write", 2, true, Chunked(ReplyFrame(kFlagCarriedOut, 2), false), 1, 1},
+        {"wired write, only an old read reply", 2, true,
+         Chunked(ReplyFrame(kFlagCarriedOut, 1), true), 255, 8 + 500},
+        {"Wi-Fi read", 1, false, {ReplyFrame(kFlagCarriedOut, 1)}, 1, 1},
+        {"Wi-Fi write, no acknowledgement", 40, false, {ReplyFrame(0, 40)}, 255, 1 + 1000},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Pc pc(c.type);
+        const std::vector<Bytes> repeated = c.repeated;
+        pc.network.addPeer(kClockA, [repeated](const SentDatagram& request, FakeNetwork& n) {
+            for (int i = 0; Answerable(request) && i < 5000; ++i) {
+                n.reply(request, kClockA, repeated[i % repeated.size()], 1ms * (i + 1));
+            }
+        });
+        const int result = c.chunked ? pc.exchanges.ExchangeChunkedFrame(kClockA)
+                                     : pc.exchanges.ExchangeFullFrame(kClockA);
+        EXPECT_EQ(result, c.result);
+        EXPECT_EQ(pc.network.now(), c.endsMs);
+    }
+}
+
+// The clock's answer to this write comes while the rest of its earlier read reply is still
+// arriving: its chunk 1 starts a new reply, which is taken.
+TEST_F(ExchangesTest, AnAcknowledgementOvertakesTheRestOfAnEarlierReply) {
+    const std::vector<Bytes> readReply = Chunked(ReplyFrame(kFlagCarriedOut, 1), true);
+    const Bytes ack = Chunked(ReplyFrame(kFlagCarriedOut, 2), false).front();
+    for (const std::size_t before : {std::size_t{1}, std::size_t{5}}) {
+        SCOPED_TRACE(before);
+        std::vector<Bytes> arriving(readReply.begin(),
+                                    readReply.begin() + static_cast<std::ptrdiff_t>(before));
+        arriving.push_back(ack);
+        Pc pc(2);
+        pc.network.addPeer(kClockA, [arriving](const SentDatagram& request, FakeNetwork& n) {
+            for (std::size_t i = 0; Answerable(request) && i < arriving.size(); ++i) {
+                n.reply(request, kClockA, arriving[i], 1ms * static_cast<int>(i + 1));
+            }
+        });
+        EXPECT_EQ(pc.exchanges.ExchangeChunkedFrame(kClockA), 1);
+        EXPECT_EQ(pc.state.settingsFrame[kFrameTypeOffset], 2);
+    }
+}
+
+// A write that moves the clock: its acknowledgement counts from the target, from the new
+// address, or (a switch to dynamic IP) from a sender whose reply carries the clock's serial
+// number; from nobody else.
+TEST_F(ExchangesTest, AMovedClockIsHeardAtItsNewPlaceOnly) {
+    const Ipv4 kNew = MakeIpv4(198, 18, 0, 40);
+    const Ipv4 kElsewhere = MakeIpv4(198, 18, 0, 77);
+    const MovedClock toNew{kNew, {}};
+    const MovedClock toDynamic{std::nullopt, "SN0010"};
+    const struct {
+        const char* name;
+        MovedClock moved;
+        Ipv4 from;
+        const char* serial;  // the reply's serial number
+        bool heard;
+    } cases[] = {
+        {"from the target", toNew, kClockA, "XN0010", true},
+        {"from the new address", toNew, kNew, "XN0010", true},
+        {"from the new address, not moved", {}, kNew, "SN0010", false},
+        {"from elsewhere with the serial number", toDynamic, kElsewhere, "SN0010", true},
+        {"from elsewhere with another serial number", toDynamic, kElsewhere, "SN00100", false},
+        {"from elsewhere, static address", toNew, kElsewhere, "SN0010", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Bytes command = CommandReply(1, 0, 2);
+        std::copy(c.serial, c.serial + std::strlen(c.serial),
+                  command.begin() + kEarlySerialNumberOffset);
+        const Bytes frame = ReplyFrame(kFlagCarriedOut, 2, c.serial);
+        const struct {
+            const char* exchange;
+            Bytes reply;
+            std::function<int(ClockExchanges&)> run;
+            int heard;
+        } kinds[] = {
+            {"full", frame,
+             [&](ClockExchanges& e) { return e.ExchangeFullFrame(kClockA, c.moved); }, 1},
+            {"chunked", Chunked(frame, false).front(),
+             [&](ClockExchanges& e) { return e.ExchangeChunkedFrame(kClockA, c.moved); }, 1},
+            {"command", command,
+             [&](ClockExchanges& e) { return e.ExchangeCommandFrame(2, kClockA, c.moved); }, 1},
+        };
+        for (const auto& kind : kinds) {
+            SCOPED_TRACE(kind.exchange);
+            Pc pc(2);
+            const Bytes reply = kind.reply;
+            const Ipv4 from = c.from;
+            pc.network.addPeer(kClockA, [reply, from](const SentDatagram& request, FakeNetwork& n) {
+                if (Answerable(request)) {
+                    n.reply(request, from, reply, 5ms);
+                }
+            });
+            EXPECT_EQ(kind.run(pc.exchanges) == kind.heard, c.heard);
+        }
+    }
+}
+
+// Strangers of the right size, a clock without acknowledgement and a clock answering twice:
+// a batch counts each clock that acknowledged once, and only such a clock starts its wait
+// again.
+TEST_F(ExchangesTest, ABatchCountsEachAcknowledgingClockOnceAndStrangersKeepNobodyWaiting) {
+    const Ipv4 kStranger = MakeIpv4(198, 18, 0, 99);
+    const struct {
+        const char* name;
+        std::uint8_t type;
+        std::function<int(ClockExchanges&)> run;
+        Bytes ack;
+        Bytes noAck;
+        std::uint64_t endsMs;  // sends and pauses, then the wait after the last new clock
+    } cases[] = {
+        {"chunked", 2,
+         [](ClockExchanges& e) { return e.ExchangeChunkedFrame(platform::kLimitedBroadcast); },
+         Chunked(ReplyFrame(kFlagCarriedOut, 2), false).front(),
+         Chunked(ReplyFrame(0, 2), false).front(), 800 + 2000},
+        {"full", 40,
+         [](ClockExchanges& e) { return e.ExchangeFullFrame(platform::kLimitedBroadcast); },
+         ReplyFrame(kFlagCarriedOut, 40), ReplyFrame(0, 40), 100 + 2000},
+        {"command", 0,
+         [](ClockExchanges& e) { return e.ExchangeCommandFrame(2, platform::kLimitedBroadcast); },
+         CommandReply(1, 0, 2), CommandReply(0, 0, 2), 10 + 1000},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Pc pc(c.type);
+        bool answered = false;
+        pc.network.onSend([&](const SentDatagram& request, FakeNetwork& n) {
+            if (std::exchange(answered, true)) {
+                return;  // every clock answers the first datagram of the request
+            }
+            n.reply(request, kClockA, c.ack, 5ms);
+            n.reply(request, kClockB, c.ack, 10ms);
+            n.reply(request, kClockC, c.noAck, 20ms);
+            n.reply(request, kClockA, c.ack, 1500ms);  // the same clock again
+            for (int second = 1; second <= 10; ++second) {
+                n.reply(request, kStranger, Bytes(c.ack.size(), 0), 1000ms * second);
+            }
+        });
+        EXPECT_EQ(c.run(pc.exchanges), 2);
+        EXPECT_EQ(pc.exchanges.lastAcknowledgers(), (std::vector<Ipv4>{kClockA, kClockB}));
+        EXPECT_EQ(pc.network.now(), c.endsMs);
+    }
 }
 
 }  // namespace
