@@ -3,6 +3,7 @@
 #include "platform/Ipv4.h"
 #include "protocol/Frames.h"
 #include "settings/ClockSettings.h"
+#include "settings/EarlyClockSettings.h"
 
 namespace tavlo::workflow {
 namespace {
@@ -83,6 +84,16 @@ class Writer {
 
     bool Stopped() const { return stop_.stop_requested(); }
 
+    // Who may acknowledge the stored write: only a Basic page write carries the clock's
+    // address settings.
+    protocol::MovedClock MovedByCurrent(platform::Ipv4 target) const {
+        if (request_.page != WritePage::kBasic) {
+            return {};
+        }
+        const settings::ConstClockSettings stored(state_.settingsFrame);
+        return MovedClockOf(target, stored.ipAddress(), stored.dynamicIp(), stored.serialNumber());
+    }
+
     void NoteFailure() {
         if (exchanges_.lastFailure() != protocol::ExchangeFailure::kNone) {
             outcome_.failure = exchanges_.lastFailureText();
@@ -114,14 +125,12 @@ class Writer {
                 return Finish(WriteStatus::kStopped);
             }
             const bool wifi = request_.family == settings::ClockFamily::kWifi;
-            const std::uint8_t type = state_.settingsFrame[protocol::kFrameTypeOffset];
+            const protocol::MovedClock moved = MovedByCurrent(*target);
             ++outcome_.exchanges;
-            const std::uint8_t answer = wifi ? exchanges_.ExchangeFullFrame(*target)
-                                             : exchanges_.ExchangeChunkedFrame(*target);
-            // A reply carries the type of the request it answers: a late read reply of the
-            // same clock is no acknowledgement of this write.
-            if (answer == protocol::kExchangeAcknowledged &&
-                state_.settingsFrame[protocol::kFrameTypeOffset] == type) {
+            // The exchange takes only this write's acknowledgement (never a late read reply).
+            const int answer = wifi ? exchanges_.ExchangeFullFrame(*target, moved)
+                                    : exchanges_.ExchangeChunkedFrame(*target, moved);
+            if (answer == protocol::kExchangeAcknowledged) {
                 return Finish(WriteStatus::kAcknowledged, kSettingSuccessfulMessage);
             }
             NoteFailure();
@@ -149,16 +158,16 @@ class Writer {
             return Finish(WriteStatus::kStopped);
         }
         ++outcome_.exchanges;
-        const std::uint8_t answers =
-            request_.family == settings::ClockFamily::kWifi
-                ? exchanges_.ExchangeFullFrame(platform::kLimitedBroadcast)
-                : exchanges_.ExchangeChunkedFrame(platform::kLimitedBroadcast);
+        const int answers = request_.family == settings::ClockFamily::kWifi
+                                ? exchanges_.ExchangeFullFrame(platform::kLimitedBroadcast)
+                                : exchanges_.ExchangeChunkedFrame(platform::kLimitedBroadcast);
         NoteFailure();
-        return BatchCount(static_cast<std::int8_t>(answers));
+        return BatchCount(answers);
     }
 
     WriteOutcome BatchCount(int count) {
         outcome_.count = count;
+        outcome_.acknowledgedBy = exchanges_.lastAcknowledgers();
         if (count > 0) {
             return Finish(WriteStatus::kBatchAnswered, BatchCountMessage(count));
         }
@@ -189,12 +198,14 @@ class Writer {
         if (Stopped()) {
             return Finish(WriteStatus::kStopped);
         }
+        const settings::ConstEarlyClockSettings stored(state_.commandFrame);
+        const protocol::MovedClock moved =
+            MovedClockOf(*target, stored.ipAddress(), stored.dynamicIp(), stored.serialNumber());
         ++outcome_.exchanges;
-        const std::int32_t answer = exchanges_.ExchangeCommandFrame(
-            protocol::ToByte(protocol::CommandCode::kWrite), *target);
-        // A late read reply of the same clock is no acknowledgement of this write.
-        if (answer > 0 && state_.commandFrame[protocol::kCommandCodeOffset] !=
-                              protocol::ToByte(protocol::CommandCode::kRead)) {
+        // The exchange takes only a reply carrying command 2 (never a late read reply).
+        const int answer = exchanges_.ExchangeCommandFrame(
+            protocol::ToByte(protocol::CommandCode::kWrite), *target, moved);
+        if (answer == protocol::kCommandAcknowledged) {
             return Finish(WriteStatus::kAcknowledged, kSettingSuccessfulMessage);
         }
         NoteFailure();
@@ -215,7 +226,7 @@ class Writer {
             return Finish(WriteStatus::kStopped);
         }
         ++outcome_.exchanges;
-        const std::int32_t answers = exchanges_.ExchangeCommandFrame(
+        const int answers = exchanges_.ExchangeCommandFrame(
             protocol::ToByte(protocol::CommandCode::kWrite), platform::kLimitedBroadcast);
         NoteFailure();
         return BatchCount(answers);
@@ -238,6 +249,18 @@ std::optional<platform::Ipv4> ModifyTarget(std::string_view itemText) {
         return std::nullopt;
     }
     return address;
+}
+
+protocol::MovedClock MovedClockOf(platform::Ipv4 target, platform::Ipv4 newAddress, bool dynamicIp,
+                                  const std::string& serialNumber) {
+    protocol::MovedClock moved;
+    if (newAddress != platform::kAnyAddress && newAddress != target) {
+        moved.newAddress = newAddress;
+    }
+    if (dynamicIp) {
+        moved.serialNumber = serialNumber;
+    }
+    return moved;
 }
 
 std::string BatchCountMessage(int count) {

@@ -14,11 +14,13 @@
 //     StoreClockSettings, then the user password check; WIFI: StoreWifiPage, no check), check
 //     the target, then send: Wi-Fi one whole frame; wired up to five chunked exchanges 500 ms
 //     apart, the page stored (and checked) again before each; neither family: nothing.
+//     A write that gives the clock another address or dynamic IP is also acknowledged from
+//     the clock's new place (MovedClockOf); the same holds for early-version clocks.
 //   Modify, early-version clock: Basic page only (else nothing happens); StoreEarlyClock-
 //     Settings, the target check, one command 2 exchange.
 //   Batch Modify, current clock: clear the frame, set the batch bit, store the page, the
-//     global password check, one broadcast by family; the count of answers is taken as a
-//     signed 8-bit number and reported only when positive.
+//     global password check, one broadcast by family; the number of clocks that acknowledged
+//     is reported when positive.
 //   Batch Modify, early-version clock: Basic page only; StoreEarlyClockSettings, dynamic IP
 //     required, one command 2 broadcast.
 // The System page's firmware hand-over is the window's own and never comes here.
@@ -29,6 +31,7 @@
 #include <stop_token>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/Network.h"
 #include "protocol/Exchanges.h"
@@ -104,8 +107,10 @@ struct WriteOutcome {
     std::string message;
     // kRefused: the control that gets the focus.
     settings::BasicFocus focus;
-    // Batch Modify: the number of answers (signed 8-bit for current clocks).
+    // Batch Modify: the number of clocks that acknowledged, and which they were (in the order
+    // they answered).
     int count = 0;
+    std::vector<platform::Ipv4> acknowledgedBy;
     // Exchanges made.
     int exchanges = 0;
     // Why the last exchange could not even wait for an answer (a port in use), else empty.
@@ -120,6 +125,13 @@ struct WriteOutcome {
 // to the first blank), neither 0 nor a network (last octet 0) nor a broadcast (last octet 255)
 // address. Nothing for anything else: a group label, "Early Versions: N", an empty text.
 std::optional<platform::Ipv4> ModifyTarget(std::string_view itemText);
+
+// Who may acknowledge a write sent to `target` that gives the clock `newAddress` (0 for
+// none) and, with `dynamicIp`, lets it take an address nobody knows yet: the new address when
+// it differs from the target, and with dynamic IP any sender of a reply carrying the clock's
+// `serialNumber` (as the request carries it from the read). Nobody else.
+protocol::MovedClock MovedClockOf(platform::Ipv4 target, platform::Ipv4 newAddress, bool dynamicIp,
+                                  const std::string& serialNumber);
 
 // "%d clock have been setting successfully!" with `count`.
 std::string BatchCountMessage(int count);

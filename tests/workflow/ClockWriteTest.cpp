@@ -394,45 +394,86 @@ TEST_F(ClockWriteTest, StopEndsAWiredModifyBetweenAttempts) {
     EXPECT_EQ(net.now() - start, 1500u);  // the second exchange's wait, no pause after it
 }
 
-// The broadcast count comes back modulo 256 and is read as a signed 8-bit number: only a
-// positive one is shown.
-TEST_F(ClockWriteTest, BatchCountIsASignedEightBitNumber) {
-    const platform::Ipv4 kChatty = MakeIpv4(198, 18, 0, 20);
-    const struct {
-        int replies;
-        WriteStatus status;
-        int count;
-        std::string message;
-    } cases[] = {
-        {0, WriteStatus::kBatchUnanswered, 0, ""},
-        {3, WriteStatus::kBatchAnswered, 3, "3 clock have been setting successfully!"},
-        {127, WriteStatus::kBatchAnswered, 127, "127 clock have been setting successfully!"},
-        {128, WriteStatus::kBatchUnanswered, -128, ""},
-        {200, WriteStatus::kBatchUnanswered, -56, ""},
-    };
+// Each clock that acknowledges the batch counts once, whatever their number; a stranger's
+// datagrams of the right size count not at all.
+TEST_F(ClockWriteTest, BatchCountIsTheNumberOfClocksThatAcknowledged) {
+    const platform::Ipv4 kStranger = MakeIpv4(198, 18, 0, 20);
     const WriteRequest selected = Selected(AddClock(clocksim::ClockKind::kWifi));
+    const protocol::SettingsFrame ack = clocksim::ReplyFrame(
+        *clocks.back(), protocol::ToByte(protocol::FrameType::kWriteBasic), true);
     clocks.clear();  // only the scripted replies below answer the broadcast
-    int replies = 0;
-    net.addPeer(kChatty, [&](const SentDatagram& sent, FakeNetwork& n) {
-        for (int i = 0; sent.broadcast && i < replies; ++i) {
-            n.reply(sent, kChatty, std::vector<std::uint8_t>(protocol::kSettingsFrameSize),
-                    kReplyDelay);
+    int acknowledging = 0;
+    net.addPeer(kStranger, [&](const SentDatagram& sent, FakeNetwork& n) {
+        for (int i = 0; sent.broadcast && i < 2 * acknowledging; ++i) {
+            const int clock = i % acknowledging;
+            n.reply(sent,
+                    MakeIpv4(198, 18, static_cast<std::uint8_t>(1 + clock / 200),
+                             static_cast<std::uint8_t>(1 + clock % 200)),
+                    std::vector<std::uint8_t>(ack.begin(), ack.end()), kReplyDelay);
         }
+        n.reply(sent, kStranger, std::vector<std::uint8_t>(protocol::kSettingsFrameSize),
+                kReplyDelay);
     });
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.replies);
-        replies = c.replies;
+    for (const int count : {0, 3, 128, 260}) {
+        SCOPED_TRACE(count);
+        acknowledging = count;
         WriteRequest request = selected;
         request.scope = WriteScope::kEveryClock;
         const WriteOutcome outcome = Write(request);
-        EXPECT_EQ(outcome.status, c.status);
-        EXPECT_EQ(outcome.count, c.count);
-        EXPECT_EQ(outcome.message, c.message);
+        EXPECT_EQ(outcome.status,
+                  count > 0 ? WriteStatus::kBatchAnswered : WriteStatus::kBatchUnanswered);
+        EXPECT_EQ(outcome.count, count);
+        EXPECT_EQ(outcome.acknowledgedBy.size(), static_cast<std::size_t>(count));
+        EXPECT_EQ(
+            outcome.message,
+            count > 0 ? std::to_string(count) + " clock have been setting successfully!" : "");
     }
     ASSERT_FALSE(net.sent().empty());
     const SentDatagram last = net.sent().back();
     EXPECT_TRUE(last.broadcast);
     EXPECT_EQ(last.bytes[protocol::kFlagsOffset] & settings::kBatchBit, settings::kBatchBit);
+}
+
+// A write that gives the clock another address, or dynamic IP, is acknowledged from the
+// clock's new place: the new address, or after a switch to dynamic IP any address whose reply
+// carries the clock's serial number. An answer from elsewhere is no acknowledgement.
+TEST_F(ClockWriteTest, AWriteThatMovesTheClockIsAcknowledgedFromItsNewPlace) {
+    const platform::Ipv4 kNewAddress = MakeIpv4(198, 18, 0, 30);
+    const platform::Ipv4 kGivenByDhcp = MakeIpv4(198, 18, 0, 31);
+    const auto newAddress = [](WriteRequest& r) { r.basic.ipAddress.text = "198.18.0.30"; };
+    const auto dynamicIp = [](WriteRequest& r) {
+        settings::Click(r.basic, settings::BasicButton::kDynamicIp);
+    };
+    const struct {
+        const char* name;
+        clocksim::ClockKind kind;
+        std::function<void(WriteRequest&)> edit;
+        platform::Ipv4 answersFrom;
+        WriteStatus status;
+    } cases[] = {
+        {"wired, new address", clocksim::ClockKind::kWired, newAddress, kNewAddress,
+         WriteStatus::kAcknowledged},
+        {"wired, dynamic IP", clocksim::ClockKind::kWired, dynamicIp, kGivenByDhcp,
+         WriteStatus::kAcknowledged},
+        {"wired, not moved", clocksim::ClockKind::kWired, [](WriteRequest&) {}, kNewAddress,
+         WriteStatus::kNoAnswer},
+        {"early, new address", clocksim::ClockKind::kEarly, newAddress, kNewAddress,
+         WriteStatus::kAcknowledged},
+        {"early, dynamic IP", clocksim::ClockKind::kEarly, dynamicIp, kGivenByDhcp,
+         WriteStatus::kAcknowledged},
+        {"early, new address, answer from elsewhere", clocksim::ClockKind::kEarly, newAddress,
+         kGivenByDhcp, WriteStatus::kNoAnswer},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        clocks.clear();
+        SimClock& clock = AddClock(c.kind);
+        WriteRequest request = Selected(clock);
+        c.edit(request);
+        clock.address = c.answersFrom;  // where its replies now come from
+        EXPECT_EQ(Write(request).status, c.status);
+        EXPECT_FALSE(taken.empty());
+    }
 }
 
 TEST_F(ClockWriteTest, BatchModifyReachesEveryClockOfTheKind) {
