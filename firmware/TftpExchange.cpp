@@ -73,17 +73,20 @@ void TftpClient::RefuseStranger(const platform::Endpoint& from) {
 }
 
 TftpClient::Reply TftpClient::AwaitReply(platform::Endpoint& destination, std::uint32_t block) {
-    // One wait of kAcknowledgementWait after the send; strangers answered within it do not
-    // lengthen it. In broadcast mode each skipped datagram starts a new wait.
+    // One wait of kAcknowledgementWait after the send; strangers do not move its end, however
+    // many come. In broadcast mode each skipped datagram starts a new wait.
     const std::uint32_t start = network_.tickCount();
     const auto waitMs = static_cast<std::uint32_t>(kAcknowledgementWait.count());
     int skipped = 0;
     int strangers = 0;
-    while (skipped <= kMaxSkippedPerSend && strangers <= kMaxStrangersPerSend) {
+    while (skipped <= kMaxSkippedPerSend) {
         std::chrono::milliseconds wait = kAcknowledgementWait;
         if (!broadcast_) {
             const std::uint32_t elapsed = network_.tickCount() - start;
-            wait = std::chrono::milliseconds(elapsed < waitMs ? waitMs - elapsed : 0);
+            if (elapsed >= waitMs) {
+                return {};
+            }
+            wait = std::chrono::milliseconds(waitMs - elapsed);
         }
         std::array<std::uint8_t, kReceiveSize> buffer{};
         platform::Endpoint from;
@@ -92,16 +95,20 @@ TftpClient::Reply TftpClient::AwaitReply(platform::Endpoint& destination, std::u
             return {};  // time-out or failure
         }
         if (!broadcast_ && !FromClock(from)) {
-            RefuseStranger(from);
-            ++strangers;
+            if (strangers < kMaxStrangersPerSend) {
+                RefuseStranger(from);
+                ++strangers;
+            }
             continue;
         }
         // The clock's answer: the rest of this exchange goes where it came from, and its port
         // is the clock's port for the data packets that follow.
         destination = from;
         peerPort_ = from.port;
-        const auto head = ReadPacketHead(
-            std::span<const std::uint8_t>(buffer).first(std::min<std::size_t>(size, kReceiveSize)));
+        const auto received =
+            std::span<const std::uint8_t>(buffer).first(std::min<std::size_t>(size, kReceiveSize));
+        lastRefusal_ = ReadErrorPacket(received);
+        const auto head = ReadPacketHead(received);
         Reply reply;
         reply.acknowledgement =
             head && head->opcode == static_cast<std::uint16_t>(TftpOpcode::kAcknowledgement) &&

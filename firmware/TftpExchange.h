@@ -10,10 +10,12 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "firmware/TftpPacket.h"
 #include "firmware/UpdateState.h"
 #include "platform/Network.h"
 
@@ -33,8 +35,9 @@ inline constexpr int kExchangeGaveUp = -1;
 // this many per send at most, so a chatty network cannot hold an exchange forever.
 inline constexpr int kMaxSkippedPerSend = 16;
 // In unicast mode datagrams from anyone but the clock (another address, or once the clock's
-// first acknowledgement has fixed its port, another port) are answered with "Unknown transfer
-// ID" and waited past; this many per send at most.
+// first acknowledgement has fixed its port, another port) are waited past, and the first
+// this many per send are answered with "Unknown transfer ID"; the wait for the clock ends
+// when it would have ended without them.
 inline constexpr int kMaxStrangersPerSend = 64;
 // Datagrams still queued from an earlier exchange are discarded before the first send of
 // the next one (at most this many).
@@ -72,6 +75,9 @@ class TftpClient {
     bool PeerPortFixed() const { return peerFixed_; }
     // Datagrams sent so far in this transfer.
     int SendCount() const { return sendCount_; }
+    // The clock's last answer, when it was an error packet (a clock that refuses the file);
+    // nothing once the clock has answered otherwise since.
+    const std::optional<ErrorPacket>& LastRefusal() const { return lastRefusal_; }
     std::string LastError() const;
 
   private:
@@ -97,6 +103,7 @@ class TftpClient {
     std::uint16_t peerPort_ = 0;
     bool peerFixed_ = false;
     int sendCount_ = 0;
+    std::optional<ErrorPacket> lastRefusal_;
     std::vector<std::uint8_t> datagram_;  // the packet being sent, storage kept across blocks
 };
 

@@ -88,6 +88,16 @@ std::optional<PacketHead> ReadPacketHead(std::span<const std::uint8_t> datagram)
     return PacketHead{ReadBe16(datagram, kOpcodeOffset), ReadBe16(datagram, kBlockNumberOffset)};
 }
 
+std::optional<ErrorPacket> ReadErrorPacket(std::span<const std::uint8_t> datagram) {
+    const std::optional<PacketHead> head = ReadPacketHead(datagram);
+    if (!head || head->opcode != static_cast<std::uint16_t>(TftpOpcode::kError)) {
+        return std::nullopt;
+    }
+    const auto text = datagram.subspan(kErrorMessageOffset);
+    const auto end = std::find(text.begin(), text.end(), std::uint8_t{0});
+    return ErrorPacket{ReadBe16(datagram, kErrorCodeOffset), std::string(text.begin(), end)};
+}
+
 std::optional<MacAddress> ParseMacAddress(std::string_view text) {
     if (text.size() != kMacTextSize) {
         return std::nullopt;

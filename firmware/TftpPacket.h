@@ -65,6 +65,16 @@ inline constexpr std::uint16_t kErrorUnknownTransferId = 5;
 inline constexpr std::string_view kUnknownTransferIdMessage = "Unknown transfer ID";
 std::vector<std::uint8_t> BuildErrorPacket(std::uint16_t code, std::string_view message);
 
+// An error packet as received: its code and its message (the bytes up to the first zero or
+// the end of what was read, as sent; show them through platform::Printable). Nothing for a
+// datagram that is no error packet or too short to hold the code.
+struct ErrorPacket {
+    std::uint16_t code = 0;
+    std::string message;
+    friend bool operator==(const ErrorPacket&, const ErrorPacket&) = default;
+};
+std::optional<ErrorPacket> ReadErrorPacket(std::span<const std::uint8_t> datagram);
+
 // Opcode and block number of a received datagram; nullopt when it is too short to hold both.
 struct PacketHead {
     std::uint16_t opcode = 0;
