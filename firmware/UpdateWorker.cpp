@@ -19,6 +19,7 @@
 #include "firmware/TftpExchange.h"
 #include "firmware/TftpPacket.h"
 #include "platform/Ipv4.h"
+#include "platform/TextCodec.h"
 
 namespace tavlo::firmware {
 namespace {
@@ -30,6 +31,17 @@ constexpr std::size_t kLineBufferSize = 96;
 constexpr int kPercentDecimals = 2;
 // Any percentage with two decimals fits (the value is 0 to 100).
 constexpr std::size_t kPercentBufferSize = 32;
+constexpr std::string_view kTextPlaceholder = "%s";
+constexpr std::string_view kNumberPlaceholder = "%u";
+
+// `format` with its first `placeholder` replaced by `value` (a text from the network may
+// hold a '%' of its own, so it never goes through printf).
+std::string Filled(std::string_view format, std::string_view placeholder,
+                   const std::string& value) {
+    std::string text(format);
+    text.replace(text.find(placeholder), placeholder.size(), value);
+    return text;
+}
 
 // The firmware file, opened for reading only. Every block is read from the file as it is
 // at that moment, so a file that shrinks during the transfer is noticed.
@@ -108,6 +120,16 @@ std::string FormatFinalProgressLine(int block, int bytes, int percent) {
     return text.data();
 }
 
+std::string ClockRefusedText(const ErrorPacket& refusal) {
+    std::string text =
+        Filled(kClockRefusedFormat, kTextPlaceholder, platform::Printable(refusal.message));
+    return Filled(text, kNumberPlaceholder, std::to_string(refusal.code));
+}
+
+std::string NoMacKnownText(platform::Ipv4 address) {
+    return Filled(kNoMacKnownFormat, kTextPlaceholder, platform::FormatIpv4(address));
+}
+
 std::string FormatCounterLine(int updateCounter) {
     std::array<char, kLineBufferSize> text{};
     std::snprintf(text.data(), text.size(), "Total Update: %d", updateCounter);
@@ -165,7 +187,13 @@ UpdateOutcome UpdateWorker::Fail(UpdateOutcome outcome) {
         return outcome;  // the owner is going away: nobody to tell
     }
     page_.SetProgressLine("");
-    page_.ShowUpdateResult(kUpdateFalseMessage);
+    std::string result = kUpdateFalseMessage;
+    if (outcome.clockRefusal) {
+        result += "\n" + ClockRefusedText(*outcome.clockRefusal);
+    } else if (outcome.macUnknown) {
+        result += "\n" + NoMacKnownText(page_.TargetAddress());
+    }
+    page_.ShowUpdateResult(result);
     return outcome;
 }
 
@@ -192,6 +220,10 @@ UpdateOutcome UpdateWorker::Run() {
         page_.ShowMessage(kFileTooLargeMessage);
         return Refuse(outcome);
     }
+    if (file.Length() == 0) {
+        page_.ShowMessage(kFileEmptyMessage);
+        return Refuse(outcome);
+    }
     const auto length = static_cast<std::uint32_t>(file.Length());
     outcome.fileLength = length;
 
@@ -203,14 +235,17 @@ UpdateOutcome UpdateWorker::Run() {
     const std::string macText = page_.MacAddressText();
     if (macText.empty()) {
         mac = lookupMac_ ? lookupMac_(address) : std::nullopt;
-        if (mac) {
-            page_.SetMacAddressText(FormatMacAddress(*mac));
+        if (!mac) {
+            // No MAC address given and none in the neighbour table: a request named by six
+            // zero bytes names no clock and would only fail after 60 sends. The clock did not
+            // answer ARP, so this is its failure, not a refused entry.
+            outcome.macUnknown = true;
+            return Fail(outcome);
         }
+        page_.SetMacAddressText(FormatMacAddress(*mac));
     } else {
         mac = ParseMacAddress(macText);
     }
-    // Neither a MAC address in the field nor one from the neighbour table: a request named
-    // by six zero bytes names no clock and would only fail after 60 sends, so say so at once.
     if (!mac) {
         page_.ShowMessage(kInvalidMacMessage);
         page_.FocusMacAddressField();
@@ -226,6 +261,7 @@ UpdateOutcome UpdateWorker::Run() {
     int next = client.TftpExchange(BuildWriteRequest(*mac, length), 0, ExchangeKind::kRequest);
     outcome.datagramsSent = client.SendCount();
     if (next < 0) {
+        outcome.clockRefusal = client.LastRefusal();
         return Fail(outcome);
     }
 
@@ -278,6 +314,7 @@ UpdateOutcome UpdateWorker::Run() {
                                    ExchangeKind::kData, whileWaiting);
         outcome.datagramsSent = client.SendCount();
         if (next < 0) {
+            outcome.clockRefusal = client.LastRefusal();
             if (!stopRequest_.load()) {
                 page_.ShowMessage(kNetworkAnomalyMessage);
             }

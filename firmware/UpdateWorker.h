@@ -24,6 +24,8 @@ namespace tavlo::firmware {
 inline constexpr const char* kInvalidIpMessage = "Please enter a valid IP!";
 inline constexpr const char* kSelectFileErrorMessage = "Select file error!";
 inline constexpr const char* kFileMissingMessage = "File does not exist!";
+// A clock given no image is not updated.
+inline constexpr const char* kFileEmptyMessage = "File is empty!";
 inline constexpr const char* kFileTooLargeMessage =
     "File is too large! At most 33553919 bytes can be updated.";
 // The message names the largest file the 16-bit block numbers can carry.
@@ -34,6 +36,11 @@ inline constexpr const char* kNetworkAnomalyMessage =
     "clock!";
 inline constexpr const char* kUpdateSuccessfulMessage = "Update Successful!";
 inline constexpr const char* kUpdateFalseMessage = "Update False!";
+// After "Update False!" when the clock's last answer was a TFTP error packet.
+inline constexpr const char* kClockRefusedFormat = "The clock refused the file: %s (error %u)";
+// The result of an update whose clock has no known MAC address (an empty "MAC Address:"
+// field and no entry in the neighbour table).
+inline constexpr const char* kNoMacKnownFormat = "No MAC address known for %s (no answer to ARP)";
 inline constexpr const char* kBreakQuestion = "Do you want to break update?";
 // A batch of updates that a break ended before its remaining clocks.
 inline constexpr const char* kUserBreakMessage = "User break,we can't go to the next clock update!";
@@ -55,7 +62,17 @@ struct UpdateOutcome {
     // pause after the write request is not part of it); 0 when the data phase never ended.
     std::uint32_t dataPhaseMs = 0;
     int datagramsSent = 0;
+    // The transfer failed and the clock's last answer was this error packet.
+    std::optional<ErrorPacket> clockRefusal;
+    // No MAC address was given and the neighbour table knows none for the clock: nothing
+    // was sent (the clock is most likely absent).
+    bool macUnknown = false;
 };
+
+// "The clock refused the file: MESSAGE (error CODE)", the message made printable.
+std::string ClockRefusedText(const ErrorPacket& refusal);
+// "No MAC address known for ADDRESS (no answer to ARP)".
+std::string NoMacKnownText(platform::Ipv4 address);
 
 using MacLookupFunction = std::function<std::optional<platform::MacAddress>(platform::Ipv4)>;
 

@@ -274,20 +274,18 @@ TEST_P(TransferTest, SendsEveryBlockLockStepAndReportsProgress) {
     EXPECT_EQ(state_.updateCounter.load(), 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Sizes, TransferTest,
-    ::testing::Values(TransferCase{0, {1}, {0}, {"Block# 1 , Size#0 bytes ( 100 % )"}},
-                      TransferCase{700,
-                                   {1, 2},
-                                   {512, 188},
-                                   {"Block# 1 , Size#512 bytes ( 73.14 % )",
-                                    "Block# 2 , Size#700 bytes ( 100 % )"}},
-                      TransferCase{1024,
-                                   {1, 2, 3},
-                                   {512, 512, 0},
-                                   {"Block# 1 , Size#512 bytes ( 50.00 % )",
-                                    "Block# 2 , Size#1024 bytes ( 100.00 % )",
-                                    "Block# 3 , Size#1024 bytes ( 100 % )"}}));
+INSTANTIATE_TEST_SUITE_P(Sizes, TransferTest,
+                         ::testing::Values(TransferCase{700,
+                                                        {1, 2},
+                                                        {512, 188},
+                                                        {"Block# 1 , Size#512 bytes ( 73.14 % )",
+                                                         "Block# 2 , Size#700 bytes ( 100 % )"}},
+                                           TransferCase{1024,
+                                                        {1, 2, 3},
+                                                        {512, 512, 0},
+                                                        {"Block# 1 , Size#512 bytes ( 50.00 % )",
+                                                         "Block# 2 , Size#1024 bytes ( 100.00 % )",
+                                                         "Block# 3 , Size#1024 bytes ( 100 % )"}}));
 
 TEST(ProgressLineTest, KeepsItsDecimalPointInAnyLocale) {
     const test::DecimalCommaLocale comma;
@@ -397,6 +395,8 @@ TEST_F(UpdateWorkerTest, SilenceDuringDataShowsTheNetworkMessage) {
 struct NotAnAckCase {
     const char* name;
     Bytes reply;
+    // After "Update False!": what the clock answered last, when it refused.
+    std::string refusal;
 };
 
 class NotAnAcknowledgementTest : public UpdateWorkerTest,
@@ -408,7 +408,8 @@ TEST_P(NotAnAcknowledgementTest, CountsAsNoAnswer) {
     EXPECT_EQ(Run().exitCode, kWorkerFailed);
     EXPECT_EQ(CountRequests(), 60);
     EXPECT_EQ(DataBlocks().size(), 0u);
-    EXPECT_EQ(page_.Events(), (std::vector<std::string>{"progress: ", kFalse}));
+    EXPECT_EQ(page_.Events(),
+              (std::vector<std::string>{"progress: ", kFalse + GetParam().refusal}));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -422,16 +423,20 @@ INSTANTIATE_TEST_SUITE_P(
                                            b.push_back(0);
                                        }
                                        return b;
-                                   }()},
+                                   }(),
+                                   ""},
                       NotAnAckCase{"Error",
                                    [] {
-                                       Bytes b = Packet(TftpOpcode::kError, 2);
-                                       b.push_back('x');
+                                       Bytes b = Packet(TftpOpcode::kError, 3);
+                                       for (const char c : std::string_view("Disk\x1b[2J full")) {
+                                           b.push_back(static_cast<std::uint8_t>(c));
+                                       }
                                        b.push_back(0);
                                        return b;
-                                   }()},
-                      NotAnAckCase{"TooShort", Bytes{0, 4, 0}},
-                      NotAnAckCase{"AckOfALaterBlock", Ack(5)}),
+                                   }(),
+                                   "\nThe clock refused the file: Disk?[2J full (error 3)"},
+                      NotAnAckCase{"TooShort", Bytes{0, 4, 0}, ""},
+                      NotAnAckCase{"AckOfALaterBlock", Ack(5), ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(UpdateWorkerTest, BreakSetBeforeTheRequestFailsWithoutAsking) {
@@ -601,6 +606,29 @@ INSTANTIATE_TEST_SUITE_P(
                      true}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A stranger flooding the transfer's port while the clock is silent: the first 64 datagrams
+// of each wait are told "Unknown transfer ID", the rest are ignored, and none of them moves
+// the end of the wait, so the clock is still given its 60 sends a second apart.
+TEST_F(UpdateWorkerTest, AStrangerFloodNeitherShortensNorStretchesTheWaits) {
+    MakeFile(700);
+    clock_.onRequest = [](const SentDatagram&) { return std::vector<Bytes>{}; };
+    const Endpoint stranger{MakeIpv4(198, 18, 0, 66), 50070};
+    net_.onSend([&stranger](const SentDatagram& d, FakeNetwork& n) {
+        for (int i = 0; d.to.address == kClock && i < 200; ++i) {
+            n.deliver(d.from.port, stranger, Ack(0), std::chrono::milliseconds(5 * i));
+        }
+    });
+    const std::uint64_t began = net_.now();
+    EXPECT_EQ(Run().exitCode, kWorkerFailed);
+    EXPECT_EQ(CountRequests(), 60);
+    EXPECT_EQ(net_.now() - began, 60u * 1000u);
+    std::size_t refusals = 0;
+    for (const auto& d : Sent()) {
+        refusals += d.to == stranger ? 1 : 0;
+    }
+    EXPECT_EQ(refusals, 60u * kMaxStrangersPerSend);
+}
+
 TEST_F(UpdateWorkerTest, RefusalsBeforeAnyPacket) {
     struct Case {
         Ipv4 address;
@@ -618,6 +646,7 @@ TEST_F(UpdateWorkerTest, RefusalsBeforeAnyPacket) {
          {"message: Please enter a valid IP!", "focus: address"}},
         {kClock, (dir_ / "image.BIN").string(), kMac, {"message: Select file error!"}},
         {kClock, (dir_ / "missing.bin").string(), kMac, {"message: File does not exist!"}},
+        {kClock, (dir_ / "empty.bin").string(), kMac, {"message: File is empty!"}},
         {kClock, dir_.string() + "/dir.bin", kMac, {"message: File does not exist!"}},
         {kClock, dir_.string() + "/pipe.bin", kMac, {"message: File does not exist!"}},
         {kClock, good, "   ", {"message: Please enter a valid MAC address!", "focus: mac"}},
@@ -630,6 +659,7 @@ TEST_F(UpdateWorkerTest, RefusalsBeforeAnyPacket) {
          "00:00:5E:00:53:01",
          {"message: Please enter a valid MAC address!", "focus: mac"}},
     };
+    std::ofstream(dir_ / "empty.bin").flush();
     std::filesystem::create_directories(dir_ / "dir.bin");
     ASSERT_EQ(::mkfifo((dir_ / "pipe.bin").c_str(), 0600), 0);  // must not block the open
     for (const Case& c : cases) {
@@ -665,12 +695,19 @@ TEST_F(UpdateWorkerTest, EmptyMacFieldIsFilledFromTheNeighbourTable) {
     EXPECT_EQ(Sent()[0].bytes, BuildWriteRequest(*lookupAnswer_, 700));
 }
 
-TEST_F(UpdateWorkerTest, EmptyMacFieldWithoutNeighbourEntryIsRefused) {
+// No MAC address given and none in the neighbour table: the clock did not answer ARP, so
+// its update fails (it is no refused entry), and nothing is sent.
+TEST_F(UpdateWorkerTest, EmptyMacFieldWithoutNeighbourEntryFailsTheUpdate) {
     MakeFile(700);
     page_.mac.clear();
-    EXPECT_EQ(Run().exitCode, kWorkerFailed);
-    EXPECT_EQ(page_.Events(), (std::vector<std::string>{
-                                  "message: Please enter a valid MAC address!", "focus: mac"}));
+    const UpdateOutcome outcome = Run();
+    EXPECT_EQ(outcome.exitCode, kWorkerFailed);
+    EXPECT_TRUE(outcome.macUnknown);
+    EXPECT_FALSE(outcome.refused);
+    EXPECT_EQ(
+        page_.Events(),
+        (std::vector<std::string>{
+            "progress: ", kFalse + "\nNo MAC address known for 198.18.0.10 (no answer to ARP)"}));
     EXPECT_TRUE(Sent().empty());
 }
 

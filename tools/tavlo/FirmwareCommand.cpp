@@ -61,8 +61,10 @@ constexpr const char* kFirmwareFooter =
     "break the updates (without a terminal it breaks at once); no further clock starts then.\n"
     "Prints one line per clock as it ends: \"Update Successful!\" or \"Update False!\" with\n"
     "the details; several clocks end with a line such as \"3 of 4 clocks updated\".\n"
+    "A clock whose MAC address is not in the neighbour table (no answer to ARP) fails like\n"
+    "a clock that never answers; when a clock refuses the file, its line gives its answer.\n"
     "Exit status: 0 when every clock took the file, 1 when a transfer failed, 2 on bad\n"
-    "usage or a refused file, address or MAC address.";
+    "usage or a refused file (also an empty one), address or MAC address.";
 
 struct FirmwareArguments {
     std::vector<std::string> positional;  // ADDRESS... FILE
@@ -396,9 +398,14 @@ struct Transfer {
     firmware::UpdateWorker worker;
 };
 
-// "Update Successful! 1024 bytes to 198.18.0.10 (02-54-56-00-00-0A), data phase 0.015 s" or
-// "Update False! 198.18.0.10 (02-54-56-00-00-0A), 60 packets sent".
+// "Update Successful! 1024 bytes to 198.18.0.10 (02-54-56-00-00-0A), data phase 0.015 s",
+// "Update False! 198.18.0.10 (02-54-56-00-00-0A), 60 packets sent", "Update False! The
+// clock refused the file: MESSAGE (error CODE), 198.18.0.10 (...), 60 packets sent", or
+// "No MAC address known for 198.18.0.11 (no answer to ARP)".
 std::string ResultLine(Transfer& transfer, const firmware::UpdateOutcome& outcome) {
+    if (outcome.macUnknown) {
+        return firmware::NoMacKnownText(transfer.address);
+    }
     const std::string mac = transfer.page.Mac();
     const std::string target =
         platform::FormatIpv4(transfer.address) + (mac.empty() ? "" : " (" + mac + ")");
@@ -410,8 +417,11 @@ std::string ResultLine(Transfer& transfer, const firmware::UpdateOutcome& outcom
         return result + " " + std::to_string(outcome.fileLength) + " bytes to " + target +
                ", data phase " + seconds.data();
     }
-    return (result.empty() ? std::string(firmware::kUpdateFalseMessage) : result) + " " + target +
-           ", " + std::to_string(outcome.datagramsSent) + " packets sent";
+    std::string line = firmware::kUpdateFalseMessage;
+    if (outcome.clockRefusal) {
+        line += " " + firmware::ClockRefusedText(*outcome.clockRefusal) + ",";
+    }
+    return line + " " + target + ", " + std::to_string(outcome.datagramsSent) + " packets sent";
 }
 
 // The firmware file, checked once for a whole batch with the update's own rules and
@@ -425,8 +435,12 @@ std::optional<std::string> FileRefusal(const std::string& path) {
     if (!regular || ::access(path.c_str(), R_OK) != 0) {
         return firmware::kFileMissingMessage;
     }
-    if (std::filesystem::file_size(path, error) > firmware::kMaxFileSize) {
+    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    if (size > firmware::kMaxFileSize) {
         return firmware::kFileTooLargeMessage;
+    }
+    if (size == 0) {
+        return firmware::kFileEmptyMessage;
     }
     return std::nullopt;
 }
