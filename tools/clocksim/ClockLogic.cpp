@@ -205,6 +205,7 @@ Answer ClockResponder::Complete(SimClock& clock, Answer answer) {
     ++clock.requestsSeen;
     const bool ack = !(faulted && clock.faults.noAck);
     answer.acknowledges = ack;
+    answer.taken = true;
 
     if (answer.command) {
         const std::uint8_t command = (*answer.command)[protocol::kCommandCodeOffset];

@@ -39,6 +39,7 @@ struct Answer {
     std::string note;               // why a request was ignored or not answered
     std::vector<Datagram> replies;  // to the sender, in this order
     bool acknowledges = false;      // the replies carry the acknowledgement (flag bit 0 or marker)
+    bool taken = false;             // the clock carried the request out (a write is applied)
     // The complete request as the clock understood it (after reassembly and unscrambling).
     std::optional<protocol::SettingsFrame> frame;
     std::optional<protocol::CommandFrame> command;

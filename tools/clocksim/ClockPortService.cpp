@@ -5,6 +5,8 @@
 
 #include "platform/Ipv4.h"
 #include "protocol/Frames.h"
+#include "settings/ClockSettings.h"
+#include "settings/EarlyClockSettings.h"
 #include "tools/clocksim/FaultShaper.h"
 
 namespace tavlo::clocksim {
@@ -35,6 +37,64 @@ bool ClockDirectory::IsOwnAddress(platform::Ipv4 address) const {
 bool ClockDirectory::IsBroadcast(platform::Ipv4 destination) const {
     return destination == platform::kLimitedBroadcast ||
            std::find(broadcasts_.begin(), broadcasts_.end(), destination) != broadcasts_.end();
+}
+
+bool ClockDirectory::IsSpare(platform::Ipv4 address) const {
+    constexpr std::uint8_t kLoopbackOctet = 127;
+    return platform::FirstOctet(address) != kLoopbackOctet &&
+           std::find(local_.begin(), local_.end(), address) != local_.end() &&
+           std::none_of(clocks_.begin(), clocks_.end(),
+                        [&](const SimClock& clock) { return clock.address == address; });
+}
+
+std::optional<platform::Ipv4> ClockDirectory::FirstSpare() const {
+    const auto found = std::find_if(local_.begin(), local_.end(),
+                                    [this](platform::Ipv4 address) { return IsSpare(address); });
+    return found == local_.end() ? std::nullopt : std::optional(*found);
+}
+
+namespace {
+
+// The address settings of a clock's record.
+struct Addressing {
+    platform::Ipv4 ip = 0;
+    bool dynamicIp = false;
+};
+
+Addressing AddressingOf(const SimClock& clock) {
+    if (IsEarly(clock.kind)) {
+        const settings::ConstEarlyClockSettings record(clock.earlyRecord);
+        return {record.ipAddress(), record.dynamicIp()};
+    }
+    const settings::ConstClockSettings record(clock.record);
+    return {record.ipAddress(), record.dynamicIp()};
+}
+
+void SetIpAddress(SimClock& clock, platform::Ipv4 address) {
+    if (IsEarly(clock.kind)) {
+        settings::EarlyClockSettings(clock.earlyRecord).setIpAddress(address);
+    } else {
+        settings::ClockSettings(clock.record).setIpAddress(address);
+    }
+}
+
+}  // namespace
+
+std::optional<platform::Ipv4> ClockPortService::MoveAfterWrite(SimClock& clock, bool wasDynamic) {
+    const Addressing now = AddressingOf(clock);
+    std::optional<platform::Ipv4> to;
+    if (!now.dynamicIp && now.ip != clock.address && context_.clocks.IsSpare(now.ip)) {
+        to = now.ip;
+    } else if (now.dynamicIp && !wasDynamic) {
+        to = context_.clocks.FirstSpare();
+        if (to) {
+            SetIpAddress(clock, *to);  // what the DHCP server gave it
+        }
+    }
+    if (to) {
+        clock.address = *to;
+    }
+    return to;
 }
 
 std::vector<ClockKind> KindsServed(std::uint16_t port, std::size_t size) {
@@ -163,6 +223,8 @@ void ClockPortService::Handle(const ReceivedDatagram& datagram,
     json::Json decoded;
     std::string request;
     for (SimClock* clock : targets) {
+        const platform::Ipv4 askedAt = clock->address;
+        const bool wasDynamic = AddressingOf(*clock).dynamicIp;
         Answer answer;
         if (datagram.size == protocol::kChunkSize) {
             answer = responder_.OnChunk(*clock, datagram.from, bytes, context_.loop.NowMs());
@@ -182,9 +244,19 @@ void ClockPortService::Handle(const ReceivedDatagram& datagram,
             request = RequestKindName(answer.request);
         }
         auto shaped = ShapeReplies(answer.replies, clock->faults, answer.request, context_.rng);
-        json::Json entry = {{"address", platform::FormatIpv4(clock->address)},
+        json::Json entry = {{"address", platform::FormatIpv4(askedAt)},
                             {"request", RequestKindName(answer.request)},
                             {"replies", shaped.size()}};
+        platform::Ipv4 replyFrom = askedAt;
+        if (!broadcast && answer.taken && RequestClassOf(answer.request) == kWriteRequests &&
+            clock->faults.moveOnWrite != MoveOnWrite::kStay) {
+            if (const auto moved = MoveAfterWrite(*clock, wasDynamic)) {
+                entry["moved_to"] = platform::FormatIpv4(*moved);
+                if (clock->faults.moveOnWrite == MoveOnWrite::kAnswerFromNew) {
+                    replyFrom = *moved;
+                }
+            }
+        }
         if (RequestClassOf(answer.request) == kWriteRequests) {
             // The clock took the write; whether an acknowledgement of it left unaltered.
             entry["acknowledged"] =
@@ -203,10 +275,10 @@ void ClockPortService::Handle(const ReceivedDatagram& datagram,
         answered.push_back(std::move(entry));
         for (auto& out : shaped) {
             if (out.delayMs <= 0) {
-                Send(clock->address, datagram.from, out.bytes);
+                Send(replyFrom, datagram.from, out.bytes);
             } else {
                 context_.loop.After(std::chrono::milliseconds(out.delayMs),
-                                    [this, from = clock->address, to = datagram.from,
+                                    [this, from = replyFrom, to = datagram.from,
                                      bytes = std::move(out.bytes)] { Send(from, to, bytes); });
             }
         }

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,10 @@ class ClockPortService final : public Service {
     void StartFlood(const SimClock& clock, platform::Endpoint to,
                     const std::vector<Datagram>& replies);
     void FloodBatch(platform::Ipv4 clock, int perSecond);
+    // Moves a clock that took a unicast write giving it another address (MoveOnWrite): to
+    // its new static address when that is spare, or after a switch to dynamic IP (it was
+    // static: not `wasDynamic`) to the first spare address. The new address, or nothing.
+    std::optional<platform::Ipv4> MoveAfterWrite(SimClock& clock, bool wasDynamic);
 
     std::unique_ptr<UdpPort> socket_;
     SimContext context_;

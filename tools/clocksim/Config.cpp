@@ -85,7 +85,8 @@ European summer time rule, brightness "Normal", 24-hour display, energy saving 2
 clocks the network "ClockNet" (AES, WPA2PSK). A write changes the record the way a clock
 does: serial number, version, passwords and readings stay; a batch write (batch bit set)
 leaves the IP address, subnet mask and gateway alone. The clock keeps answering at the
-address it was started with, whatever address a write gives it.
+address it was started with, whatever address a write gives it, unless --move-on-write
+says otherwise.
 
 It prints one line "tavlo-clocksim: ready: ..." on standard output once it listens, and
 stops cleanly on SIGTERM or Ctrl-C. Exit status: 0 after a clean stop, 1 when it cannot
@@ -122,7 +123,7 @@ Members of a clock (all optional but kind and address/addresses):
   Texts are bytes: characters U+0000 to U+00FF are one byte each (write \u00a1 for 0xA1).
   faults: {"silent", "ignore_first", "drop", "duplicate", "delay_ms", "jitter_ms",
   "no_ack", "wrong_size", "junk", "hostile_lengths", "drop_acks", "flood",
-  "on": ["probe", "read", "write"]}.)";
+  "move_on_write" ("new" or "old"), "on": ["probe", "read", "write"]}.)";
 
 std::optional<long long> ParseInteger(std::string_view text) {
     long long value = 0;
@@ -335,6 +336,17 @@ std::optional<std::uint8_t> RequestClassOf(const std::string& name) {
     return std::nullopt;
 }
 
+// "new" or "old": where a moving clock acknowledges the write that moved it.
+std::optional<MoveOnWrite> ParseMoveOnWrite(std::string_view text) {
+    if (text == "new") {
+        return MoveOnWrite::kAnswerFromNew;
+    }
+    if (text == "old") {
+        return MoveOnWrite::kAnswerFromOld;
+    }
+    return std::nullopt;
+}
+
 bool ReadFaults(const Json& value, const std::string& path, Faults& faults, std::string& error) {
     if (!value.is_object()) {
         error = path + ": expected an object";
@@ -357,6 +369,14 @@ bool ReadFaults(const Json& value, const std::string& path, Faults& faults, std:
     f.number("drop_acks", 0, 1, [&](double v) { faults.dropAcks = v; });
     f.integer("flood", 0, kMaxFloodPerSecond,
               [&](long long v) { faults.floodPerSecond = static_cast<int>(v); });
+    if (const Json* move = f.get("move_on_write")) {
+        const auto parsed =
+            move->is_string() ? ParseMoveOnWrite(move->get<std::string>()) : std::nullopt;
+        if (!parsed) {
+            return f.fail("move_on_write", "expected \"new\" or \"old\"");
+        }
+        faults.moveOnWrite = *parsed;
+    }
     if (const Json* on = f.get("on")) {
         std::uint8_t classes = 0;
         bool good = on->is_array() && !on->empty();
@@ -996,6 +1016,19 @@ std::optional<SimConfig> ParseCommandLine(const std::vector<std::string>& args, 
             "repeat the last reply to whoever asked last, N datagrams a second", 0,
             kMaxFloodPerSecond,
             [&faults](long long v) { faults.floodPerSecond = static_cast<int>(v); });
+    valueOption("--move-on-write", "FROM", kFaultsGroup,
+                "take the address a unicast write gives (a spare address of this machine\n"
+                "on a switch to dynamic IP) and acknowledge the write from the new address\n"
+                "(FROM \"new\") or from the old one (\"old\"); the clock then answers at\n"
+                "the new address only",
+                [&faults](const std::string& value) {
+                    const auto parsed = ParseMoveOnWrite(value);
+                    if (!parsed) {
+                        throw CLI::ValidationError(
+                            "--move-on-write takes \"new\" or \"old\", not \"" + value + "\"");
+                    }
+                    faults.moveOnWrite = *parsed;
+                });
     valueOption(
         "--faults-on", "LIST", kFaultsGroup,
         "which requests the faults hit: probe,read,write (default all three)",

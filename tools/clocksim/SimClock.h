@@ -29,6 +29,15 @@ enum RequestClass : std::uint8_t {
     kAllRequests = kProbeRequests | kReadRequests | kWriteRequests,
 };
 
+// What a clock does with a unicast write that gives it another address: a static address
+// other than its own, or a switch to dynamic IP (it then takes a spare address of this
+// machine, as a DHCP server might give it).
+enum class MoveOnWrite : std::uint8_t {
+    kStay,           // keeps answering at its address, whatever a write gives it
+    kAnswerFromNew,  // moves, and acknowledges the write from the new address
+    kAnswerFromOld,  // moves, but acknowledges the write from the old address
+};
+
 // Misbehaviour on request, per clock. Probabilities are 0 to 1.
 struct Faults {
     bool silent = false;          // never answers (requests are still logged)
@@ -45,6 +54,7 @@ struct Faults {
                                   // though the clock took the write
     int floodPerSecond = 0;       // repeats its last reply to the last asker this many times
                                   // a second (0: never)
+    MoveOnWrite moveOnWrite = MoveOnWrite::kStay;
     std::uint8_t appliesTo = kAllRequests;
     friend bool operator==(const Faults&, const Faults&) = default;
 };

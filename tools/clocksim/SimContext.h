@@ -2,6 +2,7 @@
 // generator. main() makes one of each and hands this bundle to each service it starts.
 #pragma once
 
+#include <optional>
 #include <random>
 #include <vector>
 
@@ -28,6 +29,11 @@ class ClockDirectory {
     bool IsOwnAddress(platform::Ipv4 address) const;
     // 255.255.255.255 or the broadcast address of a local interface.
     bool IsBroadcast(platform::Ipv4 destination) const;
+    // An address of this machine (not a loopback one) that no clock has: where a clock can
+    // move to.
+    bool IsSpare(platform::Ipv4 address) const;
+    // The first spare address, nothing when there is none.
+    std::optional<platform::Ipv4> FirstSpare() const;
 
   private:
     std::vector<SimClock> clocks_;

@@ -70,12 +70,20 @@ std::optional<SimConfig> Parse(std::vector<std::string> args, std::string& error
 
 TEST(CommandLineTest, ClocksOfEveryKindWithFaultsForAll) {
     std::string error;
-    auto config = Parse(
-        {"--wired",      "198.18.0.10-11", "--wifi",     "198.18.0.12", "--early", "198.18.0.13",
-         "--early-wifi", "198.18.0.14",    "--drop",     "0.5",         "--delay", "20",
-         "--no-ack",     "--faults-on",    "read,write", "--drop-acks", "0.25",    "--flood",
-         "1000",         "--log",          "/tmp/x.log", "--seed",      "42"},
-        error);
+    auto config = Parse({"--wired",      "198.18.0.10-11",
+                         "--wifi",       "198.18.0.12",
+                         "--early",      "198.18.0.13",
+                         "--early-wifi", "198.18.0.14",
+                         "--drop",       "0.5",
+                         "--delay",      "20",
+                         "--no-ack",     "--faults-on",
+                         "read,write",   "--drop-acks",
+                         "0.25",         "--flood",
+                         "1000",         "--log",
+                         "/tmp/x.log",   "--seed",
+                         "42",           "--move-on-write",
+                         "old"},
+                        error);
     ASSERT_TRUE(config) << error;
     ASSERT_EQ(config->clocks.size(), 5u);
     EXPECT_EQ(config->clocks[0].kind, ClockKind::kWired);
@@ -89,6 +97,7 @@ TEST(CommandLineTest, ClocksOfEveryKindWithFaultsForAll) {
         EXPECT_EQ(clock.faults.appliesTo, kReadRequests | kWriteRequests);
         EXPECT_EQ(clock.faults.dropAcks, 0.25);
         EXPECT_EQ(clock.faults.floodPerSecond, 1000);
+        EXPECT_EQ(clock.faults.moveOnWrite, MoveOnWrite::kAnswerFromOld);
     }
     EXPECT_EQ(config->logPath, "/tmp/x.log");
     EXPECT_EQ(config->seed, 42u);
@@ -109,6 +118,7 @@ TEST(CommandLineTest, BadUsageSaysWhat) {
         {{"--wired", "198.18.0.10", "--delay", "-1"}, "whole number"},
         {{"--wired", "198.18.0.10", "--flood", "100001"}, "whole number"},
         {{"--wired", "198.18.0.10", "--faults-on", "reads"}, "probe, read and write"},
+        {{"--wired", "198.18.0.10", "--move-on-write", "far"}, "\"new\" or \"old\""},
         {{"--wired", "198.18.0.10", "--wifi", "198.18.0.10"}, "two clocks at 198.18.0.10"},
         {{"--wired", "198.18.0.300"}, "--wired"},
         {{"--clocks", "/nonexistent.json"}, "cannot read"},
