@@ -221,7 +221,9 @@ TEST(FirmwareNetworkTest, CommandLineLoadsASimulatedClock) {
 
 // Several clocks from one command: one after the other (a failing clock does not stop the
 // others) and all at once; every image arrives whole, and the summary and exit status say
-// whether every clock took the file.
+// whether every clock took the file. A clock that refuses the file is named with its answer,
+// one that is absent (no answer to ARP) fails like a silent one, and an empty file is refused
+// before anything is sent.
 TEST(FirmwareNetworkTest, CommandLineUpdatesSeveralClocks) {
     MAKE_NETWORK(net, 4);
     const std::vector<std::string>& clocks = net.ClockAddresses();
@@ -239,13 +241,14 @@ TEST(FirmwareNetworkTest, CommandLineUpdatesSeveralClocks) {
     const Bytes file = Pattern(3 * 512 + 7, 5);
     WriteFile(dir.File("image.bin"), file);
 
+    const std::string absent = "198.18.0.50";  // on the segment, but nobody has it
     const struct {
         std::vector<std::string> clocks;
         std::vector<std::string> options;
         int status;
         const char* summary;
     } runs[] = {
-        {{clocks[0], clocks[3], clocks[1]}, {}, 1, "2 of 3 clocks updated"},
+        {{clocks[0], clocks[3], absent, clocks[1]}, {}, 1, "2 of 4 clocks updated"},
         {{clocks[0], clocks[1], clocks[2]}, {"--parallel", "3"}, 0, "3 of 3 clocks updated"},
     };
     for (const auto& run : runs) {
@@ -265,7 +268,17 @@ TEST(FirmwareNetworkTest, CommandLineUpdatesSeveralClocks) {
         EXPECT_NE(output.find(std::string("\n") + run.summary + "\n"), std::string::npos) << output;
         for (const std::string& clock : run.clocks) {
             if (clock == clocks[3]) {
-                EXPECT_NE(output.find("Update False! " + clock + " ("), std::string::npos)
+                EXPECT_NE(output.find("Update False! The clock refused the file: Update refused "
+                                      "(error 0), " +
+                                      clock + " ("),
+                          std::string::npos)
+                    << output;
+                continue;
+            }
+            if (clock == absent) {
+                EXPECT_NE(
+                    output.find("\nNo MAC address known for " + absent + " (no answer to ARP)\n"),
+                    std::string::npos)
                     << output;
                 continue;
             }
@@ -276,6 +289,19 @@ TEST(FirmwareNetworkTest, CommandLineUpdatesSeveralClocks) {
             ASSERT_TRUE(stored) << clock;
             EXPECT_EQ(*stored, file) << clock;
         }
+    }
+
+    WriteFile(dir.File("empty.bin"), {});
+    for (const std::size_t count : {std::size_t{1}, std::size_t{2}}) {
+        std::vector<std::string> argv{TAVLO_CLI_PATH, "firmware"};
+        argv.insert(argv.end(), clocks.begin(), clocks.begin() + static_cast<long>(count));
+        argv.push_back(dir.File("empty.bin"));
+        auto tool = net.Start(Side::kPc, argv, error);
+        ASSERT_TRUE(tool) << error;
+        const std::string output = tool->ReadAll(std::chrono::seconds(30));
+        const auto status = tool->Wait(std::chrono::seconds(10));
+        EXPECT_EQ(status, 2) << output;
+        EXPECT_EQ(output, "") << "nothing was sent, nothing updated";
     }
 }
 #endif

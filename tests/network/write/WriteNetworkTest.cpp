@@ -1,7 +1,8 @@
 // `tavlo write` against tavlo-clocksim in the namespace test network: what `tavlo read --json`
 // prints, edited and written back, is what the next read prints, for every kind of clock; each
 // refusal ends with its exit status and no write request reaches a clock (the simulator's
-// request log shows what arrived).
+// request log shows what arrived). Then clocks that move to the address a write gives them,
+// and clocks that repeat their replies a thousand times a second.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -31,10 +32,15 @@ struct Ran {
     std::string err;
 };
 
-class WriteNetworkTest : public ::testing::Test {
+// One network with one simulator for the tests of a suite (each suite its own: `Suite`).
+template <typename Suite>
+class TavloNetworkTest : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() {
-        auto made = TestNetwork::Create(6);
+    // Makes the network with `clocks` addresses and starts the simulator with `arguments`
+    // and, when given, a clock file holding `clockFile`.
+    static void StartSuite(int clocks, std::vector<std::string> arguments,
+                           const std::string& clockFile = {}) {
+        auto made = TestNetwork::Create(clocks);
         if (!made.network) {
             skipReason_ = made.skipped ? made.message : "";
             setupError_ = made.skipped ? "" : made.message;
@@ -42,15 +48,13 @@ class WriteNetworkTest : public ::testing::Test {
         }
         network_ = std::move(made.network);
         files_ = std::make_unique<testnet::TempDir>();
-        std::ofstream(files_->File("clocks.json")) << R"({"clocks": [
-            {"kind": "wifi", "address": "198.18.0.13", "user_password": "secret"},
-            {"kind": "wifi", "address": "198.18.0.14", "faults": {"silent": true, "on": ["write"]}}
-        ]})";
+        if (!clockFile.empty()) {
+            std::ofstream(files_->File("clocks.json")) << clockFile;
+            arguments.insert(arguments.end(), {"--clocks", files_->File("clocks.json")});
+        }
+        arguments.insert(arguments.end(), {"--log", files_->File("requests.jsonl"), "--seed", "5"});
         std::string error;
-        simulator_ = network_->StartSimulator(
-            {"--wired", kWired, "--wifi", kWifi, "--early", kEarly, "--clocks",
-             files_->File("clocks.json"), "--log", files_->File("requests.jsonl"), "--seed", "5"},
-            error);
+        simulator_ = network_->StartSimulator(arguments, error);
         if (!simulator_) {
             setupError_ = error;
         }
@@ -120,6 +124,16 @@ class WriteNetworkTest : public ::testing::Test {
     static inline std::unique_ptr<testnet::TempDir> files_;
     static inline std::string skipReason_;
     static inline std::string setupError_;
+};
+
+class WriteNetworkTest : public TavloNetworkTest<WriteNetworkTest> {
+  protected:
+    static void SetUpTestSuite() {
+        StartSuite(6, {"--wired", kWired, "--wifi", kWifi, "--early", kEarly}, R"({"clocks": [
+            {"kind": "wifi", "address": "198.18.0.13", "user_password": "secret"},
+            {"kind": "wifi", "address": "198.18.0.14", "faults": {"silent": true, "on": ["write"]}}
+        ]})");
+    }
 };
 
 // A backup edited and restored: the next read prints exactly the edited backup.
@@ -243,6 +257,27 @@ TEST_F(WriteNetworkTest, RefusalsEndWithTheirStatusAndWriteNothing) {
          "tavlo write: This version is only for Batch Modify using dynamic IP "
          "configuration!\nPlease select dynamic IP on the \"Clock IP Setting\"Group.\n",
          false},
+        {"an address part with a leading zero",
+         {"write", kWired, "--wired", "-"},
+         R"({"ipAddress": "198.18.0.010"})",
+         2,
+         "tavlo write: ipAddress: \"198.18.0.010\" refused; the page takes an address of four "
+         "numbers 0 to 255 without leading zeros, like 198.18.0.10 (0.0.0.0 for none)\n",
+         false},
+        {"control characters",
+         {"write", kWired, "--wired", "-"},
+         R"({"displayText": "\u001b[2J\u0007\r\n"})",
+         2,
+         "tavlo write: displayText: \"?[2J???\" refused; it holds a control character, which "
+         "the page does not take\n",
+         false},
+        {"an SSID with a newline and ESC",
+         {"write", kWifi, "--wifi", "--page", "wifi", "-"},
+         R"({"ssid": "Lobby\nNet\u001b"})",
+         2,
+         "tavlo write: ssid: \"Lobby?Net?\" refused; it holds a control character, which the "
+         "page does not take\n",
+         false},
         {"dry run",
          {"write", kWifi, "--wifi", "--dry-run", "--json", "-"},
          R"({"displayText": "DRY"})",
@@ -283,6 +318,74 @@ TEST_F(WriteNetworkTest, RefusalsEndWithTheirStatusAndWriteNothing) {
     EXPECT_EQ((*request)["frameType"], "2");
     EXPECT_EQ((*request)["displayText"], "DRY");
     EXPECT_EQ((*request)["address"], kWifi);
+}
+
+// Clocks that take the address a write gives them (tavlo-clocksim --move-on-write): the first
+// acknowledges from its new address, the second from its old one. .12 and .13 are spare.
+class MovingClockNetworkTest : public TavloNetworkTest<MovingClockNetworkTest> {
+  protected:
+    static void SetUpTestSuite() {
+        StartSuite(4, {}, R"({"clocks": [
+            {"kind": "wired", "address": "198.18.0.10", "faults": {"move_on_write": "new"}},
+            {"kind": "wired", "address": "198.18.0.11", "faults": {"move_on_write": "old"}}
+        ]})");
+    }
+};
+
+// A write that moves the clock is acknowledged from its new address, from its old one, or
+// after a switch to dynamic IP from an address nobody knew (by its serial number); each is
+// "Setting Successful!", and the clock answers at its new address.
+TEST_F(MovingClockNetworkTest, AWriteThatMovesTheClockIsReportedAsTaken) {
+    const struct {
+        const char* address;
+        const char* input;
+        const char* answersAt;  // afterwards; nothing to check for a switch to dynamic IP
+    } cases[] = {
+        {"198.18.0.10", R"({"ipAddress": "198.18.0.12"})", "198.18.0.12"},
+        {"198.18.0.11", R"({"ipAddress": "198.18.0.13"})", "198.18.0.13"},
+        {"198.18.0.12", R"({"ipMode": "Dynamic IP"})", nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.address);
+        const Ran write = Tavlo({"write", c.address, "--wired", "-"}, c.input);
+        EXPECT_EQ(write.status, 0) << write.err;
+        EXPECT_EQ(write.out, "Setting Successful!\n");
+        if (c.answersAt != nullptr) {
+            EXPECT_EQ(Read(c.answersAt, "--wired")["ipAddress"], c.answersAt);
+        }
+    }
+    EXPECT_EQ(Tavlo({"read", "198.18.0.11", "--wired"}).status, 1) << "the clock has moved";
+}
+
+// Clocks that repeat their last reply to their asker a thousand times a second: a read ends
+// once its reply is in and a write once it is acknowledged (they took 91 s, 30 s and 152 s
+// when every exchange listened until the line was quiet).
+class FloodingClockNetworkTest : public TavloNetworkTest<FloodingClockNetworkTest> {
+  protected:
+    static void SetUpTestSuite() {
+        StartSuite(2, {"--wired", kWired, "--wifi", kWifi, "--flood", "1000"});
+    }
+};
+
+TEST_F(FloodingClockNetworkTest, ReadsAndWritesEndOnTheirReply) {
+    constexpr auto kBudget = std::chrono::seconds(8);
+    const struct {
+        std::vector<std::string> args;
+        const char* input;
+    } cases[] = {
+        {{"read", kWired, "--wired"}, ""},
+        {{"read", kWifi, "--wifi"}, ""},
+        {{"write", kWired, "--wired", "-"}, R"({"displayText": "FLOOD"})"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args[0] + " " + c.args[2]);
+        const auto began = std::chrono::steady_clock::now();
+        const Ran run = Tavlo(c.args, c.input);
+        const auto took = std::chrono::steady_clock::now() - began;
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_LT(took, kBudget)
+            << std::chrono::duration_cast<std::chrono::milliseconds>(took).count();
+    }
 }
 
 }  // namespace
