@@ -66,9 +66,23 @@ Bytes CommandReply(std::uint8_t marker, std::uint8_t checksum = 0, std::uint8_t 
     return reply;
 }
 
+// The PC side of an exchange: the fixture's, or a fresh one for one case of a table.
+struct Pc {
+    Pc() : exchanges(network, state, nonces) {}
+    // Ready to send a request of `type`.
+    explicit Pc(std::uint8_t type) : Pc() {
+        state.settingsFrame[kFlagsOffset] = kFlagCarriedOut;
+        state.settingsFrame[kFrameTypeOffset] = type;
+    }
+    FakeNetwork network;
+    ProtocolState state;
+    testing::ScriptedNonces nonces{{0x1234}};
+    ClockExchanges exchanges;
+};
+
 class ExchangesTest : public ::testing::Test {
   protected:
-    ExchangesTest() : exchanges(net, state, nonces) { net.setLocalAddresses({kPc}); }
+    ExchangesTest() { net.setLocalAddresses({kPc}); }
 
     // A clock at `address` that answers every datagram with `replies`, `delay` apart.
     void AddClock(Ipv4 address, std::vector<Bytes> replies,
@@ -98,10 +112,11 @@ class ExchangesTest : public ::testing::Test {
         state.settingsFrame[kFrameTypeOffset] = type;
     }
 
-    FakeNetwork net;
-    ProtocolState state;
-    testing::ScriptedNonces nonces{{0x1234}};
-    ClockExchanges exchanges;
+    Pc pc;
+    FakeNetwork& net = pc.network;
+    ProtocolState& state = pc.state;
+    testing::ScriptedNonces& nonces = pc.nonces;
+    ClockExchanges& exchanges = pc.exchanges;
 };
 
 // --- Targets ---
@@ -277,18 +292,13 @@ TEST_F(ExchangesTest, UnicastHearsItsTargetAlone) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.exchange);
-        FakeNetwork network;
-        network.setLocalAddresses({kPc});
-        ProtocolState pc;
-        testing::ScriptedNonces fixed{{0x1234}};
-        ClockExchanges exchanges(network, pc, fixed);
-        pc.settingsFrame[kFlagsOffset] = kFlagCarriedOut;
-        pc.settingsFrame[kFrameTypeOffset] = 1;
-        network.addPeer(kClockA, strangerRepeats(c.stranger));
-        EXPECT_EQ(c.run(exchanges), c.noAnswer) << "the target itself stays silent";
-        EXPECT_EQ(pc.settingsFrame[kSerialNumberOffset], 0);
-        EXPECT_EQ(pc.commandFrame[kEarlySerialNumberOffset], 0);
-        EXPECT_EQ(network.now(), c.timeoutMs) << "as if the line were quiet";
+        Pc fresh(1);
+        fresh.network.setLocalAddresses({kPc});
+        fresh.network.addPeer(kClockA, strangerRepeats(c.stranger));
+        EXPECT_EQ(c.run(fresh.exchanges), c.noAnswer) << "the target itself stays silent";
+        EXPECT_EQ(fresh.state.settingsFrame[kSerialNumberOffset], 0);
+        EXPECT_EQ(fresh.state.commandFrame[kEarlySerialNumberOffset], 0);
+        EXPECT_EQ(fresh.network.now(), c.timeoutMs) << "as if the line were quiet";
     }
 }
 
@@ -637,18 +647,6 @@ std::vector<Bytes> Chunked(const Bytes& frame, bool eight) {
     return chunks;
 }
 
-// A fresh PC side for one case of a table.
-struct Pc {
-    explicit Pc(std::uint8_t type) : exchanges(network, state, nonces) {
-        state.settingsFrame[kFlagsOffset] = kFlagCarriedOut;
-        state.settingsFrame[kFrameTypeOffset] = type;
-    }
-    FakeNetwork network;
-    ProtocolState state;
-    testing::ScriptedNonces nonces{{0x1234}};
-    ClockExchanges exchanges;
-};
-
 // Whether a request is one a clock answers: every datagram but chunks 1 to 7 of eight.
 bool Answerable(const SentDatagram& request) {
     return request.bytes.size() != kChunkSize ||
@@ -676,17 +674,17 @@ TEST_F(ExchangesTest, RepeatsNeitherHoldNorStretchAnExchange) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        Pc pc(c.type);
+        Pc fresh(c.type);
         const std::vector<Bytes> repeated = c.repeated;
-        pc.network.addPeer(kClockA, [repeated](const SentDatagram& request, FakeNetwork& n) {
+        fresh.network.addPeer(kClockA, [repeated](const SentDatagram& request, FakeNetwork& n) {
             for (int i = 0; Answerable(request) && i < 5000; ++i) {
                 n.reply(request, kClockA, repeated[i % repeated.size()], 1ms * (i + 1));
             }
         });
-        const int result = c.chunked ? pc.exchanges.ExchangeChunkedFrame(kClockA)
-                                     : pc.exchanges.ExchangeFullFrame(kClockA);
+        const int result = c.chunked ? fresh.exchanges.ExchangeChunkedFrame(kClockA)
+                                     : fresh.exchanges.ExchangeFullFrame(kClockA);
         EXPECT_EQ(result, c.result);
-        EXPECT_EQ(pc.network.now(), c.endsMs);
+        EXPECT_EQ(fresh.network.now(), c.endsMs);
     }
 }
 
@@ -700,14 +698,14 @@ TEST_F(ExchangesTest, AnAcknowledgementOvertakesTheRestOfAnEarlierReply) {
         std::vector<Bytes> arriving(readReply.begin(),
                                     readReply.begin() + static_cast<std::ptrdiff_t>(before));
         arriving.push_back(ack);
-        Pc pc(2);
-        pc.network.addPeer(kClockA, [arriving](const SentDatagram& request, FakeNetwork& n) {
+        Pc fresh(2);
+        fresh.network.addPeer(kClockA, [arriving](const SentDatagram& request, FakeNetwork& n) {
             for (std::size_t i = 0; Answerable(request) && i < arriving.size(); ++i) {
                 n.reply(request, kClockA, arriving[i], 1ms * static_cast<int>(i + 1));
             }
         });
-        EXPECT_EQ(pc.exchanges.ExchangeChunkedFrame(kClockA), 1);
-        EXPECT_EQ(pc.state.settingsFrame[kFrameTypeOffset], 2);
+        EXPECT_EQ(fresh.exchanges.ExchangeChunkedFrame(kClockA), 1);
+        EXPECT_EQ(fresh.state.settingsFrame[kFrameTypeOffset], 2);
     }
 }
 
@@ -754,15 +752,16 @@ TEST_F(ExchangesTest, AMovedClockIsHeardAtItsNewPlaceOnly) {
         };
         for (const auto& kind : kinds) {
             SCOPED_TRACE(kind.exchange);
-            Pc pc(2);
+            Pc fresh(2);
             const Bytes reply = kind.reply;
             const Ipv4 from = c.from;
-            pc.network.addPeer(kClockA, [reply, from](const SentDatagram& request, FakeNetwork& n) {
-                if (Answerable(request)) {
-                    n.reply(request, from, reply, 5ms);
-                }
-            });
-            EXPECT_EQ(kind.run(pc.exchanges) == kind.heard, c.heard);
+            fresh.network.addPeer(kClockA,
+                                  [reply, from](const SentDatagram& request, FakeNetwork& n) {
+                                      if (Answerable(request)) {
+                                          n.reply(request, from, reply, 5ms);
+                                      }
+                                  });
+            EXPECT_EQ(kind.run(fresh.exchanges) == kind.heard, c.heard);
         }
     }
 }
@@ -793,9 +792,9 @@ TEST_F(ExchangesTest, ABatchCountsEachAcknowledgingClockOnceAndStrangersKeepNobo
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        Pc pc(c.type);
+        Pc fresh(c.type);
         bool answered = false;
-        pc.network.onSend([&](const SentDatagram& request, FakeNetwork& n) {
+        fresh.network.onSend([&](const SentDatagram& request, FakeNetwork& n) {
             if (std::exchange(answered, true)) {
                 return;  // every clock answers the first datagram of the request
             }
@@ -807,9 +806,9 @@ TEST_F(ExchangesTest, ABatchCountsEachAcknowledgingClockOnceAndStrangersKeepNobo
                 n.reply(request, kStranger, Bytes(c.ack.size(), 0), 1000ms * second);
             }
         });
-        EXPECT_EQ(c.run(pc.exchanges), 2);
-        EXPECT_EQ(pc.exchanges.lastAcknowledgers(), (std::vector<Ipv4>{kClockA, kClockB}));
-        EXPECT_EQ(pc.network.now(), c.endsMs);
+        EXPECT_EQ(c.run(fresh.exchanges), 2);
+        EXPECT_EQ(fresh.exchanges.lastAcknowledgers(), (std::vector<Ipv4>{kClockA, kClockB}));
+        EXPECT_EQ(fresh.network.now(), c.endsMs);
     }
 }
 
