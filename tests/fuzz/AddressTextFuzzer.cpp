@@ -22,6 +22,12 @@ constexpr std::uint8_t kBroadcastOctet = 255;
 // The strict form means one address, and the same one to the reader the clocks' texts go
 // through; it is exactly how that address is written.
 void CheckDotted(std::string_view text) {
+    // Four decimal numbers, leading zeros read as decimal: the text is the address's one
+    // spelling exactly when it has no leading zero.
+    if (const auto read = platform::ReadDottedDecimal(text)) {
+        FUZZ_CHECK(read->leadingZero == (platform::FormatIpv4(read->address) != text));
+        FUZZ_CHECK(platform::ParseIpv4(text) == read->address);
+    }
     const auto parsed = platform::ParseDottedAddress(text);
     if (!parsed) {
         return;
