@@ -12,7 +12,6 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QResizeEvent>
 #include <QShortcut>
 #include <QVBoxLayout>
 #include <initializer_list>

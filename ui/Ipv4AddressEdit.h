@@ -49,7 +49,8 @@ class Ipv4AddressEdit final : public QFrame {
 
   private:
     int indexOf(QObject* object) const;
-    // A press on the dot after field `dot` (0 to 2).
+    // True when `event` is a left press on one of the dots; the caret is then put at the
+    // start of the field after that dot.
     bool dotPressed(QObject* watched, const QEvent& event);
     void onFieldEdited(int index);
     void focusField(int index, bool selectAll, bool cursorAtEnd);
