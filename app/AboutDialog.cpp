@@ -11,7 +11,10 @@
 namespace tavlo::app {
 namespace {
 constexpr int kIconSize = 32;
-}
+// The project's version, which the package carries too (set by the build).
+constexpr char kProgramVersion[] = TAVLO_VERSION;
+constexpr char kVersionFormat[] = "Version %1";
+}  // namespace
 
 AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("AboutDialog"));
@@ -24,6 +27,9 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     picture->setPixmap(icon.pixmap(kIconSize, kIconSize));
     auto* name = new QLabel(QString::fromLatin1(kAppName));
     name->setObjectName(QStringLiteral("aboutName"));
+    auto* version =
+        new QLabel(QString::fromLatin1(kVersionFormat).arg(QString::fromLatin1(kProgramVersion)));
+    version->setObjectName(QStringLiteral("aboutVersion"));
     auto* ok = new QPushButton(QStringLiteral("OK"));
     ok->setObjectName(QStringLiteral("aboutOk"));
     ok->setDefault(true);
@@ -32,7 +38,10 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     auto* row = new QHBoxLayout;
     row->addWidget(picture);
     row->addSpacing(kIconSize / 2);
-    row->addWidget(name, 1);
+    auto* texts = new QVBoxLayout;
+    texts->addWidget(name);
+    texts->addWidget(version);
+    row->addLayout(texts, 1);
     row->addWidget(ok, 0, Qt::AlignTop);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(row);

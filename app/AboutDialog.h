@@ -1,4 +1,5 @@
-// The About box: the application icon, the name and an OK button.
+// The About box: the application icon, the name, the program's version (the package's) and an
+// OK button.
 #pragma once
 
 #include <QDialog>

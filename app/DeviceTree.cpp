@@ -1,5 +1,6 @@
 #include "app/DeviceTree.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 
 namespace tavlo::app {
@@ -48,6 +49,14 @@ void DeviceTree::mouseReleaseEvent(QMouseEvent* event) {
     if (left) {
         // The item under the mouse where the click ended, as a hit test finds it.
         emit treeClicked(itemAt(event->position().toPoint()));
+    }
+}
+
+void DeviceTree::keyPressEvent(QKeyEvent* event) {
+    QTreeWidgetItem* before = currentItem();
+    QTreeWidget::keyPressEvent(event);
+    if (QTreeWidgetItem* now = currentItem(); now != nullptr && now != before) {
+        emit keyboardMoved(now);
     }
 }
 

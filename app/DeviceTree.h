@@ -3,9 +3,9 @@
 // selecting an item expands it, and the item selected before collapses unless it holds the
 // new one.
 //
-// Besides the selection signals of every tree it reports each left click with the item under
-// the mouse (nothing for empty space), after the selection change the press made, and tells
-// whether a selection change comes from a mouse press.
+// Besides the signals of every tree it reports each left click with the item under the mouse
+// (nothing for empty space), after the selection change the press made, and each move of the
+// current item made with the keyboard. Selections made by the program raise neither.
 #pragma once
 
 #include <QStringList>
@@ -34,16 +34,16 @@ class DeviceTree final : public QTreeWidget {
 
     QTreeWidgetItem* groupItem(protocol::SearchGroup group) const;
 
-    // True between a left button press on the tree and its release.
-    bool leftButtonHeld() const { return leftButtonHeld_; }
-
   signals:
     // A left click ended on the tree: the item under the mouse, or nullptr for empty space.
     void treeClicked(QTreeWidgetItem* hit);
+    // A key pressed on the tree made `current` the current item.
+    void keyboardMoved(QTreeWidgetItem* current);
 
   protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     void expandSelected(QTreeWidgetItem* current, QTreeWidgetItem* previous);

@@ -12,7 +12,6 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QResizeEvent>
 #include <QShortcut>
 #include <QVBoxLayout>
 #include <initializer_list>
@@ -186,7 +185,7 @@ void MainWindow::createControls() {
         context_.search.WifiFamilySelected = 1;
         context_.search.WiredFamilySelected = 0;
     });
-    connect(tree_, &QTreeWidget::itemSelectionChanged, this, &MainWindow::OnTreeSelectionChanged);
+    connect(tree_, &DeviceTree::keyboardMoved, this, &MainWindow::OnTreeKeyboardMove);
     connect(tree_, &DeviceTree::treeClicked, this, &MainWindow::OnTreeClicked);
 }
 
@@ -245,10 +244,10 @@ MainDialogPages MainWindow::createPages() {
     MainDialogPages pages;
     pages.basic = new settings::BasicPage(context_.prompter, tabs_);
     pages.basic->setObjectName(QStringLiteral("BasicPage"));
-    pages.system = new firmware::SystemPage(
-        firmware::SystemPageContext{context_.search, context_.update, context_.prompter,
-                                    context_.network, context_.lookupMac},
-        tabs_);
+    pages.system =
+        new firmware::SystemPage(firmware::SystemPageContext{context_.update, context_.prompter,
+                                                             context_.network, context_.lookupMac},
+                                 tabs_);
     pages.system->setObjectName(QStringLiteral("SystemPage"));
     pages.wifi = new wifi::WifiPage(tabs_);
     pages.wifi->setObjectName(QStringLiteral("WifiPage"));
@@ -279,17 +278,6 @@ void MainWindow::showPage(int index) {
     }
 }
 
-void MainWindow::resizeEvent(QResizeEvent* event) {
-    QDialog::resizeEvent(event);
-    if (isMinimized()) {
-        return;
-    }
-    // The layout has already given the controls their new places. As the window always did,
-    // the selection goes back to the Basic page and only that page stays visible.
-    showPage(static_cast<int>(PageTab::kBasic));
-    tabs_->setCurrentIndexSilently(static_cast<int>(PageTab::kBasic));
-}
-
 void MainWindow::keyPressEvent(QKeyEvent* event) {
     if (ui::IsEnterOrEscape(*event)) {
         // Neither Enter nor Escape closes the main window.
@@ -312,6 +300,16 @@ void MainWindow::OnAbout() {
     about.exec();
 }
 
+void MainWindow::reject() {
+    // Between two clocks of a batch no worker runs, but the batch is still under way.
+    const bool updating =
+        updateOperation_ == UpdateOperation::kBatch || pages_.system->updateRunning();
+    if (updating && !context_.prompter.askYesNo(text(kCloseDuringUpdateQuestion))) {
+        return;
+    }
+    QDialog::reject();
+}
+
 void MainWindow::done(int result) {
     // Closing the window ends a running clock job (a write between two attempts, a read or a
     // write within the exchange under way: a second at most), a running search (its worker
@@ -326,6 +324,7 @@ void MainWindow::done(int result) {
     context_.update.breakFlag = false;
     updateOperation_ = UpdateOperation::kNone;
     refreshCommandControls();
+    showShownClock();  // no read or write is under way any more
     QDialog::done(result);
 }
 
@@ -355,6 +354,12 @@ protocol::SearchOptions MainWindow::searchOptions() const {
 }
 
 void MainWindow::OnSearch() {
+    // A sweep from 0.0.0.0 is refused before anything changes: the tree and the pages stay.
+    if (unicastRadio_->isChecked() &&
+        platform::ParseIpv4(ipAddress_->text().toStdString()) == platform::kAnyAddress) {
+        context_.prompter.inform(text(protocol::kPleaseSelectValidIp));
+        return;
+    }
     // "Search" is hidden while a search runs; a search that has not shown itself yet is
     // replaced, a finished one joined.
     search_.reset();
@@ -362,6 +367,7 @@ void MainWindow::OnSearch() {
     tree_->clearAll();
     pages_.basic->ClearBasicPage();
     pages_.wifi->ResetWifiPage();
+    shown_.reset();
     auto search = std::make_unique<ActiveSearch>();
     search->live = std::make_shared<bool>(true);
     SearchView& view = *this;
@@ -377,7 +383,7 @@ void MainWindow::OnStopSearch() {
     }
 }
 
-settings::ClockFamily MainWindow::family() const {
+settings::ClockFamily MainWindow::radios() const {
     return settings::FamilyFromFlags(context_.search.WifiFamilySelected,
                                      context_.search.WiredFamilySelected);
 }
@@ -396,6 +402,18 @@ std::optional<TreeChoice> ChoiceOf(const QTreeWidgetItem* item) {
     return choice;
 }
 
+firmware::TargetFamily UpdateTargetFamily(settings::ClockFamily family) {
+    switch (family) {
+        case settings::ClockFamily::kWired:
+            return firmware::TargetFamily::kWired;
+        case settings::ClockFamily::kWifi:
+            return firmware::TargetFamily::kWifi;
+        case settings::ClockFamily::kNone:
+            break;
+    }
+    return firmware::TargetFamily::kUnknown;
+}
+
 std::optional<platform::MacAddress> LookUpMac(const firmware::MacLookupFunction& lookup,
                                               platform::Ipv4 address, const std::stop_token& stop) {
     if (!lookup || address == platform::kLimitedBroadcast || stop.stop_requested()) {
@@ -407,16 +425,13 @@ std::optional<platform::MacAddress> LookUpMac(const firmware::MacLookupFunction&
 }  // namespace
 
 void MainWindow::OnTreeClicked(QTreeWidgetItem* hit) {
-    startTreeRead(PlanClickRead(ChoiceOf(hit), family(), treeClickGate_));
+    startTreeRead(PlanClickRead(ChoiceOf(hit), radios()));
 }
 
-void MainWindow::OnTreeSelectionChanged() {
-    if (tree_->leftButtonHeld()) {
-        return;  // a mouse press moved the selection: the click that ends it reads
+void MainWindow::OnTreeKeyboardMove(QTreeWidgetItem* current) {
+    if (const std::optional<TreeChoice> choice = ChoiceOf(current)) {
+        startTreeRead(PlanKeyboardRead(*choice, radios()));
     }
-    const QList<QTreeWidgetItem*> selected = tree_->selectedItems();
-    startTreeRead(PlanSelectionRead(ChoiceOf(selected.isEmpty() ? nullptr : selected.front()),
-                                    family(), treeClickGate_));
 }
 
 // What a read job brings back to the GUI thread.
@@ -430,10 +445,17 @@ void MainWindow::startTreeRead(const TreeReadPlan& plan) {
         return;
     }
     auto start = [this, plan] {
-        statusLine_->clear();
+        if (plan.read) {
+            statusLine_->clear();
+            if (!protocol::IsRejectedTarget(plan.address) &&
+                !protocol::IsBroadcastTarget(plan.address)) {
+                showStatus(kReadingFormat, plan.address);
+            }
+        }
         if (plan.clearsPages()) {
             pages_.basic->ClearBasicPage();
             pages_.wifi->ResetWifiPage();
+            shown_.reset();
         }
     };
     // The work reaches the network and the shared frames only; the window is not touched.
@@ -465,32 +487,50 @@ void MainWindow::showTreeRead(const TreeReadPlan& plan, const TreeReadOutcome& o
         } else {
             // The pages show the frame as the read left it: the reply, or cleared. The family
             // is the one the clock was read with.
-            const settings::ClockFamily readAs = *plan.read == workflow::ClockKind::kWifi
-                                                     ? settings::ClockFamily::kWifi
-                                                     : settings::ClockFamily::kWired;
-            pages_.basic->ShowClockSettings(context_.protocol.settingsFrame, readAs);
+            pages_.basic->ShowClockSettings(context_.protocol.settingsFrame, plan.family);
             pages_.wifi->ShowWifiPage(context_.protocol.settingsFrame);
             knownPasswords_ = read.passwords.value_or(workflow::KnownPasswords{});
+            if (!read.answered) {
+                // Nothing of the clock shown before may stay on the page.
+                pages_.basic->ClearDisplayDurations();
+            }
         }
+        // The pages now show this clock, or no clock at all.
+        shown_ = read.answered ? plan.identity() : std::nullopt;
+        statusLine_->clear();
         const bool asked =
             !protocol::IsRejectedTarget(plan.address) && !protocol::IsBroadcastTarget(plan.address);
         if (!read.answered && asked) {
             showNoAnswer(plan.address, read.failure);
+        } else {
+            showShownClock();
         }
     }
     if (plan.setsUpdateTarget) {
-        pages_.system->SetUpdateTarget(plan.address, outcome.mac, updateControlCheck());
+        pages_.system->SetUpdateTarget(plan.address, outcome.mac, updateControlCheck(),
+                                       UpdateTargetFamily(plan.family));
+    }
+}
+
+void MainWindow::showStatus(const char* format, platform::Ipv4 address) {
+    statusLine_->setText(text(format).arg(QString::fromStdString(platform::FormatIpv4(address))));
+}
+
+void MainWindow::showShownClock() {
+    if (shown_) {
+        showStatus(kShowingFormat, shown_->address);
+    } else {
+        statusLine_->clear();
     }
 }
 
 void MainWindow::showNoAnswer(platform::Ipv4 address, const std::string& failure) {
-    QString text = QString::fromLatin1(kNoAnswerFormat)
-                       .arg(QString::fromStdString(platform::FormatIpv4(address)));
+    showStatus(kNoAnswerFormat, address);
     if (!failure.empty()) {
         // Nothing could even be asked (the port is taken, no socket): say why.
-        text += QStringLiteral(" (%1)").arg(QString::fromStdString(failure));
+        statusLine_->setText(statusLine_->text() +
+                             QStringLiteral(" (%1)").arg(QString::fromStdString(failure)));
     }
-    statusLine_->setText(text);
 }
 
 QString MainWindow::statusText() const {
@@ -502,13 +542,13 @@ firmware::UpdateControlCheck MainWindow::updateControlCheck() const {
                                                        : firmware::UpdateControlCheck::kCleared;
 }
 
-void MainWindow::SetUpdateTarget(platform::Ipv4 address, firmware::UpdateControlCheck check,
-                                 std::function<void()> then) {
+void MainWindow::SetUpdateTarget(platform::Ipv4 address, settings::ClockFamily family,
+                                 firmware::UpdateControlCheck check, std::function<void()> then) {
     jobs_->run([lookup = context_.lookupMac,
                 address](std::stop_token stop) { return LookUpMac(lookup, address, stop); },
-               [this, address, check,
+               [this, address, family, check,
                 then = std::move(then)](const std::optional<platform::MacAddress>& mac) {
-                   pages_.system->SetUpdateTarget(address, mac, check);
+                   pages_.system->SetUpdateTarget(address, mac, check, UpdateTargetFamily(family));
                    if (then) {
                        then();
                    }
@@ -646,13 +686,16 @@ void MainWindow::startModify(workflow::WriteScope scope) {
         return;  // a search, a clock job or an update holds the frames and the tree
     }
     QTreeWidgetItem* item = selectedItem();
-    std::optional<std::string> firstChild;
+    ModifyContext modify;
+    modify.selected = ChoiceOf(item);
     if (item != nullptr && item->childCount() > 0) {
-        firstChild = item->child(0)->text(0).toStdString();
+        modify.firstChild = item->child(0)->text(0).toStdString();
     }
-    const ModifyPlan plan =
-        PlanModify(scope, ChoiceOf(item), firstChild, static_cast<PageTab>(tabs_->currentIndex()),
-                   pages_.system->updateControlChecked());
+    modify.tab = static_cast<PageTab>(tabs_->currentIndex());
+    modify.updateControlChecked = pages_.system->updateControlChecked();
+    modify.radios = radios();
+    modify.shown = shown_;
+    const ModifyPlan plan = PlanModify(scope, modify);
     switch (plan.action) {
         case ModifyAction::kNothing:
             return;
@@ -661,7 +704,7 @@ void MainWindow::startModify(workflow::WriteScope scope) {
             request.scope = scope;
             request.target = item != nullptr ? item->text(0).toStdString() : std::string();
             request.generation = plan.generation;
-            request.family = family();
+            request.family = plan.family;
             request.page = plan.page;
             // The pages as the operator left them; the job works on these copies only.
             if (plan.page == workflow::WritePage::kBasic) {
@@ -687,6 +730,9 @@ void MainWindow::startModify(workflow::WriteScope scope) {
             context_.prompter.inform(QString::fromUtf8(workflow::kInvalidTargetMessage.data(),
                                                        workflow::kInvalidTargetMessage.size()));
             return;
+        case ModifyAction::kReadFirst:
+            context_.prompter.inform(text(kReadFirstMessage));
+            return;
     }
 }
 
@@ -698,7 +744,7 @@ void MainWindow::startWrite(workflow::WriteRequest request) {
         return workflow::RunWrite(request, exchanges, protocol, network, stop);
     };
     jobs_->run(
-        [this] { statusLine_->clear(); }, std::move(work),
+        [this] { showShownClock(); }, std::move(work),
         [this, request](const workflow::WriteOutcome& outcome) { showWrite(request, outcome); });
 }
 
@@ -707,9 +753,14 @@ void MainWindow::showWrite(const workflow::WriteRequest& request,
     using workflow::WriteStatus;
     switch (outcome.status) {
         case WriteStatus::kRefused:
-            // The Basic page names the bad entry and puts the focus on it.
+            // The Basic page names the bad entry and puts the focus on it; the WIFI page's
+            // refusal is its message alone.
             showJobBox([&] {
-                pages_.basic->ShowRefusal(settings::Refusal{outcome.message, outcome.focus});
+                if (request.page == workflow::WritePage::kBasic) {
+                    pages_.basic->ShowRefusal(settings::Refusal{outcome.message, outcome.focus});
+                } else {
+                    context_.prompter.inform(QString::fromStdString(outcome.message));
+                }
             });
             return;
         case WriteStatus::kNoAnswer:
@@ -744,7 +795,7 @@ void MainWindow::startBatchUpdate(const ModifyPlan& plan) {
         tree_->setCurrentItem(selectedItem()->child(0));
     }
     // The worker starts once the page holds the first clock's address and MAC address.
-    SetUpdateTarget(plan.first, firmware::UpdateControlCheck::kKept, [this] {
+    SetUpdateTarget(plan.first, plan.family, firmware::UpdateControlCheck::kKept, [this] {
         if (!monitor_->StartBatch()) {
             setUpdateOperation(UpdateOperation::kNone);
         }
@@ -754,9 +805,13 @@ void MainWindow::startBatchUpdate(const ModifyPlan& plan) {
 // UpdateMonitorHost
 
 bool MainWindow::hasNextClock() const {
+    return followingClocks() > 0;
+}
+
+int MainWindow::followingClocks() const {
     QTreeWidgetItem* item = selectedItem();
     const QTreeWidgetItem* group = item != nullptr ? item->parent() : nullptr;
-    return group != nullptr && group->indexOfChild(item) + 1 < group->childCount();
+    return group != nullptr ? group->childCount() - group->indexOfChild(item) - 1 : 0;
 }
 
 void MainWindow::selectNextClock() {
@@ -778,7 +833,9 @@ bool MainWindow::readingSelectedClock() const {
 }
 
 void MainWindow::setUpdateTarget(platform::Ipv4 address) {
-    SetUpdateTarget(address, firmware::UpdateControlCheck::kKept);
+    const std::optional<TreeChoice> choice = ChoiceOf(selectedItem());
+    SetUpdateTarget(address, choice ? FamilyOfItem(*choice, radios()) : radios(),
+                    firmware::UpdateControlCheck::kKept);
 }
 
 void MainWindow::giveControlsBack() {

@@ -56,8 +56,14 @@ inline constexpr char kBasicTabText[] = "Basic  Information ";
 inline constexpr char kWifiTabText[] = "WIFI   Information ";
 inline constexpr char kSystemTabText[] = "System  Information ";
 
-// The status line after a read that no attempt got an answer to ("%1": the address).
+// The status line beside "Modify" ("%1": the address): while a read runs, after a read that
+// got an answer (the clock the pages show), and after a read or write nobody answered.
+inline constexpr char kReadingFormat[] = "Reading %1...";
+inline constexpr char kShowingFormat[] = "Showing %1";
 inline constexpr char kNoAnswerFormat[] = "No answer from %1";
+// Closing the window while a firmware update runs asks first.
+inline constexpr char kCloseDuringUpdateQuestion[] =
+    "A firmware update is running. Stop it and close?";
 
 // A firmware update that the update monitor runs from Modify (single) or Batch Modify (batch).
 using UpdateOperation = UpdateMonitor::Operation;
@@ -104,6 +110,10 @@ class MainWindow final : public QDialog, private SearchView, private UpdateMonit
     // Opens the About box.
     void OnAbout();
 
+    // Closing the window: while a firmware update runs (a worker, or a batch between two
+    // clocks) the operator is asked first, and No keeps the window and the update.
+    void reject() override;
+
     // Search controls (the handlers of the buttons and radio buttons).
     void OnSearch();
     void OnStopSearch();
@@ -120,27 +130,24 @@ class MainWindow final : public QDialog, private SearchView, private UpdateMonit
     void OnModify();
     void OnBatchModify();
 
-    // The device tree's two read paths: a click (`hit` nullptr for empty space) and a change
-    // of the selected item (it reads only after a click on empty space). See TreeRead.h.
+    // The device tree's two read paths: a click (`hit` nullptr for empty space) and a move of
+    // the current item made with the keyboard. See TreeRead.h.
     void OnTreeClicked(QTreeWidgetItem* hit);
-    void OnTreeSelectionChanged();
+    void OnTreeKeyboardMove(QTreeWidgetItem* current);
 
-    // Makes `address` the System page's update target (SystemPage::SetUpdateTarget): the
-    // clock family's rule for "Update Control" with `check`, the address, and the MAC address
-    // from the neighbour table. The lookup (up to a second) runs as a clock job (see jobs()),
-    // so the page changes when the job ends, not at once; `then` runs on the GUI thread right
-    // after the page was filled. For a batch firmware update:
-    //   - Batch Modify: SetUpdateTarget(first, kKept, [..] { StoreSystemPage(kFreshStart)... })
+    // Makes `address` the System page's update target (SystemPage::SetUpdateTarget): the rule
+    // of the clock's `family` for "Update Control" with `check`, the address, and the MAC
+    // address from the neighbour table. The lookup (up to a second) runs as a clock job (see
+    // jobs()), so the page changes when the job ends, not at once; `then` runs on the GUI
+    // thread right after the page was filled. For a batch firmware update:
+    //   - Batch Modify: SetUpdateTarget(first, family, kKept, [..] { StoreSystemPage(...) })
     //     so that the worker starts with the new address and MAC address;
     //   - the update monitor (UpdateMonitorHost::setUpdateTarget): select the next sibling in
-    //     the tree (the tree's selection handling reads it when the operator last clicked
-    //     empty space), then SetUpdateTarget(next, kKept); while jobRunning()
-    //     (UpdateMonitorHost::readingSelectedClock) no worker may start, or it would take the
-    //     clock still in the page.
-    // While setUpdateOperation(kBatch) holds, a target set by the tree's own read keeps the
-    // check as well.
-    void SetUpdateTarget(platform::Ipv4 address, firmware::UpdateControlCheck check,
-                         std::function<void()> then = {});
+    //     the tree (the program's selection reads nothing), then SetUpdateTarget(next, its
+    //     group's family, kKept); while jobRunning() (UpdateMonitorHost::readingSelectedClock)
+    //     no worker may start, or it would take the clock still in the page.
+    void SetUpdateTarget(platform::Ipv4 address, settings::ClockFamily family,
+                         firmware::UpdateControlCheck check, std::function<void()> then = {});
 
     // The firmware update the update monitor owns, if any. While one runs the device tree and
     // "Modify", "Batch Modify" and "Search" stay disabled; kNone gives them back (unless a
@@ -156,7 +163,11 @@ class MainWindow final : public QDialog, private SearchView, private UpdateMonit
     // The user and global password of the clock read last (zeros before any read, and after
     // a read nobody answered); Modify checks the page against them.
     const workflow::KnownPasswords& knownPasswords() const { return knownPasswords_; }
-    // The window's status line ("No answer from ADDRESS", or empty).
+    // The clock the pages were filled from: set by a read that got an answer, cleared by a
+    // read nobody answered and by a search.
+    const std::optional<ClockIdentity>& shownClock() const { return shown_; }
+    // The window's status line ("Reading ADDRESS...", "Showing ADDRESS", "No answer from
+    // ADDRESS", or empty).
     QString statusText() const;
     // The monitor of the firmware update that Modify or Batch Modify started.
     const UpdateMonitor& updateMonitor() const { return *monitor_; }
@@ -167,7 +178,6 @@ class MainWindow final : public QDialog, private SearchView, private UpdateMonit
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void done(int result) override;
 
@@ -179,7 +189,8 @@ class MainWindow final : public QDialog, private SearchView, private UpdateMonit
     void stopSearchAndWait();
     void setSearchUiRunning(bool running);
     protocol::SearchOptions searchOptions() const;
-    settings::ClockFamily family() const;
+    // The "WIRED" / "WIFI" choice.
+    settings::ClockFamily radios() const;
 
     // The tree and the three buttons are enabled only when no search, clock job or update
     // holds them.
@@ -195,6 +206,9 @@ class MainWindow final : public QDialog, private SearchView, private UpdateMonit
     void showTreeRead(const TreeReadPlan& plan, const TreeReadOutcome& outcome);
     firmware::UpdateControlCheck updateControlCheck() const;
     void showNoAnswer(platform::Ipv4 address, const std::string& failure);
+    // "Showing ADDRESS" for the clock the pages show, or nothing.
+    void showShownClock();
+    void showStatus(const char* format, platform::Ipv4 address);
 
     // Modify and Batch Modify.
     QTreeWidgetItem* selectedItem() const;
@@ -206,6 +220,7 @@ class MainWindow final : public QDialog, private SearchView, private UpdateMonit
 
     // UpdateMonitorHost (GUI thread).
     bool hasNextClock() const override;
+    int followingClocks() const override;
     void selectNextClock() override;
     platform::Ipv4 selectedClockAddress() const override;
     bool readingSelectedClock() const override;
@@ -255,7 +270,7 @@ class MainWindow final : public QDialog, private SearchView, private UpdateMonit
     bool treeHadFocus_ = false;
     bool searchUiRunning_ = false;
     UpdateOperation updateOperation_ = UpdateOperation::kNone;
-    TreeClickGate treeClickGate_ = TreeClickGate::kItem;
+    std::optional<ClockIdentity> shown_;
     workflow::KnownPasswords knownPasswords_;
 
     // The search under way (or finished and not yet dropped). The worker is destroyed

@@ -40,27 +40,35 @@ ModifyPlan PlanBatchUpdate(const std::optional<TreeChoice>& selected,
 
 }  // namespace
 
-ModifyPlan PlanModify(workflow::WriteScope scope, const std::optional<TreeChoice>& selected,
-                      const std::optional<std::string>& firstChild, PageTab tab,
-                      bool updateControlChecked) {
+ModifyPlan PlanModify(workflow::WriteScope scope, const ModifyContext& context) {
+    const std::optional<TreeChoice>& selected = context.selected;
     const workflow::Generation generation = selected && NamesEarlyVersions(selected->parentText)
                                                 ? workflow::Generation::kEarly
                                                 : workflow::Generation::kCurrent;
     ModifyPlan plan;
     plan.generation = generation;
     // Early-version clocks have the Basic page only.
-    if (generation == workflow::Generation::kEarly && tab != PageTab::kBasic) {
+    if (generation == workflow::Generation::kEarly && context.tab != PageTab::kBasic) {
         return plan;
     }
-    switch (tab) {
+    switch (context.tab) {
         case PageTab::kBasic:
         case PageTab::kWifi:
+            plan.page = context.tab == PageTab::kBasic ? workflow::WritePage::kBasic
+                                                       : workflow::WritePage::kWifi;
+            plan.family = selected ? FamilyOfItem(*selected, context.radios) : context.radios;
             plan.action = ModifyAction::kWrite;
-            plan.page =
-                tab == PageTab::kBasic ? workflow::WritePage::kBasic : workflow::WritePage::kWifi;
+            if (scope == workflow::WriteScope::kOneClock && selected) {
+                // An item that is no clock's address is refused by the write itself.
+                const std::optional<ClockIdentity> target =
+                    IdentityOfItem(*selected, context.radios);
+                if (target && target != context.shown) {
+                    plan.action = ModifyAction::kReadFirst;
+                }
+            }
             return plan;
         case PageTab::kSystem:
-            if (!updateControlChecked) {
+            if (!context.updateControlChecked) {
                 plan.action = ModifyAction::kSelectMode;
                 return plan;
             }
@@ -68,8 +76,9 @@ ModifyPlan PlanModify(workflow::WriteScope scope, const std::optional<TreeChoice
                 plan.action = ModifyAction::kSingleUpdate;
                 return plan;
             }
-            plan = PlanBatchUpdate(selected, firstChild);
+            plan = PlanBatchUpdate(selected, context.firstChild);
             plan.generation = generation;
+            plan.family = selected ? FamilyOfItem(*selected, context.radios) : context.radios;
             return plan;
     }
     return plan;  // a tab the control does not have: nothing is stored

@@ -2,9 +2,26 @@
 
 #include "platform/Ipv4.h"
 #include "protocol/Discovery.h"
+#include "workflow/ClockWrite.h"
 
 namespace tavlo::app {
 namespace {
+
+// The group labels of current clocks: "a.b.c.0 (WIRED:n)" and "a.b.c.0 (WIFI:n)".
+constexpr std::string_view kWiredGroupMark = " (WIRED:";
+constexpr std::string_view kWifiGroupMark = " (WIFI:";
+
+std::optional<workflow::ClockKind> CurrentKind(settings::ClockFamily family) {
+    switch (family) {
+        case settings::ClockFamily::kWired:
+            return workflow::ClockKind::kWired;
+        case settings::ClockFamily::kWifi:
+            return workflow::ClockKind::kWifi;
+        case settings::ClockFamily::kNone:
+            break;
+    }
+    return std::nullopt;
+}
 
 TreeReadPlan EarlyRead(platform::Ipv4 address) {
     TreeReadPlan plan;
@@ -16,57 +33,80 @@ TreeReadPlan EarlyRead(platform::Ipv4 address) {
 TreeReadPlan CurrentRead(platform::Ipv4 address, settings::ClockFamily family) {
     TreeReadPlan plan;
     plan.address = address;
+    plan.family = family;
     // Address 0 is no clock: nothing is read and no page is touched.
     if (address != platform::kAnyAddress) {
-        switch (family) {
-            case settings::ClockFamily::kWired:
-                plan.read = workflow::ClockKind::kWired;
-                break;
-            case settings::ClockFamily::kWifi:
-                plan.read = workflow::ClockKind::kWifi;
-                break;
-            case settings::ClockFamily::kNone:
-                break;
-        }
+        plan.read = CurrentKind(family);
     }
     plan.setsUpdateTarget = platform::LastOctet(address) != 0;
     return plan;
 }
 
 TreeReadPlan ReadItem(const TreeChoice& item, platform::Ipv4 address,
-                      settings::ClockFamily family) {
-    return NamesEarlyVersions(item.parentText) ? EarlyRead(address) : CurrentRead(address, family);
+                      settings::ClockFamily radios) {
+    return NamesEarlyVersions(item.parentText) ? EarlyRead(address)
+                                               : CurrentRead(address, FamilyOfItem(item, radios));
 }
 
 }  // namespace
+
+std::optional<ClockIdentity> TreeReadPlan::identity() const {
+    if (!read || platform::LastOctet(address) == 0) {
+        return std::nullopt;
+    }
+    return ClockIdentity{address, *read};
+}
 
 bool NamesEarlyVersions(std::string_view text) {
     return text.find(protocol::kEarlyVersionsText) != std::string_view::npos;
 }
 
-TreeReadPlan PlanClickRead(const std::optional<TreeChoice>& hit, settings::ClockFamily family,
-                           TreeClickGate& gate) {
-    if (!hit || hit->text.empty()) {
-        gate = TreeClickGate::kEmptySpace;
-        return {};
+settings::ClockFamily FamilyOfGroup(std::string_view groupText) {
+    if (groupText.find(kWiredGroupMark) != std::string_view::npos) {
+        return settings::ClockFamily::kWired;
     }
-    gate = TreeClickGate::kItem;
-    if (NamesEarlyVersions(hit->text)) {
-        return {};  // the "Early Versions" group item itself
+    if (groupText.find(kWifiGroupMark) != std::string_view::npos) {
+        return settings::ClockFamily::kWifi;
     }
-    const platform::Ipv4 address = platform::ParseIpv4(hit->text);
-    if (!NamesEarlyVersions(hit->parentText) && address == platform::kAnyAddress) {
-        return {};
-    }
-    return ReadItem(*hit, address, family);
+    return settings::ClockFamily::kNone;
 }
 
-TreeReadPlan PlanSelectionRead(const std::optional<TreeChoice>& selected,
-                               settings::ClockFamily family, TreeClickGate gate) {
-    if (!selected || gate != TreeClickGate::kEmptySpace || NamesEarlyVersions(selected->text)) {
+settings::ClockFamily FamilyOfItem(const TreeChoice& item, settings::ClockFamily radios) {
+    const settings::ClockFamily group =
+        FamilyOfGroup(item.parentText.empty() ? item.text : item.parentText);
+    return group != settings::ClockFamily::kNone ? group : radios;
+}
+
+std::optional<ClockIdentity> IdentityOfItem(const TreeChoice& item, settings::ClockFamily radios) {
+    const std::optional<platform::Ipv4> address = workflow::ModifyTarget(item.text);
+    if (!address) {
+        return std::nullopt;
+    }
+    const std::optional<workflow::ClockKind> kind = NamesEarlyVersions(item.parentText)
+                                                        ? workflow::ClockKind::kEarly
+                                                        : CurrentKind(FamilyOfItem(item, radios));
+    if (!kind) {
+        return std::nullopt;
+    }
+    return ClockIdentity{*address, *kind};
+}
+
+TreeReadPlan PlanClickRead(const std::optional<TreeChoice>& hit, settings::ClockFamily radios) {
+    if (!hit || hit->text.empty()) {
+        return {};  // empty space
+    }
+    return PlanKeyboardRead(*hit, radios);
+}
+
+TreeReadPlan PlanKeyboardRead(const TreeChoice& selected, settings::ClockFamily radios) {
+    if (NamesEarlyVersions(selected.text)) {
+        return {};  // the "Early Versions" group item itself
+    }
+    const platform::Ipv4 address = platform::ParseIpv4(selected.text);
+    if (!NamesEarlyVersions(selected.parentText) && address == platform::kAnyAddress) {
         return {};
     }
-    return ReadItem(*selected, platform::ParseIpv4(selected->text), family);
+    return ReadItem(selected, address, radios);
 }
 
 }  // namespace tavlo::app

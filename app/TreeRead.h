@@ -1,17 +1,18 @@
 // Which read a choice in the device tree starts. Two ways lead to a read:
 //
-// - a click on the tree: a click on a clock reads it; a click on empty space reads nothing
-//   but opens the second way;
-// - a change of the selected item, which reads only after a click on empty space, so that
-//   the arrow keys then read each clock they reach. (A mouse click changes the selection
-//   before it raises the click, and the click reads: the window leaves out the selection
-//   changes a mouse press makes, so that one click reads once.)
+// - a click on a clock item reads it (a click on empty space or on "Early Versions: N" reads
+//   nothing);
+// - a move of the selection that the operator makes with the keyboard onto an item reads it,
+//   whatever was clicked before. Selections the program makes itself (a batch firmware update
+//   stepping to its next clock) never read.
 //
 // An item under "Early Versions" is read with the early-version request; any other item is a
-// current clock, read with the exchange of the chosen family (wired: chunks, Wi-Fi: whole
-// frames, no family chosen yet: no read). A current read of a clock, not of a group label
-// (an address ending in .0), also makes that clock the System page's update target. Plain
-// functions of the item texts, without widgets.
+// current clock of the family its group label names ("a.b.c.0 (WIRED:n)": chunks, "(WIFI:n)":
+// whole frames). Only an item without such a group takes the family of the "WIRED" / "WIFI"
+// radio buttons (no family chosen yet: no read); the radio buttons otherwise choose the family
+// of the next search only. A current read of a clock, not of a group label (an address ending
+// in .0), also makes that clock the System page's update target. Plain functions of the item
+// texts, without widgets.
 #pragma once
 
 #include <cstdint>
@@ -25,9 +26,6 @@
 
 namespace tavlo::app {
 
-// What the last click on the tree hit; the window starts with kItem.
-enum class TreeClickGate : std::uint8_t { kItem = 1, kEmptySpace = 2 };
-
 // A tree item as the read paths see it.
 struct TreeChoice {
     std::string text;
@@ -35,11 +33,21 @@ struct TreeChoice {
     std::string parentText;
 };
 
+// A clock as the window reaches it: its address and how it is read and written (family and
+// generation).
+struct ClockIdentity {
+    platform::Ipv4 address = platform::kAnyAddress;
+    workflow::ClockKind kind = workflow::ClockKind::kWired;
+    friend bool operator==(const ClockIdentity&, const ClockIdentity&) = default;
+};
+
 struct TreeReadPlan {
     // The read to run; nothing when nothing is read from the network.
     std::optional<workflow::ClockKind> read;
     // The address the item's text starts with (inet_addr rules).
     platform::Ipv4 address = 0;
+    // The family of the item (its group's, else the radio buttons').
+    settings::ClockFamily family = settings::ClockFamily::kNone;
     // The System page gets `address` as its update target afterwards.
     bool setsUpdateTarget = false;
 
@@ -48,19 +56,30 @@ struct TreeReadPlan {
     // on a reply only.
     bool clearsPages() const { return read && *read != workflow::ClockKind::kEarly; }
     bool empty() const { return !read && !setsUpdateTarget; }
+    // The clock the pages show once the read got an answer.
+    std::optional<ClockIdentity> identity() const;
 };
 
 // True when `text` names the early-version group ("Early Versions: N"): an item whose parent
 // text does is an early-version clock.
 bool NamesEarlyVersions(std::string_view text);
 
-// A click on the tree; `hit` is nothing for a click on empty space. Sets `gate`.
-TreeReadPlan PlanClickRead(const std::optional<TreeChoice>& hit, settings::ClockFamily family,
-                           TreeClickGate& gate);
+// The family a group label names: "a.b.c.0 (WIRED:n)" wired, "a.b.c.0 (WIFI:n)" Wi-Fi, any
+// other text none.
+settings::ClockFamily FamilyOfGroup(std::string_view groupText);
 
-// A change of the selected item; `selected` is nothing when no item is selected (the tree
-// was emptied): nothing is read then.
-TreeReadPlan PlanSelectionRead(const std::optional<TreeChoice>& selected,
-                               settings::ClockFamily family, TreeClickGate gate);
+// The family of a tree item: the one its group label names (for a group item, its own label),
+// else `radios`, the "WIRED" / "WIFI" choice.
+settings::ClockFamily FamilyOfItem(const TreeChoice& item, settings::ClockFamily radios);
+
+// The clock an item stands for, as Modify writes to it: nothing when its text does not start
+// with a clock's address (workflow::ModifyTarget) or when a current clock has no family.
+std::optional<ClockIdentity> IdentityOfItem(const TreeChoice& item, settings::ClockFamily radios);
+
+// A click on the tree; `hit` is nothing for a click on empty space.
+TreeReadPlan PlanClickRead(const std::optional<TreeChoice>& hit, settings::ClockFamily radios);
+
+// The operator moved the selection with the keyboard onto `selected`.
+TreeReadPlan PlanKeyboardRead(const TreeChoice& selected, settings::ClockFamily radios);
 
 }  // namespace tavlo::app

@@ -5,6 +5,7 @@
 #include "firmware/UpdateState.h"
 #include "firmware/UpdateWorker.h"
 #include "firmware/page/SystemPage.h"
+#include "platform/Ipv4.h"
 #include "ui/Prompter.h"
 
 namespace tavlo::app {
@@ -28,6 +29,12 @@ bool UpdateMonitor::StartBatch() {
 
 bool UpdateMonitor::start(Operation operation) {
     update_.updateCounter = 0;
+    batch_.clear();
+    batchSize_ = 0;
+    if (operation == Operation::kBatch) {
+        batch_.push_back({host_.selectedClockAddress(), 0, false});
+        batchSize_ = 1 + host_.followingClocks();
+    }
     if (host_.StoreSystemPage(firmware::kFreshStart) < 0) {
         return false;
     }
@@ -90,6 +97,9 @@ bool UpdateMonitor::tickBatch() {
         if (host_.readingSelectedClock()) {
             return true;
         }
+        // The clock before is settled; this one starts from the counter as it is now.
+        settleLastClock();
+        batch_.push_back({host_.selectedClockAddress(), update_.updateCounter.load(), false});
     }
     const bool nextClock = !update_.breakFlag && host_.hasNextClock();
     if (nextClock) {
@@ -112,6 +122,7 @@ bool UpdateMonitor::tickBatch() {
 }
 
 void UpdateMonitor::end() {
+    const bool batch = operation_ == Operation::kBatch;
     timer_->stop();
     operation_ = Operation::kNone;
     nextClockSelected_ = false;
@@ -120,6 +131,34 @@ void UpdateMonitor::end() {
         prompter_.inform(QString::fromLatin1(firmware::kUserBreakMessage));
     }
     update_.breakFlag = false;
+    if (batch) {
+        settleLastClock();
+        prompter_.inform(batchSummary());
+    }
+}
+
+void UpdateMonitor::settleLastClock() {
+    if (!batch_.empty()) {
+        batch_.back().updated = update_.updateCounter.load() > batch_.back().counterAtStart;
+    }
+}
+
+QString UpdateMonitor::batchSummary() const {
+    QStringList failed;
+    int updated = 0;
+    for (const BatchClock& clock : batch_) {
+        if (clock.updated) {
+            ++updated;
+        } else {
+            failed << QString::fromStdString(platform::FormatIpv4(clock.address));
+        }
+    }
+    QString summary = QString::fromLatin1(kBatchSummaryFormat).arg(updated).arg(batchSize_);
+    if (!failed.isEmpty()) {
+        summary += QLatin1Char('\n') +
+                   QString::fromLatin1(kBatchFailedFormat).arg(failed.join(QStringLiteral(", ")));
+    }
+    return summary;
 }
 
 }  // namespace tavlo::app

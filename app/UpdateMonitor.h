@@ -6,8 +6,10 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 #include <chrono>
 #include <cstdint>
+#include <vector>
 
 #include "platform/Network.h"
 
@@ -26,6 +28,11 @@ namespace tavlo::app {
 // The monitor ticks this often, for a single update and for a batch.
 inline constexpr std::chrono::milliseconds kUpdateMonitorInterval{2000};
 
+// The box that ends a batch: how many of its clocks took the file, then the addresses of the
+// clocks whose update failed, if any.
+inline constexpr char kBatchSummaryFormat[] = "%1 of %2 clocks updated";
+inline constexpr char kBatchFailedFormat[] = "Failed: %1";
+
 // What the monitor needs of the main window, its device tree and its System page. Every call is
 // made on the GUI thread and returns without waiting for the network or a worker (except
 // StoreSystemPage showing a refusal, which returns when its box is closed).
@@ -36,8 +43,9 @@ class UpdateMonitorHost {
     // The device tree. The selected item is the clock being updated.
     // True when the selected item has a following sibling under the same group item.
     virtual bool hasNextClock() const = 0;
-    // Selects that sibling through the tree's normal selection handling (reading the clock as a
-    // choice in the tree does).
+    // The number of those following siblings.
+    virtual int followingClocks() const = 0;
+    // Selects that sibling (a selection by the program: nothing is read).
     virtual void selectNextClock() = 0;
     // The address at the beginning of the selected item's text (up to the first blank).
     virtual platform::Ipv4 selectedClockAddress() const = 0;
@@ -78,7 +86,9 @@ class UpdateMonitorHost {
 // update (a fresh start, once the window has read the clock and no earlier worker runs). With
 // the break flag set, or on the last clock, it polls until the worker has ended, disables
 // "Break" and ends the operation. Ending gives the controls back, shows the break message when
-// the flag is set, and clears the flag.
+// the flag is set, and clears the flag; a batch then sums up in one box (kBatchSummaryFormat):
+// its clocks that took the file (the update counter grew while their workers ran) out of all
+// clocks of the batch (visited or not, after a break), and the visited ones that failed.
 //
 // The timer is suspended while a tick runs, so a message box opened during a tick (a poll
 // refused by the page's checks, the break message) never has further ticks stacked behind it:
@@ -123,6 +133,17 @@ class UpdateMonitor final : public QObject {
     bool tickSingle();
     bool tickBatch();
     void end();
+    // The clocks a batch has started so far: each clock's update succeeded when the update
+    // counter grew from its start until the next clock's start (every earlier worker has ended
+    // then) or the end of the batch.
+    void settleLastClock();
+    QString batchSummary() const;
+
+    struct BatchClock {
+        platform::Ipv4 address = 0;
+        int counterAtStart = 0;
+        bool updated = false;
+    };
 
     UpdateMonitorHost& host_;
     firmware::UpdateState& update_;
@@ -131,6 +152,8 @@ class UpdateMonitor final : public QObject {
     Operation operation_ = Operation::kNone;
     // A batch has made the next clock the target; its update has not been started yet.
     bool nextClockSelected_ = false;
+    std::vector<BatchClock> batch_;
+    int batchSize_ = 0;
 };
 
 }  // namespace tavlo::app

@@ -329,9 +329,10 @@ UpdateOutcome UpdateWorker::Run() {
                              static_cast<int>(count);
             page_.SetProgressLine(
                 FormatFinalProgressLine(static_cast<int>(block), sent, kCompletePercent));
-            page_.SetCounterLine(FormatCounterLine(state_.updateCounter.load()));
+            // The counter line counts this clock before its box opens, so the two agree.
+            const int updated = state_.updateCounter.fetch_add(1) + 1;
+            page_.SetCounterLine(FormatCounterLine(updated));
             page_.ShowUpdateResult(kUpdateSuccessfulMessage);
-            state_.updateCounter.fetch_add(1);
             outcome.exitCode = kWorkerSucceeded;
             return outcome;
         }

@@ -14,7 +14,6 @@
 
 #include "login/PasswordFile.h"
 #include "platform/TextCodec.h"
-#include "ui/PageWidget.h"
 #include "ui/Prompter.h"
 
 namespace tavlo::login {
@@ -57,9 +56,8 @@ QLineEdit* makePasswordEdit(const char* objectName) {
 QPushButton* makeButton(const char* label, const char* objectName) {
     auto* button = new QPushButton(text(label));
     button->setObjectName(text(objectName));
-    // No default button: Enter ends the dialog instead of pressing a button.
+    // Enter presses the default button of the mode (setMode), not the button with the focus.
     button->setAutoDefault(false);
-    button->setDefault(false);
     return button;
 }
 
@@ -149,6 +147,8 @@ void LoginDialog::setMode(Mode mode) {
     modifyRadio_->setChecked(!login);
     loginButton_->setEnabled(login);
     modifyButton_->setEnabled(!login);
+    loginButton_->setDefault(login);
+    modifyButton_->setDefault(!login);
     passwordEdit_->clear();
     passwordEdit_->setEnabled(login);
     for (QLineEdit* edit : {oldPasswordEdit_, newPasswordEdit_, newPasswordAgainEdit_}) {
@@ -196,13 +196,22 @@ void LoginDialog::OnModifyPassword() {
 }
 
 void LoginDialog::keyPressEvent(QKeyEvent* event) {
-    if (ui::IsEnterOrEscape(*event)) {
-        // Enter and Escape end the dialog, and with it the program.
-        event->accept();
-        done(QDialog::Rejected);
-        return;
+    switch (event->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            // Enter does what the default button does: "Login" (or "Modify" in the Modify
+            // mode).
+            event->accept();
+            (loginButton_->isEnabled() ? loginButton_ : modifyButton_)->click();
+            return;
+        case Qt::Key_Escape:
+            // Escape ends the dialog, and with it the program.
+            event->accept();
+            done(QDialog::Rejected);
+            return;
+        default:
+            QDialog::keyPressEvent(event);
     }
-    QDialog::keyPressEvent(event);
 }
 
 }  // namespace tavlo::login

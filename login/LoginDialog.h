@@ -46,8 +46,9 @@ class LoginDialog final : public QDialog {
     LoginDialog(ui::Prompter& prompter, std::optional<std::filesystem::path> passwordFile,
                 MainWindowRunner runMainWindow, QWidget* parent = nullptr);
 
-    // Shows the dialog modally; returns when it is closed (Enter, Escape, the window's close
-    // button, or after the main window has ended).
+    // Shows the dialog modally; returns when it is closed (Escape, the window's close button,
+    // or after the main window has ended). Enter presses "Login" ("Modify" in the Modify
+    // mode).
     int RunLogin();
 
     // "Login" button: checks the password; on success runs the main window.

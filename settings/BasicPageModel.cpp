@@ -480,6 +480,12 @@ void ClearBasicPage(BasicPageModel& m) {
     m.humitureSpare.text.clear();
 }
 
+void ClearDisplayDurations(BasicPageModel& m) {
+    for (ListControl* list : m.durationLists()) {
+        ClearAndDisable(*list);
+    }
+}
+
 void ShowClockSettings(BasicPageModel& m, SettingsBytes frame, ClockFamily family) {
     const ClockSettings s(frame);
     if (s.frameType() != protocol::ToByte(protocol::FrameType::kReadSettings)) {

@@ -200,6 +200,10 @@ using StoreResult = std::optional<Refusal>;
 // Empties the page: no clock shown. The three display-duration lists keep their state.
 void ClearBasicPage(BasicPageModel& model);
 
+// Empties and locks the three display-duration lists, as the page creates them (after a read
+// nobody answered, so that nothing of the clock shown before stays).
+void ClearDisplayDurations(BasicPageModel& model);
+
 // Shows a current clock's read reply. Does nothing unless the frame type is 1. A text display
 // mode outside 2 to 5 (other than 0, roll) is shown as 2 and written back into the frame.
 void ShowClockSettings(BasicPageModel& model, SettingsBytes frame, ClockFamily family);

@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QRegularExpressionValidator>
 
 namespace tavlo::ui {
@@ -90,6 +91,8 @@ Ipv4AddressEdit::Ipv4AddressEdit(QWidget* parent) : QFrame(parent) {
         if (i + 1 < kFieldCount) {
             auto* dot = new QLabel(QStringLiteral("."), this);
             dot->setAlignment(Qt::AlignCenter);
+            dot->installEventFilter(this);
+            dots_[static_cast<std::size_t>(i)] = dot;
             layout->addWidget(dot, 0);
         }
     }
@@ -196,7 +199,24 @@ void Ipv4AddressEdit::onFieldEdited(int index) {
     }
 }
 
+bool Ipv4AddressEdit::dotPressed(QObject* watched, const QEvent& event) {
+    if (event.type() != QEvent::MouseButtonPress ||
+        static_cast<const QMouseEvent&>(event).button() != Qt::LeftButton) {
+        return false;
+    }
+    for (std::size_t dot = 0; dot < dots_.size(); ++dot) {
+        if (dots_[dot] == watched) {
+            focusField(static_cast<int>(dot) + 1, false, false);
+            return true;
+        }
+    }
+    return false;
+}
+
 bool Ipv4AddressEdit::eventFilter(QObject* watched, QEvent* event) {
+    if (dotPressed(watched, *event)) {
+        return true;
+    }
     const int index = indexOf(watched);
     if (index < 0 || event->type() != QEvent::KeyPress) {
         return QFrame::eventFilter(watched, event);

@@ -4,14 +4,15 @@
 #include <QString>
 #include <array>
 
+class QLabel;
 class QLineEdit;
 
 namespace tavlo::ui {
 
 // An IPv4 address entry made of four octet fields, in the manner of the classic IP-address
 // control: digits only, each field 0 to 255 (larger values become 255), a typed '.' or a third
-// digit moves on to the next field, Backspace and the arrow keys cross field borders, Tab
-// leaves the control. Blank
+// digit moves on to the next field, Backspace and the arrow keys cross field borders, a click on
+// a dot puts the caret into the field after it, Tab leaves the control. Blank
 // fields read as 0, so a blank control reads "0.0.0.0". Pasting a dotted address into any
 // field fills all four.
 class Ipv4AddressEdit final : public QFrame {
@@ -48,11 +49,15 @@ class Ipv4AddressEdit final : public QFrame {
 
   private:
     int indexOf(QObject* object) const;
+    // True when `event` is a left press on one of the dots; the caret is then put at the
+    // start of the field after that dot.
+    bool dotPressed(QObject* watched, const QEvent& event);
     void onFieldEdited(int index);
     void focusField(int index, bool selectAll, bool cursorAtEnd);
     void updateBackground();
 
     std::array<QLineEdit*, kFieldCount> fields_{};
+    std::array<QLabel*, kFieldCount - 1> dots_{};
     bool settingText_ = false;
 };
 

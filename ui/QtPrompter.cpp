@@ -1,5 +1,6 @@
 #include "ui/QtPrompter.h"
 
+#include <QApplication>
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QGridLayout>
@@ -82,6 +83,14 @@ void QtPrompter::open(BoxKind kind, const QString& text, const QString& caption,
                      });
     open_.emplace_back(box);
     box->show();
+    // A box that waits for an answer stays on top of one that only reports (an update's result
+    // box opening while the operator is asked whether to close the window): the operator can
+    // act on nothing else meanwhile.
+    QWidget* waiting = QApplication::activeModalWidget();
+    if (mode == BoxMode::kModeless && waiting != nullptr) {
+        waiting->raise();
+        waiting->activateWindow();
+    }
 }
 
 bool QtPrompter::dismissOpen(const QString& caption) {

@@ -41,6 +41,7 @@ void ResetWifiPage(WifiPageModel& m) {
     }
     m.password.text.clear();
     m.password.enabled = true;
+    m.read.reset();
 }
 
 void ShowWifiPage(WifiPageModel& m, settings::ConstSettingsBytes frame) {
@@ -49,12 +50,18 @@ void ShowWifiPage(WifiPageModel& m, settings::ConstSettingsBytes frame) {
         return;
     }
     const ConstWifiSettings wifi(frame);
+    m.read = wifi.fields();
     m.ssid.text = platform::Cp936ToUtf8(wifi.ssid());
     ShowEntry(m.cipher, CipherEntry(wifi.cipherCode()));
     ShowEntry(m.auth, AuthenticationEntry(wifi.authenticationCode()));
 }
 
 void StoreWifiPage(const WifiPageModel& m, settings::SettingsBytes frame) {
+    const WifiSettings wifi(frame);
+    if (m.read) {
+        // What the operator sets below overwrites these.
+        wifi.setAssociation(*m.read);
+    }
     WifiRequest request;
     request.password = settings::FieldBytes(m.password.text, kPasswordSize);
     request.associationEdited = m.wifiPattern.checked;
@@ -64,6 +71,14 @@ void StoreWifiPage(const WifiPageModel& m, settings::SettingsBytes frame) {
         request.authenticationEntry = m.auth.text();
     }
     StoreWifiRequest(frame, request);
+    if (m.read && m.password.text.empty()) {
+        wifi.setPasswordField(*m.read);
+    }
+}
+
+bool NamesNetworkForEveryClock(const WifiPageModel& m) {
+    return m.wifiPattern.checked && !m.ssid.text.empty() &&
+           (!m.password.text.empty() || m.auth.text() == kOpenAuthenticationEntry);
 }
 
 void OnWifiPattern(WifiPageModel& m) {

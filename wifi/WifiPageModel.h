@@ -5,7 +5,9 @@
 
 #include <array>
 #include <cstddef>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "settings/ClockSettings.h"
 #include "settings/PageControls.h"
@@ -16,6 +18,13 @@ namespace tavlo::wifi {
 // The scan table: rows and result columns (the "Num" column holds the row buttons).
 inline constexpr std::size_t kScanRows = 6;
 inline constexpr std::size_t kScanColumns = 6;  // SSID, Channel, Rssi, Cipher, Auth, Bss_type
+
+// Batch Modify from this page sends one request to every clock; it must name the network
+// itself rather than carry one clock's.
+inline constexpr std::string_view kBatchNeedsNetworkMessage =
+    "Please select Wifi_Pattern and enter the network for every clock!";
+// The authentication entry of an open network, which needs no password.
+inline constexpr std::string_view kOpenAuthenticationEntry = "NONE";
 
 // Edit limits, in code page 936 bytes.
 inline constexpr std::size_t kSsidMaxBytes = kSsidSize;
@@ -39,6 +48,9 @@ struct WifiPageModel {
     settings::ListControl cipher{kCipherEntries};
     settings::ListControl auth{kAuthenticationEntries};
     settings::TextControl password{{}, true, settings::TextKind::kText, kWifiPasswordMaxBytes};
+    // The Wi-Fi fields of the clock shown, as its read reply carried them; nothing when no
+    // clock is shown. The store writes them back for what the operator leaves alone.
+    std::optional<WifiFields> read;
 
     WifiPageModel() {
         cipher.setEnabled(false);
@@ -48,17 +60,27 @@ struct WifiPageModel {
     friend bool operator==(const WifiPageModel&, const WifiPageModel&) = default;
 };
 
-// Empties and locks the page.
+// Empties and locks the page; no clock is shown.
 void ResetWifiPage(WifiPageModel& model);
 
 // Shows a current clock's association when the frame is a read reply (type 1): the SSID, and
 // the cipher and authentication entries named by their codes (a code outside the tables selects
-// nothing), both lists locked. The Wi-Fi password is not shown.
+// nothing), both lists locked. The Wi-Fi password is not shown; the reply's Wi-Fi fields are
+// kept as they came (`read`).
 void ShowWifiPage(WifiPageModel& model, settings::ConstSettingsBytes frame);
 
-// Writes the page into a Wi-Fi write request (frame type 40) in a frame the caller has cleared:
-// the password always, the association only when "Wifi_Pattern" is checked. Never refuses.
+// Writes the page into a Wi-Fi write request (frame type 40) in a frame the caller has cleared.
+// What the operator set is written: the password when the box holds one, the SSID and the
+// selected cipher and authentication entries when "Wifi_Pattern" is checked. Everything else
+// is the clock's own from `read`: its SSID, length and both codes without "Wifi_Pattern" (a list
+// without a selection keeps its code), its password and length for an empty box. A page that
+// shows no clock writes what it holds: an empty password, and zeros for the association
+// without "Wifi_Pattern". Never refuses.
 void StoreWifiPage(const WifiPageModel& model, settings::SettingsBytes frame);
+
+// True when the page names a network for every clock, as Batch Modify requires:
+// "Wifi_Pattern" checked with an SSID, and a password unless the authentication is "NONE".
+bool NamesNetworkForEveryClock(const WifiPageModel& model);
 
 // The handler of "Wifi_Pattern", run after a click: when it is checked, the association is
 // unlocked and the scan area locked.

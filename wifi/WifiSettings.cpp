@@ -71,6 +71,32 @@ std::uint8_t ConstWifiSettings::passwordLength() const {
     return settings::ReadU8(bytes_, kPasswordLengthOffset);
 }
 
+WifiFields ConstWifiSettings::fields() const {
+    WifiFields f;
+    const auto ssid = bytes_.subspan(kSsidOffset, kSsidSize);
+    std::copy(ssid.begin(), ssid.end(), f.ssid.begin());
+    f.ssidLength = ssidLength();
+    f.cipherCode = cipherCode();
+    f.authenticationCode = authenticationCode();
+    const auto password = bytes_.subspan(kPasswordOffset, kPasswordSize);
+    std::copy(password.begin(), password.end(), f.password.begin());
+    f.passwordLength = passwordLength();
+    return f;
+}
+
+void WifiSettings::setAssociation(const WifiFields& f) const {
+    std::copy(f.ssid.begin(), f.ssid.end(), bytes_.subspan(kSsidOffset, kSsidSize).begin());
+    setSsidLength(f.ssidLength);
+    setCipherCode(f.cipherCode);
+    setAuthenticationCode(f.authenticationCode);
+}
+
+void WifiSettings::setPasswordField(const WifiFields& f) const {
+    std::copy(f.password.begin(), f.password.end(),
+              bytes_.subspan(kPasswordOffset, kPasswordSize).begin());
+    setPasswordLength(f.passwordLength);
+}
+
 void WifiSettings::setSsid(std::string_view text) const {
     const std::size_t written = settings::WriteText(bytes_, kSsidOffset, kSsidSize, text);
     setSsidLength(static_cast<std::uint8_t>(written));

@@ -33,6 +33,18 @@ static_assert(kPasswordLengthOffset + 1 == settings::kWifiFieldsOffset + setting
 inline constexpr auto kWifiWriteFrameType =
     static_cast<std::uint8_t>(protocol::FrameType::kWriteWifi);
 
+// The Wi-Fi fields of a clock's reply byte for byte, lengths and codes as the clock gave them
+// (codes outside the tables too).
+struct WifiFields {
+    std::array<std::uint8_t, kSsidSize> ssid{};
+    std::uint8_t ssidLength = 0;
+    std::uint8_t cipherCode = 0;
+    std::uint8_t authenticationCode = 0;
+    std::array<std::uint8_t, kPasswordSize> password{};
+    std::uint8_t passwordLength = 0;
+    friend bool operator==(const WifiFields&, const WifiFields&) = default;
+};
+
 struct CodeEntry {
     std::uint8_t code;
     std::string_view entry;
@@ -70,6 +82,8 @@ class ConstWifiSettings {
     std::uint8_t authenticationCode() const;
     std::string password() const;  // up to the first NUL or the end of the 20-byte field
     std::uint8_t passwordLength() const;
+    // Every Wi-Fi field as it is.
+    WifiFields fields() const;
 
   private:
     settings::ConstSettingsBytes bytes_;
@@ -90,6 +104,10 @@ class WifiSettings : public ConstWifiSettings {
     // Writes at most 20 characters, NUL-padded, and their number into the length byte.
     void setPassword(std::string_view text) const;
     void setPasswordLength(std::uint8_t length) const;
+    // Writes back fields as they were read: the SSID, its length byte and both codes; the
+    // password and its length byte.
+    void setAssociation(const WifiFields& fields) const;
+    void setPasswordField(const WifiFields& fields) const;
 
   private:
     settings::SettingsBytes bytes_;

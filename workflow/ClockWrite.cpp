@@ -64,6 +64,15 @@ class Writer {
                     settings::StoreClockSettings(request_.basic, frame)) {
                 return Refused(*refusal);
             }
+        } else if (Batch()) {
+            // One request for every clock: it names the network itself, and nothing of the
+            // clock the page shows goes with it.
+            if (!wifi::NamesNetworkForEveryClock(request_.wifi)) {
+                return Refused(settings::Refusal{std::string(wifi::kBatchNeedsNetworkMessage), {}});
+            }
+            wifi::WifiPageModel page = request_.wifi;
+            page.read.reset();
+            wifi::StoreWifiPage(page, frame);
         } else {
             wifi::StoreWifiPage(request_.wifi, frame);
         }

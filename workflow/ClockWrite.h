@@ -11,16 +11,18 @@
 //
 // What it does, by case:
 //   Modify, current clock: clear the SettingsFrame (batch bit clear), store the page (Basic:
-//     StoreClockSettings, then the user password check; WIFI: StoreWifiPage, no check), check
-//     the target, then send: Wi-Fi one whole frame; wired up to five chunked exchanges 500 ms
-//     apart, the page stored (and checked) again before each; neither family: nothing.
+//     StoreClockSettings, then the user password check; WIFI: StoreWifiPage, which keeps the
+//     clock's own values for what the operator left alone, no check), check the target, then
+//     send: Wi-Fi one whole frame; wired up to five chunked exchanges 500 ms apart, the page
+//     stored (and checked) again before each; neither family: nothing.
 //     A write that gives the clock another address or dynamic IP is also acknowledged from
 //     the clock's new place (MovedClockOf); the same holds for early-version clocks.
 //   Modify, early-version clock: Basic page only (else nothing happens); StoreEarlyClock-
 //     Settings, the target check, one command 2 exchange.
-//   Batch Modify, current clock: clear the frame, set the batch bit, store the page, the
-//     global password check, one broadcast by family; the number of clocks that acknowledged
-//     is reported when positive.
+//   Batch Modify, current clock: clear the frame, set the batch bit, store the page (WIFI:
+//     refused with wifi::kBatchNeedsNetworkMessage unless the page names the network for every
+//     clock, and stored without the values of the clock read), the global password check, one
+//     broadcast by family; the number of clocks that acknowledged is reported when positive.
 //   Batch Modify, early-version clock: Basic page only; StoreEarlyClockSettings, dynamic IP
 //     required, one command 2 broadcast.
 // The System page's firmware hand-over is the window's own and never comes here.
@@ -88,7 +90,7 @@ struct WriteRequest {
 enum class WriteStatus : std::uint8_t {
     kNothingToDo,          // early-version clock with the WIFI page in front: nothing happens
     kNotSent,              // neither family selected: nothing sent, no message
-    kRefused,              // the page store refused: `message` and `focus`
+    kRefused,              // the page store refused: `message` and `focus` (WIFI: kUnchanged)
     kWrongUserPassword,    // kWrongUserPasswordMessage
     kWrongGlobalPassword,  // kWrongGlobalPasswordMessage
     kInvalidTarget,        // kInvalidTargetMessage

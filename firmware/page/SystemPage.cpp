@@ -17,7 +17,6 @@
 #include "firmware/TftpPacket.h"
 #include "firmware/UpdateState.h"
 #include "platform/Ipv4.h"
-#include "protocol/Discovery.h"
 #include "ui/Cp936LengthLimiter.h"
 #include "ui/Ipv4AddressEdit.h"
 #include "ui/Prompter.h"
@@ -302,15 +301,17 @@ void SystemPage::setBreakEnabled(bool enabled) {
 
 void SystemPage::SetUpdateTarget(platform::Ipv4 address,
                                  const std::optional<platform::MacAddress>& mac,
-                                 UpdateControlCheck check) {
-    const bool wifi =
-        context_.search.WifiFamilySelected == 1 && context_.search.WiredFamilySelected == 0;
-    const bool wired =
-        context_.search.WifiFamilySelected == 0 && context_.search.WiredFamilySelected == 1;
-    if (wifi) {
-        setUpdateControlState(false, false);
-    } else if (wired) {
-        setUpdateControlState(true, check == UpdateControlCheck::kKept && updateControlChecked());
+                                 UpdateControlCheck check, TargetFamily family) {
+    switch (family) {
+        case TargetFamily::kWifi:
+            setUpdateControlState(false, false);
+            break;
+        case TargetFamily::kWired:
+            setUpdateControlState(true,
+                                  check == UpdateControlCheck::kKept && updateControlChecked());
+            break;
+        case TargetFamily::kUnknown:
+            break;
     }
     if (address == platform::kLimitedBroadcast) {
         return;

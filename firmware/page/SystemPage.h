@@ -29,10 +29,6 @@ namespace tavlo::platform {
 class Network;
 }  // namespace tavlo::platform
 
-namespace tavlo::protocol {
-struct SearchState;
-}  // namespace tavlo::protocol
-
 namespace tavlo::ui {
 class Ipv4AddressEdit;
 class Prompter;
@@ -65,9 +61,12 @@ enum class UpdateControlCheck : std::uint8_t {
     kKept,     // a batch update takes its next clock: the mode stays selected
 };
 
+// The family of the clock made the update target (its group in the device tree): firmware
+// goes to wired clocks only.
+enum class TargetFamily : std::uint8_t { kUnknown, kWired, kWifi };
+
 // What the page shares with the rest of the program; all of it outlives the page.
 struct SystemPageContext {
-    protocol::SearchState& search;
     UpdateState& update;
     ui::Prompter& prompter;
     // The network the update worker sends through.
@@ -106,8 +105,7 @@ struct SystemPageControls {
 // The System Information page: the operator's panel for loading firmware into a wired clock.
 // It holds the target clock's address and MAC address, the firmware file, the counter and
 // progress lines and "Break", and it starts and watches the update worker. It shares the
-// search state (clock family) and the update state (counter and break flag) with the rest of
-// the program.
+// update state (counter and break flag) with the rest of the program.
 //
 // The worker runs on its own thread and reaches the page only through a QueuedUpdatePage:
 // a snapshot of the fields when it starts, lines and boxes posted to the GUI thread. The GUI
@@ -136,15 +134,15 @@ class SystemPage final : public ui::PageWidget, private UpdateView {
     // True while a worker started by this page runs (remembered or forgotten).
     bool updateRunning() const;
 
-    // Makes the clock at `address` the update target. First "Update Control" by the clock
-    // family: Wi-Fi disables it and clears its check (firmware goes to wired clocks only);
-    // wired enables it and clears its check unless `check` is kKept; no family leaves it as it
+    // Makes the clock at `address` the update target. First "Update Control" by the clock's
+    // `family`: Wi-Fi disables it and clears its check (firmware goes to wired clocks only);
+    // wired enables it and clears its check unless `check` is kKept; unknown leaves it as it
     // is. Then, unless `address` is 255.255.255.255, the dotted address goes into the address
     // control and `mac` into "MAC Address:" as six upper-case hexadecimal pairs joined by
     // hyphens. `mac` is what the caller found in the neighbour table (off the GUI thread);
     // without it the field keeps its text, perhaps the MAC address of the clock before.
     void SetUpdateTarget(platform::Ipv4 address, const std::optional<platform::MacAddress>& mac,
-                         UpdateControlCheck check);
+                         UpdateControlCheck check, TargetFamily family);
 
     // Closes the result box titled exactly "Update" kCloseBoxDelay from now, once; starting
     // it again before it fired starts the wait again.

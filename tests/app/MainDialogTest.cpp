@@ -266,13 +266,13 @@ class MainDialogTest : public QObject {
         checkNothingOverlaps();
     }
 
-    void resizeReturnsToBasicTab() {
+    void resizeKeepsTheTab() {
         QTabBar* bar = dialog_->tabControl()->tabBar();
-        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(1).center());
-        QCOMPARE(visiblePages(), QStringList{QStringLiteral("WifiPage")});
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(2).center());
         dialog_->resize(dialog_->size() + QSize(40, 30));
-        QTRY_COMPARE(dialog_->tabControl()->currentIndex(), 0);
-        QCOMPARE(visiblePages(), QStringList{QStringLiteral("BasicPage")});
+        QCoreApplication::processEvents();
+        QCOMPARE(dialog_->tabControl()->currentIndex(), 2);
+        QCOMPARE(visiblePages(), QStringList{QStringLiteral("SystemPage")});
     }
 
     void nothingChangesWhileMinimised() {
@@ -339,12 +339,14 @@ class MainDialogTest : public QObject {
 
     void aboutBoxOnF1() {
         QString name;
+        QString version;
         bool hasIcon = false;
         QString button;
         QTimer::singleShot(0, this, [&] {
             QWidget* box = QApplication::activeModalWidget();
             QVERIFY(box != nullptr);
             name = box->findChild<QLabel*>(QStringLiteral("aboutName"))->text();
+            version = box->findChild<QLabel*>(QStringLiteral("aboutVersion"))->text();
             hasIcon = !box->findChild<QLabel*>(QStringLiteral("aboutIcon"))->pixmap().isNull();
             auto* ok = box->findChild<QPushButton*>(QStringLiteral("aboutOk"));
             button = ok->text();
@@ -352,6 +354,7 @@ class MainDialogTest : public QObject {
         });
         QTest::keyClick(dialog_.get(), Qt::Key_F1);
         QCOMPARE(name, QStringLiteral("TavloAdmin"));
+        QCOMPARE(version, QStringLiteral("Version " TAVLO_VERSION));
         QVERIFY(hasIcon);
         QCOMPARE(button, QStringLiteral("OK"));
     }
@@ -419,10 +422,15 @@ class MainDialogTest : public QObject {
         QCOMPARE(search_.WifiFamilySelected.load(), 1);
     }
 
+    // Refused before anything changes: the tree and the pages keep what they showed.
     void unicastWithoutAddressIsRefused() {
+        tree()->addGroup(protocol::SearchGroup::kCurrent, QStringLiteral("198.18.0.0 (WIRED:0)"));
+        dialog_->pages().basic->controls().serialNumber->setText(QStringLiteral("SN0012"));
         control<QRadioButton>("unicastRadio")->click();
         control<QPushButton>("searchButton")->click();
         QTRY_COMPARE(prompter_.texts(), QStringList{QStringLiteral("Please select a valid IP!")});
+        QCOMPARE(topLevelTexts(), QStringList{QStringLiteral("198.18.0.0 (WIRED:0)")});
+        QCOMPARE(dialog_->pages().basic->controls().serialNumber->text(), QStringLiteral("SN0012"));
         QVERIFY(control<QPushButton>("searchButton")->isVisible());
         QVERIFY(control<QPushButton>("searchButton")->isEnabled());
         QVERIFY(tree()->isEnabled());
@@ -507,9 +515,25 @@ class MainDialogTest : public QObject {
         c.address->setText(QStringLiteral("198.18.0.10"));
         c.macAddress->setText(QStringLiteral("02-54-56-00-00-0A"));
         c.firmwareFile->setText(path);
+        // The operator is asked first, also between two clocks of a batch; No keeps the window
+        // and the update.
+        const QString question = QStringLiteral("A firmware update is running. Stop it and close?");
+        dialog_->setUpdateOperation(app::UpdateOperation::kBatch);
+        dialog_->reject();
+        QVERIFY(dialog_->isVisible());
+        dialog_->setUpdateOperation(app::UpdateOperation::kNone);
+        QCOMPARE(prompter_.texts(), QStringList{question});
+        prompter_.clear();
         QCOMPARE(system->StoreSystemPage(firmware::kFreshStart), firmware::kUpdateRunning);
         QTRY_VERIFY(!net().sent().empty());
+        prompter_.queueAnswer(false);
+        dialog_->reject();
+        QCOMPARE(prompter_.texts(), QStringList{question});
+        QVERIFY(dialog_->isVisible());
+        QVERIFY(system->updateRunning());
+        prompter_.queueAnswer(true);
         closeWithinTwoSeconds("an update");
+        QCOMPARE(prompter_.texts(), (QStringList{question, question}));
         QVERIFY(!system->updateRunning());
         dialog_.reset();
         QCoreApplication::processEvents();

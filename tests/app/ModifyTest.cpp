@@ -3,6 +3,7 @@
 // sends, what the operator is told and where the focus goes, what a clock holds afterwards;
 // the update monitor wired into the window through a batch firmware update; and closing the
 // window while a write or an update runs.
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
@@ -15,6 +16,7 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <cstring>
 #include <functional>
 #include <optional>
 #include <thread>
@@ -35,6 +37,7 @@
 #include "tests/support/SimulatedClocks.h"
 #include "ui/Ipv4AddressEdit.h"
 #include "ui/testing/RecordingPrompter.h"
+#include "wifi/WifiSettings.h"
 #include "wifi/page/WifiPage.h"
 
 using namespace tavlo;
@@ -49,6 +52,8 @@ namespace {
 const platform::Ipv4 kPc = MakeIpv4(198, 18, 0, 1);
 constexpr std::array<std::uint8_t, 3> kWiredClocks = {10, 11, 12};
 constexpr std::uint8_t kSilentWired = 19;
+// Answers reads, never writes.
+constexpr std::uint8_t kDeafWired = 18;
 constexpr std::array<std::uint8_t, 3> kWifiClocks = {20, 21, 22};
 // The last Wi-Fi clock has a user password of its own and an empty global password.
 constexpr std::uint8_t kLockedWifi = 22;
@@ -76,6 +81,9 @@ enum class Scope { kModify, kBatch };
 
 const QString kSuccess = text("Setting Successful!");
 const QString kInvalidTarget = text("Please select a valid IP!");
+const QString kReadFirst = text("Please read the selected clock first!");
+const QString kNeedsNetwork =
+    text("Please select Wifi_Pattern and enter the network for every clock!");
 const QString kUpdateCaption = text("Update");
 const QString kUpdateSuccess = text("Update Successful!");
 
@@ -107,13 +115,14 @@ class ModifyTest : public QObject {
     app::DeviceTree* tree() { return window_->deviceTree(); }
     const settings::BasicPageControls& basic() { return window_->pages().basic->controls(); }
     const firmware::SystemPageControls& system() { return window_->pages().system->controls(); }
+    const wifi::WifiPageControls& wifiControls() { return window_->pages().wifi->controls(); }
     template <typename T = QWidget>
     T* control(const char* name) {
         return window_->findChild<T*>(text(name));
     }
 
     // The tree as a search of `family` leaves it, with that family chosen; the wired group
-    // ends with the silent clock unless `silentClock` is false.
+    // ends with the silent clock and the one deaf to writes unless `silentClock` is false.
     void fillTree(Family family, bool silentClock = true) {
         if (family != Family::kNone) {
             control<QRadioButton>(family == Family::kWifi ? "wifiRadio" : "wiredRadio")->click();
@@ -128,7 +137,7 @@ class ModifyTest : public QObject {
                 current << itemText(last);
             }
             if (silentClock) {
-                current << itemText(kSilentWired);
+                current << itemText(kSilentWired) << itemText(kDeafWired);
             }
         }
         QStringList early;
@@ -207,6 +216,10 @@ class ModifyTest : public QObject {
         }
         clocks_->add(ClockKind::kWired, clock(kSilentWired),
                      [](clocksim::SimClock& c) { c.faults.silent = true; });
+        clocks_->add(ClockKind::kWired, clock(kDeafWired), [](clocksim::SimClock& c) {
+            c.faults.silent = true;
+            c.faults.appliesTo = clocksim::kWriteRequests;
+        });
         for (std::uint8_t last : kWifiClocks) {
             clocks_->add(ClockKind::kWifi, clock(last), [last](clocksim::SimClock& c) {
                 if (last == kLockedWifi) {
@@ -256,14 +269,21 @@ class ModifyTest : public QObject {
         QTest::addColumn<PageTab>("tab");
         QTest::addColumn<Edit>("edit");
         QTest::addColumn<QStringList>("messages");
-        QTest::addColumn<int>("datagrams");  // sent by the button; -1: some
-        QTest::addColumn<QString>("status");
+        QTest::addColumn<int>("datagrams");   // sent by the button; -1: some
+        QTest::addColumn<QString>("status");  // empty: "Showing" the clock read
         // What the selected clock's text display shows when read again; empty: not read.
         QTest::addColumn<QString>("readBack");
         const Edit none = [](ModifyTest&) {};
         const Edit lobby = [](ModifyTest& t) { t.basic().displayText->setText(text("LOBBY")); };
         const Edit dynamicIp = [](ModifyTest& t) { t.basic().dynamicIp->click(); };
         const Edit staticIp = [](ModifyTest& t) { t.basic().staticIp->click(); };
+        // A network for every Wi-Fi clock.
+        const Edit network = [](ModifyTest& t) {
+            const wifi::WifiPageControls& w = t.wifiControls();
+            w.wifiPattern->click();
+            w.ssid->setText(text("Floor2"));
+            w.password->setText(text("pass1234"));
+        };
         const Edit badGateway = [](ModifyTest& t) {
             t.basic().staticIp->click();
             t.basic().gateway->setText(text("0.0.0.0"));
@@ -309,7 +329,7 @@ class ModifyTest : public QObject {
             << QStringList{text("Invalid Gateway IP address,please enter again")} << 0 << noStatus
             << QString();
         QTest::newRow("Modify group label")
-            << modify << Family::kWired << wired << text("198.18.0.0 (WIRED:4)") << PageTab::kWifi
+            << modify << Family::kWired << wired << text("198.18.0.0 (WIRED:5)") << PageTab::kWifi
             << none << QStringList{kInvalidTarget} << 0 << noStatus << QString();
         QTest::newRow("Modify Early Versions label")
             << modify << Family::kWired << wired << text("Early Versions: 2") << PageTab::kWifi
@@ -317,14 +337,23 @@ class ModifyTest : public QObject {
         QTest::newRow("Modify nothing selected")
             << modify << Family::kWired << QString() << QString() << PageTab::kWifi << none
             << QStringList{kInvalidTarget} << 0 << noStatus << QString();
-        // Five silent exchanges, 500 ms apart; no box, the status line says so.
-        QTest::newRow("Modify silent wired")
+        // Modify writes only to the clock the pages were filled from.
+        QTest::newRow("Modify another clock than the pages show")
+            << modify << Family::kWired << wired << itemText(kWiredClocks[1]) << PageTab::kBasic
+            << lobby << QStringList{kReadFirst} << 0 << noStatus << QString();
+        QTest::newRow("Modify a clock whose read got no answer")
             << modify << Family::kWired << itemText(kSilentWired) << QString() << PageTab::kWifi
+            << none << QStringList{kReadFirst} << 0 << text("No answer from 198.18.0.19")
+            << QString();
+        // Five silent exchanges, 500 ms apart; no box, the status line says so.
+        QTest::newRow("Modify a clock deaf to writes")
+            << modify << Family::kWired << itemText(kDeafWired) << QString() << PageTab::kWifi
             << none << nothing << 5 * int{protocol::kChunksPerFrame}
-            << text("No answer from 198.18.0.19") << QString();
-        QTest::newRow("Modify no family chosen")
-            << modify << Family::kNone << wired << QString() << PageTab::kWifi << none << nothing
-            << 0 << noStatus << QString();
+            << text("No answer from 198.18.0.18") << QString();
+        // The group label gives the family, whatever the radio buttons say.
+        QTest::newRow("Modify without a family radio")
+            << modify << Family::kNone << wired << QString() << PageTab::kBasic << lobby
+            << QStringList{kSuccess} << int{protocol::kChunksPerFrame} << noStatus << lobbyText;
         QTest::newRow("Modify System without Update Control")
             << modify << Family::kWired << wired << QString() << PageTab::kSystem << none
             << QStringList{text("Select at least one Mode!")} << 0 << noStatus << QString();
@@ -335,13 +364,16 @@ class ModifyTest : public QObject {
             << QStringList{text("3 clock have been setting successfully!")} << -1 << noStatus
             << lobbyText;
         QTest::newRow("Batch WIFI Wi-Fi, empty global password")
-            << batch << Family::kWifi << locked << QString() << PageTab::kWifi << none
+            << batch << Family::kWifi << locked << QString() << PageTab::kWifi << network
             << QStringList{text("3 clock have been setting successfully!")} << 1 << noStatus
             << QString();
         QTest::newRow("Batch WIFI Wi-Fi, wrong global password")
-            << batch << Family::kWifi << wifi << QString() << PageTab::kWifi << none
+            << batch << Family::kWifi << wifi << QString() << PageTab::kWifi << network
             << QStringList{text("Please enter the correct Global Password!")} << 0 << noStatus
             << QString();
+        QTest::newRow("Batch WIFI Wi-Fi without the network")
+            << batch << Family::kWifi << locked << QString() << PageTab::kWifi << none
+            << QStringList{kNeedsNetwork} << 0 << noStatus << QString();
         QTest::newRow("Batch Basic early, static IP")
             << batch << Family::kWired << early << QString() << PageTab::kBasic << staticIp
             << QStringList{text("This version is only for Batch Modify using dynamic IP "
@@ -410,7 +442,10 @@ class ModifyTest : public QObject {
         for (const auto& sent : net_->sent()) {
             QCOMPARE(sent.broadcast, scope == Scope::kBatch);
         }
-        QCOMPARE(window_->statusText(), status);
+        QCOMPARE(window_->statusText(), !status.isEmpty() ? status
+                                        : selected.isEmpty()
+                                            ? QString()
+                                            : text("Showing ") + selected.section(' ', 0, 0));
         QVERIFY(controlsEnabled());
         QVERIFY(QApplication::overrideCursor() == nullptr);
         QVERIFY(window_->updateMonitor().operation() == app::UpdateMonitor::Operation::kNone);
@@ -427,40 +462,100 @@ class ModifyTest : public QObject {
         }
     }
 
+    // The WIFI page writes back what the operator left alone as the clock's read gave it: a new
+    // password alone keeps the association, a new SSID alone keeps the password. Batch Modify
+    // carries nothing of the clock read: an open network goes out without a password.
+    void wifiWritesKeepWhatTheOperatorLeftAlone() {
+        fillTree(Family::kWifi);
+        click(itemText(kLockedWifi));
+        showTab(PageTab::kWifi);
+        const wifi::WifiPageControls& w = window_->pages().wifi->controls();
+        QCOMPARE(w.password->placeholderText(), text("unchanged"));
+        const auto written = [this] {
+            protocol::SettingsFrame frame{};
+            const std::vector<std::uint8_t>& bytes = net_->sent().back().bytes;
+            std::copy_n(bytes.begin(), std::min(bytes.size(), frame.size()), frame.begin());
+            return frame;
+        };
+        const struct {
+            Scope scope;
+            Edit edit;
+            const char* ssid;
+            std::uint8_t cipher;
+            std::uint8_t auth;
+            const char* password;
+        } cases[] = {
+            {Scope::kModify, [](ModifyTest& t) { t.wifiControls().password->setText(text("new")); },
+             "ClockNet", 1, 5, "new"},
+            {Scope::kModify,
+             [](ModifyTest& t) {
+                 t.wifiControls().wifiPattern->click();
+                 t.wifiControls().ssid->setText(text("Hall"));
+             },
+             "Hall", 1, 5, "new"},  // the password the clock took before
+            {Scope::kBatch,
+             [](ModifyTest& t) {
+                 t.wifiControls().wifiPattern->click();
+                 t.wifiControls().ssid->setText(text("Hall"));
+                 t.wifiControls().auth->setCurrentText(text("NONE"));
+             },
+             "Hall", 1, 0, ""},
+        };
+        for (const auto& c : cases) {
+            click(itemText(kLockedWifi));
+            c.edit(*this);
+            prompter_.clear();
+            net_->clearSent();
+            press(c.scope);
+            QCOMPARE(prompter_.texts(),
+                     QStringList{c.scope == Scope::kModify
+                                     ? kSuccess
+                                     : text("3 clock have been setting successfully!")});
+            const protocol::SettingsFrame frame = written();
+            const wifi::ConstWifiSettings sent(frame);
+            QCOMPARE(sent.ssid(), std::string(c.ssid));
+            QCOMPARE(sent.cipherCode(), c.cipher);
+            QCOMPARE(sent.authenticationCode(), c.auth);
+            QCOMPARE(sent.password(), std::string(c.password));
+            QCOMPARE(sent.passwordLength(), std::strlen(c.password));
+        }
+    }
+
     // Batch Modify on the System page with a group selected: the group's first clock is
     // selected and the batch goes over the group in tree order. The "Update" boxes of the first
     // two clocks are closed by the close-box timer, the last one waits for the operator; the
     // controls come back at the first tick after it was closed. With "Break" pressed while the
     // second clock takes its blocks, Yes fails that update and ends the batch with the break
-    // message, the third clock untouched; No lets the batch go on. When the operator last
-    // clicked empty space, each selection of the next clock also reads it into the pages.
+    // message, the third clock untouched; No lets the batch go on. One box sums the batch up.
+    // The batch's own selection of the next clock reads nothing into the pages.
     void batchFirmwareUpdate_data() {
         QTest::addColumn<bool>("holdBoxes");
         QTest::addColumn<std::optional<bool>>("breakAnswer");
-        QTest::addColumn<bool>("selectionReads");
         QTest::addColumn<std::vector<int>>("updatedClocks");
         QTest::addColumn<QStringList>("messages");
         const QString question = text("Do you want to break update?");
         const QString network = text(
             "Network anomalies,the NTP clock without reply!\nThen you need to manually restart "
             "the NTP clock!");
-        const QStringList threeUpdates{kUpdateSuccess, kUpdateSuccess, kUpdateSuccess};
+        const QString allThree = text("3 of 3 clocks updated");
         QTest::newRow("three clocks, the last box left for the operator")
-            << true << std::optional<bool>() << false << std::vector<int>{0, 1, 2} << threeUpdates;
-        QTest::newRow("the tree reads each clock it selects")
-            << false << std::optional<bool>() << true << std::vector<int>{0, 1, 2} << threeUpdates;
+            << true << std::optional<bool>() << std::vector<int>{0, 1, 2}
+            << QStringList{kUpdateSuccess, kUpdateSuccess, kUpdateSuccess, allThree};
         QTest::newRow("break answered Yes")
-            << false << std::optional<bool>(true) << false << std::vector<int>{0}
-            << QStringList{kUpdateSuccess, question, network, text("Update False!"),
-                           text(firmware::kUserBreakMessage)};
+            << false << std::optional<bool>(true) << std::vector<int>{0}
+            << QStringList{kUpdateSuccess,
+                           question,
+                           network,
+                           text("Update False!"),
+                           text(firmware::kUserBreakMessage),
+                           text("1 of 3 clocks updated\nFailed: 198.18.0.11")};
         QTest::newRow("break answered No")
-            << false << std::optional<bool>(false) << false << std::vector<int>{0, 1, 2}
-            << QStringList{kUpdateSuccess, question, kUpdateSuccess, kUpdateSuccess};
+            << false << std::optional<bool>(false) << std::vector<int>{0, 1, 2}
+            << QStringList{kUpdateSuccess, question, kUpdateSuccess, kUpdateSuccess, allThree};
     }
     void batchFirmwareUpdate() {
         QFETCH(bool, holdBoxes);
         QFETCH(std::optional<bool>, breakAnswer);
-        QFETCH(bool, selectionReads);
         QFETCH(std::vector<int>, updatedClocks);
         QFETCH(QStringList, messages);
         fillTree(Family::kWired, false);
@@ -473,16 +568,7 @@ class ModifyTest : public QObject {
                 return true;
             });
         }
-        const QString group = text("198.18.0.0 (WIRED:3)");
-        if (selectionReads) {
-            click(itemText(kWiredClocks[0]));
-            QTest::mouseClick(tree()->viewport(), Qt::LeftButton, {},
-                              tree()->viewport()->rect().bottomLeft() + QPoint(20, -10));
-            tree()->setCurrentItem(item(group));
-            QTRY_VERIFY(!window_->jobRunning());
-        } else {
-            click(group);
-        }
+        click(text("198.18.0.0 (WIRED:3)"));
         showTab(PageTab::kSystem);
         prepareFirmware();
         prompter_.clear();
@@ -524,8 +610,7 @@ class ModifyTest : public QObject {
         QCOMPARE(tree()->currentItem()->text(0), itemText(last));
         QCOMPARE(system().address->text(),
                  QString::fromStdString(platform::FormatIpv4(clock(last))));
-        QCOMPARE(basic().serialNumber->text(),
-                 selectionReads ? QStringLiteral("SN00%1").arg(last) : QString());
+        QVERIFY(basic().serialNumber->text().isEmpty());
     }
 
     // Modify on the System page updates the clock it names; no "Break", the tree keeps its
@@ -547,10 +632,11 @@ class ModifyTest : public QObject {
     }
 
     // Closing the window while a write or a batch update runs stops it within about 2 s;
-    // nothing of it reaches the window or the clocks afterwards.
+    // nothing of it reaches the window or the clocks afterwards. An update asks first; a write
+    // does not.
     void closingStopsWhatRuns_data() {
         QTest::addColumn<bool>("update");
-        QTest::newRow("a write to a silent clock") << false;
+        QTest::newRow("a write to a clock deaf to writes") << false;
         QTest::newRow("a batch update") << true;
     }
     void closingStopsWhatRuns() {
@@ -567,15 +653,20 @@ class ModifyTest : public QObject {
             showTab(PageTab::kSystem);
             prepareFirmware();
         } else {
-            click(itemText(kSilentWired));
+            click(itemText(kDeafWired));
             showTab(PageTab::kWifi);
         }
         net_->clearSent();
+        prompter_.clear();
+        prompter_.queueAnswer(true);
         control<QPushButton>(update ? "batchModifyButton" : "modifyButton")->click();
         QTRY_VERIFY(net_->sent().size() > 2);
         QElapsedTimer timer;
         timer.start();
         window_->reject();
+        QCOMPARE(prompter_.texts(),
+                 update ? QStringList{text("A firmware update is running. Stop it and close?")}
+                        : QStringList{});
         qInfo("closing the window during %s took %lld ms", QTest::currentDataTag(),
               timer.elapsed());
         QVERIFY2(timer.elapsed() < kCloseBudgetMs, qPrintable(QString::number(timer.elapsed())));

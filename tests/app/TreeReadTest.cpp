@@ -1,7 +1,9 @@
 // Reading the clock chosen in the device tree, on the offscreen window against simulated
-// clocks on the fake network: which clock is asked how often with which exchange, what the
-// pages and the System page then hold, the passwords kept, the status line, and the window
-// while a read runs and when it closes during one.
+// clocks on the fake network: which clock is asked how often with which exchange (the family
+// of the item's group), what the pages and the System page then hold, the passwords kept, the
+// status line, keyboard moves, and the window while a read runs and when it closes during
+// one.
+#include <QComboBox>
 #include <QCursor>
 #include <QElapsedTimer>
 #include <QLabel>
@@ -198,7 +200,8 @@ class TreeReadTest : public QObject {
         QCOMPARE(system().updateControl->isEnabled(), updateControlEnabled);
         // A current read makes the operator choose the mode again; an early read does not.
         QCOMPARE(system().updateControl->isChecked(), targetAddress.isEmpty());
-        QVERIFY(window_->statusText().isEmpty());
+        QCOMPARE(window_->statusText(),
+                 QStringLiteral("Showing %1").arg(clicked.section(' ', 0, 0)));
         QVERIFY(controlsEnabled());
         QVERIFY(QApplication::overrideCursor() == nullptr);
         QVERIFY(prompter_.messages().empty());
@@ -236,21 +239,18 @@ class TreeReadTest : public QObject {
         QVERIFY(window_->statusText().isEmpty());
     }
 
-    // Keyboard moves read only after a click on empty space; a mouse click then still reads
-    // its clock once.
-    void emptySpaceThenArrowKeys() {
+    // Every keyboard move onto a clock reads it, after any click; the program's own selection
+    // reads nothing.
+    void keyboardMovesRead() {
         fillTree(false, {text("198.18.0.10 (SN0010)"), text("198.18.0.11 (SN0011)")},
                  {text("198.18.0.30 (SN0030)")});
-        click("198.18.0.0 (WIRED:2)");
-        press(Qt::Key_Down);  // after a click on an item the keys only move
-        QCOMPARE(tree()->currentItem()->text(0), text("198.18.0.10 (SN0010)"));
-        QVERIFY(net_->sent().empty());
-
-        clickEmptySpace();
-        QVERIFY(net_->sent().empty());
-        tree()->setFocus();
+        click("198.18.0.10 (SN0010)");
+        QCOMPARE(window_->shownClock()->address, kWired1);
+        net_->clearSent();
         press(Qt::Key_Down);
         QCOMPARE(basic().serialNumber->text(), text("SN0011"));
+        QCOMPARE(window_->statusText(), text("Showing 198.18.0.11"));
+        QCOMPARE(window_->shownClock()->address, kWired2);
         QVERIFY2(tree()->hasFocus(), "the tree gets the focus back after the read");
         press(Qt::Key_Down);  // the early group label: nothing
         press(Qt::Key_Down);
@@ -258,26 +258,46 @@ class TreeReadTest : public QObject {
         QCOMPARE(askedInOrder(), (std::vector<platform::Ipv4>{kWired2, kEarly}));
         QCOMPARE(requestsTo(kWired2), 3);
         QCOMPARE(requestsTo(kEarly), 1);
+        QVERIFY(window_->shownClock() == (app::ClockIdentity{kEarly, workflow::ClockKind::kEarly}));
 
         net_->clearSent();
-        click("198.18.0.10 (SN0010)");
-        QCOMPARE(requestsTo(kWired1), 3);
-        QCOMPARE(basic().serialNumber->text(), text("SN0010"));
-        // The gate is back at "item": keys move without reading.
-        press(Qt::Key_Down);
-        QCOMPARE(requestsTo(kWired2), 0);
+        clickEmptySpace();
+        tree()->setCurrentItem(item("198.18.0.10 (SN0010)"));
+        QTRY_VERIFY(!window_->jobRunning());
+        QVERIFY(net_->sent().empty());
+        QCOMPARE(basic().serialNumber->text(), text("SN0030"));
     }
 
-    void noFamilyChosenOnlySetsTheUpdateTarget() {
-        tree()->addGroup(SearchGroup::kCurrent, text("198.18.0.0 (WIRED:1)"));
-        tree()->addItem(SearchGroup::kCurrent, text("198.18.0.10 (SN0010)"));
-        tree()->expandAll();
-        basic().serialNumber->setText(text("kept"));
-        click("198.18.0.10 (SN0010)");
-        QVERIFY(net_->sent().empty());
-        QCOMPARE(basic().serialNumber->text(), text("kept"));
-        QCOMPARE(system().address->text(), text("198.18.0.10"));
-        QCOMPARE(system().macAddress->text(), text("02-54-56-00-00-0A"));
+    // The group label decides the family of its clocks; the radio buttons only choose the
+    // family of the next search.
+    void theGroupDecidesTheFamily_data() {
+        QTest::addColumn<QString>("radio");  // empty: none chosen
+        QTest::addColumn<bool>("wifiGroup");
+        QTest::addColumn<int>("requests");
+        QTest::addColumn<int>("port");
+        QTest::newRow("WIRED group, WIFI radio") << text("wifiRadio") << false << 3 << 6869;
+        QTest::newRow("WIRED group, no radio") << QString() << false << 3 << 6869;
+        QTest::newRow("WIFI group, WIRED radio") << text("wiredRadio") << true << 1 << 6866;
+    }
+    void theGroupDecidesTheFamily() {
+        QFETCH(QString, radio);
+        QFETCH(bool, wifiGroup);
+        QFETCH(int, requests);
+        QFETCH(int, port);
+        const QString clicked = text(wifiGroup ? "198.18.0.20 (SN0020)" : "198.18.0.10 (SN0010)");
+        fillTree(wifiGroup, {clicked}, {});
+        search_.WifiFamilySelected = 0;
+        search_.WiredFamilySelected = 0;
+        if (!radio.isEmpty()) {
+            control<QRadioButton>(radio.toLatin1().constData())->click();
+        }
+        click(clicked.toLatin1().constData());
+        QCOMPARE(static_cast<int>(net_->sent().size()), requests);
+        for (const auto& sent : net_->sent()) {
+            QCOMPARE(static_cast<int>(sent.to.port), port);
+        }
+        QCOMPARE(basic().serialNumber->text(), clicked.section('(', 1).chopped(1));
+        QCOMPARE(system().updateControl->isEnabled(), !wifiGroup);
     }
 
     // A silent wired clock is asked five times; the pages show the cleared record and the
@@ -293,16 +313,19 @@ class TreeReadTest : public QObject {
         click("198.18.0.10 (SN0010)");
         net_->clearSent();
 
+        QVERIFY(basic().timeDuration->currentIndex() >= 0);
         click("198.18.0.99 (SN0099)");
         QCOMPARE(requestsTo(kNoClock), 5);
         QVERIFY(basic().serialNumber->text().isEmpty());
+        QCOMPARE(basic().timeDuration->currentIndex(), -1);
+        QVERIFY(!window_->shownClock());
         QCOMPARE(window_->knownPasswords(), workflow::KnownPasswords{});
         QCOMPARE(window_->statusText(), text("No answer from 198.18.0.99"));
         QCOMPARE(system().address->text(), text("198.18.0.99"));
         QVERIFY(prompter_.messages().empty());
 
         click("198.18.0.10 (SN0010)");
-        QVERIFY(window_->statusText().isEmpty());
+        QCOMPARE(window_->statusText(), text("Showing 198.18.0.10"));
         click("198.18.0.31 (SN0031)");
         QCOMPARE(basic().serialNumber->text(), text("SN0010"));
         QCOMPARE(window_->statusText(), text("No answer from 198.18.0.31"));
@@ -319,6 +342,7 @@ class TreeReadTest : public QObject {
         QTRY_VERIFY(gate.reached());
         QVERIFY(window_->jobRunning());
         QVERIFY(controlsDisabled());
+        QCOMPARE(window_->statusText(), text("Reading 198.18.0.10..."));
         QVERIFY(QApplication::overrideCursor() != nullptr);
         QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
         gate.open();
@@ -362,9 +386,10 @@ class TreeReadTest : public QObject {
         QVERIFY(controlsDisabled());
         // Jobs given at once run one after the other, in order.
         QStringList then;
-        window_->SetUpdateTarget(kWired1, firmware::UpdateControlCheck::kKept,
+        const auto wired = settings::ClockFamily::kWired;
+        window_->SetUpdateTarget(kWired1, wired, firmware::UpdateControlCheck::kKept,
                                  [&] { then << system().macAddress->text(); });
-        window_->SetUpdateTarget(kWired2, firmware::UpdateControlCheck::kKept,
+        window_->SetUpdateTarget(kWired2, wired, firmware::UpdateControlCheck::kKept,
                                  [&] { then << system().macAddress->text(); });
         QTRY_COMPARE(then.size(), 2);
         QCOMPARE(then, (QStringList{text("02-54-56-00-00-0A"), text("02-54-56-00-00-0B")}));
@@ -372,7 +397,7 @@ class TreeReadTest : public QObject {
         QCOMPARE(system().address->text(), text("198.18.0.11"));
         QVERIFY(controlsDisabled());  // the batch still holds them
 
-        window_->SetUpdateTarget(kNoClock, firmware::UpdateControlCheck::kKept);
+        window_->SetUpdateTarget(kNoClock, wired, firmware::UpdateControlCheck::kKept);
         QTRY_VERIFY(!window_->jobRunning());
         QCOMPARE(system().address->text(), text("198.18.0.99"));
         QCOMPARE(system().macAddress->text(), text("02-54-56-00-00-0B"));

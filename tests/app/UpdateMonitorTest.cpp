@@ -55,6 +55,7 @@ class FakeWindow final : public app::UpdateMonitorHost {
     FakeWindow(SystemPage& page, int selected) : page_(page), selected_(selected) {}
 
     bool hasNextClock() const override { return selected_ + 1 < kClockCount; }
+    int followingClocks() const override { return kClockCount - 1 - selected_; }
     void selectNextClock() override { selections.push_back(++selected_); }
     platform::Ipv4 selectedClockAddress() const override {
         const std::string text = platform::FormatIpv4(ClockAddress(selected_)) + " (SN00" +
@@ -128,14 +129,13 @@ struct Fixture {
         std::make_unique<test::FakeTftpClock>(net, ClockAddress(0)),
         std::make_unique<test::FakeTftpClock>(net, ClockAddress(1)),
         std::make_unique<test::FakeTftpClock>(net, ClockAddress(2))};
-    protocol::SearchState search;
     firmware::UpdateState update;
     RecordingPrompter prompter;
     QTemporaryDir dir;
     QByteArray image;
     // Destroyed after the monitor, before what its workers use.
     std::unique_ptr<SystemPage> page = std::make_unique<SystemPage>(firmware::SystemPageContext{
-        search, update, prompter, net,
+        update, prompter, net,
         [](platform::Ipv4) { return std::optional<platform::MacAddress>(); }});
     FakeWindow window;
     UpdateMonitor monitor;
@@ -159,9 +159,8 @@ class UpdateMonitorTest : public QObject {
         QFETCH(int, first);
         Fixture f(first, kShortInterval);
         f.prompter.holdOpenBoxes(true);
-        f.update.updateCounter = 7;
+        f.update.updateCounter = 7;  // set to 0 by the start: the batch counts from there
         QVERIFY(f.monitor.StartBatch());
-        QCOMPARE(f.update.updateCounter.load(), 0);
         QTRY_COMPARE_WITH_TIMEOUT(f.clocks[kClockCount - 1]->images().size(), std::size_t{1},
                                   kUpdateTimeoutMs);
         QTRY_COMPARE(f.prompter.openCaptions(), QStringList{kUpdateCaption});
@@ -181,7 +180,9 @@ class UpdateMonitorTest : public QObject {
         }
         QVERIFY(f.updated(expected));
         QCOMPARE(f.window.selections, std::vector<int>(expected.begin() + 1, expected.end()));
-        QCOMPARE(f.prompter.texts(), QStringList(static_cast<int>(expected.size()), kSuccess));
+        const int count = static_cast<int>(expected.size());
+        QCOMPARE(f.prompter.texts(), QStringList(count, kSuccess)
+                                         << QStringLiteral("%1 of %1 clocks updated").arg(count));
         QCOMPARE(f.update.updateCounter.load(), static_cast<int>(expected.size()));
     }
 
@@ -195,11 +196,18 @@ class UpdateMonitorTest : public QObject {
         const QString network = QStringLiteral(
             "Network anomalies,the NTP clock without reply!\nThen you need to manually restart "
             "the NTP clock!");
-        QTest::newRow("Yes") << true
-                             << QStringList{kSuccess, question, network,
-                                            QStringLiteral("Update False!"), kBreakMessage}
-                             << std::vector<int>{0};
-        QTest::newRow("No") << false << QStringList{kSuccess, question, kSuccess, kSuccess}
+        // The summary counts every clock of the batch and names the one that failed.
+        QTest::newRow("Yes")
+            << true << QStringList{kSuccess,
+                                   question,
+                                   network,
+                                   QStringLiteral("Update False!"),
+                                   kBreakMessage,
+                                   QStringLiteral("1 of 3 clocks updated\nFailed: 198.18.0.11")}
+            << std::vector<int>{0};
+        QTest::newRow("No") << false
+                            << QStringList{kSuccess, question, kSuccess, kSuccess,
+                                           QStringLiteral("3 of 3 clocks updated")}
                             << std::vector<int>{0, 1, 2};
     }
     void breakDuringABatch() {

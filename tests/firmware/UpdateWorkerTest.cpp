@@ -269,7 +269,7 @@ TEST_P(TransferTest, SendsEveryBlockLockStepAndReportsProgress) {
     EXPECT_EQ(page_.EventsStartingWith("progress: "), expected);
     const auto events = page_.Events();
     ASSERT_GE(events.size(), 2u);
-    EXPECT_EQ(events[events.size() - 2], "counter: Total Update: 0");
+    EXPECT_EQ(events[events.size() - 2], "counter: Total Update: 1");
     EXPECT_EQ(events.back(), kSuccess);
     EXPECT_EQ(state_.updateCounter.load(), 1);
 }
@@ -301,12 +301,12 @@ TEST(ProgressLineTest, KeepsItsDecimalPointInAnyLocale) {
     }
 }
 
-TEST_F(UpdateWorkerTest, CounterLineShowsTheCountBeforeThisUpdate) {
+TEST_F(UpdateWorkerTest, CounterLineCountsThisUpdateBeforeItsBoxOpens) {
     MakeFile(10);
     state_.updateCounter = 4;
     EXPECT_EQ(Run().exitCode, kWorkerSucceeded);
     EXPECT_EQ(page_.EventsStartingWith("counter: "),
-              std::vector<std::string>{"counter: Total Update: 4"});
+              std::vector<std::string>{"counter: Total Update: 5"});
     EXPECT_EQ(state_.updateCounter.load(), 5);
 }
 

@@ -196,7 +196,21 @@ void CheckWifiStore(const wifi::WifiPageModel& model) {
     FUZZ_CHECK(request[protocol::kFrameTypeOffset] ==
                protocol::ToByte(protocol::FrameType::kWriteWifi));
     const wifi::ConstWifiSettings stored(request);
-    FUZZ_CHECK(stored.password() == settings::FieldBytes(model.password.text, wifi::kPasswordSize));
+    const wifi::WifiFields fields = stored.fields();
+    // An empty box keeps the password of the clock shown; without "Wifi_Pattern" its
+    // association stays as it was read.
+    if (model.read && model.password.text.empty()) {
+        FUZZ_CHECK(fields.password == model.read->password &&
+                   fields.passwordLength == model.read->passwordLength);
+    } else {
+        FUZZ_CHECK(stored.password() ==
+                   settings::FieldBytes(model.password.text, wifi::kPasswordSize));
+    }
+    if (model.read && !model.wifiPattern.checked) {
+        FUZZ_CHECK(fields.ssid == model.read->ssid && fields.ssidLength == model.read->ssidLength &&
+                   fields.cipherCode == model.read->cipherCode &&
+                   fields.authenticationCode == model.read->authenticationCode);
+    }
 
     protocol::SettingsFrame reply = request;
     reply[protocol::kFrameTypeOffset] = protocol::ToByte(protocol::FrameType::kReadSettings);
@@ -204,7 +218,7 @@ void CheckWifiStore(const wifi::WifiPageModel& model) {
     wifi::ShowWifiPage(shown, reply);
     if (model.wifiPattern.checked) {
         FUZZ_CHECK(SameText(shown.ssid, model.ssid));
-        // A list left without selection writes nothing: the code stays 0.
+        // A list left without selection writes nothing: the code stays the clock's.
         for (const auto& [entered, back] :
              {std::pair{&model.cipher, &shown.cipher}, std::pair{&model.auth, &shown.auth}}) {
             if (entered->selection()) {

@@ -274,27 +274,57 @@ class LoginDialogTest : public QObject {
         QCOMPARE(stored, std::vector<std::uint8_t>(digest.begin(), digest.end()));
     }
 
-    void enterAndEscapeEndTheDialog_data() {
+    // Enter does what "Login" does (a wrong password leaves the dialog open); Escape ends the
+    // dialog without a word.
+    void enterLogsInAndEscapeEnds_data() {
         QTest::addColumn<int>("key");
         QTest::addColumn<QString>("focus");
-        QTest::newRow("Enter in password") << int(Qt::Key_Return) << QStringLiteral("passwordEdit");
-        QTest::newRow("keypad Enter") << int(Qt::Key_Enter) << QStringLiteral("passwordEdit");
-        QTest::newRow("Enter on Login") << int(Qt::Key_Return) << QStringLiteral("loginButton");
-        QTest::newRow("Escape") << int(Qt::Key_Escape) << QStringLiteral("passwordEdit");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QStringList>("texts");
+        QTest::addColumn<int>("runs");
+        const QString right = QStringLiteral("XKVnoctilume");
+        const QStringList loggedIn{QStringLiteral("Login Successful!")};
+        QTest::newRow("Enter in password")
+            << int(Qt::Key_Return) << QStringLiteral("passwordEdit") << right << loggedIn << 1;
+        QTest::newRow("keypad Enter")
+            << int(Qt::Key_Enter) << QStringLiteral("passwordEdit") << right << loggedIn << 1;
+        QTest::newRow("Enter on Login")
+            << int(Qt::Key_Return) << QStringLiteral("loginButton") << right << loggedIn << 1;
+        QTest::newRow("Enter, wrong password")
+            << int(Qt::Key_Return) << QStringLiteral("passwordEdit") << QStringLiteral("x")
+            << QStringList{QStringLiteral("Password Error")} << 0;
+        QTest::newRow("Escape") << int(Qt::Key_Escape) << QStringLiteral("passwordEdit") << right
+                                << QStringList{} << 0;
     }
 
-    void enterAndEscapeEndTheDialog() {
+    void enterLogsInAndEscapeEnds() {
         QFETCH(int, key);
         QFETCH(QString, focus);
+        QFETCH(QString, password);
+        QFETCH(QStringList, texts);
+        QFETCH(int, runs);
         auto dialog = makeDialog();
         auto* target = dialog->findChild<QWidget*>(focus);
         QVERIFY(target != nullptr);
-        controlsOf(*dialog).password->setText(QStringLiteral("XKVnoctilume"));
+        controlsOf(*dialog).password->setText(password);
         QTest::keyClick(target, Qt::Key(key));
-        QVERIFY(!dialog->isVisible());
-        QCOMPARE(dialog->result(), int(QDialog::Rejected));
-        QCOMPARE(mainWindowRuns_, 0);
-        QVERIFY(prompter_.messages().empty());
+        QCOMPARE(prompter_.texts(), texts);
+        QCOMPARE(mainWindowRuns_, runs);
+        // Only a wrong password keeps the dialog; the program ends after the main window.
+        QCOMPARE(dialog->isVisible(), texts == QStringList{QStringLiteral("Password Error")});
+    }
+
+    // In the Modify mode Enter presses "Modify".
+    void enterInModifyModeChangesThePassword() {
+        auto dialog = makeDialog();
+        const Controls c = controlsOf(*dialog);
+        c.modifyRadio->click();
+        c.oldPassword->setText(QStringLiteral("XKVnoctilume"));
+        c.newPassword->setText(QStringLiteral("n"));
+        c.newPasswordAgain->setText(QStringLiteral("n"));
+        QTest::keyClick(c.newPasswordAgain, Qt::Key_Return);
+        QCOMPARE(prompter_.texts(), QStringList{QStringLiteral("Modify Password Successful!")});
+        QVERIFY(dialog->isVisible());
     }
 };
 

@@ -136,6 +136,25 @@ class TestIpv4AddressEdit : public QObject {
         QCOMPARE(edit.text(), QStringLiteral("1.2.3.4"));
     }
 
+    // A click on a dot puts the caret at the start of the field after it.
+    void clickOnADotEntersTheNextField() {
+        Ipv4AddressEdit edit;
+        edit.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&edit));
+        edit.setText(QStringLiteral("1.22.3.44"));
+        for (int dot = 0; dot + 1 < Ipv4AddressEdit::kFieldCount; ++dot) {
+            const QRect before = edit.field(dot)->geometry();
+            const QRect after = edit.field(dot + 1)->geometry();
+            const QPoint at((before.right() + after.left()) / 2, before.center().y());
+            QWidget* between = edit.childAt(at);
+            QVERIFY(between != nullptr);
+            QTest::mouseClick(between, Qt::LeftButton);
+            QVERIFY2(edit.field(dot + 1)->hasFocus(), qPrintable(QString::number(dot)));
+            QCOMPARE(edit.field(dot + 1)->cursorPosition(), 0);
+        }
+        QCOMPARE(edit.text(), QStringLiteral("1.22.3.44"));
+    }
+
     void tabLeavesTheControl() {
         QWidget window;
         auto* before = new QLineEdit(&window);

@@ -33,6 +33,7 @@
 using namespace tavlo;
 using firmware::SystemPage;
 using firmware::SystemPageControls;
+using firmware::TargetFamily;
 using ui::testing::RecordingPrompter;
 
 namespace {
@@ -46,13 +47,12 @@ const QString kAppCaption = QStringLiteral("TavloAdmin");
 struct Fixture {
     test::FakeNetwork net;
     test::FakeTftpClock clock{net, kClock};
-    protocol::SearchState search;
     firmware::UpdateState update;
     RecordingPrompter prompter;
     QTemporaryDir dir;
     // Destroyed first: it stops and joins its workers while the rest still exists.
     std::unique_ptr<SystemPage> page = std::make_unique<SystemPage>(firmware::SystemPageContext{
-        search, update, prompter, net,
+        update, prompter, net,
         [](platform::Ipv4) { return std::optional<platform::MacAddress>(); }});
 
     const SystemPageControls& c() const { return page->controls(); }
@@ -99,6 +99,8 @@ std::vector<std::uint8_t> Bytes(const QByteArray& bytes) {
 }
 
 }  // namespace
+
+Q_DECLARE_METATYPE(TargetFamily)
 
 class TestSystemPage : public QObject {
     Q_OBJECT
@@ -248,11 +250,10 @@ class TestSystemPage : public QObject {
         QCOMPARE(f.c().macAddress->text(), QStringLiteral("00-00-5E-00-53-01"));
     }
 
-    // "Update Control" by the clock family (Wi-Fi 1 0, wired 0 1, none 0 0) and the batch's
+    // "Update Control" by the clock family (Wi-Fi, wired, unknown) and the batch's
     // kept check; the address unless it is 255.255.255.255; the MAC address when one was found.
     void setUpdateTarget_data() {
-        QTest::addColumn<int>("wifiFlag");
-        QTest::addColumn<int>("wiredFlag");
+        QTest::addColumn<TargetFamily>("family");
         QTest::addColumn<bool>("keep");
         QTest::addColumn<QString>("address");
         QTest::addColumn<bool>("macFound");
@@ -264,24 +265,24 @@ class TestSystemPage : public QObject {
         const QString before = QStringLiteral("198.18.0.10");
         const QString found = QStringLiteral("02-54-56-00-AB-0C");
         const QString kept = QString::fromLatin1(kMac);
-        QTest::newRow("wired") << 0 << 1 << false << clock << true << true << false << clock
-                               << found;
+        QTest::newRow("wired") << TargetFamily::kWired << false << clock << true << true << false
+                               << clock << found;
         QTest::newRow("wired batch")
-            << 0 << 1 << true << clock << true << true << true << clock << found;
-        QTest::newRow("wifi") << 1 << 0 << false << clock << true << false << false << clock
-                              << found;
+            << TargetFamily::kWired << true << clock << true << true << true << clock << found;
+        QTest::newRow("wifi") << TargetFamily::kWifi << false << clock << true << false << false
+                              << clock << found;
         QTest::newRow("wifi batch")
-            << 1 << 0 << true << clock << true << false << false << clock << found;
+            << TargetFamily::kWifi << true << clock << true << false << false << clock << found;
         QTest::newRow("no family")
-            << 0 << 0 << false << clock << true << false << true << clock << found;
+            << TargetFamily::kUnknown << false << clock << true << false << true << clock << found;
         QTest::newRow("no MAC found")
-            << 0 << 1 << false << clock << false << true << false << clock << kept;
-        QTest::newRow("broadcast") << 0 << 1 << false << QStringLiteral("255.255.255.255") << true
-                                   << true << false << before << kept;
+            << TargetFamily::kWired << false << clock << false << true << false << clock << kept;
+        QTest::newRow("broadcast")
+            << TargetFamily::kWired << false << QStringLiteral("255.255.255.255") << true << true
+            << false << before << kept;
     }
     void setUpdateTarget() {
-        QFETCH(int, wifiFlag);
-        QFETCH(int, wiredFlag);
+        QFETCH(TargetFamily, family);
         QFETCH(bool, keep);
         QFETCH(QString, address);
         QFETCH(bool, macFound);
@@ -295,17 +296,16 @@ class TestSystemPage : public QObject {
         f.c().updateControl->click();
         f.c().address->setText(QStringLiteral("198.18.0.10"));
         f.c().macAddress->setText(QString::fromLatin1(kMac));
-        if (wifiFlag == 0 && wiredFlag == 0) {
+        if (family == TargetFamily::kUnknown) {
             f.page->setUpdateControlState(false, true);
         }
-        f.search.WifiFamilySelected = static_cast<std::uint16_t>(wifiFlag);
-        f.search.WiredFamilySelected = static_cast<std::uint16_t>(wiredFlag);
         const std::optional<platform::MacAddress> mac =
             macFound ? std::optional(platform::MacAddress{0x02, 0x54, 0x56, 0x00, 0xAB, 0x0C})
                      : std::nullopt;
         f.page->SetUpdateTarget(
             platform::ParseIpv4(address.toStdString()), mac,
-            keep ? firmware::UpdateControlCheck::kKept : firmware::UpdateControlCheck::kCleared);
+            keep ? firmware::UpdateControlCheck::kKept : firmware::UpdateControlCheck::kCleared,
+            family);
         QCOMPARE(f.c().updateControl->isEnabled(), enabled);
         QCOMPARE(f.c().updateControl->isChecked(), checked);
         QCOMPARE(f.c().address->text(), shownAddress);

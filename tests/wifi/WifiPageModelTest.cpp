@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 
 #include "tests/support/ExpectBytes.h"
@@ -100,19 +101,86 @@ TEST(OnWifiPattern, UnlocksTheAssociationAndLocksTheScanArea) {
     EXPECT_FALSE(m.wifiPattern.checked);
 }
 
-TEST(StoreWifiPage, SendsOnlyThePasswordWhileTheAssociationIsLocked) {
-    WifiPageModel m = Shown(Reply("clocks", 1, 3));
-    m.password.text = "pa55";
-    SettingsFrame frame{};
-    StoreWifiPage(m, frame);
-    test::ExpectOnlyBytes(frame, {{settings::kFlagsOffset, {0x01, 40}},
-                                  {kPasswordOffset, {'p', 'a', '5', '5'}},
-                                  {kPasswordLengthOffset, {4}}});
+// What the operator leaves alone goes back to the clock as its read reply carried it: without
+// "Wifi_Pattern" the SSID, its length byte and both codes (one outside the lists too), with an
+// empty password box the password and its length byte. A page that shows no clock sends what
+// it holds.
+TEST(StoreWifiPage, KeepsTheClockValuesTheOperatorLeftAlone) {
+    SettingsFrame reply = Reply("clocks", 9, 3);
+    WifiSettings(reply).setSsidLength(7);  // the length byte as the clock keeps it
+    const struct {
+        const char* name;
+        std::function<void(WifiPageModel&)> edit;
+        std::string ssid;
+        std::uint8_t ssidLength;
+        std::uint8_t cipher;
+        std::uint8_t auth;
+        std::string password;
+        std::uint8_t passwordLength;
+    } cases[] = {
+        {"nothing set", [](WifiPageModel&) {}, "clocks", 7, 9, 3, "clockpass", 9},
+        {"password only", [](WifiPageModel& m) { m.password.text = "pa55"; }, "clocks", 7, 9, 3,
+         "pa55", 4},
+        {"Wifi_Pattern and SSID",
+         [](WifiPageModel& m) {
+             ClickWifiPattern(m);
+             m.ssid.text = "hall";
+         },
+         "hall", 4, 9, 3, "clockpass", 9},
+        {"everything",
+         [](WifiPageModel& m) {
+             ClickWifiPattern(m);
+             m.ssid.text = "hall";
+             m.cipher.selectExact("TKIP");
+             m.auth.selectExact("NONE");
+             m.password.text = "x";
+         },
+         "hall", 4, 2, 0, "x", 1},
+        {"no clock shown",
+         [](WifiPageModel& m) {
+             ResetWifiPage(m);
+             m.password.text = "pa55";
+         },
+         "", 0, 0, 0, "pa55", 4},
+    };
+    for (const auto& c : cases) {
+        WifiPageModel m = Shown(reply);
+        c.edit(m);
+        SettingsFrame frame{};
+        StoreWifiPage(m, frame);
+        const ConstWifiSettings wifi(frame);
+        EXPECT_EQ(frame[settings::kFrameTypeOffset], kWifiWriteFrameType) << c.name;
+        EXPECT_EQ(wifi.ssid(), c.ssid) << c.name;
+        EXPECT_EQ(wifi.ssidLength(), c.ssidLength) << c.name;
+        EXPECT_EQ(wifi.cipherCode(), c.cipher) << c.name;
+        EXPECT_EQ(wifi.authenticationCode(), c.auth) << c.name;
+        EXPECT_EQ(wifi.password(), c.password) << c.name;
+        EXPECT_EQ(wifi.passwordLength(), c.passwordLength) << c.name;
+    }
+}
 
-    m.password.text.clear();
-    frame.fill(0);
-    StoreWifiPage(m, frame);
-    test::ExpectOnlyBytes(frame, {{settings::kFlagsOffset, {0x01, 40}}});
+TEST(NamesNetworkForEveryClock, NeedsWifiPatternAnSsidAndAPasswordUnlessOpen) {
+    const struct {
+        bool pattern;
+        const char* ssid;
+        const char* auth;
+        const char* password;
+        bool names;
+    } cases[] = {
+        {false, "hall", "WPA2", "pw", false}, {true, "hall", "WPA2", "pw", true},
+        {true, "", "WPA2", "pw", false},      {true, "hall", "WPA2", "", false},
+        {true, "hall", "NONE", "", true},
+    };
+    for (const auto& c : cases) {
+        WifiPageModel m = Shown(Reply("clocks", 1, 3));
+        if (c.pattern) {
+            ClickWifiPattern(m);
+        }
+        m.ssid.text = c.ssid;
+        m.auth.selectExact(c.auth);
+        m.password.text = c.password;
+        EXPECT_EQ(NamesNetworkForEveryClock(m), c.names) << c.ssid << c.auth << c.password;
+    }
 }
 
 TEST(StoreWifiPage, SendsTheEditedAssociationByEntryText) {
@@ -131,8 +199,9 @@ TEST(StoreWifiPage, SendsTheEditedAssociationByEntryText) {
     EXPECT_EQ(wifi.password(), std::string(20, 'p'));
     EXPECT_EQ(wifi.passwordLength(), 20);
 
-    // A list without selection leaves its byte as the caller left it.
+    // A list without selection leaves its byte as the caller left it when no clock is shown.
     m.auth.clearSelection();
+    m.read.reset();
     frame.fill(0);
     frame[kAuthenticationCodeOffset] = 9;
     StoreWifiPage(m, frame);

@@ -132,6 +132,32 @@ class ClockWriteTest : public ::testing::Test {
     std::uint64_t start = 0;
 };
 
+// "Wifi_Pattern" with a network every clock can take.
+void NameNetwork(WriteRequest& request) {
+    request.page = WritePage::kWifi;
+    wifi::ClickWifiPattern(request.wifi);
+    request.wifi.ssid.text = "Floor2";
+    request.wifi.password.text = "pass1234";
+}
+
+// Batch Modify from the WIFI page sends one request for every clock: the network the operator
+// named, and nothing of the clock read (an open network goes without its password).
+TEST_F(ClockWriteTest, WifiBatchCarriesNothingOfTheClockRead) {
+    WriteRequest request = Selected(AddClock(clocksim::ClockKind::kWifi));
+    request.scope = WriteScope::kEveryClock;
+    NameNetwork(request);
+    request.wifi.password.text.clear();
+    request.wifi.auth.selectExact("NONE");
+    request.known.global = {};
+    const WriteOutcome outcome = Write(request);
+    EXPECT_EQ(outcome.status, WriteStatus::kBatchAnswered);
+    const wifi::ConstWifiSettings sent(*outcome.settingsRequest);
+    EXPECT_EQ(sent.ssid(), "Floor2");
+    EXPECT_EQ(sent.authenticationCode(), 0);
+    EXPECT_EQ(sent.password(), "");
+    EXPECT_EQ(sent.passwordLength(), 0);
+}
+
 TEST_F(ClockWriteTest, ModifyWritesTheSelectedClockOfEachKind) {
     const struct {
         const char* name;
@@ -215,9 +241,17 @@ TEST_F(ClockWriteTest, RefusalsSendNothing) {
         {"global password, WIFI page stores none", clocksim::ClockKind::kWifi,
          [](WriteRequest& r) {
              r.scope = WriteScope::kEveryClock;
-             r.page = WritePage::kWifi;
+             NameNetwork(r);
          },
          WriteStatus::kWrongGlobalPassword, "Please enter the correct Global Password!"},
+        {"WIFI batch without a network for every clock", clocksim::ClockKind::kWifi,
+         [](WriteRequest& r) {
+             r.scope = WriteScope::kEveryClock;
+             NameNetwork(r);
+             r.wifi.password.text.clear();
+         },
+         WriteStatus::kRefused,
+         "Please select Wifi_Pattern and enter the network for every clock!"},
         {"group label", clocksim::ClockKind::kWired,
          [](WriteRequest& r) { r.target = "198.18.0.0 (WIRED:1)"; }, WriteStatus::kInvalidTarget,
          "Please select a valid IP!"},
@@ -292,6 +326,7 @@ TEST_F(ClockWriteTest, PasswordChecksThatPass) {
         clocks.clear();
         WriteRequest request = Selected(AddClock(clocksim::ClockKind::kWifi));
         request.scope = c.scope;
+        NameNetwork(request);
         request.page = c.page;
         request.known = {Field(c.user), Field(c.global)};
         EXPECT_EQ(Write(request).status, c.status);

@@ -496,7 +496,9 @@ EditResult ApplyValues(const std::vector<KeyValue>& values,
             continue;  // TakeValues refuses these
         }
         if (key->role == edited) {
-            if (!unchanged(value)) {
+            // A password given is typed even when the clock has it: Batch Modify sends no
+            // clock's own password, only what the box holds.
+            if (!unchanged(value) || value.first == kWifiPasswordKey) {
                 toApply.insert(value);
             }
         } else if (key->role == Role::kIgnored || unchanged(value)) {
@@ -509,12 +511,15 @@ EditResult ApplyValues(const std::vector<KeyValue>& values,
         }
     }
 
-    if (page == WritePage::kWifi) {
+    // "Wifi_Pattern" is clicked only for an input that names some of the association; what
+    // the input leaves alone, the password included, the WIFI page's store keeps as the clock
+    // reported it.
+    const bool association = std::any_of(values.begin(), values.end(), [](const KeyValue& value) {
+        const Key* key = FindKey(value.first);
+        return key != nullptr && key->role == Role::kWifi && value.first != kWifiPasswordKey;
+    });
+    if (page == WritePage::kWifi && association) {
         wifi::ClickWifiPattern(models.wifi);
-        if (const auto password = printed.find(kWifiPasswordKey);
-            password != printed.end() && models.wifi.password.accepts(password->second)) {
-            models.wifi.password.text = password->second;
-        }
     }
     for (const Key& key : Keys()) {
         const auto value = toApply.find(key.name);

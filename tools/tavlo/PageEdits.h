@@ -49,8 +49,9 @@ struct EditResult {
 
 // Applies `values` to the page `page` in `models`. `reported` are the fields of the clock's
 // read reply (settings::FieldText, as `tavlo read` prints them). The WIFI page first gets
-// "Wifi_Pattern" clicked and, unless the input gives "wifiPassword", the password the clock
-// reported typed into its box, so that a write never blanks it.
+// "Wifi_Pattern" clicked when the input gives "ssid", "cipher" or "authentication"; whatever
+// the input does not give (the Wi-Fi password too) the page's store keeps as the clock
+// reported it, so that a write never blanks it.
 EditResult ApplyValues(const std::vector<KeyValue>& values,
                        const std::vector<settings::FieldText>& reported, workflow::ClockKind kind,
                        workflow::WritePage page, PageModels& models);

@@ -126,11 +126,14 @@ void WifiPage::visit(Model& m, const Visitor& v) const {
 WifiPageModel WifiPage::model() const {
     WifiPageModel m;
     visit(m, ui::ControlReader{});
+    m.read = read_;
     return m;
 }
 
 void WifiPage::setModel(const WifiPageModel& m) {
     visit(m, ui::ControlWriter{});
+    read_ = m.read;
+    c_.password->setPlaceholderText(read_ ? QString::fromLatin1(kUnchangedPlaceholder) : QString());
 }
 
 template <typename Routine>

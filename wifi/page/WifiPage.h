@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 #include "settings/ClockSettings.h"
 #include "ui/PageWidget.h"
@@ -33,10 +34,14 @@ struct WifiPageControls {
     QLineEdit* password = nullptr;        // "Wifi Password:"
 };
 
+// The password box's placeholder while a clock is shown.
+inline constexpr char kUnchangedPlaceholder[] = "unchanged";
+
 // The WIFI Information page: a clock's network name, cipher, authentication and Wi-Fi
 // password. After a reset or after a clock was shown the association is locked; selecting
-// "Wifi_Pattern" unlocks it for editing. What it shows and stores is its WifiPageModel: the
-// page only moves the model to and from its widgets.
+// "Wifi_Pattern" unlocks it for editing. While a clock is shown the empty password box reads
+// "unchanged": the store keeps the clock's password. What it shows and stores is its
+// WifiPageModel: the page only moves the model to and from its widgets.
 class WifiPage final : public ui::PageWidget {
     Q_OBJECT
 
@@ -71,6 +76,8 @@ class WifiPage final : public ui::PageWidget {
     WifiPageControls c_;
     QButtonGroup* patternGroup_ = nullptr;
     QButtonGroup* rowGroup_ = nullptr;
+    // The Wi-Fi fields of the clock shown (WifiPageModel::read).
+    std::optional<WifiFields> read_;
 };
 
 }  // namespace tavlo::wifi

@@ -41,14 +41,17 @@ using namespace tavlo;
 
 namespace {
 
-constexpr int kClockAddresses = 8;
+constexpr int kClockAddresses = 9;
 constexpr int kSearchTimeoutMs = 60000;
 constexpr int kReadTimeoutMs = 15000;
-// A wired clock that never answers: found by no search, added to the tree by hand.
+// A wired clock that never answers, and one that answers reads only: found by no search,
+// added to the tree by hand.
 constexpr char kSilentClock[] = "198.18.0.17";
+constexpr char kDeafClock[] = "198.18.0.18";
 constexpr char kSilentClockFile[] =
     "{\"clocks\": [{\"kind\": \"wired\", \"address\": \"198.18.0.17\", "
-    "\"faults\": {\"silent\": true}}]}";
+    "\"faults\": {\"silent\": true}}, {\"kind\": \"wired\", \"address\": \"198.18.0.18\", "
+    "\"faults\": {\"silent\": true, \"on\": [\"probe\", \"write\"]}}]}";
 // Five requests and five pauses of 500 ms.
 constexpr qint64 kSilentReadMinMs = 4500;
 constexpr qint64 kSilentReadMaxMs = 7000;
@@ -329,7 +332,7 @@ class MainWindowNetworkTest : public QObject {
         QCOMPARE(basic.serialNumber->text(), QStringLiteral("SN0015"));
         QVERIFY(basic.version->text().isEmpty());
         QCOMPARE(system.address->text(), QStringLiteral("198.18.0.10"));
-        QVERIFY(dialog_->statusText().isEmpty());
+        QCOMPARE(dialog_->statusText(), QStringLiteral("Showing 198.18.0.15"));
         QVERIFY(prompter_.messages().empty());
     }
 
@@ -428,21 +431,40 @@ class MainWindowNetworkTest : public QObject {
         QVERIFY2(read.find(kNewText) != std::string::npos, read.c_str());
     }
 
-    // Five silent exchanges 500 ms apart, while the window keeps running.
-    void modifyOfASilentClockKeepsTheWindowRunning() {
+    // A key moves the selection to the next clock and reads it: Modify then writes to that
+    // clock, the one the pages show, and to no other.
+    void modifyAfterAKeyWritesTheClockShown() {
+        QVERIFY(clickAndRead("198.18.0.11"));
+        const int before = requestsTo("198.18.0.11");
+        QVERIFY(watch([this] { QTest::keyClick(dialog_->deviceTree(), Qt::Key_Down); },
+                      [this] { return !dialog_->jobRunning(); }, kReadTimeoutMs, nullptr));
+        QCOMPARE(dialog_->statusText(), QStringLiteral("Showing 198.18.0.12"));
+        showTab(app::PageTab::kBasic);
+        dialog_->pages().basic->controls().displayText->setText(QStringLiteral("KEYED"));
+        prompter_.clear();
+        QVERIFY(pressAndWait("modifyButton", kReadTimeoutMs, nullptr));
+        QCOMPARE(prompter_.texts(), QStringList{QStringLiteral("Setting Successful!")});
+        QCOMPARE(requestsTo("198.18.0.11"), before);
+        QVERIFY(tavloRead("198.18.0.12").find("KEYED") != std::string::npos);
+        QVERIFY(tavloRead("198.18.0.11").find("KEYED") == std::string::npos);
+    }
+
+    // A clock that answers its read and then not the write: five silent exchanges 500 ms
+    // apart, while the window keeps running.
+    void modifyOfAClockDeafToWritesKeepsTheWindowRunning() {
         dialog_->deviceTree()->addItem(protocol::SearchGroup::kCurrent,
-                                       QString::fromLatin1(kSilentClock));
-        QVERIFY(clickAndRead(kSilentClock));
+                                       QString::fromLatin1(kDeafClock));
+        QVERIFY(clickAndRead(kDeafClock));
         showTab(app::PageTab::kWifi);
         prompter_.clear();
         Timing t;
         QVERIFY(pressAndWait("modifyButton", kReadTimeoutMs, &t));
-        report("Modify of a silent wired clock", t);
+        report("Modify of a wired clock deaf to writes", t);
         QVERIFY2(t.took >= kSilentReadMinMs && t.took <= kSilentReadMaxMs,
                  qPrintable(QString::number(t.took)));
         QVERIFY2(t.withinBudget(), qPrintable(QString::number(t.stall)));
         QVERIFY(prompter_.messages().empty());
-        QCOMPARE(dialog_->statusText(), QStringLiteral("No answer from 198.18.0.17"));
+        QCOMPARE(dialog_->statusText(), QStringLiteral("No answer from 198.18.0.18"));
     }
 
     // Batch Modify on the System page with the wired group selected updates its three clocks
@@ -461,7 +483,8 @@ class MainWindowNetworkTest : public QObject {
         QVERIFY(pressAndWait("batchModifyButton", kBatchTimeoutMs, &t));
         report("a batch update of three clocks", t);
         QVERIFY2(t.withinBudget(), qPrintable(QString::number(t.stall)));
-        QCOMPARE(prompter_.texts(), QStringList(3, QStringLiteral("Update Successful!")));
+        QCOMPARE(prompter_.texts(), QStringList(3, QStringLiteral("Update Successful!"))
+                                        << QStringLiteral("3 of 3 clocks updated"));
         for (const char* clock : {"198.18.0.10", "198.18.0.11", "198.18.0.12"}) {
             QFile stored(QString::fromStdString(images_.File(std::string(clock) + ".img")));
             QVERIFY2(stored.open(QIODevice::ReadOnly), clock);
