@@ -72,7 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::vector<Datagram> datagrams = ReadDatagrams(in);
 
     // The reply the exchange must take: the first of frame size with the request marker 1
-    // that passes the check.
+    // that passes the check and carries the request's command (a read).
     std::optional<protocol::CommandFrame> expected;
     for (const Datagram& datagram : datagrams) {
         if (datagram.size() != protocol::kCommandFrameSize) {
@@ -82,14 +82,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::copy(datagram.begin(), datagram.end(), received.begin());
         protocol::CommandFrame checked{};
         const bool taken = Check(received, checked);
-        if (taken && !expected && received[protocol::kRequestMarkerOffset] == 1) {
+        if (taken && !expected && received[protocol::kRequestMarkerOffset] == 1 &&
+            received[protocol::kCommandCodeOffset] ==
+                protocol::ToByte(protocol::CommandCode::kRead)) {
             expected = checked;
             CheckEarlyRecord(checked);  // the record a reader would show
         }
     }
 
     FakeClockLine line(datagrams);
-    const std::int32_t result = line.exchanges.ExchangeCommandFrame(
+    const int result = line.exchanges.ExchangeCommandFrame(
         protocol::ToByte(protocol::CommandCode::kRead), line.clock);
     const protocol::ProtocolState& state = line.state;
     FUZZ_CHECK(result == (expected ? protocol::kCommandAcknowledged : protocol::kCommandNoAnswer));
