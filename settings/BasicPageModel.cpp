@@ -365,7 +365,7 @@ std::uint8_t DurationToStore(const ListControl& list) {
 }
 
 std::uint8_t NumberToStore(const ListControl& list) {
-    return static_cast<std::uint8_t>(SelectedNumber(list));
+    return static_cast<std::uint8_t>(pagemodel::SelectedNumber(list));
 }
 
 }  // namespace
@@ -654,10 +654,10 @@ StoreResult StoreClockSettings(const BasicPageModel& m, SettingsBytes frame) {
     } else {
         s.setDisplayText(FieldBytes(m.displayText.text, kDisplayTextSize));
         // Alternate with no item matching gives 1, as the list's position -1 does.
-        s.setTextDisplayMode(m.roll.checked
-                                 ? kTextDisplayRoll
-                                 : static_cast<std::uint8_t>(SelectedPosition(m.alternateSeconds) +
-                                                             kMinAlternateSeconds));
+        s.setTextDisplayMode(m.roll.checked ? kTextDisplayRoll
+                                            : static_cast<std::uint8_t>(
+                                                  pagemodel::SelectedPosition(m.alternateSeconds) +
+                                                  kMinAlternateSeconds));
     }
     // 17. Humiture, only when the clock reported a sensor; the readings are not sent.
     if (!m.temperature.text.empty()) {

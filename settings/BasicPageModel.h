@@ -12,12 +12,19 @@
 #include <string>
 #include <string_view>
 
+#include "pagemodel/PageControls.h"
 #include "settings/ClockSettings.h"
 #include "settings/EarlyClockSettings.h"
-#include "settings/PageControls.h"
 #include "settings/TimeZone.h"
 
 namespace tavlo::settings {
+
+// The page is made of the plain control models.
+using pagemodel::ButtonControl;
+using pagemodel::ListControl;
+using pagemodel::NumberItems;
+using pagemodel::TextControl;
+using pagemodel::TextKind;
 
 inline constexpr std::size_t kTimeServerRows = kTimeServerRowCount;
 // Rows whose domain-name box can be used (rows 1 and 2); the others keep it empty.

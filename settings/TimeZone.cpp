@@ -78,18 +78,6 @@ int ReadDecimal(std::string_view text) {
     return negative ? -value : value;
 }
 
-char LowerAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool StartsWithIgnoringCase(std::string_view item, std::string_view prefix) {
-    if (prefix.size() > item.size()) {
-        return false;
-    }
-    return std::equal(prefix.begin(), prefix.end(), item.begin(),
-                      [](char a, char b) { return LowerAscii(a) == LowerAscii(b); });
-}
-
 }  // namespace
 
 TimeZoneBytes EncodeTimeZone(TimeZoneOffset offset) {
@@ -141,19 +129,6 @@ TimeZoneOffset ParseTimeZoneLabel(std::string_view label) {
         offset.hours = ReadDecimal(hoursPart.substr(kLabelNameLength));
     }
     return offset;
-}
-
-std::optional<std::size_t> FindItemByPrefix(std::span<const std::string_view> items,
-                                            std::string_view text) {
-    if (text.empty()) {
-        return std::nullopt;
-    }
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        if (StartsWithIgnoringCase(items[i], text)) {
-            return i;
-        }
-    }
-    return std::nullopt;
 }
 
 }  // namespace tavlo::settings

@@ -7,8 +7,6 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <optional>
-#include <span>
 #include <string>
 #include <string_view>
 
@@ -71,10 +69,5 @@ std::string EarlyTimeZoneLabel(TimeZoneBytes bytes);
 // is read as a signed decimal number (leading blanks and a sign allowed). An empty text, or
 // parts that are not numbers, give 0.
 TimeZoneOffset ParseTimeZoneLabel(std::string_view label);
-
-// Selection by text as the pages' lists do it: the first item that begins with `text`,
-// ignoring ASCII case; nothing when no item does or when `text` is empty.
-std::optional<std::size_t> FindItemByPrefix(std::span<const std::string_view> items,
-                                            std::string_view text);
 
 }  // namespace tavlo::settings

@@ -6,6 +6,8 @@
 #include <limits>
 #include <system_error>
 
+#include "platform/TextCodec.h"
+
 namespace tavlo::settings {
 
 namespace {
@@ -93,6 +95,10 @@ std::string HumidityText(float value) {
     text += FormatFixed(value, kReadingDecimals);
     text += kPercent;
     return text;
+}
+
+std::string FieldBytes(std::string_view utf8, std::size_t width) {
+    return std::string(platform::TruncateCp936(platform::Utf8ToCp936(utf8), width));
 }
 
 }  // namespace tavlo::settings

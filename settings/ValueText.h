@@ -2,6 +2,7 @@
 // window's toolkit switches the C locale to the user's, which would turn "3.29" into "3,29").
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -28,6 +29,10 @@ std::string TemperatureText(float value, HumitureUnit unit);
 
 // The relative humidity as the page shows it: "  45.0%".
 std::string HumidityText(float value);
+
+// Code page 936 bytes of a UTF-8 text for a fixed-width text field: at most `width` bytes,
+// never half a two-byte character.
+std::string FieldBytes(std::string_view utf8, std::size_t width);
 
 // The degree signs, UTF-8.
 inline constexpr std::string_view kDegreeCelsius = "\u2103";

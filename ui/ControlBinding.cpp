@@ -39,12 +39,12 @@ bool OwnEnabled(const QWidget& widget) {
     return !widget.testAttribute(Qt::WA_ForceDisabled);
 }
 
-void ControlReader::operator()(const QLineEdit* edit, settings::TextControl& control) const {
+void ControlReader::operator()(const QLineEdit* edit, pagemodel::TextControl& control) const {
     control.text = edit->text().toStdString();
     control.enabled = OwnEnabled(*edit);
 }
 
-void ControlReader::operator()(const QLabel* label, settings::TextControl& control) const {
+void ControlReader::operator()(const QLabel* label, pagemodel::TextControl& control) const {
     control.text = label->text().toStdString();
     control.enabled = OwnEnabled(*label);
 }
@@ -53,18 +53,18 @@ void ControlReader::operator()(const QLabel* label, std::string& text) const {
     text = label->text().toStdString();
 }
 
-void ControlReader::operator()(const Ipv4AddressEdit* edit, settings::TextControl& control) const {
+void ControlReader::operator()(const Ipv4AddressEdit* edit, pagemodel::TextControl& control) const {
     control.text = edit->isBlank() ? std::string() : edit->text().toStdString();
     control.enabled = OwnEnabled(*edit);
 }
 
 void ControlReader::operator()(const QAbstractButton* button,
-                               settings::ButtonControl& control) const {
+                               pagemodel::ButtonControl& control) const {
     control.checked = button->isChecked();
     control.enabled = OwnEnabled(*button);
 }
 
-void ControlReader::operator()(const QComboBox* list, settings::ListControl& control) const {
+void ControlReader::operator()(const QComboBox* list, pagemodel::ListControl& control) const {
     if (control.editable()) {
         control.setEditText(list->currentText().toStdString());
     } else {
@@ -76,7 +76,7 @@ void ControlReader::operator()(const QComboBox* list, settings::ListControl& con
 }
 
 void ControlReader::group(QButtonGroup& /*group*/, std::initializer_list<QAbstractButton*> buttons,
-                          std::initializer_list<settings::ButtonControl*> controls) const {
+                          std::initializer_list<pagemodel::ButtonControl*> controls) const {
     auto control = controls.begin();
     for (auto button = buttons.begin(); button != buttons.end() && control != controls.end();
          ++button, ++control) {
@@ -84,7 +84,7 @@ void ControlReader::group(QButtonGroup& /*group*/, std::initializer_list<QAbstra
     }
 }
 
-void ControlWriter::operator()(QLineEdit* edit, const settings::TextControl& control) const {
+void ControlWriter::operator()(QLineEdit* edit, const pagemodel::TextControl& control) const {
     const QString text = FromUtf8(control.text);
     if (edit->text() != text) {
         edit->setText(text);
@@ -92,7 +92,7 @@ void ControlWriter::operator()(QLineEdit* edit, const settings::TextControl& con
     WriteEnabled(*edit, control.enabled);
 }
 
-void ControlWriter::operator()(QLabel* label, const settings::TextControl& control) const {
+void ControlWriter::operator()(QLabel* label, const pagemodel::TextControl& control) const {
     (*this)(label, control.text);
     WriteEnabled(*label, control.enabled);
 }
@@ -104,7 +104,7 @@ void ControlWriter::operator()(QLabel* label, const std::string& text) const {
     }
 }
 
-void ControlWriter::operator()(Ipv4AddressEdit* edit, const settings::TextControl& control) const {
+void ControlWriter::operator()(Ipv4AddressEdit* edit, const pagemodel::TextControl& control) const {
     if (control.text.empty()) {
         if (!edit->isBlank()) {
             edit->clear();
@@ -116,14 +116,14 @@ void ControlWriter::operator()(Ipv4AddressEdit* edit, const settings::TextContro
 }
 
 void ControlWriter::operator()(QAbstractButton* button,
-                               const settings::ButtonControl& control) const {
+                               const pagemodel::ButtonControl& control) const {
     if (button->isChecked() != control.checked) {
         button->setChecked(control.checked);
     }
     WriteEnabled(*button, control.enabled);
 }
 
-void ControlWriter::operator()(QComboBox* list, const settings::ListControl& control) const {
+void ControlWriter::operator()(QComboBox* list, const pagemodel::ListControl& control) const {
     const auto selection = control.selection();
     const int index = selection ? static_cast<int>(*selection) : kNoItem;
     if (list->currentIndex() != index) {
@@ -143,7 +143,7 @@ void ControlWriter::operator()(QComboBox* list, const settings::ListControl& con
 }
 
 void ControlWriter::group(QButtonGroup& group, std::initializer_list<QAbstractButton*> buttons,
-                          std::initializer_list<const settings::ButtonControl*> controls) const {
+                          std::initializer_list<const pagemodel::ButtonControl*> controls) const {
     QAbstractButton* checked = nullptr;
     auto control = controls.begin();
     for (auto button = buttons.begin(); button != buttons.end() && control != controls.end();

@@ -1,4 +1,4 @@
-// Moving the plain control models of a page (settings/PageControls.h) to and from its widgets.
+// Moving the plain control models of a page (pagemodel/PageControls.h) to and from its widgets.
 // A page lists each widget beside its control once, in a visit function, and runs it with a
 // ControlReader to take a model from the widgets or with a ControlWriter to show a model. The
 // writer changes only what differs, so writing back what was read leaves every widget as it was
@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "settings/PageControls.h"
+#include "pagemodel/PageControls.h"
 
 class QAbstractButton;
 class QButtonGroup;
@@ -32,30 +32,30 @@ QStringList ItemTexts(std::span<const std::string_view> items);
 bool OwnEnabled(const QWidget& widget);
 
 struct ControlReader {
-    void operator()(const QLineEdit* edit, settings::TextControl& control) const;
-    void operator()(const QLabel* label, settings::TextControl& control) const;
+    void operator()(const QLineEdit* edit, pagemodel::TextControl& control) const;
+    void operator()(const QLabel* label, pagemodel::TextControl& control) const;
     void operator()(const QLabel* label, std::string& text) const;
     // A blank address control reads as the empty text.
-    void operator()(const Ipv4AddressEdit* edit, settings::TextControl& control) const;
-    void operator()(const QAbstractButton* button, settings::ButtonControl& control) const;
+    void operator()(const Ipv4AddressEdit* edit, pagemodel::TextControl& control) const;
+    void operator()(const QAbstractButton* button, pagemodel::ButtonControl& control) const;
     // An editable list reads its edit text; the item with exactly that text is the selection.
-    void operator()(const QComboBox* list, settings::ListControl& control) const;
+    void operator()(const QComboBox* list, pagemodel::ListControl& control) const;
     // The buttons of an exclusive group, each as it is.
     void group(QButtonGroup& group, std::initializer_list<QAbstractButton*> buttons,
-               std::initializer_list<settings::ButtonControl*> controls) const;
+               std::initializer_list<pagemodel::ButtonControl*> controls) const;
 };
 
 struct ControlWriter {
-    void operator()(QLineEdit* edit, const settings::TextControl& control) const;
-    void operator()(QLabel* label, const settings::TextControl& control) const;
+    void operator()(QLineEdit* edit, const pagemodel::TextControl& control) const;
+    void operator()(QLabel* label, const pagemodel::TextControl& control) const;
     void operator()(QLabel* label, const std::string& text) const;
-    void operator()(Ipv4AddressEdit* edit, const settings::TextControl& control) const;
+    void operator()(Ipv4AddressEdit* edit, const pagemodel::TextControl& control) const;
     // A check box (a radio button of a group goes through group()).
-    void operator()(QAbstractButton* button, const settings::ButtonControl& control) const;
-    void operator()(QComboBox* list, const settings::ListControl& control) const;
+    void operator()(QAbstractButton* button, const pagemodel::ButtonControl& control) const;
+    void operator()(QComboBox* list, const pagemodel::ListControl& control) const;
     // The buttons of an exclusive group: the checked one, or none checked.
     void group(QButtonGroup& group, std::initializer_list<QAbstractButton*> buttons,
-               std::initializer_list<const settings::ButtonControl*> controls) const;
+               std::initializer_list<const pagemodel::ButtonControl*> controls) const;
 };
 
 }  // namespace tavlo::ui

@@ -1,20 +1,21 @@
 #include "wifi/WifiPageModel.h"
 
 #include "platform/TextCodec.h"
+#include "settings/ValueText.h"
 
 namespace tavlo::wifi {
 
 namespace {
 
 void LockScanArea(WifiPageModel& m) {
-    m.wiredPattern = settings::ButtonControl{false, false};
-    for (settings::ButtonControl& button : m.rowButtons) {
-        button = settings::ButtonControl{false, false};
+    m.wiredPattern = pagemodel::ButtonControl{false, false};
+    for (pagemodel::ButtonControl& button : m.rowButtons) {
+        button = pagemodel::ButtonControl{false, false};
     }
 }
 
 // Selects the entry a code names, by the entry's text; nothing for a code outside the table.
-void ShowEntry(settings::ListControl& list, std::optional<std::string_view> entry) {
+void ShowEntry(pagemodel::ListControl& list, std::optional<std::string_view> entry) {
     if (entry) {
         list.selectByPrefix(*entry);
     } else {
@@ -32,10 +33,10 @@ void ResetWifiPage(WifiPageModel& m) {
         }
     }
     LockScanArea(m);
-    m.wifiPattern = settings::ButtonControl{false, true};
+    m.wifiPattern = pagemodel::ButtonControl{false, true};
     m.ssid.text.clear();
     m.ssid.enabled = false;
-    for (settings::ListControl* list : {&m.cipher, &m.auth}) {
+    for (pagemodel::ListControl* list : {&m.cipher, &m.auth}) {
         list->clearSelection();
         list->setEnabled(false);
     }

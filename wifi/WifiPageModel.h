@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "pagemodel/PageControls.h"
 #include "settings/ClockSettings.h"
-#include "settings/PageControls.h"
 #include "wifi/WifiSettings.h"
 
 namespace tavlo::wifi {
@@ -34,20 +34,20 @@ inline constexpr std::size_t kWifiPasswordMaxBytes = kPasswordSize;
 // created: the association locked, the password open.
 struct WifiPageModel {
     // group box "Wired": the scan area, empty and locked for the whole run
-    settings::ButtonControl wiredPattern{false, false};  // "Wired_Pattern"
-    std::array<settings::ButtonControl, kScanRows> rowButtons{{{false, false},
-                                                               {false, false},
-                                                               {false, false},
-                                                               {false, false},
-                                                               {false, false},
-                                                               {false, false}}};  // "1" ... "6"
+    pagemodel::ButtonControl wiredPattern{false, false};  // "Wired_Pattern"
+    std::array<pagemodel::ButtonControl, kScanRows> rowButtons{{{false, false},
+                                                                {false, false},
+                                                                {false, false},
+                                                                {false, false},
+                                                                {false, false},
+                                                                {false, false}}};  // "1" ... "6"
     std::array<std::array<std::string, kScanColumns>, kScanRows> scanCells{};
     // group box "Wifi": the association
-    settings::ButtonControl wifiPattern;  // "Wifi_Pattern"
-    settings::TextControl ssid{{}, false, settings::TextKind::kText, kSsidMaxBytes};
-    settings::ListControl cipher{kCipherEntries};
-    settings::ListControl auth{kAuthenticationEntries};
-    settings::TextControl password{{}, true, settings::TextKind::kText, kWifiPasswordMaxBytes};
+    pagemodel::ButtonControl wifiPattern;  // "Wifi_Pattern"
+    pagemodel::TextControl ssid{{}, false, pagemodel::TextKind::kText, kSsidMaxBytes};
+    pagemodel::ListControl cipher{kCipherEntries};
+    pagemodel::ListControl auth{kAuthenticationEntries};
+    pagemodel::TextControl password{{}, true, pagemodel::TextKind::kText, kWifiPasswordMaxBytes};
     // The Wi-Fi fields of the clock shown, as its read reply carried them; nothing when no
     // clock is shown. The store writes them back for what the operator leaves alone.
     std::optional<WifiFields> read;

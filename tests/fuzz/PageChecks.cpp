@@ -6,14 +6,15 @@
 #include "platform/Ipv4.h"
 #include "protocol/Frames.h"
 #include "settings/ClockSettings.h"
+#include "settings/ValueText.h"
 #include "wifi/WifiSettings.h"
 
 namespace tavlo::fuzz {
 namespace {
 
+using pagemodel::ListControl;
+using pagemodel::TextControl;
 using settings::BasicPageModel;
-using settings::ListControl;
-using settings::TextControl;
 
 // The address an address control holds, written as the page shows a clock's address.
 std::string ShownAddress(const TextControl& control) {
@@ -70,10 +71,10 @@ void CheckCommonEntries(const BasicPageModel& entered, const BasicPageModel& sho
             FUZZ_CHECK(SameSelection(*shownLists[i], *enteredLists[i]));
         }
     }
-    FUZZ_CHECK(settings::SelectedNumber(shown.energySavingFrom) ==
-               settings::SelectedNumber(entered.energySavingFrom));
-    FUZZ_CHECK(settings::SelectedNumber(shown.energySavingTo) ==
-               settings::SelectedNumber(entered.energySavingTo));
+    FUZZ_CHECK(pagemodel::SelectedNumber(shown.energySavingFrom) ==
+               pagemodel::SelectedNumber(entered.energySavingFrom));
+    FUZZ_CHECK(pagemodel::SelectedNumber(shown.energySavingTo) ==
+               pagemodel::SelectedNumber(entered.energySavingTo));
 }
 
 void CheckClockAddresses(const BasicPageModel& entered, const BasicPageModel& shown) {

@@ -20,9 +20,9 @@
 namespace tavlo::fuzz {
 namespace {
 
+using pagemodel::ListControl;
+using pagemodel::TextControl;
 using settings::BasicPageModel;
-using settings::ListControl;
-using settings::TextControl;
 
 enum class Page : std::uint8_t { kWiredBasic, kWifiBasic, kEarlyBasic, kWifi, kCount };
 enum class Action : std::uint8_t { kClick, kType, kPick, kTypeInList, kCount };

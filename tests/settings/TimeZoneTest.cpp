@@ -5,11 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "pagemodel/PageControls.h"
+
 namespace tavlo::settings {
 namespace {
 
 std::optional<std::size_t> Select(const std::string& label) {
-    return FindItemByPrefix(kTimeZoneLabels, label);
+    return pagemodel::FindItemByPrefix(kTimeZoneLabels, label);
 }
 
 TEST(TimeZoneBytes, KnownOffsets) {

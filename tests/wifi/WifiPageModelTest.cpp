@@ -35,7 +35,7 @@ WifiPageModel Shown(const SettingsFrame& frame) {
     return m;
 }
 
-std::string Selected(const settings::ListControl& list) {
+std::string Selected(const pagemodel::ListControl& list) {
     return list.selection() ? std::string(list.items()[*list.selection()]) : "(none)";
 }
 
@@ -90,9 +90,9 @@ TEST(OnWifiPattern, UnlocksTheAssociationAndLocksTheScanArea) {
     EXPECT_TRUE(ClickWifiPattern(m));
     EXPECT_TRUE(m.wifiPattern.checked);
     EXPECT_TRUE(m.ssid.enabled && m.cipher.enabled() && m.auth.enabled());
-    EXPECT_EQ(m.wiredPattern, (settings::ButtonControl{false, false}));
-    for (const settings::ButtonControl& button : m.rowButtons) {
-        EXPECT_EQ(button, (settings::ButtonControl{false, false}));
+    EXPECT_EQ(m.wiredPattern, (pagemodel::ButtonControl{false, false}));
+    for (const pagemodel::ButtonControl& button : m.rowButtons) {
+        EXPECT_EQ(button, (pagemodel::ButtonControl{false, false}));
     }
     EXPECT_EQ(Selected(m.cipher), "AES");  // the shown association stays
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "settings/TimeZone.h"
+#include "pagemodel/PageControls.h"
 #include "tests/support/ExpectBytes.h"
 
 namespace tavlo::wifi {
@@ -101,13 +101,13 @@ TEST(WifiCodes, CipherCodesDoNotFollowTheListOrder) {
     EXPECT_EQ(CipherEntry(4), std::nullopt);
     EXPECT_EQ(CipherEntry(255), std::nullopt);
     // Code 1 selects "AES", the last list entry, not the list's second entry "WEP".
-    EXPECT_EQ(settings::FindItemByPrefix(kCipherEntries, *CipherEntry(1)), 3u);
+    EXPECT_EQ(pagemodel::FindItemByPrefix(kCipherEntries, *CipherEntry(1)), 3u);
 }
 
 TEST(WifiCodes, AuthenticationCodesFollowTheListOrder) {
     for (std::uint8_t code = 0; code < kAuthenticationEntries.size(); ++code) {
         EXPECT_EQ(AuthenticationEntry(code), kAuthenticationEntries[code]);
-        EXPECT_EQ(settings::FindItemByPrefix(kAuthenticationEntries, *AuthenticationEntry(code)),
+        EXPECT_EQ(pagemodel::FindItemByPrefix(kAuthenticationEntries, *AuthenticationEntry(code)),
                   code);
     }
     EXPECT_EQ(AuthenticationEntry(6), std::nullopt);

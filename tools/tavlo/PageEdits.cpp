@@ -14,11 +14,11 @@
 namespace tavlo::cli {
 namespace {
 
+using pagemodel::ListControl;
+using pagemodel::TextControl;
+using pagemodel::TextKind;
 using settings::BasicButton;
 using settings::BasicPageModel;
-using settings::ListControl;
-using settings::TextControl;
-using settings::TextKind;
 using workflow::ClockKind;
 using workflow::WritePage;
 

@@ -1,13 +1,12 @@
-#include "settings/PageControls.h"
+#include "pagemodel/PageControls.h"
 
 #include <algorithm>
 #include <charconv>
 
 #include "platform/Ipv4.h"
 #include "platform/TextCodec.h"
-#include "settings/TimeZone.h"
 
-namespace tavlo::settings {
+namespace tavlo::pagemodel {
 
 namespace {
 
@@ -15,6 +14,18 @@ constexpr int kNoPosition = -1;
 
 bool AllDigits(std::string_view text) {
     return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+char LowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool StartsWithIgnoringCase(std::string_view item, std::string_view prefix) {
+    if (prefix.size() > item.size()) {
+        return false;
+    }
+    return std::equal(prefix.begin(), prefix.end(), item.begin(),
+                      [](char a, char b) { return LowerAscii(a) == LowerAscii(b); });
 }
 
 }  // namespace
@@ -92,6 +103,19 @@ bool operator==(const ListControl& a, const ListControl& b) {
            a.editText_ == b.editText_ && a.enabled_ == b.enabled_;
 }
 
+std::optional<std::size_t> FindItemByPrefix(std::span<const std::string_view> items,
+                                            std::string_view text) {
+    if (text.empty()) {
+        return std::nullopt;
+    }
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (StartsWithIgnoringCase(items[i], text)) {
+            return i;
+        }
+    }
+    return std::nullopt;
+}
+
 int SelectedNumber(const ListControl& list) {
     const auto selection = list.selection();
     if (!selection) {
@@ -108,8 +132,4 @@ int SelectedPosition(const ListControl& list) {
     return selection ? static_cast<int>(*selection) : kNoPosition;
 }
 
-std::string FieldBytes(std::string_view utf8, std::size_t width) {
-    return std::string(platform::TruncateCp936(platform::Utf8ToCp936(utf8), width));
-}
-
-}  // namespace tavlo::settings
+}  // namespace tavlo::pagemodel

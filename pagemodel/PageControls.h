@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-namespace tavlo::settings {
+namespace tavlo::pagemodel {
 
 // What the operator can type into a text control.
 enum class TextKind : std::uint8_t {
@@ -95,6 +95,11 @@ int SelectedNumber(const ListControl& list);
 // The selection's position, or -1 without one, as the pages' lists report it.
 int SelectedPosition(const ListControl& list);
 
+// Selection by text as the pages' lists do it: the first item that begins with `text`,
+// ignoring ASCII case; nothing when no item does or when `text` is empty.
+std::optional<std::size_t> FindItemByPrefix(std::span<const std::string_view> items,
+                                            std::string_view text);
+
 // "0" to "59": the items of every number list of the pages are a run of these.
 inline constexpr std::array<std::string_view, 60> kNumberItems{
     "0",  "1",  "2",  "3",  "4",  "5",  "6",  "7",  "8",  "9",  "10", "11", "12", "13", "14",
@@ -107,8 +112,4 @@ constexpr std::span<const std::string_view> NumberItems(std::size_t first, std::
     return std::span<const std::string_view>(kNumberItems).subspan(first, last - first + 1);
 }
 
-// Code page 936 bytes of a UTF-8 text for a fixed-width text field: at most `width` bytes,
-// never half a two-byte character.
-std::string FieldBytes(std::string_view utf8, std::size_t width);
-
-}  // namespace tavlo::settings
+}  // namespace tavlo::pagemodel
