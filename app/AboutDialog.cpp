@@ -6,7 +6,7 @@
 #include <QVBoxLayout>
 
 #include "app/AppIcon.h"
-#include "app/MainWindow.h"
+#include "ui/ProgramName.h"
 
 namespace tavlo::app {
 namespace {
@@ -18,14 +18,14 @@ constexpr char kVersionFormat[] = "Version %1";
 
 AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("AboutDialog"));
-    setWindowTitle(QStringLiteral("About %1").arg(QString::fromLatin1(kAppName)));
+    setWindowTitle(QStringLiteral("About %1").arg(QString::fromLatin1(ui::kProgramName)));
     const QIcon icon = applicationIcon();
     setWindowIcon(icon);
 
     auto* picture = new QLabel;
     picture->setObjectName(QStringLiteral("aboutIcon"));
     picture->setPixmap(icon.pixmap(kIconSize, kIconSize));
-    auto* name = new QLabel(QString::fromLatin1(kAppName));
+    auto* name = new QLabel(QString::fromLatin1(ui::kProgramName));
     name->setObjectName(QStringLiteral("aboutName"));
     auto* version =
         new QLabel(QString::fromLatin1(kVersionFormat).arg(QString::fromLatin1(kProgramVersion)));

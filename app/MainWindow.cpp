@@ -27,6 +27,7 @@
 #include "settings/page/BasicPage.h"
 #include "ui/Ipv4AddressEdit.h"
 #include "ui/PageWidget.h"
+#include "ui/ProgramName.h"
 #include "ui/Prompter.h"
 #include "wifi/page/WifiPage.h"
 
@@ -95,7 +96,7 @@ void setPair(QRadioButton* a, bool aChecked, QRadioButton* b, bool bChecked) {
 MainWindow::MainWindow(MainDialogContext context, QWidget* parent)
     : QDialog(parent), context_(std::move(context)) {
     setObjectName(QStringLiteral("MainWindow"));
-    setWindowTitle(text(kAppName));
+    setWindowTitle(text(ui::kProgramName));
     setWindowIcon(applicationIcon());
     // A sizeable frame with the system menu and a minimise box.
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |

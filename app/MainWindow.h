@@ -47,7 +47,6 @@ class ClockJobRunner;
 class DeviceTree;
 class TabControl;
 
-inline constexpr char kAppName[] = "TavloAdmin";
 inline constexpr char kSocketInitErrorText[] = "Socket Init Error!";
 inline constexpr char kAboutMenuText[] = "About TavloAdmin(&A)...";
 

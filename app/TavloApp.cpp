@@ -8,6 +8,7 @@
 #include "login/PasswordFile.h"
 #include "platform/MacLookup.h"
 #include "protocol/Exchanges.h"
+#include "ui/ProgramName.h"
 
 namespace tavlo::app {
 
@@ -15,7 +16,7 @@ TavloApp::TavloApp(std::unique_ptr<platform::Network> network) : network_(std::m
 
 int TavloApp::InitInstance() {
     // The name is also the caption of every message box.
-    QApplication::setApplicationName(QString::fromLatin1(kAppName));
+    QApplication::setApplicationName(QString::fromLatin1(ui::kProgramName));
     QApplication::setWindowIcon(applicationIcon());
     // The program ends when the login dialog's run ends, not when a window closes.
     QApplication::setQuitOnLastWindowClosed(false);

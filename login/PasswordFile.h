@@ -16,6 +16,8 @@ namespace tavlo::login {
 
 inline constexpr std::string_view kPasswordSalt = "qendrivasto";
 inline constexpr std::string_view kDefaultPassword = "XKVnoctilume";
+// The folder of the password file under the user's configuration folder. It spells the
+// program's name but is its own constant: renaming the program must not move users' files.
 inline constexpr std::string_view kPasswordFolderName = "TavloAdmin";
 inline constexpr std::string_view kPasswordFileName = "ORX.dat";
 

@@ -4,10 +4,9 @@
 #include <QtGlobal>
 #include <functional>
 
-namespace tavlo::ui {
+#include "ui/ProgramName.h"
 
-// Caption of every message box of the program unless a caller names another one.
-inline constexpr char kMessageCaption[] = "TavloAdmin";
+namespace tavlo::ui {
 
 // A box with an OK button, or a question with the buttons Yes and No.
 enum class BoxKind { kInform, kQuestion };
@@ -38,10 +37,8 @@ class Prompter {
     // button (OK or Yes) had been pressed. False when no such box is open.
     virtual bool dismissOpen(const QString& caption) = 0;
 
-    void inform(const QString& text) { inform(text, QString::fromLatin1(kMessageCaption)); }
-    bool askYesNo(const QString& text) {
-        return askYesNo(text, QString::fromLatin1(kMessageCaption));
-    }
+    void inform(const QString& text) { inform(text, QString::fromLatin1(kProgramName)); }
+    bool askYesNo(const QString& text) { return askYesNo(text, QString::fromLatin1(kProgramName)); }
 };
 
 }  // namespace tavlo::ui

@@ -388,7 +388,7 @@ void SystemPage::focusMacAddressField() {
 
 void SystemPage::openWorkerBox(WorkerBox box, const QString& text, BoxClosed closed) {
     const bool result = box == WorkerBox::kResult;
-    const QString caption = result ? Text(kUpdateResultTitle) : Text(ui::kMessageCaption);
+    const QString caption = result ? Text(kUpdateResultTitle) : Text(ui::kProgramName);
     ++openWorkerBoxes_[caption];
     prompter_.open(
         box == WorkerBox::kQuestion ? ui::BoxKind::kQuestion : ui::BoxKind::kInform, text, caption,

@@ -41,6 +41,7 @@
 #include "tests/support/FakeNetwork.h"
 #include "tests/support/FakeTftpClock.h"
 #include "tests/support/SimulatedClocks.h"
+#include "ui/ProgramName.h"
 #include "ui/QtPrompter.h"
 #include "ui/testing/RecordingPrompter.h"
 
@@ -265,7 +266,7 @@ bool saveTab(app::MainWindow& dialog, app::PageTab tab, const QDir& dir, const c
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
-    QApplication::setApplicationName(QString::fromLatin1(app::kAppName));
+    QApplication::setApplicationName(QString::fromLatin1(ui::kProgramName));
     QApplication::setWindowIcon(app::applicationIcon());
     QApplication::setQuitOnLastWindowClosed(false);
 
