@@ -11,7 +11,7 @@
 #include "firmware/TftpPacket.h"
 #include "platform/Ipv4.h"
 #include "tests/fuzz/FuzzSupport.h"
-#include "tools/clocksim/Config.h"
+#include "tools/common/AddressList.h"
 
 namespace tavlo::fuzz {
 namespace {
@@ -48,12 +48,12 @@ void CheckWindowAddress(std::string_view text) {
 
 void CheckAddressList(std::string_view text) {
     std::string error;
-    const auto list = clocksim::ParseAddressList(text, error);
+    const auto list = common::ParseAddressList(text, error);
     if (!list) {
         FUZZ_CHECK(!error.empty());
         return;
     }
-    FUZZ_CHECK(!list->empty() && list->size() <= clocksim::kMaxClocks);
+    FUZZ_CHECK(!list->empty() && list->size() <= common::kMaxListedAddresses);
     std::string joined;
     for (const platform::Ipv4 address : *list) {
         FUZZ_CHECK(address != platform::kAnyAddress && address != platform::kLimitedBroadcast);
@@ -62,7 +62,7 @@ void CheckAddressList(std::string_view text) {
         joined += (joined.empty() ? "" : ",") + platform::FormatIpv4(address);
     }
     // The addresses written out one by one read back as the same list.
-    const auto again = clocksim::ParseAddressList(joined, error);
+    const auto again = common::ParseAddressList(joined, error);
     FUZZ_CHECK(again && *again == *list);
 }
 

@@ -14,7 +14,7 @@
 #include "tools/clocksim/ClockLogic.h"
 #include "tools/clocksim/Config.h"
 #include "tools/clocksim/RequestLog.h"
-#include "tools/tavlo/Json.h"
+#include "tools/common/Json.h"
 
 namespace tavlo::fuzz {
 namespace {

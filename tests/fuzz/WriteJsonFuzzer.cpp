@@ -16,7 +16,7 @@
 #include "tests/fuzz/PageChecks.h"
 #include "tools/clocksim/ClockLogic.h"
 #include "tools/clocksim/SimClock.h"
-#include "tools/tavlo/Json.h"
+#include "tools/common/Json.h"
 #include "tools/tavlo/PageEdits.h"
 #include "tools/tavlo/RecordFormat.h"
 

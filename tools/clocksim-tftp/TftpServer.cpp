@@ -22,7 +22,7 @@
 #include <utility>
 
 #include "firmware/TftpPacket.h"
-#include "tools/clocksim/Config.h"
+#include "tools/common/AddressList.h"
 
 namespace tavlo::clocksim {
 namespace {
@@ -610,7 +610,7 @@ void AddTftpOptions(CLI::App& app, TftpSettings& settings) {
            "--tftp-faulty",
            [&settings](const std::string& text) {
                std::string error;
-               auto clocks = ParseAddressList(text, error);
+               auto clocks = common::ParseAddressList(text, error);
                if (!clocks) {
                    throw CLI::ValidationError("--tftp-faulty: " + error);
                }

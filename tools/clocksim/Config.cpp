@@ -15,7 +15,7 @@
 #include "platform/TextCodec.h"
 #include "settings/ClockSettings.h"
 #include "settings/EarlyClockSettings.h"
-#include "tools/tavlo/Json.h"
+#include "tools/common/Json.h"
 #include "wifi/WifiSettings.h"
 
 namespace tavlo::clocksim {
@@ -24,8 +24,6 @@ namespace {
 using json::Json;
 using platform::Ipv4;
 
-constexpr std::uint32_t kLastOctetMask = 0xFFu;
-constexpr std::uint32_t kBroadcastOctet = 0xFFu;
 constexpr int kMaxDelayMs = 60000;
 constexpr int kMinBufferBytes = 64 * 1024;
 constexpr int kMaxBufferBytes = 256 * 1024 * 1024;
@@ -132,11 +130,6 @@ std::optional<long long> ParseInteger(std::string_view text) {
         return std::nullopt;
     }
     return value;
-}
-
-// "010": a leading zero, which reads as octal to the clocks' own address parser.
-bool HasLeadingZero(std::string_view number) {
-    return number.size() > 1 && number.front() == '0';
 }
 
 std::optional<double> ParseFraction(std::string_view text) {
@@ -749,7 +742,7 @@ bool ReadClockEntry(const Json& entry, const std::string& path, const Faults& ba
     if (!given->is_string()) {
         return f.fail(one ? "address" : "addresses", "expected a text");
     }
-    if (auto parsed = ParseAddressList(given->get_ref<const std::string&>(), rangeError)) {
+    if (auto parsed = common::ParseAddressList(given->get_ref<const std::string&>(), rangeError)) {
         addresses = std::move(*parsed);
     } else {
         return f.fail(one ? "address" : "addresses", rangeError);
@@ -809,62 +802,6 @@ bool CheckUnique(const std::vector<SimClock>& clocks, std::string& error) {
     }
     return true;
 }
-
-}  // namespace
-
-std::optional<std::vector<Ipv4>> ParseAddressList(std::string_view text, std::string& error) {
-    std::vector<Ipv4> out;
-    std::size_t start = 0;
-    while (start <= text.size()) {
-        std::size_t comma = text.find(',', start);
-        std::string_view item =
-            text.substr(start, comma == std::string_view::npos ? text.npos : comma - start);
-        start = comma == std::string_view::npos ? text.size() + 1 : comma + 1;
-        std::size_t dash = item.find('-');
-        auto first = platform::ParseDottedAddress(item.substr(0, dash));
-        if (!first) {
-            error = "bad address \"" + std::string(item.substr(0, dash)) + "\"";
-            return std::nullopt;
-        }
-        std::uint32_t low = platform::NetworkToHost32(*first);
-        std::uint32_t high = low;
-        if (dash != std::string_view::npos) {
-            std::string_view end = item.substr(dash + 1);
-            if (auto last = platform::ParseDottedAddress(end)) {
-                high = platform::NetworkToHost32(*last);
-            } else if (auto octet = ParseInteger(end);
-                       octet && *octet >= 0 && *octet <= kMaxByte && !HasLeadingZero(end)) {
-                high = (low & ~kLastOctetMask) | static_cast<std::uint32_t>(*octet);
-            } else {
-                error = "bad range end \"" + std::string(end) + "\"";
-                return std::nullopt;
-            }
-            if (high < low) {
-                error = "range \"" + std::string(item) + "\" runs backwards";
-                return std::nullopt;
-            }
-        }
-        if (high - low >= kMaxClocks || out.size() + (high - low) >= kMaxClocks) {
-            error = "more than " + std::to_string(kMaxClocks) + " addresses";
-            return std::nullopt;
-        }
-        for (std::uint32_t host = low;; ++host) {
-            const std::uint32_t last = host & kLastOctetMask;
-            if (host == 0 || last == 0 || last == kBroadcastOctet) {
-                error = platform::FormatIpv4(platform::HostToNetwork32(host)) +
-                        " cannot be a clock (addresses ending in .0 or .255 are never sent to)";
-                return std::nullopt;
-            }
-            out.push_back(platform::HostToNetwork32(host));
-            if (host == high) {
-                break;
-            }
-        }
-    }
-    return out;
-}
-
-namespace {
 
 std::optional<std::vector<SimClock>> ReadClockFile(std::string_view text, const Faults& baseFaults,
                                                    std::string& error) {
@@ -1070,7 +1007,7 @@ std::optional<SimConfig> ParseCommandLine(const std::vector<std::string>& args, 
     }
 
     for (const auto& range : ranges) {
-        auto addresses = ParseAddressList(range.text, error);
+        auto addresses = common::ParseAddressList(range.text, error);
         if (!addresses) {
             error = "--" + std::string(KindName(range.kind)) + ": " + error;
             return std::nullopt;

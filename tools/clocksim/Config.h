@@ -10,6 +10,7 @@
 
 #include "platform/Network.h"
 #include "tools/clocksim/SimClock.h"
+#include "tools/common/AddressList.h"
 
 namespace CLI {
 class App;
@@ -18,7 +19,7 @@ class App;
 namespace tavlo::clocksim {
 
 inline constexpr int kDefaultBufferBytes = 8 * 1024 * 1024;
-inline constexpr std::size_t kMaxClocks = 4096;
+inline constexpr std::size_t kMaxClocks = common::kMaxListedAddresses;
 
 struct SimConfig {
     std::vector<SimClock> clocks;
@@ -43,13 +44,6 @@ using OptionAdder = std::function<void(CLI::App& app)>;
 std::optional<SimConfig> ParseCommandLine(const std::vector<std::string>& args, std::string& error,
                                           FileReader readFile = ReadTextFile,
                                           const OptionAdder& moreOptions = {});
-
-// "A", "A-B" or "A-D" (D the last number of B, same first three numbers), or a comma list of
-// these, in dotted decimal without leading zeros. Nothing and `error` for malformed text, a range
-// that runs backwards, more than kMaxClocks addresses, or addresses no clock may have (0.0.0.0,
-// 255.255.255.255, or a last number of 0 or 255).
-std::optional<std::vector<platform::Ipv4>> ParseAddressList(std::string_view text,
-                                                            std::string& error);
 
 // The clocks of a clock file (see the help text), with `baseFaults` under each clock's own.
 std::optional<std::vector<SimClock>> LoadClockFile(std::string_view text, const Faults& baseFaults,

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "protocol/ProtocolState.h"
-#include "tools/tavlo/Json.h"
+#include "tools/common/Json.h"
 
 namespace tavlo::clocksim {
 

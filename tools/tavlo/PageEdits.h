@@ -16,7 +16,7 @@
 
 #include "settings/BasicPageModel.h"
 #include "settings/FieldText.h"
-#include "tools/tavlo/Json.h"
+#include "tools/common/Json.h"
 #include "wifi/WifiPageModel.h"
 #include "workflow/ClockRead.h"
 #include "workflow/ClockWrite.h"

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
+#include "tools/common/Json.h"
 #include "tools/tavlo/Cli.h"
-#include "tools/tavlo/Json.h"
 #include "wifi/WifiSettings.h"
 
 namespace tavlo::cli {

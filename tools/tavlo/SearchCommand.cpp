@@ -14,9 +14,9 @@
 #include "platform/Network.h"
 #include "protocol/Discovery.h"
 #include "protocol/ProtocolState.h"
+#include "tools/common/Json.h"
 #include "tools/tavlo/Cli.h"
 #include "tools/tavlo/Commands.h"
-#include "tools/tavlo/Json.h"
 
 namespace tavlo::cli {
 namespace {

@@ -7,10 +7,10 @@
 #include <string>
 
 #include "platform/Ipv4.h"
+#include "tools/common/Json.h"
 #include "tools/tavlo/Cli.h"
 #include "tools/tavlo/ClockOptions.h"
 #include "tools/tavlo/Commands.h"
-#include "tools/tavlo/Json.h"
 #include "tools/tavlo/PageEdits.h"
 #include "tools/tavlo/RecordFormat.h"
 #include "workflow/ClockRead.h"

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "tests/network/support/TestNetwork.h"
-#include "tools/tavlo/Json.h"
+#include "tools/common/Json.h"
 
 namespace tavlo {
 namespace {

@@ -1,4 +1,4 @@
-#include "tools/tavlo/Json.h"
+#include "tools/common/Json.h"
 
 #include <algorithm>
 #include <array>

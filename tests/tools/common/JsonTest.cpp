@@ -1,6 +1,6 @@
 // The JSON reader of the command line and the simulator: where a refused text is wrong, the
 // limits, member order and output that survives texts that are not UTF-8.
-#include "tools/tavlo/Json.h"
+#include "tools/common/Json.h"
 
 #include <gtest/gtest.h>
 
