@@ -160,8 +160,8 @@ bool ClockExchanges::acknowledgedBy(Ipv4 sender) {
     return true;
 }
 
-bool ClockExchanges::begin(Ipv4 target, std::uint16_t port, const MovedClock& moved,
-                           Opened& opened) {
+bool ClockExchanges::startExchange(Ipv4 target, std::uint16_t port, const MovedClock& moved,
+                                   Opened& opened) {
     fail(ExchangeFailure::kNone, {});
     acknowledgers_.clear();
     // A reply left half received by an earlier exchange must never shift this one.
@@ -251,7 +251,7 @@ void ClockExchanges::collect(const Opened& opened, std::chrono::milliseconds tim
 
 int ClockExchanges::ExchangeFullFrame(Ipv4 target, const MovedClock& moved) {
     Opened opened;
-    if (!begin(target, kFullFramePort, moved, opened)) {
+    if (!startExchange(target, kFullFramePort, moved, opened)) {
         return kExchangeNoAnswer;
     }
     SettingsFrame& frame = state_.settingsFrame;
@@ -297,7 +297,7 @@ int ClockExchanges::ExchangeFullFrame(Ipv4 target, const MovedClock& moved) {
 
 int ClockExchanges::ExchangeChunkedFrame(Ipv4 target, const MovedClock& moved) {
     Opened opened;
-    if (!begin(target, kChunkPort, moved, opened)) {
+    if (!startExchange(target, kChunkPort, moved, opened)) {
         return kExchangeNoAnswer;
     }
     const std::uint8_t type = state_.settingsFrame[kFrameTypeOffset];
@@ -357,7 +357,7 @@ int ClockExchanges::ExchangeChunkedFrame(Ipv4 target, const MovedClock& moved) {
 int ClockExchanges::ExchangeCommandFrame(std::uint8_t command, Ipv4 target,
                                          const MovedClock& moved) {
     Opened opened;
-    if (!begin(target, kCommandPort, moved, opened)) {
+    if (!startExchange(target, kCommandPort, moved, opened)) {
         return kCommandNoAnswer;
     }
     CommandFrame& frame = state_.commandFrame;

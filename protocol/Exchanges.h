@@ -129,7 +129,8 @@ class ClockExchanges {
     // Starts an exchange: clears the last failure and the acknowledgers, puts the chunk
     // machinery back to idle, then rejects a network address or opens, configures and binds
     // the socket. False when nothing may be sent.
-    bool begin(platform::Ipv4 target, std::uint16_t port, const MovedClock& moved, Opened& opened);
+    bool startExchange(platform::Ipv4 target, std::uint16_t port, const MovedClock& moved,
+                       Opened& opened);
     template <typename OnDatagram>
     void collect(const Opened& opened, std::chrono::milliseconds timeout,
                  std::span<std::uint8_t> buffer, std::size_t frameSize, OnDatagram onDatagram);
