@@ -384,8 +384,8 @@ void MainWindow::OnStopSearch() {
     }
 }
 
-settings::ClockFamily MainWindow::radios() const {
-    return settings::FamilyFromFlags(context_.search.WifiFamilySelected,
+protocol::ClockFamily MainWindow::radios() const {
+    return protocol::FamilyFromFlags(context_.search.WifiFamilySelected,
                                      context_.search.WiredFamilySelected);
 }
 
@@ -401,18 +401,6 @@ std::optional<TreeChoice> ChoiceOf(const QTreeWidgetItem* item) {
         choice.parentText = parent->text(0).toStdString();
     }
     return choice;
-}
-
-firmware::TargetFamily UpdateTargetFamily(settings::ClockFamily family) {
-    switch (family) {
-        case settings::ClockFamily::kWired:
-            return firmware::TargetFamily::kWired;
-        case settings::ClockFamily::kWifi:
-            return firmware::TargetFamily::kWifi;
-        case settings::ClockFamily::kNone:
-            break;
-    }
-    return firmware::TargetFamily::kUnknown;
 }
 
 std::optional<platform::MacAddress> LookUpMac(const firmware::MacLookupFunction& lookup,
@@ -509,7 +497,7 @@ void MainWindow::showTreeRead(const TreeReadPlan& plan, const TreeReadOutcome& o
     }
     if (plan.setsUpdateTarget) {
         pages_.system->SetUpdateTarget(plan.address, outcome.mac, updateControlCheck(),
-                                       UpdateTargetFamily(plan.family));
+                                       plan.family);
     }
 }
 
@@ -543,13 +531,13 @@ firmware::UpdateControlCheck MainWindow::updateControlCheck() const {
                                                        : firmware::UpdateControlCheck::kCleared;
 }
 
-void MainWindow::SetUpdateTarget(platform::Ipv4 address, settings::ClockFamily family,
+void MainWindow::SetUpdateTarget(platform::Ipv4 address, protocol::ClockFamily family,
                                  firmware::UpdateControlCheck check, std::function<void()> then) {
     jobs_->run([lookup = context_.lookupMac,
                 address](std::stop_token stop) { return LookUpMac(lookup, address, stop); },
                [this, address, family, check,
                 then = std::move(then)](const std::optional<platform::MacAddress>& mac) {
-                   pages_.system->SetUpdateTarget(address, mac, check, UpdateTargetFamily(family));
+                   pages_.system->SetUpdateTarget(address, mac, check, family);
                    if (then) {
                        then();
                    }

@@ -145,7 +145,7 @@ class MainWindow final : public QDialog, private SearchView, private UpdateMonit
     //     the tree (the program's selection reads nothing), then SetUpdateTarget(next, its
     //     group's family, kKept); while jobRunning() (UpdateMonitorHost::readingSelectedClock)
     //     no worker may start, or it would take the clock still in the page.
-    void SetUpdateTarget(platform::Ipv4 address, settings::ClockFamily family,
+    void SetUpdateTarget(platform::Ipv4 address, protocol::ClockFamily family,
                          firmware::UpdateControlCheck check, std::function<void()> then = {});
 
     // The firmware update the update monitor owns, if any. While one runs the device tree and
@@ -189,7 +189,7 @@ class MainWindow final : public QDialog, private SearchView, private UpdateMonit
     void setSearchUiRunning(bool running);
     protocol::SearchOptions searchOptions() const;
     // The "WIRED" / "WIFI" choice.
-    settings::ClockFamily radios() const;
+    protocol::ClockFamily radios() const;
 
     // The tree and the three buttons are enabled only when no search, clock job or update
     // holds them.

@@ -50,7 +50,7 @@ struct ModifyPlan {
     // kWrite: the page in front.
     workflow::WritePage page = workflow::WritePage::kBasic;
     // kWrite: the family the request goes by (the selected item's).
-    settings::ClockFamily family = settings::ClockFamily::kNone;
+    protocol::ClockFamily family = protocol::ClockFamily::kNone;
     // kBatchUpdate: the first clock, and whether it is the selected group's first child (the
     // window selects it before the batch starts).
     platform::Ipv4 first = platform::kAnyAddress;
@@ -67,7 +67,7 @@ struct ModifyContext {
     PageTab tab = PageTab::kBasic;
     bool updateControlChecked = false;
     // The "WIRED" / "WIFI" choice, for an item without a family group.
-    settings::ClockFamily radios = settings::ClockFamily::kNone;
+    protocol::ClockFamily radios = protocol::ClockFamily::kNone;
     // The clock the pages were filled from; nothing after a read nobody answered.
     std::optional<ClockIdentity> shown;
 };

@@ -11,18 +11,6 @@ namespace {
 constexpr std::string_view kWiredGroupMark = " (WIRED:";
 constexpr std::string_view kWifiGroupMark = " (WIFI:";
 
-std::optional<workflow::ClockKind> CurrentKind(settings::ClockFamily family) {
-    switch (family) {
-        case settings::ClockFamily::kWired:
-            return workflow::ClockKind::kWired;
-        case settings::ClockFamily::kWifi:
-            return workflow::ClockKind::kWifi;
-        case settings::ClockFamily::kNone:
-            break;
-    }
-    return std::nullopt;
-}
-
 TreeReadPlan EarlyRead(platform::Ipv4 address) {
     TreeReadPlan plan;
     plan.read = workflow::ClockKind::kEarly;
@@ -30,20 +18,20 @@ TreeReadPlan EarlyRead(platform::Ipv4 address) {
     return plan;
 }
 
-TreeReadPlan CurrentRead(platform::Ipv4 address, settings::ClockFamily family) {
+TreeReadPlan CurrentRead(platform::Ipv4 address, protocol::ClockFamily family) {
     TreeReadPlan plan;
     plan.address = address;
     plan.family = family;
     // Address 0 is no clock: nothing is read and no page is touched.
     if (address != platform::kAnyAddress) {
-        plan.read = CurrentKind(family);
+        plan.read = workflow::CurrentClockKind(family);
     }
     plan.setsUpdateTarget = platform::LastOctet(address) != 0;
     return plan;
 }
 
 TreeReadPlan ReadItem(const TreeChoice& item, platform::Ipv4 address,
-                      settings::ClockFamily radios) {
+                      protocol::ClockFamily radios) {
     return NamesEarlyVersions(item.parentText) ? EarlyRead(address)
                                                : CurrentRead(address, FamilyOfItem(item, radios));
 }
@@ -61,44 +49,45 @@ bool NamesEarlyVersions(std::string_view text) {
     return text.find(protocol::kEarlyVersionsText) != std::string_view::npos;
 }
 
-settings::ClockFamily FamilyOfGroup(std::string_view groupText) {
+protocol::ClockFamily FamilyOfGroup(std::string_view groupText) {
     if (groupText.find(kWiredGroupMark) != std::string_view::npos) {
-        return settings::ClockFamily::kWired;
+        return protocol::ClockFamily::kWired;
     }
     if (groupText.find(kWifiGroupMark) != std::string_view::npos) {
-        return settings::ClockFamily::kWifi;
+        return protocol::ClockFamily::kWifi;
     }
-    return settings::ClockFamily::kNone;
+    return protocol::ClockFamily::kNone;
 }
 
-settings::ClockFamily FamilyOfItem(const TreeChoice& item, settings::ClockFamily radios) {
-    const settings::ClockFamily group =
+protocol::ClockFamily FamilyOfItem(const TreeChoice& item, protocol::ClockFamily radios) {
+    const protocol::ClockFamily group =
         FamilyOfGroup(item.parentText.empty() ? item.text : item.parentText);
-    return group != settings::ClockFamily::kNone ? group : radios;
+    return group != protocol::ClockFamily::kNone ? group : radios;
 }
 
-std::optional<ClockIdentity> IdentityOfItem(const TreeChoice& item, settings::ClockFamily radios) {
+std::optional<ClockIdentity> IdentityOfItem(const TreeChoice& item, protocol::ClockFamily radios) {
     const std::optional<platform::Ipv4> address = workflow::ModifyTarget(item.text);
     if (!address) {
         return std::nullopt;
     }
-    const std::optional<workflow::ClockKind> kind = NamesEarlyVersions(item.parentText)
-                                                        ? workflow::ClockKind::kEarly
-                                                        : CurrentKind(FamilyOfItem(item, radios));
+    const std::optional<workflow::ClockKind> kind =
+        NamesEarlyVersions(item.parentText)
+            ? workflow::ClockKind::kEarly
+            : workflow::CurrentClockKind(FamilyOfItem(item, radios));
     if (!kind) {
         return std::nullopt;
     }
     return ClockIdentity{*address, *kind};
 }
 
-TreeReadPlan PlanClickRead(const std::optional<TreeChoice>& hit, settings::ClockFamily radios) {
+TreeReadPlan PlanClickRead(const std::optional<TreeChoice>& hit, protocol::ClockFamily radios) {
     if (!hit || hit->text.empty()) {
         return {};  // empty space
     }
     return PlanKeyboardRead(*hit, radios);
 }
 
-TreeReadPlan PlanKeyboardRead(const TreeChoice& selected, settings::ClockFamily radios) {
+TreeReadPlan PlanKeyboardRead(const TreeChoice& selected, protocol::ClockFamily radios) {
     if (NamesEarlyVersions(selected.text)) {
         return {};  // the "Early Versions" group item itself
     }

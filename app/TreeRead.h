@@ -47,7 +47,7 @@ struct TreeReadPlan {
     // The address the item's text starts with (inet_addr rules).
     platform::Ipv4 address = 0;
     // The family of the item (its group's, else the radio buttons').
-    settings::ClockFamily family = settings::ClockFamily::kNone;
+    protocol::ClockFamily family = protocol::ClockFamily::kNone;
     // The System page gets `address` as its update target afterwards.
     bool setsUpdateTarget = false;
 
@@ -66,20 +66,20 @@ bool NamesEarlyVersions(std::string_view text);
 
 // The family a group label names: "a.b.c.0 (WIRED:n)" wired, "a.b.c.0 (WIFI:n)" Wi-Fi, any
 // other text none.
-settings::ClockFamily FamilyOfGroup(std::string_view groupText);
+protocol::ClockFamily FamilyOfGroup(std::string_view groupText);
 
 // The family of a tree item: the one its group label names (for a group item, its own label),
 // else `radios`, the "WIRED" / "WIFI" choice.
-settings::ClockFamily FamilyOfItem(const TreeChoice& item, settings::ClockFamily radios);
+protocol::ClockFamily FamilyOfItem(const TreeChoice& item, protocol::ClockFamily radios);
 
 // The clock an item stands for, as Modify writes to it: nothing when its text does not start
 // with a clock's address (workflow::ModifyTarget) or when a current clock has no family.
-std::optional<ClockIdentity> IdentityOfItem(const TreeChoice& item, settings::ClockFamily radios);
+std::optional<ClockIdentity> IdentityOfItem(const TreeChoice& item, protocol::ClockFamily radios);
 
 // A click on the tree; `hit` is nothing for a click on empty space.
-TreeReadPlan PlanClickRead(const std::optional<TreeChoice>& hit, settings::ClockFamily radios);
+TreeReadPlan PlanClickRead(const std::optional<TreeChoice>& hit, protocol::ClockFamily radios);
 
 // The operator moved the selection with the keyboard onto `selected`.
-TreeReadPlan PlanKeyboardRead(const TreeChoice& selected, settings::ClockFamily radios);
+TreeReadPlan PlanKeyboardRead(const TreeChoice& selected, protocol::ClockFamily radios);
 
 }  // namespace tavlo::app

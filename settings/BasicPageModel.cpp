@@ -370,16 +370,6 @@ std::uint8_t NumberToStore(const ListControl& list) {
 
 }  // namespace
 
-ClockFamily FamilyFromFlags(std::uint16_t wifiFamilySelected, std::uint16_t wiredFamilySelected) {
-    if (wifiFamilySelected != 0) {
-        return ClockFamily::kWifi;
-    }
-    if (wiredFamilySelected != 0) {
-        return ClockFamily::kWired;
-    }
-    return ClockFamily::kNone;
-}
-
 bool IsHostAddress(platform::Ipv4 address) {
     const std::uint8_t first = platform::FirstOctet(address);
     return first != 0 && first != kLoopbackOctet && first <= kFirstHostOctetLimit &&
@@ -486,20 +476,20 @@ void ClearDisplayDurations(BasicPageModel& m) {
     }
 }
 
-void ShowClockSettings(BasicPageModel& m, SettingsBytes frame, ClockFamily family) {
+void ShowClockSettings(BasicPageModel& m, SettingsBytes frame, protocol::ClockFamily family) {
     const ClockSettings s(frame);
     if (s.frameType() != protocol::ToByte(protocol::FrameType::kReadSettings)) {
         return;
     }
     // 1. The family decides whether "Static IP" can be used.
     switch (family) {
-        case ClockFamily::kWifi:
+        case protocol::ClockFamily::kWifi:
             UncheckAndDisable(m.staticIp);
             break;
-        case ClockFamily::kWired:
+        case protocol::ClockFamily::kWired:
             m.staticIp = ButtonControl{false, true};
             break;
-        case ClockFamily::kNone:
+        case protocol::ClockFamily::kNone:
             break;
     }
     // 2. and 3. Serial number and version.

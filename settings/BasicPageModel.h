@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "pagemodel/PageControls.h"
+#include "protocol/ClockFamily.h"
 #include "settings/ClockSettings.h"
 #include "settings/EarlyClockSettings.h"
 #include "settings/TimeZone.h"
@@ -66,13 +67,6 @@ inline constexpr std::string_view kServerInUseMarker = "*";
 // Items of the page's fixed lists, in list order (the number lists use NumberItems).
 inline constexpr std::array<std::string_view, 5> kBrightnessItems{"Brilliant", "Bright", "Normal",
                                                                   "Dim", "OFF"};
-
-// The clock family chosen in the window, which decides whether "Static IP" can be used.
-enum class ClockFamily : std::uint8_t { kNone, kWifi, kWired };
-
-// The family of the search state's flags: Wi-Fi when its flag is set, else wired when that
-// flag is set, else none.
-ClockFamily FamilyFromFlags(std::uint16_t wifiFamilySelected, std::uint16_t wiredFamilySelected);
 
 // An address a clock can be given: first octet neither 0 nor 127 and at most 223, last octet
 // not 0. 0 and 255.255.255.255 (empty or malformed text) fail.
@@ -213,7 +207,7 @@ void ClearDisplayDurations(BasicPageModel& model);
 
 // Shows a current clock's read reply. Does nothing unless the frame type is 1. A text display
 // mode outside 2 to 5 (other than 0, roll) is shown as 2 and written back into the frame.
-void ShowClockSettings(BasicPageModel& model, SettingsBytes frame, ClockFamily family);
+void ShowClockSettings(BasicPageModel& model, SettingsBytes frame, protocol::ClockFamily family);
 
 // Clears the page, then shows an early-version clock's read reply when its command code is 1.
 void ShowEarlyClockSettings(BasicPageModel& model, ConstCommandBytes commandFrame);

@@ -18,12 +18,9 @@
 #include "protocol/Exchanges.h"
 #include "protocol/Frames.h"
 #include "protocol/ProtocolState.h"
+#include "workflow/ClockKind.h"
 
 namespace tavlo::workflow {
-
-// How a clock is reached: a current clock of the wired family (chunks on port 6869) or of the
-// Wi-Fi family (whole frames on port 6866), or an early-version clock (command frames).
-enum class ClockKind : std::uint8_t { kWired, kWifi, kEarly };
 
 inline constexpr int kWifiReadAttempts = 2;
 inline constexpr int kWiredMinReadAttempts = 3;

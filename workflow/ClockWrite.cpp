@@ -121,7 +121,7 @@ class Writer {
                     return Finish(WriteStatus::kInvalidTarget, kInvalidTargetMessage);
                 }
             }
-            if (request_.family == settings::ClockFamily::kNone) {
+            if (request_.family == protocol::ClockFamily::kNone) {
                 return Finish(WriteStatus::kNotSent);
             }
             if (request_.dryRun) {
@@ -133,7 +133,7 @@ class Writer {
             if (Stopped()) {
                 return Finish(WriteStatus::kStopped);
             }
-            const bool wifi = request_.family == settings::ClockFamily::kWifi;
+            const bool wifi = request_.family == protocol::ClockFamily::kWifi;
             const protocol::MovedClock moved = MovedByCurrent(*target);
             ++outcome_.exchanges;
             // The exchange takes only this write's acknowledgement (never a late read reply).
@@ -157,7 +157,7 @@ class Writer {
         if (auto refused = StoreCurrent()) {
             return *refused;
         }
-        if (request_.family == settings::ClockFamily::kNone) {
+        if (request_.family == protocol::ClockFamily::kNone) {
             return Finish(WriteStatus::kNotSent);
         }
         if (request_.dryRun) {
@@ -167,7 +167,7 @@ class Writer {
             return Finish(WriteStatus::kStopped);
         }
         ++outcome_.exchanges;
-        const int answers = request_.family == settings::ClockFamily::kWifi
+        const int answers = request_.family == protocol::ClockFamily::kWifi
                                 ? exchanges_.ExchangeFullFrame(platform::kLimitedBroadcast)
                                 : exchanges_.ExchangeChunkedFrame(platform::kLimitedBroadcast);
         NoteFailure();

@@ -76,7 +76,7 @@ struct WriteRequest {
     std::string target;
     Generation generation = Generation::kCurrent;
     // The "WIRED" / "WIFI" choice; kNone before any choice (nothing is then sent).
-    settings::ClockFamily family = settings::ClockFamily::kNone;
+    protocol::ClockFamily family = protocol::ClockFamily::kNone;
     WritePage page = WritePage::kBasic;
     // The page's controls as the operator left them; only the model of `page` is read.
     settings::BasicPageModel basic;

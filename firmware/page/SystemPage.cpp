@@ -301,16 +301,16 @@ void SystemPage::setBreakEnabled(bool enabled) {
 
 void SystemPage::SetUpdateTarget(platform::Ipv4 address,
                                  const std::optional<platform::MacAddress>& mac,
-                                 UpdateControlCheck check, TargetFamily family) {
+                                 UpdateControlCheck check, protocol::ClockFamily family) {
     switch (family) {
-        case TargetFamily::kWifi:
+        case protocol::ClockFamily::kWifi:
             setUpdateControlState(false, false);
             break;
-        case TargetFamily::kWired:
+        case protocol::ClockFamily::kWired:
             setUpdateControlState(true,
                                   check == UpdateControlCheck::kKept && updateControlChecked());
             break;
-        case TargetFamily::kUnknown:
+        case protocol::ClockFamily::kNone:
             break;
     }
     if (address == platform::kLimitedBroadcast) {

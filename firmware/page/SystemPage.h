@@ -16,6 +16,7 @@
 #include "firmware/UpdateWorker.h"
 #include "firmware/page/QueuedUpdatePage.h"
 #include "platform/MacLookup.h"
+#include "protocol/ClockFamily.h"
 #include "ui/PageWidget.h"
 
 class QButtonGroup;
@@ -60,10 +61,6 @@ enum class UpdateControlCheck : std::uint8_t {
     kCleared,  // the operator chose a clock: the mode must be chosen again
     kKept,     // a batch update takes its next clock: the mode stays selected
 };
-
-// The family of the clock made the update target (its group in the device tree): firmware
-// goes to wired clocks only.
-enum class TargetFamily : std::uint8_t { kUnknown, kWired, kWifi };
 
 // What the page shares with the rest of the program; all of it outlives the page.
 struct SystemPageContext {
@@ -136,13 +133,13 @@ class SystemPage final : public ui::PageWidget, private UpdateView {
 
     // Makes the clock at `address` the update target. First "Update Control" by the clock's
     // `family`: Wi-Fi disables it and clears its check (firmware goes to wired clocks only);
-    // wired enables it and clears its check unless `check` is kKept; unknown leaves it as it
+    // wired enables it and clears its check unless `check` is kKept; none leaves it as it
     // is. Then, unless `address` is 255.255.255.255, the dotted address goes into the address
     // control and `mac` into "MAC Address:" as six upper-case hexadecimal pairs joined by
     // hyphens. `mac` is what the caller found in the neighbour table (off the GUI thread);
     // without it the field keeps its text, perhaps the MAC address of the clock before.
     void SetUpdateTarget(platform::Ipv4 address, const std::optional<platform::MacAddress>& mac,
-                         UpdateControlCheck check, TargetFamily family);
+                         UpdateControlCheck check, protocol::ClockFamily family);
 
     // Closes the result box titled exactly "Update" kCloseBoxDelay from now, once; starting
     // it again before it fired starts the wait again.

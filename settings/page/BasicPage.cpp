@@ -492,7 +492,7 @@ void BasicPage::ClearDisplayDurations() {
     update([](BasicPageModel& m) { settings::ClearDisplayDurations(m); });
 }
 
-void BasicPage::ShowClockSettings(SettingsBytes frame, ClockFamily family) {
+void BasicPage::ShowClockSettings(SettingsBytes frame, protocol::ClockFamily family) {
     update([&](BasicPageModel& m) { settings::ShowClockSettings(m, frame, family); });
 }
 

@@ -125,7 +125,7 @@ class BasicPage final : public ui::PageWidget {
     void ClearDisplayDurations();
     // Shows a current clock's read reply (frame type 1); a text display mode outside 2 to 5
     // is written back into the frame as 2.
-    void ShowClockSettings(SettingsBytes frame, ClockFamily family);
+    void ShowClockSettings(SettingsBytes frame, protocol::ClockFamily family);
     // Clears the page and shows an early-version clock's read reply (command code 1).
     void ShowEarlyClockSettings(ConstCommandBytes commandFrame);
     // Writes the page into a write request: 0, or -1 after the refusal was shown.

@@ -386,7 +386,7 @@ class TreeReadTest : public QObject {
         QVERIFY(controlsDisabled());
         // Jobs given at once run one after the other, in order.
         QStringList then;
-        const auto wired = settings::ClockFamily::kWired;
+        const auto wired = protocol::ClockFamily::kWired;
         window_->SetUpdateTarget(kWired1, wired, firmware::UpdateControlCheck::kKept,
                                  [&] { then << system().macAddress->text(); });
         window_->SetUpdateTarget(kWired2, wired, firmware::UpdateControlCheck::kKept,

@@ -120,7 +120,7 @@ void PatchRecord(Input& input, std::span<std::uint8_t> record) {
     }
 }
 
-void CheckBasicStore(const BasicPageModel& model, settings::ClockFamily family) {
+void CheckBasicStore(const BasicPageModel& model, protocol::ClockFamily family) {
     protocol::SettingsFrame request{};
     if (const settings::StoreResult refusal = settings::StoreClockSettings(model, request)) {
         FUZZ_CHECK(IsBasicRefusal(refusal->message));

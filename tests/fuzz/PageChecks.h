@@ -14,7 +14,7 @@ namespace tavlo::fuzz {
 // Changes bytes of `record` as the input says: a count, then that many (offset, value) pairs.
 void PatchRecord(Input& input, std::span<std::uint8_t> record);
 
-void CheckBasicStore(const settings::BasicPageModel& model, settings::ClockFamily family);
+void CheckBasicStore(const settings::BasicPageModel& model, protocol::ClockFamily family);
 void CheckEarlyStore(const settings::BasicPageModel& model);
 void CheckWifiStore(const wifi::WifiPageModel& model);
 

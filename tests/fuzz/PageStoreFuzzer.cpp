@@ -160,8 +160,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         fuzz::CheckWifiStore(model);
         return 0;
     }
-    const settings::ClockFamily family =
-        wifiFamily ? settings::ClockFamily::kWifi : settings::ClockFamily::kWired;
+    const protocol::ClockFamily family =
+        wifiFamily ? protocol::ClockFamily::kWifi : protocol::ClockFamily::kWired;
     settings::BasicPageModel model;
     settings::ShowClockSettings(model, reply, family);
     fuzz::EditBasicPage(input, model);

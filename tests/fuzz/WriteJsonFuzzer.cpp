@@ -30,7 +30,7 @@ constexpr std::uint8_t kKinds = 3;
 
 struct ShownClock {
     ClockKind kind = ClockKind::kWired;
-    settings::ClockFamily family = settings::ClockFamily::kNone;
+    protocol::ClockFamily family = protocol::ClockFamily::kNone;
     cli::PageModels models;
     std::vector<settings::FieldText> reported;
 };
@@ -53,7 +53,7 @@ ShownClock Show(Input& input, ClockKind kind) {
         wifi ? clocksim::ClockKind::kWifi : clocksim::ClockKind::kWired, address);
     protocol::SettingsFrame reply = clocksim::ReplyFrame(clock, 1, true);
     PatchRecord(input, reply);
-    shown.family = wifi ? settings::ClockFamily::kWifi : settings::ClockFamily::kWired;
+    shown.family = wifi ? protocol::ClockFamily::kWifi : protocol::ClockFamily::kWired;
     shown.reported = cli::ClockReplyFields(reply);
     settings::ClearBasicPage(shown.models.basic);
     settings::ShowClockSettings(shown.models.basic, reply, shown.family);

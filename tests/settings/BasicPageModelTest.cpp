@@ -10,6 +10,7 @@
 namespace tavlo::settings {
 namespace {
 
+using protocol::ClockFamily;
 using protocol::CommandFrame;
 using protocol::SettingsFrame;
 
@@ -118,12 +119,6 @@ TEST(TextControl, AcceptsWhatTheOperatorCouldType) {
     EXPECT_FALSE(row.address.accepts("198.18.0"));
     EXPECT_FALSE(row.address.accepts("198.18.0.1.2"));
     EXPECT_FALSE(m.version.accepts("3.29"));
-}
-
-TEST(ClockFamily, FollowsTheSearchFlags) {
-    EXPECT_EQ(FamilyFromFlags(1, 0), ClockFamily::kWifi);
-    EXPECT_EQ(FamilyFromFlags(0, 1), ClockFamily::kWired);
-    EXPECT_EQ(FamilyFromFlags(0, 0), ClockFamily::kNone);
 }
 
 TEST(IsHostAddress, TakesOnlyAddressesAClockCanHave) {

@@ -17,10 +17,10 @@
 #include "ui/Ipv4AddressEdit.h"
 #include "ui/testing/RecordingPrompter.h"
 
+using tavlo::protocol::ClockFamily;
 using tavlo::settings::BasicPage;
 using tavlo::settings::BasicPageControls;
 using tavlo::settings::BasicPageModel;
-using tavlo::settings::ClockFamily;
 using tavlo::settings::ClockSettings;
 using tavlo::ui::testing::RecordingPrompter;
 

@@ -33,7 +33,7 @@
 using namespace tavlo;
 using firmware::SystemPage;
 using firmware::SystemPageControls;
-using firmware::TargetFamily;
+using protocol::ClockFamily;
 using ui::testing::RecordingPrompter;
 
 namespace {
@@ -100,7 +100,7 @@ std::vector<std::uint8_t> Bytes(const QByteArray& bytes) {
 
 }  // namespace
 
-Q_DECLARE_METATYPE(TargetFamily)
+Q_DECLARE_METATYPE(ClockFamily)
 
 class TestSystemPage : public QObject {
     Q_OBJECT
@@ -253,7 +253,7 @@ class TestSystemPage : public QObject {
     // "Update Control" by the clock family (Wi-Fi, wired, unknown) and the batch's
     // kept check; the address unless it is 255.255.255.255; the MAC address when one was found.
     void setUpdateTarget_data() {
-        QTest::addColumn<TargetFamily>("family");
+        QTest::addColumn<ClockFamily>("family");
         QTest::addColumn<bool>("keep");
         QTest::addColumn<QString>("address");
         QTest::addColumn<bool>("macFound");
@@ -265,24 +265,24 @@ class TestSystemPage : public QObject {
         const QString before = QStringLiteral("198.18.0.10");
         const QString found = QStringLiteral("02-54-56-00-AB-0C");
         const QString kept = QString::fromLatin1(kMac);
-        QTest::newRow("wired") << TargetFamily::kWired << false << clock << true << true << false
+        QTest::newRow("wired") << ClockFamily::kWired << false << clock << true << true << false
                                << clock << found;
         QTest::newRow("wired batch")
-            << TargetFamily::kWired << true << clock << true << true << true << clock << found;
-        QTest::newRow("wifi") << TargetFamily::kWifi << false << clock << true << false << false
+            << ClockFamily::kWired << true << clock << true << true << true << clock << found;
+        QTest::newRow("wifi") << ClockFamily::kWifi << false << clock << true << false << false
                               << clock << found;
         QTest::newRow("wifi batch")
-            << TargetFamily::kWifi << true << clock << true << false << false << clock << found;
+            << ClockFamily::kWifi << true << clock << true << false << false << clock << found;
         QTest::newRow("no family")
-            << TargetFamily::kUnknown << false << clock << true << false << true << clock << found;
+            << ClockFamily::kNone << false << clock << true << false << true << clock << found;
         QTest::newRow("no MAC found")
-            << TargetFamily::kWired << false << clock << false << true << false << clock << kept;
+            << ClockFamily::kWired << false << clock << false << true << false << clock << kept;
         QTest::newRow("broadcast")
-            << TargetFamily::kWired << false << QStringLiteral("255.255.255.255") << true << true
+            << ClockFamily::kWired << false << QStringLiteral("255.255.255.255") << true << true
             << false << before << kept;
     }
     void setUpdateTarget() {
-        QFETCH(TargetFamily, family);
+        QFETCH(ClockFamily, family);
         QFETCH(bool, keep);
         QFETCH(QString, address);
         QFETCH(bool, macFound);
@@ -296,7 +296,7 @@ class TestSystemPage : public QObject {
         f.c().updateControl->click();
         f.c().address->setText(QStringLiteral("198.18.0.10"));
         f.c().macAddress->setText(QString::fromLatin1(kMac));
-        if (family == TargetFamily::kUnknown) {
+        if (family == ClockFamily::kNone) {
             f.page->setUpdateControlState(false, true);
         }
         const std::optional<platform::MacAddress> mac =

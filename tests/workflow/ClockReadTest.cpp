@@ -101,6 +101,19 @@ class ClockReadTest : public ::testing::Test {
     int requests = 0;
 };
 
+TEST(ClockKind, FollowsTheFamilyOfTheSearchFlags) {
+    using protocol::ClockFamily;
+    EXPECT_EQ(protocol::FamilyFromFlags(1, 0), ClockFamily::kWifi);
+    EXPECT_EQ(protocol::FamilyFromFlags(0, 1), ClockFamily::kWired);
+    EXPECT_EQ(protocol::FamilyFromFlags(0, 0), ClockFamily::kNone);
+    for (const ClockFamily family : {ClockFamily::kWired, ClockFamily::kWifi}) {
+        ASSERT_TRUE(CurrentClockKind(family));
+        EXPECT_EQ(FamilyOfKind(*CurrentClockKind(family)), family);
+    }
+    EXPECT_EQ(CurrentClockKind(ClockFamily::kNone), std::nullopt);
+    EXPECT_EQ(FamilyOfKind(ClockKind::kEarly), ClockFamily::kNone);
+}
+
 TEST_F(ClockReadTest, WiredClockIsAskedThreeTimesWhenItAlwaysAnswers) {
     Clock([](int) { return true; });
     const ReadResult outcome = Read(ClockKind::kWired);

@@ -104,8 +104,8 @@ class ClockWriteTest : public ::testing::Test {
             request.generation = Generation::kEarly;
             settings::ShowEarlyClockSettings(request.basic, read.commandFrame);
         } else {
-            request.family = kind == ClockKind::kWifi ? settings::ClockFamily::kWifi
-                                                      : settings::ClockFamily::kWired;
+            request.family = kind == ClockKind::kWifi ? protocol::ClockFamily::kWifi
+                                                      : protocol::ClockFamily::kWired;
             protocol::SettingsFrame reply = read.settingsFrame;
             settings::ShowClockSettings(request.basic, reply, request.family);
             wifi::ShowWifiPage(request.wifi, reply);
@@ -268,11 +268,11 @@ TEST_F(ClockWriteTest, RefusalsSendNothing) {
          "This version is only for Batch Modify using dynamic IP configuration!\nPlease select "
          "dynamic IP on the \"Clock IP Setting\"Group."},
         {"no family chosen", clocksim::ClockKind::kWired,
-         [](WriteRequest& r) { r.family = settings::ClockFamily::kNone; }, WriteStatus::kNotSent,
+         [](WriteRequest& r) { r.family = protocol::ClockFamily::kNone; }, WriteStatus::kNotSent,
          ""},
         {"no family chosen, batch", clocksim::ClockKind::kWifi,
          [](WriteRequest& r) {
-             r.family = settings::ClockFamily::kNone;
+             r.family = protocol::ClockFamily::kNone;
              r.scope = WriteScope::kEveryClock;
          },
          WriteStatus::kNotSent, ""},

@@ -167,8 +167,7 @@ int RunWriteCommand(const WriteArguments& arguments, Io& io) {
         settings::ShowEarlyClockSettings(models.basic, read.commandFrame);
         reported = EarlyReplyFields(read.commandFrame);
     } else {
-        request.family =
-            kind == ClockKind::kWifi ? settings::ClockFamily::kWifi : settings::ClockFamily::kWired;
+        request.family = workflow::FamilyOfKind(kind);
         request.known = read.passwords.value_or(workflow::KnownPasswords{});
         reported = ClockReplyFields(read.settingsFrame);
         settings::ClearBasicPage(models.basic);

@@ -48,7 +48,7 @@ Shown Show(clocksim::ClockKind simKind, const std::function<void(SimClock&)>& tw
     shown.reported = ClockReplyFields(reply);
     settings::ShowClockSettings(
         shown.models.basic, reply,
-        wifi ? settings::ClockFamily::kWifi : settings::ClockFamily::kWired);
+        wifi ? protocol::ClockFamily::kWifi : protocol::ClockFamily::kWired);
     wifi::ShowWifiPage(shown.models.wifi, reply);
     return shown;
 }
