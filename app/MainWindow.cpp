@@ -22,7 +22,6 @@
 #include "app/DeviceTree.h"
 #include "app/TabControl.h"
 #include "platform/Ipv4.h"
-#include "protocol/Chunks.h"
 #include "protocol/Exchanges.h"
 #include "settings/page/BasicPage.h"
 #include "ui/Ipv4AddressEdit.h"
@@ -30,6 +29,7 @@
 #include "ui/ProgramName.h"
 #include "ui/Prompter.h"
 #include "wifi/page/WifiPage.h"
+#include "workflow/ClockLine.h"
 
 namespace tavlo::app {
 namespace {
@@ -452,10 +452,8 @@ void MainWindow::startTreeRead(const TreeReadPlan& plan) {
                  lookup = context_.lookupMac, plan](std::stop_token stop) {
         TreeReadOutcome outcome;
         if (plan.read) {
-            protocol::ClockNonceSource nonces(network);
-            protocol::ClockExchanges exchanges(network, protocol, nonces);
-            outcome.read =
-                workflow::ReadClock(exchanges, protocol, network, plan.address, *plan.read, stop);
+            workflow::ClockLine line(network, protocol);
+            outcome.read = workflow::ReadClock(line, plan.address, *plan.read, stop);
         }
         if (plan.setsUpdateTarget) {
             outcome.mac = LookUpMac(lookup, plan.address, stop);
@@ -728,9 +726,8 @@ void MainWindow::startModify(workflow::WriteScope scope) {
 void MainWindow::startWrite(workflow::WriteRequest request) {
     auto work = [&network = context_.network, &protocol = context_.protocol,
                  request](std::stop_token stop) {
-        protocol::ClockNonceSource nonces(network);
-        protocol::ClockExchanges exchanges(network, protocol, nonces);
-        return workflow::RunWrite(request, exchanges, protocol, network, stop);
+        workflow::ClockLine line(network, protocol);
+        return workflow::RunWrite(request, line, stop);
     };
     jobs_->run(
         [this] { showShownClock(); }, std::move(work),

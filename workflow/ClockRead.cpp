@@ -87,9 +87,9 @@ std::string PasswordText(const KnownPasswords::Field& field) {
     return std::string(field.begin(), end);
 }
 
-ReadResult ReadClock(protocol::ClockExchanges& exchanges, protocol::ProtocolState& state,
-                     platform::Network& network, platform::Ipv4 address, ClockKind kind,
+ReadResult ReadClock(ClockLine& line, platform::Ipv4 address, ClockKind kind,
                      const std::stop_token& stop) {
+    protocol::ProtocolState& state = line.state;
     if (protocol::IsRejectedTarget(address) || protocol::IsBroadcastTarget(address)) {
         ReadResult nothing;
         if (kind != ClockKind::kEarly) {
@@ -104,9 +104,10 @@ ReadResult ReadClock(protocol::ClockExchanges& exchanges, protocol::ProtocolStat
         return stopped;
     }
     if (kind == ClockKind::kEarly) {
-        return ReadEarlyClock(exchanges, state, address);
+        return ReadEarlyClock(line.exchanges, state, address);
     }
-    return ReadCurrentClock(exchanges, state, network, address, kind == ClockKind::kWifi, stop);
+    return ReadCurrentClock(line.exchanges, state, line.network, address, kind == ClockKind::kWifi,
+                            stop);
 }
 
 bool PauseUnlessStopped(platform::Network& network, std::chrono::milliseconds duration,

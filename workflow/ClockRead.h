@@ -3,8 +3,8 @@
 // five, with a 500 ms pause after each request; an early-version clock once.
 //
 // The window (on a worker thread) and `tavlo read` / `tavlo write` share this code. It touches
-// no widget and no global: the caller passes the shared ProtocolState, the exchanges and the
-// network, and gets back a plain ReadResult that its pages show.
+// no widget and no global: the caller passes the line (the network, the shared ProtocolState
+// and the exchanges, see ClockLine.h) and gets back a plain ReadResult that its pages show.
 #pragma once
 
 #include <array>
@@ -19,6 +19,7 @@
 #include "protocol/Frames.h"
 #include "protocol/ProtocolState.h"
 #include "workflow/ClockKind.h"
+#include "workflow/ClockLine.h"
 
 namespace tavlo::workflow {
 
@@ -66,8 +67,7 @@ struct ReadResult {
 // of a wired read goes unanswered, the last complete answer is kept. An address that is 0,
 // a network address (last octet 0) or a broadcast address is never asked: not answered at
 // once. `stop` is looked at before each request and during the pauses.
-ReadResult ReadClock(protocol::ClockExchanges& exchanges, protocol::ProtocolState& state,
-                     platform::Network& network, platform::Ipv4 address, ClockKind kind,
+ReadResult ReadClock(ClockLine& line, platform::Ipv4 address, ClockKind kind,
                      const std::stop_token& stop = {});
 
 // Sleeps `duration` on the network's clock in short steps, returning early once `stop` is

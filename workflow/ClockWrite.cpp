@@ -278,10 +278,8 @@ std::string BatchCountMessage(int count) {
     return text;
 }
 
-WriteOutcome RunWrite(const WriteRequest& request, protocol::ClockExchanges& exchanges,
-                      protocol::ProtocolState& state, platform::Network& network,
-                      const std::stop_token& stop) {
-    return Writer(request, exchanges, state, network, stop).Run();
+WriteOutcome RunWrite(const WriteRequest& request, ClockLine& line, const std::stop_token& stop) {
+    return Writer(request, line.exchanges, line.state, line.network, stop).Run();
 }
 
 }  // namespace tavlo::workflow

@@ -6,7 +6,7 @@
 // Input is a plain WriteRequest (the selected item, generation, family, page, the page's
 // model and the selected clock's known passwords); output a plain WriteOutcome that the front
 // end turns into a message box and focus, or an exit status. RunWrite touches no widget and
-// no global: the shared ProtocolState, exchanges and network are passed in, and a stop token
+// no global: it runs on the line passed in (see ClockLine.h), and a stop token
 // ends it between attempts (the window triggers it when it closes, then joins).
 //
 // What it does, by case:
@@ -138,10 +138,9 @@ protocol::MovedClock MovedClockOf(platform::Ipv4 target, platform::Ipv4 newAddre
 // "%d clock have been setting successfully!" with `count`.
 std::string BatchCountMessage(int count);
 
-// Runs Modify or Batch Modify as `request` says. The frames of `state` are used as the window
-// uses them (the request is built and sent in them, the reply lands in them).
-WriteOutcome RunWrite(const WriteRequest& request, protocol::ClockExchanges& exchanges,
-                      protocol::ProtocolState& state, platform::Network& network,
+// Runs Modify or Batch Modify as `request` says. The frames of the line's state are used as
+// the window uses them (the request is built and sent in them, the reply lands in them).
+WriteOutcome RunWrite(const WriteRequest& request, ClockLine& line,
                       const std::stop_token& stop = {});
 
 }  // namespace tavlo::workflow

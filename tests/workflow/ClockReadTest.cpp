@@ -58,7 +58,7 @@ std::vector<std::vector<std::uint8_t>> WiredReply() {
 
 class ClockReadTest : public ::testing::Test {
   protected:
-    ClockReadTest() : exchanges(net, state, nonces) {
+    ClockReadTest() : line(net, state, nonces) {
         net.setLocalAddresses({MakeIpv4(192, 168, 1, 2)});
         state.LocalAddressList = net.localAddresses();
     }
@@ -89,7 +89,7 @@ class ClockReadTest : public ::testing::Test {
             }
         });
     }
-    ReadResult Read(ClockKind kind) { return ReadClock(exchanges, state, net, kClock, kind); }
+    ReadResult Read(ClockKind kind) { return ReadClock(line, kClock, kind); }
     bool HoldsTheRecord() const { return state.settingsFrame == ClockRecord(); }
 
     // Whether the reply to request `request` (from 1) loses its chunk `chunk` (1 to 8).
@@ -97,7 +97,7 @@ class ClockReadTest : public ::testing::Test {
     FakeNetwork net;
     protocol::ProtocolState state;
     FixedNonce nonces;
-    protocol::ClockExchanges exchanges;
+    ClockLine line;
     int requests = 0;
 };
 
@@ -175,8 +175,7 @@ TEST_F(ClockReadTest, StopEndsASilentWiredReadAtItsNextPause) {
         }
         return false;
     });
-    const ReadResult outcome =
-        ReadClock(exchanges, state, net, kClock, ClockKind::kWired, stop.get_token());
+    const ReadResult outcome = ReadClock(line, kClock, ClockKind::kWired, stop.get_token());
     EXPECT_TRUE(outcome.stopped);
     EXPECT_EQ(requests, 2);
     EXPECT_EQ(net.now(), 1500u);

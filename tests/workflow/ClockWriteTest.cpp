@@ -53,7 +53,7 @@ struct Taken {
 
 class ClockWriteTest : public ::testing::Test {
   protected:
-    ClockWriteTest() : exchanges(net, state, nonces), responder(clockNonces) {
+    ClockWriteTest() : line(net, state, nonces), responder(clockNonces) {
         net.setLocalAddresses({kPc});
         state.LocalAddressList = net.localAddresses();
     }
@@ -96,7 +96,7 @@ class ClockWriteTest : public ::testing::Test {
         const ClockKind kind = clocksim::IsEarly(clock.kind)               ? ClockKind::kEarly
                                : clock.kind == clocksim::ClockKind::kWired ? ClockKind::kWired
                                                                            : ClockKind::kWifi;
-        const ReadResult read = ReadClock(exchanges, state, net, clock.address, kind);
+        const ReadResult read = ReadClock(line, clock.address, kind);
         EXPECT_TRUE(read.answered);
         WriteRequest request;
         request.target = platform::FormatIpv4(clock.address) + " (" + clock.serialNumber() + ")";
@@ -104,8 +104,7 @@ class ClockWriteTest : public ::testing::Test {
             request.generation = Generation::kEarly;
             settings::ShowEarlyClockSettings(request.basic, read.commandFrame);
         } else {
-            request.family = kind == ClockKind::kWifi ? protocol::ClockFamily::kWifi
-                                                      : protocol::ClockFamily::kWired;
+            request.family = FamilyOfKind(kind);
             protocol::SettingsFrame reply = read.settingsFrame;
             settings::ShowClockSettings(request.basic, reply, request.family);
             wifi::ShowWifiPage(request.wifi, reply);
@@ -118,13 +117,13 @@ class ClockWriteTest : public ::testing::Test {
     }
 
     WriteOutcome Write(const WriteRequest& request, const std::stop_token& stop = {}) {
-        return RunWrite(request, exchanges, state, net, stop);
+        return RunWrite(request, line, stop);
     }
 
     FakeNetwork net;
     protocol::ProtocolState state;
     FixedNonce nonces;
-    protocol::ClockExchanges exchanges;
+    ClockLine line;
     FixedNonce clockNonces;
     clocksim::ClockResponder responder;
     std::vector<std::shared_ptr<SimClock>> clocks;

@@ -40,9 +40,4 @@ std::optional<NamedClock> ClockNamed(const ClockKindFlags& kinds, const std::str
     return NamedClock{kind, *address};
 }
 
-ClockLine::ClockLine()
-    : network(platform::makeSystemNetwork()), nonces(*network), exchanges(*network, state, nonces) {
-    state.LocalAddressList = network->localAddresses();
-}
-
 }  // namespace tavlo::cli

@@ -1,16 +1,12 @@
-// What `tavlo read` and `tavlo write` share: on their command lines the kind of clock
-// (--wired, --wifi or --early) and the address of one clock, and the exchanges they run.
+// What `tavlo read` and `tavlo write` share on their command lines: the kind of clock
+// (--wired, --wifi or --early) and the address of one clock.
 #pragma once
 
-#include <memory>
 #include <optional>
 #include <string>
 
 #include "platform/Network.h"
-#include "protocol/Chunks.h"
-#include "protocol/Exchanges.h"
-#include "protocol/ProtocolState.h"
-#include "workflow/ClockRead.h"
+#include "workflow/ClockKind.h"
 
 namespace CLI {
 class App;
@@ -38,17 +34,5 @@ struct NamedClock {
 // label) or broadcast address. Nothing and the usage error's text otherwise.
 std::optional<NamedClock> ClockNamed(const ClockKindFlags& kinds, const std::string& address,
                                      std::string& error);
-
-// The machine's network and the clock exchanges over it, for one command's run.
-struct ClockLine {
-    ClockLine();
-    ClockLine(const ClockLine&) = delete;
-    ClockLine& operator=(const ClockLine&) = delete;
-
-    std::unique_ptr<platform::Network> network;
-    protocol::ProtocolState state;
-    protocol::ClockNonceSource nonces;
-    protocol::ClockExchanges exchanges;
-};
 
 }  // namespace tavlo::cli

@@ -10,6 +10,7 @@
 #include "tools/tavlo/ClockOptions.h"
 #include "tools/tavlo/Commands.h"
 #include "tools/tavlo/RecordFormat.h"
+#include "workflow/ClockLine.h"
 #include "workflow/ClockRead.h"
 
 namespace tavlo::cli {
@@ -49,11 +50,10 @@ int RunRead(const ReadArguments& arguments, Io& io) {
     const bool json = arguments.json;
     const bool withSecrets = arguments.withSecrets;
 
-    ClockLine line;
+    workflow::OwnedClockLine line(platform::makeSystemNetwork());
 
     const std::string dotted = platform::FormatIpv4(address);
-    const workflow::ReadResult result =
-        workflow::ReadClock(line.exchanges, line.state, *line.network, address, kind);
+    const workflow::ReadResult result = workflow::ReadClock(line.line(), address, kind);
     if (!result.answered) {
         return Failure(io, kCommand,
                        result.failure.empty() ? "no answer from " + dotted : result.failure,

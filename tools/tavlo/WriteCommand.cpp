@@ -13,6 +13,7 @@
 #include "tools/tavlo/Commands.h"
 #include "tools/tavlo/PageEdits.h"
 #include "tools/tavlo/RecordFormat.h"
+#include "workflow/ClockLine.h"
 #include "workflow/ClockRead.h"
 #include "workflow/ClockWrite.h"
 
@@ -148,12 +149,11 @@ int RunWriteCommand(const WriteArguments& arguments, Io& io) {
         return Failure(io, kCommand, error, kExitUsage);
     }
 
-    ClockLine line;
+    workflow::OwnedClockLine line(platform::makeSystemNetwork());
 
     // Read the clock as a click does, and show it on both pages.
     const std::string dotted = platform::FormatIpv4(address);
-    workflow::ReadResult read =
-        workflow::ReadClock(line.exchanges, line.state, *line.network, address, kind);
+    workflow::ReadResult read = workflow::ReadClock(line.line(), address, kind);
     if (!read.answered) {
         return Failure(io, kCommand,
                        read.failure.empty() ? "no answer from " + dotted : read.failure,
@@ -189,8 +189,7 @@ int RunWriteCommand(const WriteArguments& arguments, Io& io) {
     request.basic = models.basic;
     request.wifi = models.wifi;
     request.dryRun = arguments.dryRun;
-    const workflow::WriteOutcome outcome =
-        workflow::RunWrite(request, line.exchanges, line.state, *line.network);
+    const workflow::WriteOutcome outcome = workflow::RunWrite(request, line.line());
     const std::string to =
         arguments.batch ? platform::FormatIpv4(platform::kLimitedBroadcast) : dotted;
     return Report(io, outcome, dotted, to, arguments.json);
