@@ -30,6 +30,7 @@
 #include "ui/Prompter.h"
 #include "wifi/page/WifiPage.h"
 #include "workflow/ClockLine.h"
+#include "workflow/PageModels.h"
 
 namespace tavlo::app {
 namespace {
@@ -442,8 +443,9 @@ void MainWindow::startTreeRead(const TreeReadPlan& plan) {
             }
         }
         if (plan.clearsPages()) {
-            pages_.basic->ClearBasicPage();
-            pages_.wifi->ResetWifiPage();
+            updatePageModels([&](workflow::PageModels& pages) {
+                workflow::ClearPagesForRead(*plan.read, pages);
+            });
             shown_.reset();
         }
     };
@@ -467,20 +469,10 @@ void MainWindow::startTreeRead(const TreeReadPlan& plan) {
 void MainWindow::showTreeRead(const TreeReadPlan& plan, const TreeReadOutcome& outcome) {
     if (outcome.read) {
         const workflow::ReadResult& read = *outcome.read;
-        if (*plan.read == workflow::ClockKind::kEarly) {
-            if (read.answered) {
-                pages_.basic->ShowEarlyClockSettings(read.commandFrame);
-            }
-        } else {
-            // The pages show the frame as the read left it: the reply, or cleared. The family
-            // is the one the clock was read with.
-            pages_.basic->ShowClockSettings(context_.protocol.settingsFrame, plan.family);
-            pages_.wifi->ShowWifiPage(context_.protocol.settingsFrame);
+        updatePageModels(
+            [&](workflow::PageModels& pages) { workflow::ShowRead(read, *plan.read, pages); });
+        if (*plan.read != workflow::ClockKind::kEarly) {
             knownPasswords_ = read.passwords.value_or(workflow::KnownPasswords{});
-            if (!read.answered) {
-                // Nothing of the clock shown before may stay on the page.
-                pages_.basic->ClearDisplayDurations();
-            }
         }
         // The pages now show this clock, or no clock at all.
         shown_ = read.answered ? plan.identity() : std::nullopt;
@@ -497,6 +489,13 @@ void MainWindow::showTreeRead(const TreeReadPlan& plan, const TreeReadOutcome& o
         pages_.system->SetUpdateTarget(plan.address, outcome.mac, updateControlCheck(),
                                        plan.family);
     }
+}
+
+void MainWindow::updatePageModels(const std::function<void(workflow::PageModels&)>& routine) {
+    workflow::PageModels pages{pages_.basic->model(), pages_.wifi->model()};
+    routine(pages);
+    pages_.basic->setModel(pages.basic);
+    pages_.wifi->setModel(pages.wifi);
 }
 
 void MainWindow::showStatus(const char* format, platform::Ipv4 address) {

@@ -36,6 +36,9 @@ class BasicPage;
 namespace tavlo::wifi {
 class WifiPage;
 }
+namespace tavlo::workflow {
+struct PageModels;
+}
 namespace tavlo::ui {
 class Prompter;
 class Ipv4AddressEdit;
@@ -203,6 +206,8 @@ class MainWindow final : public QDialog, private SearchView, private UpdateMonit
     void startTreeRead(const TreeReadPlan& plan);
     struct TreeReadOutcome;
     void showTreeRead(const TreeReadPlan& plan, const TreeReadOutcome& outcome);
+    // Runs a routine on the models of the Basic and WIFI pages and shows the result.
+    void updatePageModels(const std::function<void(workflow::PageModels&)>& routine);
     firmware::UpdateControlCheck updateControlCheck() const;
     void showNoAnswer(platform::Ipv4 address, const std::string& failure);
     // "Showing ADDRESS" for the clock the pages show, or nothing.

@@ -23,6 +23,7 @@
 #include "platform/Network.h"
 #include "settings/BasicPageModel.h"
 #include "workflow/ClockRead.h"
+#include "workflow/PageModels.h"
 
 namespace tavlo::app {
 
@@ -54,7 +55,7 @@ struct TreeReadPlan {
     // A current read empties the Basic and WIFI pages before it asks, and fills them from
     // the reply (or from the cleared frame) when it ends; an early read fills the Basic page
     // on a reply only.
-    bool clearsPages() const { return read && *read != workflow::ClockKind::kEarly; }
+    bool clearsPages() const { return read && workflow::ReadClearsPages(*read); }
     bool empty() const { return !read && !setsUpdateTarget; }
     // The clock the pages show once the read got an answer.
     std::optional<ClockIdentity> identity() const;

@@ -488,10 +488,6 @@ void BasicPage::ClearBasicPage() {
     update([](BasicPageModel& m) { settings::ClearBasicPage(m); });
 }
 
-void BasicPage::ClearDisplayDurations() {
-    update([](BasicPageModel& m) { settings::ClearDisplayDurations(m); });
-}
-
 void BasicPage::ShowClockSettings(SettingsBytes frame, protocol::ClockFamily family) {
     update([&](BasicPageModel& m) { settings::ShowClockSettings(m, frame, family); });
 }

@@ -121,8 +121,6 @@ class BasicPage final : public ui::PageWidget {
 
     // Empties the page: no clock shown.
     void ClearBasicPage();
-    // Empties and locks the three display-duration lists, which ClearBasicPage keeps.
-    void ClearDisplayDurations();
     // Shows a current clock's read reply (frame type 1); a text display mode outside 2 to 5
     // is written back into the frame as 2.
     void ShowClockSettings(SettingsBytes frame, protocol::ClockFamily family);

@@ -31,7 +31,7 @@ constexpr std::uint8_t kKinds = 3;
 struct ShownClock {
     ClockKind kind = ClockKind::kWired;
     protocol::ClockFamily family = protocol::ClockFamily::kNone;
-    cli::PageModels models;
+    workflow::PageModels models;
     std::vector<settings::FieldText> reported;
 };
 
@@ -40,25 +40,24 @@ ShownClock Show(Input& input, ClockKind kind) {
     ShownClock shown;
     shown.kind = kind;
     const platform::Ipv4 address = platform::MakeIpv4(198, 18, 0, 10);
+    workflow::ReadResult read;
+    read.answered = true;
     if (kind == ClockKind::kEarly) {
         const auto clock = clocksim::MakeDefaultClock(clocksim::ClockKind::kEarly, address);
-        protocol::CommandFrame reply = clocksim::EarlyReplyFrame(clock, 1, true);
-        PatchRecord(input, reply);
-        settings::ShowEarlyClockSettings(shown.models.basic, reply);
-        shown.reported = cli::EarlyReplyFields(reply);
-        return shown;
+        read.commandFrame = clocksim::EarlyReplyFrame(clock, 1, true);
+        PatchRecord(input, read.commandFrame);
+        shown.reported = cli::EarlyReplyFields(read.commandFrame);
+    } else {
+        const bool wifi = kind == ClockKind::kWifi;
+        const auto clock = clocksim::MakeDefaultClock(
+            wifi ? clocksim::ClockKind::kWifi : clocksim::ClockKind::kWired, address);
+        read.settingsFrame = clocksim::ReplyFrame(clock, 1, true);
+        PatchRecord(input, read.settingsFrame);
+        shown.family = workflow::FamilyOfKind(kind);
+        shown.reported = cli::ClockReplyFields(read.settingsFrame);
     }
-    const bool wifi = kind == ClockKind::kWifi;
-    const auto clock = clocksim::MakeDefaultClock(
-        wifi ? clocksim::ClockKind::kWifi : clocksim::ClockKind::kWired, address);
-    protocol::SettingsFrame reply = clocksim::ReplyFrame(clock, 1, true);
-    PatchRecord(input, reply);
-    shown.family = wifi ? protocol::ClockFamily::kWifi : protocol::ClockFamily::kWired;
-    shown.reported = cli::ClockReplyFields(reply);
-    settings::ClearBasicPage(shown.models.basic);
-    settings::ShowClockSettings(shown.models.basic, reply, shown.family);
-    wifi::ResetWifiPage(shown.models.wifi);
-    wifi::ShowWifiPage(shown.models.wifi, reply);
+    workflow::ClearPagesForRead(kind, shown.models);
+    workflow::ShowRead(read, kind, shown.models);
     return shown;
 }
 
@@ -67,7 +66,7 @@ bool OneLine(std::string_view text) {
 }
 
 // What the page's store makes of the models: the request's bytes, or the refusal's message.
-std::string Stored(const ShownClock& clock, const cli::PageModels& models, WritePage page) {
+std::string Stored(const ShownClock& clock, const workflow::PageModels& models, WritePage page) {
     if (page == WritePage::kWifi) {
         protocol::SettingsFrame request{};
         wifi::StoreWifiPage(models.wifi, request);
@@ -93,11 +92,11 @@ void CheckWritesBackUnchanged(const ShownClock& clock, WritePage page) {
     FUZZ_CHECK(document);
     const auto values = cli::TakeValues(*document, clock.kind, error);
     FUZZ_CHECK(values);
-    cli::PageModels edited = clock.models;
+    workflow::PageModels edited = clock.models;
     const cli::EditResult result =
         cli::ApplyValues(*values, clock.reported, clock.kind, page, edited);
     FUZZ_CHECK(result.error.empty());
-    cli::PageModels untouched = clock.models;
+    workflow::PageModels untouched = clock.models;
     if (page == WritePage::kWifi) {
         // Without edits the WIFI page still gets "Wifi_Pattern" and the reported password.
         cli::ApplyValues({}, clock.reported, clock.kind, page, untouched);
@@ -133,7 +132,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(OneLine(error));
         return 0;
     }
-    cli::PageModels models = clock.models;
+    workflow::PageModels models = clock.models;
     const cli::EditResult result = cli::ApplyValues(*values, clock.reported, kind, page, models);
     if (!result.error.empty()) {
         FUZZ_CHECK(OneLine(result.error));

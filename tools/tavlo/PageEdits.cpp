@@ -20,6 +20,7 @@ using pagemodel::TextKind;
 using settings::BasicButton;
 using settings::BasicPageModel;
 using workflow::ClockKind;
+using workflow::PageModels;
 using workflow::WritePage;
 
 // What the page takes where a value was refused ("the page takes ..." or "the page locks

@@ -20,6 +20,7 @@
 #include "wifi/WifiPageModel.h"
 #include "workflow/ClockRead.h"
 #include "workflow/ClockWrite.h"
+#include "workflow/PageModels.h"
 
 namespace tavlo::cli {
 
@@ -31,12 +32,6 @@ using KeyValue = std::pair<std::string, std::string>;
 // names a key that `tavlo read --json` never prints for a clock of `kind`.
 std::optional<std::vector<KeyValue>> TakeValues(const json::Json& input, workflow::ClockKind kind,
                                                 std::string& error);
-
-// Both pages as the read showed them.
-struct PageModels {
-    settings::BasicPageModel basic;
-    wifi::WifiPageModel wifi;
-};
 
 struct EditResult {
     // One line naming the key and what the page takes there; empty when every value was
@@ -54,7 +49,7 @@ struct EditResult {
 // reported it, so that a write never blanks it.
 EditResult ApplyValues(const std::vector<KeyValue>& values,
                        const std::vector<settings::FieldText>& reported, workflow::ClockKind kind,
-                       workflow::WritePage page, PageModels& models);
+                       workflow::WritePage page, workflow::PageModels& models);
 
 // The key of the control a store's refusal puts the focus on ("gateway", "timeServer2Address");
 // empty when the focus stays where it is.

@@ -16,6 +16,7 @@
 #include "workflow/ClockLine.h"
 #include "workflow/ClockRead.h"
 #include "workflow/ClockWrite.h"
+#include "workflow/PageModels.h"
 
 namespace tavlo::cli {
 namespace {
@@ -153,27 +154,24 @@ int RunWriteCommand(const WriteArguments& arguments, Io& io) {
 
     // Read the clock as a click does, and show it on both pages.
     const std::string dotted = platform::FormatIpv4(address);
-    workflow::ReadResult read = workflow::ReadClock(line.line(), address, kind);
+    const workflow::ReadResult read = workflow::ReadClock(line.line(), address, kind);
     if (!read.answered) {
         return Failure(io, kCommand,
                        read.failure.empty() ? "no answer from " + dotted : read.failure,
                        kExitNoAnswer);
     }
+    workflow::PageModels models;
+    workflow::ClearPagesForRead(kind, models);
+    workflow::ShowRead(read, kind, models);
     workflow::WriteRequest request;
-    PageModels models;
     std::vector<FieldText> reported;
     if (kind == ClockKind::kEarly) {
         request.generation = workflow::Generation::kEarly;
-        settings::ShowEarlyClockSettings(models.basic, read.commandFrame);
         reported = EarlyReplyFields(read.commandFrame);
     } else {
         request.family = workflow::FamilyOfKind(kind);
         request.known = read.passwords.value_or(workflow::KnownPasswords{});
         reported = ClockReplyFields(read.settingsFrame);
-        settings::ClearBasicPage(models.basic);
-        settings::ShowClockSettings(models.basic, read.settingsFrame, request.family);
-        wifi::ResetWifiPage(models.wifi);
-        wifi::ShowWifiPage(models.wifi, read.settingsFrame);
     }
 
     const EditResult edits = ApplyValues(*values, reported, kind, page, models);

@@ -25,7 +25,7 @@ using Values = std::vector<KeyValue>;
 // A clock of `kind` read and shown on both pages, as `tavlo write` does before the input.
 struct Shown {
     ClockKind kind = ClockKind::kWired;
-    PageModels models;
+    workflow::PageModels models;
     std::vector<FieldText> reported;
 };
 
@@ -35,21 +35,19 @@ Shown Show(clocksim::ClockKind simKind, const std::function<void(SimClock&)>& tw
         tweak(clock);
     }
     Shown shown;
+    workflow::ReadResult read;
+    read.answered = true;
     if (clocksim::IsEarly(simKind)) {
         shown.kind = ClockKind::kEarly;
-        const protocol::CommandFrame reply = clocksim::EarlyReplyFrame(clock, 1, true);
-        settings::ShowEarlyClockSettings(shown.models.basic, reply);
-        shown.reported = EarlyReplyFields(reply);
-        return shown;
+        read.commandFrame = clocksim::EarlyReplyFrame(clock, 1, true);
+        shown.reported = EarlyReplyFields(read.commandFrame);
+    } else {
+        shown.kind = simKind == clocksim::ClockKind::kWifi ? ClockKind::kWifi : ClockKind::kWired;
+        read.settingsFrame = clocksim::ReplyFrame(clock, 1, true);
+        shown.reported = ClockReplyFields(read.settingsFrame);
     }
-    const bool wifi = simKind == clocksim::ClockKind::kWifi;
-    shown.kind = wifi ? ClockKind::kWifi : ClockKind::kWired;
-    protocol::SettingsFrame reply = clocksim::ReplyFrame(clock, 1, true);
-    shown.reported = ClockReplyFields(reply);
-    settings::ShowClockSettings(
-        shown.models.basic, reply,
-        wifi ? protocol::ClockFamily::kWifi : protocol::ClockFamily::kWired);
-    wifi::ShowWifiPage(shown.models.wifi, reply);
+    workflow::ClearPagesForRead(shown.kind, shown.models);
+    workflow::ShowRead(read, shown.kind, shown.models);
     return shown;
 }
 
