@@ -437,8 +437,7 @@ void MainWindow::startTreeRead(const TreeReadPlan& plan) {
     auto start = [this, plan] {
         if (plan.read) {
             statusLine_->clear();
-            if (!protocol::IsRejectedTarget(plan.address) &&
-                !protocol::IsBroadcastTarget(plan.address)) {
+            if (protocol::IsSingleClockTarget(plan.address)) {
                 showStatus(kReadingFormat, plan.address);
             }
         }
@@ -477,9 +476,7 @@ void MainWindow::showTreeRead(const TreeReadPlan& plan, const TreeReadOutcome& o
         // The pages now show this clock, or no clock at all.
         shown_ = read.answered ? plan.identity() : std::nullopt;
         statusLine_->clear();
-        const bool asked =
-            !protocol::IsRejectedTarget(plan.address) && !protocol::IsBroadcastTarget(plan.address);
-        if (!read.answered && asked) {
+        if (!read.answered && protocol::IsSingleClockTarget(plan.address)) {
             showNoAnswer(plan.address, read.failure);
         } else {
             showShownClock();
@@ -688,7 +685,9 @@ void MainWindow::startModify(workflow::WriteScope scope) {
         case ModifyAction::kWrite: {
             workflow::WriteRequest request;
             request.scope = scope;
-            request.target = item != nullptr ? item->text(0).toStdString() : std::string();
+            if (item != nullptr) {
+                request.target = ClockAddressOfItem(item->text(0).toStdString());
+            }
             request.generation = plan.generation;
             request.family = plan.family;
             request.page = plan.page;
@@ -749,13 +748,13 @@ void MainWindow::showWrite(const workflow::WriteRequest& request,
             });
             return;
         case WriteStatus::kNoAnswer:
-            if (const auto target = workflow::ModifyTarget(request.target)) {
-                showNoAnswer(*target, outcome.failure);
+            if (outcome.target) {
+                showNoAnswer(*outcome.target, outcome.failure);
             }
             return;
         case WriteStatus::kBatchUnanswered:
-            if (!outcome.failure.empty()) {
-                showNoAnswer(platform::kLimitedBroadcast, outcome.failure);
+            if (outcome.target && !outcome.failure.empty()) {
+                showNoAnswer(*outcome.target, outcome.failure);
             }
             return;
         default:

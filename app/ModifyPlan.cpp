@@ -7,16 +7,6 @@
 namespace tavlo::app {
 namespace {
 
-constexpr char kItemTextSeparator = ' ';
-// A group item of current clocks is labelled with its network address ("a.b.c.0 (WIRED:n)").
-constexpr std::uint8_t kNetworkOctet = 0;
-
-bool IsGroupLabel(std::string_view text) {
-    const std::optional<platform::Ipv4> address =
-        platform::ParseDottedAddress(text.substr(0, text.find(kItemTextSeparator)));
-    return address && platform::LastOctet(*address) == kNetworkOctet;
-}
-
 // The clock a batch firmware update starts at: the selected clock, or the first clock of the
 // selected group.
 ModifyPlan PlanBatchUpdate(const std::optional<TreeChoice>& selected,
@@ -26,9 +16,9 @@ ModifyPlan PlanBatchUpdate(const std::optional<TreeChoice>& selected,
     if (!selected) {
         return plan;
     }
-    std::optional<platform::Ipv4> first = workflow::ModifyTarget(selected->text);
-    if (!first && IsGroupLabel(selected->text) && firstChild) {
-        first = workflow::ModifyTarget(*firstChild);
+    std::optional<platform::Ipv4> first = ClockAddressOfItem(selected->text);
+    if (!first && NamesClockGroup(selected->text) && firstChild) {
+        first = ClockAddressOfItem(*firstChild);
         plan.selectsFirstChild = true;
     }
     if (first) {

@@ -2,11 +2,15 @@
 
 #include "platform/Ipv4.h"
 #include "protocol/Discovery.h"
-#include "workflow/ClockWrite.h"
+#include "protocol/Exchanges.h"
 
 namespace tavlo::app {
 namespace {
 
+// An item's text: the dotted address, then a blank and more ("198.18.0.10 (SN0010)").
+constexpr char kItemTextSeparator = ' ';
+// A group item of current clocks is labelled with its network address ("a.b.c.0 (WIRED:n)").
+constexpr std::uint8_t kNetworkOctet = 0;
 // The group labels of current clocks: "a.b.c.0 (WIRED:n)" and "a.b.c.0 (WIFI:n)".
 constexpr std::string_view kWiredGroupMark = " (WIRED:";
 constexpr std::string_view kWifiGroupMark = " (WIFI:";
@@ -26,7 +30,7 @@ TreeReadPlan CurrentRead(platform::Ipv4 address, protocol::ClockFamily family) {
     if (address != platform::kAnyAddress) {
         plan.read = workflow::CurrentClockKind(family);
     }
-    plan.setsUpdateTarget = platform::LastOctet(address) != 0;
+    plan.setsUpdateTarget = platform::LastOctet(address) != kNetworkOctet;
     return plan;
 }
 
@@ -39,7 +43,7 @@ TreeReadPlan ReadItem(const TreeChoice& item, platform::Ipv4 address,
 }  // namespace
 
 std::optional<ClockIdentity> TreeReadPlan::identity() const {
-    if (!read || platform::LastOctet(address) == 0) {
+    if (!read || platform::LastOctet(address) == kNetworkOctet) {
         return std::nullopt;
     }
     return ClockIdentity{address, *read};
@@ -65,8 +69,23 @@ protocol::ClockFamily FamilyOfItem(const TreeChoice& item, protocol::ClockFamily
     return group != protocol::ClockFamily::kNone ? group : radios;
 }
 
+bool NamesClockGroup(std::string_view text) {
+    const std::optional<platform::Ipv4> address =
+        platform::ParseDottedAddress(text.substr(0, text.find(kItemTextSeparator)));
+    return address && platform::LastOctet(*address) == kNetworkOctet;
+}
+
+std::optional<platform::Ipv4> ClockAddressOfItem(std::string_view itemText) {
+    const std::string_view dotted = itemText.substr(0, itemText.find(kItemTextSeparator));
+    const std::optional<platform::Ipv4> address = platform::ParseDottedAddress(dotted);
+    if (!address || !protocol::IsSingleClockTarget(*address)) {
+        return std::nullopt;
+    }
+    return address;
+}
+
 std::optional<ClockIdentity> IdentityOfItem(const TreeChoice& item, protocol::ClockFamily radios) {
-    const std::optional<platform::Ipv4> address = workflow::ModifyTarget(item.text);
+    const std::optional<platform::Ipv4> address = ClockAddressOfItem(item.text);
     if (!address) {
         return std::nullopt;
     }

@@ -65,6 +65,10 @@ struct TreeReadPlan {
 // text does is an early-version clock.
 bool NamesEarlyVersions(std::string_view text);
 
+// True when `text` is a group label of current clocks: it starts with a network address
+// ("a.b.c.0 (WIRED:n)").
+bool NamesClockGroup(std::string_view text);
+
 // The family a group label names: "a.b.c.0 (WIRED:n)" wired, "a.b.c.0 (WIFI:n)" Wi-Fi, any
 // other text none.
 protocol::ClockFamily FamilyOfGroup(std::string_view groupText);
@@ -73,8 +77,13 @@ protocol::ClockFamily FamilyOfGroup(std::string_view groupText);
 // else `radios`, the "WIRED" / "WIFI" choice.
 protocol::ClockFamily FamilyOfItem(const TreeChoice& item, protocol::ClockFamily radios);
 
+// The address of the clock an item's text names: the dotted address up to the first blank,
+// when it reaches one clock (protocol::IsSingleClockTarget). Nothing for anything else: a
+// group label, "Early Versions: N", an empty text.
+std::optional<platform::Ipv4> ClockAddressOfItem(std::string_view itemText);
+
 // The clock an item stands for, as Modify writes to it: nothing when its text does not start
-// with a clock's address (workflow::ModifyTarget) or when a current clock has no family.
+// with a clock's address (ClockAddressOfItem) or when a current clock has no family.
 std::optional<ClockIdentity> IdentityOfItem(const TreeChoice& item, protocol::ClockFamily radios);
 
 // A click on the tree; `hit` is nothing for a click on empty space.

@@ -103,6 +103,10 @@ bool IsBroadcastTarget(Ipv4 target) {
     return target == platform::kLimitedBroadcast || platform::LastOctet(target) == kBroadcastOctet;
 }
 
+bool IsSingleClockTarget(Ipv4 target) {
+    return !IsRejectedTarget(target) && !IsBroadcastTarget(target);
+}
+
 bool IsLocalSender(const ProtocolState& state, Ipv4 sender) {
     return sender != 0 && std::find(state.LocalAddressList.begin(), state.LocalAddressList.end(),
                                     sender) != state.LocalAddressList.end();

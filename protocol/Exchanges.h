@@ -66,6 +66,8 @@ inline constexpr std::size_t kMaxRememberedDatagrams = 1024;
 bool IsRejectedTarget(platform::Ipv4 target);
 // Last octet 255 (this includes 255.255.255.255): sent to 255.255.255.255 with SO_BROADCAST.
 bool IsBroadcastTarget(platform::Ipv4 target);
+// An address that reaches one clock: neither rejected nor a broadcast.
+bool IsSingleClockTarget(platform::Ipv4 target);
 // The sender is one of this machine's own addresses (a zero entry never matches).
 bool IsLocalSender(const ProtocolState& state, platform::Ipv4 sender);
 

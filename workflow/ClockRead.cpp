@@ -90,7 +90,7 @@ std::string PasswordText(const KnownPasswords::Field& field) {
 ReadResult ReadClock(ClockLine& line, platform::Ipv4 address, ClockKind kind,
                      const std::stop_token& stop) {
     protocol::ProtocolState& state = line.state;
-    if (protocol::IsRejectedTarget(address) || protocol::IsBroadcastTarget(address)) {
+    if (!protocol::IsSingleClockTarget(address)) {
         ReadResult nothing;
         if (kind != ClockKind::kEarly) {
             state.settingsFrame.fill(0);

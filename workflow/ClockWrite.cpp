@@ -9,7 +9,6 @@ namespace tavlo::workflow {
 namespace {
 
 constexpr std::string_view kCountPlaceholder = "%d";
-constexpr char kItemTextSeparator = ' ';
 
 KnownPasswords::Field PasswordField(const protocol::SettingsFrame& frame, std::size_t offset) {
     KnownPasswords::Field field{};
@@ -103,6 +102,15 @@ class Writer {
         return MovedClockOf(target, stored.ipAddress(), stored.dynamicIp(), stored.serialNumber());
     }
 
+    // Modify: takes the request's target as the outcome's when it names one clock.
+    bool TargetChecked() {
+        if (!request_.target || !protocol::IsSingleClockTarget(*request_.target)) {
+            return false;
+        }
+        outcome_.target = request_.target;
+        return true;
+    }
+
     void NoteFailure() {
         if (exchanges_.lastFailure() != protocol::ExchangeFailure::kNone) {
             outcome_.failure = exchanges_.lastFailureText();
@@ -110,17 +118,14 @@ class Writer {
     }
 
     WriteOutcome ModifyCurrent() {
-        std::optional<platform::Ipv4> target;
         for (int attempt = 1;; ++attempt) {
             if (auto refused = StoreCurrent()) {
                 return *refused;
             }
-            if (attempt == 1) {
-                target = ModifyTarget(request_.target);
-                if (!target) {
-                    return Finish(WriteStatus::kInvalidTarget, kInvalidTargetMessage);
-                }
+            if (attempt == 1 && !TargetChecked()) {
+                return Finish(WriteStatus::kInvalidTarget, kInvalidTargetMessage);
             }
+            const platform::Ipv4 target = *outcome_.target;
             if (request_.family == protocol::ClockFamily::kNone) {
                 return Finish(WriteStatus::kNotSent);
             }
@@ -134,11 +139,11 @@ class Writer {
                 return Finish(WriteStatus::kStopped);
             }
             const bool wifi = request_.family == protocol::ClockFamily::kWifi;
-            const protocol::MovedClock moved = MovedByCurrent(*target);
+            const protocol::MovedClock moved = MovedByCurrent(target);
             ++outcome_.exchanges;
             // The exchange takes only this write's acknowledgement (never a late read reply).
-            const int answer = wifi ? exchanges_.ExchangeFullFrame(*target, moved)
-                                    : exchanges_.ExchangeChunkedFrame(*target, moved);
+            const int answer = wifi ? exchanges_.ExchangeFullFrame(target, moved)
+                                    : exchanges_.ExchangeChunkedFrame(target, moved);
             if (answer == protocol::kExchangeAcknowledged) {
                 return Finish(WriteStatus::kAcknowledged, kSettingSuccessfulMessage);
             }
@@ -160,6 +165,7 @@ class Writer {
         if (request_.family == protocol::ClockFamily::kNone) {
             return Finish(WriteStatus::kNotSent);
         }
+        outcome_.target = platform::kLimitedBroadcast;
         if (request_.dryRun) {
             return Finish(WriteStatus::kReady);
         }
@@ -197,10 +203,10 @@ class Writer {
         if (auto refused = StoreEarly()) {
             return *refused;
         }
-        const std::optional<platform::Ipv4> target = ModifyTarget(request_.target);
-        if (!target) {
+        if (!TargetChecked()) {
             return Finish(WriteStatus::kInvalidTarget, kInvalidTargetMessage);
         }
+        const platform::Ipv4 target = *outcome_.target;
         if (request_.dryRun) {
             return Finish(WriteStatus::kReady);
         }
@@ -209,11 +215,11 @@ class Writer {
         }
         const settings::ConstEarlyClockSettings stored(state_.commandFrame);
         const protocol::MovedClock moved =
-            MovedClockOf(*target, stored.ipAddress(), stored.dynamicIp(), stored.serialNumber());
+            MovedClockOf(target, stored.ipAddress(), stored.dynamicIp(), stored.serialNumber());
         ++outcome_.exchanges;
         // The exchange takes only a reply carrying command 2 (never a late read reply).
         const int answer = exchanges_.ExchangeCommandFrame(
-            protocol::ToByte(protocol::CommandCode::kWrite), *target, moved);
+            protocol::ToByte(protocol::CommandCode::kWrite), target, moved);
         if (answer == protocol::kCommandAcknowledged) {
             return Finish(WriteStatus::kAcknowledged, kSettingSuccessfulMessage);
         }
@@ -228,6 +234,7 @@ class Writer {
         if (!settings::ConstEarlyClockSettings(state_.commandFrame).dynamicIp()) {
             return Finish(WriteStatus::kNeedsDynamicIp, kEarlyBatchNeedsDynamicIpMessage);
         }
+        outcome_.target = platform::kLimitedBroadcast;
         if (request_.dryRun) {
             return Finish(WriteStatus::kReady);
         }
@@ -250,15 +257,6 @@ class Writer {
 };
 
 }  // namespace
-
-std::optional<platform::Ipv4> ModifyTarget(std::string_view itemText) {
-    const std::string_view dotted = itemText.substr(0, itemText.find(kItemTextSeparator));
-    const std::optional<platform::Ipv4> address = platform::ParseDottedAddress(dotted);
-    if (!address || protocol::IsRejectedTarget(*address) || protocol::IsBroadcastTarget(*address)) {
-        return std::nullopt;
-    }
-    return address;
-}
 
 protocol::MovedClock MovedClockOf(platform::Ipv4 target, platform::Ipv4 newAddress, bool dynamicIp,
                                   const std::string& serialNumber) {

@@ -3,7 +3,7 @@
 // front ends: the window runs it on a worker thread with a snapshot of its page, `tavlo write`
 // runs it with a page model it filled itself.
 //
-// Input is a plain WriteRequest (the selected item, generation, family, page, the page's
+// Input is a plain WriteRequest (the selected clock's address, generation, family, page, the page's
 // model and the selected clock's known passwords); output a plain WriteOutcome that the front
 // end turns into a message box and focus, or an exit status. RunWrite touches no widget and
 // no global: it runs on the line passed in (see ClockLine.h), and a stop token
@@ -71,9 +71,10 @@ enum class WriteScope : std::uint8_t { kOneClock, kEveryClock };
 
 struct WriteRequest {
     WriteScope scope = WriteScope::kOneClock;
-    // Modify: the selected tree item's text ("198.18.0.10 (SN0010)"), or a dotted address.
-    // Batch Modify does not use it.
-    std::string target;
+    // Modify: the selected clock's address, as the front end took it from the tree item or the
+    // command line; nothing when the selection names no clock. Modify refuses nothing, 0, a
+    // network and a broadcast address (kInvalidTarget). Batch Modify does not use it.
+    std::optional<platform::Ipv4> target;
     Generation generation = Generation::kCurrent;
     // The "WIRED" / "WIFI" choice; kNone before any choice (nothing is then sent).
     protocol::ClockFamily family = protocol::ClockFamily::kNone;
@@ -115,6 +116,9 @@ struct WriteOutcome {
     std::vector<platform::Ipv4> acknowledgedBy;
     // Exchanges made.
     int exchanges = 0;
+    // Where the request goes once the target is checked: the clock's address (Modify) or
+    // 255.255.255.255 (Batch Modify); nothing when it was refused before.
+    std::optional<platform::Ipv4> target;
     // Why the last exchange could not even wait for an answer (a port in use), else empty.
     std::string failure;
     // The request as stored last (what was sent, or what would have been): a SettingsFrame
@@ -122,11 +126,6 @@ struct WriteOutcome {
     std::optional<protocol::SettingsFrame> settingsRequest;
     std::optional<protocol::CommandFrame> commandRequest;
 };
-
-// The address Modify may write to: the dotted address at the start of a tree item's text (up
-// to the first blank), neither 0 nor a network (last octet 0) nor a broadcast (last octet 255)
-// address. Nothing for anything else: a group label, "Early Versions: N", an empty text.
-std::optional<platform::Ipv4> ModifyTarget(std::string_view itemText);
 
 // Who may acknowledge a write sent to `target` that gives the clock `newAddress` (0 for
 // none) and, with `dynamicIp`, lets it take an address nobody knows yet: the new address when

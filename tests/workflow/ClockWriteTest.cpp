@@ -99,7 +99,7 @@ class ClockWriteTest : public ::testing::Test {
         const ReadResult read = ReadClock(line, clock.address, kind);
         EXPECT_TRUE(read.answered);
         WriteRequest request;
-        request.target = platform::FormatIpv4(clock.address) + " (" + clock.serialNumber() + ")";
+        request.target = clock.address;
         if (kind == ClockKind::kEarly) {
             request.generation = Generation::kEarly;
             settings::ShowEarlyClockSettings(request.basic, read.commandFrame);
@@ -251,16 +251,16 @@ TEST_F(ClockWriteTest, RefusalsSendNothing) {
          },
          WriteStatus::kRefused,
          "Please select Wifi_Pattern and enter the network for every clock!"},
-        {"group label", clocksim::ClockKind::kWired,
-         [](WriteRequest& r) { r.target = "198.18.0.0 (WIRED:1)"; }, WriteStatus::kInvalidTarget,
+        {"network address (a group label)", clocksim::ClockKind::kWired,
+         [](WriteRequest& r) { r.target = MakeIpv4(198, 18, 0, 0); }, WriteStatus::kInvalidTarget,
          "Please select a valid IP!"},
-        {"early group label", clocksim::ClockKind::kEarly,
-         [](WriteRequest& r) { r.target = "Early Versions: 1"; }, WriteStatus::kInvalidTarget,
+        {"early clock, no clock named", clocksim::ClockKind::kEarly,
+         [](WriteRequest& r) { r.target.reset(); }, WriteStatus::kInvalidTarget,
          "Please select a valid IP!"},
-        {"no selection", clocksim::ClockKind::kWifi, [](WriteRequest& r) { r.target.clear(); },
+        {"no clock named", clocksim::ClockKind::kWifi, [](WriteRequest& r) { r.target.reset(); },
          WriteStatus::kInvalidTarget, "Please select a valid IP!"},
         {"broadcast address", clocksim::ClockKind::kWired,
-         [](WriteRequest& r) { r.target = "198.18.0.255"; }, WriteStatus::kInvalidTarget,
+         [](WriteRequest& r) { r.target = MakeIpv4(198, 18, 0, 255); }, WriteStatus::kInvalidTarget,
          "Please select a valid IP!"},
         {"early batch without dynamic IP", clocksim::ClockKind::kEarly,
          [](WriteRequest& r) { r.scope = WriteScope::kEveryClock; }, WriteStatus::kNeedsDynamicIp,
@@ -290,6 +290,19 @@ TEST_F(ClockWriteTest, RefusalsSendNothing) {
         EXPECT_EQ(outcome.message, c.message);
         EXPECT_TRUE(net.sent().empty());
         EXPECT_EQ(outcome.exchanges, 0);
+    }
+}
+
+TEST_F(ClockWriteTest, OutcomeNamesWhereTheRequestGoes) {
+    for (const auto kind : {clocksim::ClockKind::kWired, clocksim::ClockKind::kEarly}) {
+        clocks.clear();
+        WriteRequest request = Selected(AddClock(kind));
+        request.dryRun = true;
+        // An early-version batch needs dynamic IP.
+        settings::Click(request.basic, settings::BasicButton::kDynamicIp);
+        EXPECT_EQ(Write(request).target, request.target);
+        request.scope = WriteScope::kEveryClock;
+        EXPECT_EQ(Write(request).target, platform::kLimitedBroadcast);
     }
 }
 

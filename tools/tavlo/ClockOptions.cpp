@@ -29,7 +29,7 @@ std::optional<NamedClock> ClockNamed(const ClockKindFlags& kinds, const std::str
         error = "'" + Printable(text) + "' is not an address like 192.0.2.10";
         return std::nullopt;
     }
-    if (protocol::IsRejectedTarget(*address) || protocol::IsBroadcastTarget(*address)) {
+    if (!protocol::IsSingleClockTarget(*address)) {
         error = "'" + text + "' is a network or broadcast address" +
                 (platform::LastOctet(*address) == 0 ? " (a group label), not a clock" : "");
         return std::nullopt;

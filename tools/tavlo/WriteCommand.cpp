@@ -61,11 +61,12 @@ void NoteIgnored(Io& io, const std::vector<std::string>& ignored) {
            << ": note: ignored (the page cannot edit them): " << names << '\n';
 }
 
-void PrintRequest(Io& io, const workflow::WriteOutcome& outcome, const std::string& to, bool json) {
+// The request of a dry run, with the address it would go to.
+void PrintRequest(Io& io, const workflow::WriteOutcome& outcome, bool json) {
     std::vector<FieldText> fields = outcome.commandRequest
                                         ? EarlyReplyFields(*outcome.commandRequest)
                                         : ClockReplyFields(*outcome.settingsRequest);
-    fields.insert(fields.begin(), FieldText{"address", 0, to});
+    fields.insert(fields.begin(), FieldText{"address", 0, platform::FormatIpv4(*outcome.target)});
     constexpr bool kWithoutSecrets = false;
     if (json) {
         PrintFieldsJson(io.out, fields, kWithoutSecrets);
@@ -74,13 +75,12 @@ void PrintRequest(Io& io, const workflow::WriteOutcome& outcome, const std::stri
     }
 }
 
-// The exit status of a workflow's outcome, with its line. `to` is where the request goes.
-int Report(Io& io, const workflow::WriteOutcome& outcome, const std::string& dotted,
-           const std::string& to, bool json) {
+// The exit status of a workflow's outcome, with its line. `dotted` is the clock named.
+int Report(Io& io, const workflow::WriteOutcome& outcome, const std::string& dotted, bool json) {
     using workflow::WriteStatus;
     switch (outcome.status) {
         case WriteStatus::kReady:
-            PrintRequest(io, outcome, to, json);
+            PrintRequest(io, outcome, json);
             return kExitSuccess;
         case WriteStatus::kAcknowledged:
         case WriteStatus::kBatchAnswered:
@@ -182,15 +182,13 @@ int RunWriteCommand(const WriteArguments& arguments, Io& io) {
 
     request.scope =
         arguments.batch ? workflow::WriteScope::kEveryClock : workflow::WriteScope::kOneClock;
-    request.target = dotted;
+    request.target = address;
     request.page = page;
     request.basic = models.basic;
     request.wifi = models.wifi;
     request.dryRun = arguments.dryRun;
     const workflow::WriteOutcome outcome = workflow::RunWrite(request, line.line());
-    const std::string to =
-        arguments.batch ? platform::FormatIpv4(platform::kLimitedBroadcast) : dotted;
-    return Report(io, outcome, dotted, to, arguments.json);
+    return Report(io, outcome, dotted, arguments.json);
 }
 
 }  // namespace
