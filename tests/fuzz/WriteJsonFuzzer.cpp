@@ -46,7 +46,6 @@ ShownClock Show(Input& input, ClockKind kind) {
         const auto clock = clocksim::MakeDefaultClock(clocksim::ClockKind::kEarly, address);
         read.commandFrame = clocksim::EarlyReplyFrame(clock, 1, true);
         PatchRecord(input, read.commandFrame);
-        shown.reported = cli::EarlyReplyFields(read.commandFrame);
     } else {
         const bool wifi = kind == ClockKind::kWifi;
         const auto clock = clocksim::MakeDefaultClock(
@@ -54,8 +53,8 @@ ShownClock Show(Input& input, ClockKind kind) {
         read.settingsFrame = clocksim::ReplyFrame(clock, 1, true);
         PatchRecord(input, read.settingsFrame);
         shown.family = workflow::FamilyOfKind(kind);
-        shown.reported = cli::ClockReplyFields(read.settingsFrame);
     }
+    shown.reported = cli::ReplyFields(read, kind);
     workflow::ClearPagesForRead(kind, shown.models);
     workflow::ShowRead(read, kind, shown.models);
     return shown;

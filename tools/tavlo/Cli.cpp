@@ -29,6 +29,12 @@ int Failure(Io& io, std::string_view command, std::string_view text, int code) {
     return code;
 }
 
+int NoAnswer(Io& io, std::string_view command, const std::string& failure,
+             const std::string& dotted) {
+    return Failure(io, command, failure.empty() ? "no answer from " + dotted : failure,
+                   kExitNoAnswer);
+}
+
 CLI::App* AddSubcommand(CLI::App& tavlo, Invocation& invocation, std::string_view name,
                         std::string_view summary, std::string_view footer,
                         std::function<int(Io& io)> run) {

@@ -61,6 +61,10 @@ int RunCommandLine(std::vector<std::string> args, Io& io);
 int UsageError(Io& io, std::string_view command, std::string_view text);
 // Prints "tavlo <command>: <text>" to stderr; returns `code`.
 int Failure(Io& io, std::string_view command, std::string_view text, int code);
+// Prints "tavlo <command>: no answer from <dotted>", or `failure` (why nothing could even be
+// asked) when there is one; returns kExitNoAnswer.
+int NoAnswer(Io& io, std::string_view command, const std::string& failure,
+             const std::string& dotted);
 
 using platform::Printable;
 

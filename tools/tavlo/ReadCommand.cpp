@@ -55,13 +55,9 @@ int RunRead(const ReadArguments& arguments, Io& io) {
     const std::string dotted = platform::FormatIpv4(address);
     const workflow::ReadResult result = workflow::ReadClock(line.line(), address, kind);
     if (!result.answered) {
-        return Failure(io, kCommand,
-                       result.failure.empty() ? "no answer from " + dotted : result.failure,
-                       kExitNoAnswer);
+        return NoAnswer(io, kCommand, result.failure, dotted);
     }
-    std::vector<FieldText> fields = kind == ClockKind::kEarly
-                                        ? EarlyReplyFields(result.commandFrame)
-                                        : ClockReplyFields(result.settingsFrame);
+    std::vector<FieldText> fields = ReplyFields(result, kind);
     fields.insert(fields.begin(), FieldText{"address", 0, dotted});
     if (json) {
         PrintFieldsJson(io.out, fields, withSecrets);

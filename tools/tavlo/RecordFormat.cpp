@@ -19,6 +19,11 @@ std::vector<FieldText> EarlyReplyFields(settings::ConstCommandBytes frame) {
     return settings::DescribeEarlyClockSettings(frame);
 }
 
+std::vector<FieldText> ReplyFields(const workflow::ReadResult& read, workflow::ClockKind kind) {
+    return kind == workflow::ClockKind::kEarly ? EarlyReplyFields(read.commandFrame)
+                                               : ClockReplyFields(read.settingsFrame);
+}
+
 void PrintFieldsText(std::ostream& out, const std::vector<FieldText>& fields, bool withSecrets) {
     std::size_t width = 0;
     for (const FieldText& field : fields) {

@@ -9,6 +9,7 @@
 #include "settings/ClockSettings.h"
 #include "settings/EarlyClockSettings.h"
 #include "settings/FieldText.h"
+#include "workflow/ClockRead.h"
 
 namespace tavlo::cli {
 
@@ -18,6 +19,8 @@ using settings::FieldText;
 std::vector<FieldText> ClockReplyFields(settings::ConstSettingsBytes frame);
 // The settings record of an early-version clock.
 std::vector<FieldText> EarlyReplyFields(settings::ConstCommandBytes frame);
+// The reply of a read of a clock of `kind`: one of the two above.
+std::vector<FieldText> ReplyFields(const workflow::ReadResult& read, workflow::ClockKind kind);
 
 // Secret fields (passwords, keys) are left out unless `withSecrets`.
 // "name  value" lines, names padded to one column, control characters made visible.

@@ -108,87 +108,114 @@ int Report(Io& io, const workflow::WriteOutcome& outcome, const std::string& dot
         case WriteStatus::kStopped:
             break;
     }
-    return Failure(io, kCommand,
-                   outcome.failure.empty() ? "no answer from " + dotted : outcome.failure,
-                   kExitNoAnswer);
+    return NoAnswer(io, kCommand, outcome.failure, dotted);
 }
 
-int RunWriteCommand(const WriteArguments& arguments, Io& io) {
+// What the command line names, checked before anything is read.
+struct WriteTarget {
+    NamedClock clock;
+    workflow::WritePage page = workflow::WritePage::kBasic;
+};
+
+// The command line's clock and page; nothing once a usage error has been printed.
+std::optional<WriteTarget> CheckUsage(const WriteArguments& arguments, Io& io) {
     if (arguments.words.size() != 2) {
-        return UsageError(io, kCommand, "give ADDRESS and FILE (- for standard input)");
+        UsageError(io, kCommand, "give ADDRESS and FILE (- for standard input)");
+        return std::nullopt;
     }
     std::string error;
     const std::optional<NamedClock> clock =
         ClockNamed(arguments.kinds, arguments.words.front(), error);
     if (!clock) {
-        return UsageError(io, kCommand, error);
+        UsageError(io, kCommand, error);
+        return std::nullopt;
     }
-    using workflow::ClockKind;
-    const ClockKind kind = clock->kind;
-    const platform::Ipv4 address = clock->address;
     const workflow::WritePage page =
         arguments.page == kWifiPage ? workflow::WritePage::kWifi : workflow::WritePage::kBasic;
-    if (kind == ClockKind::kEarly && page == workflow::WritePage::kWifi) {
-        return UsageError(io, kCommand, "early-version clocks have no WIFI page");
+    if (clock->kind == workflow::ClockKind::kEarly && page == workflow::WritePage::kWifi) {
+        UsageError(io, kCommand, "early-version clocks have no WIFI page");
+        return std::nullopt;
     }
     if (arguments.json && !arguments.dryRun) {
-        return UsageError(io, kCommand, "--json prints the request of --dry-run; give both");
+        UsageError(io, kCommand, "--json prints the request of --dry-run; give both");
+        return std::nullopt;
     }
+    return WriteTarget{*clock, page};
+}
 
-    // The input, refused before anything is sent when it is not what the read prints.
-    const std::string& path = arguments.words.back();
+// The input's values, refused before anything is sent when they are not what the read
+// prints; nothing once the refusal has been printed.
+std::optional<std::vector<KeyValue>> ReadValues(const std::string& path, workflow::ClockKind kind,
+                                                Io& io) {
+    std::string error;
     const std::optional<std::string> input = json::ReadText(path, std::cin, error);
     if (!input) {
-        return Failure(io, kCommand, error, kExitUsage);
+        Failure(io, kCommand, error, kExitUsage);
+        return std::nullopt;
     }
     const std::optional<json::Json> document = json::Read(*input, error);
     if (!document) {
-        return Failure(io, kCommand, Printable(path) + ": " + error, kExitUsage);
+        Failure(io, kCommand, Printable(path) + ": " + error, kExitUsage);
+        return std::nullopt;
     }
-    const std::optional<std::vector<KeyValue>> values = TakeValues(*document, kind, error);
+    std::optional<std::vector<KeyValue>> values = TakeValues(*document, kind, error);
     if (!values) {
-        return Failure(io, kCommand, error, kExitUsage);
+        Failure(io, kCommand, error, kExitUsage);
+    }
+    return values;
+}
+
+// The request for the clock a read answered: its generation, family and passwords.
+workflow::WriteRequest RequestFor(const workflow::ReadResult& read, workflow::ClockKind kind) {
+    workflow::WriteRequest request;
+    if (kind == workflow::ClockKind::kEarly) {
+        request.generation = workflow::Generation::kEarly;
+    } else {
+        request.family = workflow::FamilyOfKind(kind);
+        request.known = read.passwords.value_or(workflow::KnownPasswords{});
+    }
+    return request;
+}
+
+int RunWriteCommand(const WriteArguments& arguments, Io& io) {
+    const std::optional<WriteTarget> target = CheckUsage(arguments, io);
+    if (!target) {
+        return kExitUsage;
+    }
+    const workflow::ClockKind kind = target->clock.kind;
+    const platform::Ipv4 address = target->clock.address;
+    const std::optional<std::vector<KeyValue>> values =
+        ReadValues(arguments.words.back(), kind, io);
+    if (!values) {
+        return kExitUsage;
     }
 
+    // Read the clock as a click does, show it on both pages, and enter the values there.
     workflow::OwnedClockLine line(platform::makeSystemNetwork());
-
-    // Read the clock as a click does, and show it on both pages.
     const std::string dotted = platform::FormatIpv4(address);
     const workflow::ReadResult read = workflow::ReadClock(line.line(), address, kind);
     if (!read.answered) {
-        return Failure(io, kCommand,
-                       read.failure.empty() ? "no answer from " + dotted : read.failure,
-                       kExitNoAnswer);
+        return NoAnswer(io, kCommand, read.failure, dotted);
     }
     workflow::PageModels models;
     workflow::ClearPagesForRead(kind, models);
     workflow::ShowRead(read, kind, models);
-    workflow::WriteRequest request;
-    std::vector<FieldText> reported;
-    if (kind == ClockKind::kEarly) {
-        request.generation = workflow::Generation::kEarly;
-        reported = EarlyReplyFields(read.commandFrame);
-    } else {
-        request.family = workflow::FamilyOfKind(kind);
-        request.known = read.passwords.value_or(workflow::KnownPasswords{});
-        reported = ClockReplyFields(read.settingsFrame);
-    }
-
-    const EditResult edits = ApplyValues(*values, reported, kind, page, models);
+    const EditResult edits =
+        ApplyValues(*values, ReplyFields(read, kind), kind, target->page, models);
     if (!edits.error.empty()) {
         return Failure(io, kCommand, edits.error, kExitUsage);
     }
     NoteIgnored(io, edits.ignored);
 
+    workflow::WriteRequest request = RequestFor(read, kind);
     request.scope =
         arguments.batch ? workflow::WriteScope::kEveryClock : workflow::WriteScope::kOneClock;
     request.target = address;
-    request.page = page;
+    request.page = target->page;
     request.basic = models.basic;
     request.wifi = models.wifi;
     request.dryRun = arguments.dryRun;
-    const workflow::WriteOutcome outcome = workflow::RunWrite(request, line.line());
-    return Report(io, outcome, dotted, arguments.json);
+    return Report(io, workflow::RunWrite(request, line.line()), dotted, arguments.json);
 }
 
 }  // namespace

@@ -40,12 +40,11 @@ Shown Show(clocksim::ClockKind simKind, const std::function<void(SimClock&)>& tw
     if (clocksim::IsEarly(simKind)) {
         shown.kind = ClockKind::kEarly;
         read.commandFrame = clocksim::EarlyReplyFrame(clock, 1, true);
-        shown.reported = EarlyReplyFields(read.commandFrame);
     } else {
         shown.kind = simKind == clocksim::ClockKind::kWifi ? ClockKind::kWifi : ClockKind::kWired;
         read.settingsFrame = clocksim::ReplyFrame(clock, 1, true);
-        shown.reported = ClockReplyFields(read.settingsFrame);
     }
+    shown.reported = ReplyFields(read, shown.kind);
     workflow::ClearPagesForRead(shown.kind, shown.models);
     workflow::ShowRead(read, shown.kind, shown.models);
     return shown;
