@@ -53,6 +53,7 @@ constexpr std::string_view kWifiPasswordKey = "wifiPassword";
 constexpr char kTimeSeparator = ':';
 constexpr std::size_t kTimeParts = 3;
 constexpr const char* kTransitionExample = "2 O'clock on the Last Sun in Mar";
+constexpr std::string_view kNoSensor = "while the clock reports no humiture sensor";
 
 std::string Quoted(std::string_view text) {
     const bool cut = text.size() > kMaxQuotedValue;
@@ -324,28 +325,12 @@ Apply PickTime(std::array<ListControl BasicPageModel::*, kTimeParts> lists) {
     };
 }
 
-void AddIgnored(std::vector<Key>& keys, std::uint8_t generations,
-                std::initializer_list<const char*> names) {
-    for (const char* name : names) {
-        keys.push_back({name, Role::kIgnored, generations, {}});
-    }
-}
-
-// Every key, in the order values are applied: the buttons that unlock other controls first.
-std::vector<Key> MakeKeys() {
+// The radio buttons, and the rules and the list that they unlock or lock.
+void AddButtonKeys(std::vector<Key>& keys) {
     using B = BasicButton;
-    std::vector<Key> k;
     const auto basic = [&](std::string name, std::uint8_t generations, Apply apply) {
-        k.push_back({std::move(name), Role::kBasic, generations, std::move(apply)});
+        keys.push_back({std::move(name), Role::kBasic, generations, std::move(apply)});
     };
-    const auto box = [](TextControl BasicPageModel::*member) {
-        return [member](PageModels& m) -> TextControl& { return m.basic.*member; };
-    };
-    const auto list = [](ListControl BasicPageModel::*member) {
-        return [member](PageModels& m) -> ListControl& { return m.basic.*member; };
-    };
-    const std::string noSensor = "while the clock reports no humiture sensor";
-
     basic(
         "ipMode", kBoth,
         Choose({{settings::kDynamicIpText, B::kDynamicIp}, {settings::kStaticIpText, B::kStaticIp}},
@@ -365,20 +350,31 @@ std::vector<Key> MakeKeys() {
     basic("humitureUnit", kCurrent,
           Choose({{settings::kDegreeCelsius, B::kCelsius},
                   {settings::kDegreeFahrenheit, B::kFahrenheit}},
-                 noSensor));
+                 std::string(kNoSensor)));
     basic("timeZone", kBoth, PickTimeZone);
+}
+
+// The clock's addresses, and the time servers' rows.
+void AddAddressKeys(std::vector<Key>& keys) {
+    const auto basic = [&](std::string name, std::uint8_t generations, Apply apply) {
+        keys.push_back({std::move(name), Role::kBasic, generations, std::move(apply)});
+    };
     const std::string dynamicIp = "while ipMode is \"Dynamic IP\"";
-    basic("ipAddress", kBoth, TypeInto(box(&BasicPageModel::ipAddress), dynamicIp));
-    basic("subnetMask", kBoth, TypeInto(box(&BasicPageModel::subnetMask), dynamicIp));
-    basic("gateway", kBoth, TypeInto(box(&BasicPageModel::gateway), dynamicIp));
-    basic("dnsServer", kBoth, TypeInto(box(&BasicPageModel::dnsServer), dynamicIp));
+    for (const auto& [name, member] : {std::pair{"ipAddress", &BasicPageModel::ipAddress},
+                                       std::pair{"subnetMask", &BasicPageModel::subnetMask},
+                                       std::pair{"gateway", &BasicPageModel::gateway},
+                                       std::pair{"dnsServer", &BasicPageModel::dnsServer}}) {
+        basic(name, kBoth,
+              TypeInto([member](PageModels& m) -> TextControl& { return m.basic.*member; },
+                       dynamicIp));
+    }
+    using R = settings::TimeServerRowModel;
     for (std::size_t i = 0; i < settings::kTimeServerRows; ++i) {
         const std::string prefix = "timeServer" + std::to_string(i + 1);
-        const auto row = [i](auto member) {
+        const auto row = [i](TextControl R::*member) {
             return
                 [i, member](PageModels& m) -> TextControl& { return m.basic.servers[i].*member; };
         };
-        using R = settings::TimeServerRowModel;
         basic(prefix + "Address", kBoth,
               TypeInto(row(&R::address), "while timeServerMode is \"Domain\""));
         basic(prefix + "Port", kCurrent, TypeInto(row(&R::port), {}, settings::kMaxPortOrKeyId));
@@ -390,23 +386,50 @@ std::vector<Key> MakeKeys() {
               TypeInto([i](PageModels& m) -> TextControl& { return m.basic.servers[i].domain; },
                        "while timeServerMode is \"Time Server IP\""));
     }
-    using M = BasicPageModel;
-    basic("countDownStart", kCurrent,
-          PickTime({&M::countDownStartHour, &M::countDownStartMinute, &M::countDownStartSecond}));
-    basic("countDownDuration", kCurrent,
-          PickTime({&M::countDownDurationHours, &M::countDownDurationMinutes,
-                    &M::countDownDurationSeconds}));
-    basic("energySavingStartHour", kBoth, PickNumberIn(list(&M::energySavingFrom)));
-    basic("energySavingEndHour", kBoth, PickNumberIn(list(&M::energySavingTo)));
-    basic("brightness", kBoth, PickItemIn(list(&M::brightness)));
-    basic("timeDisplayDuration", kCurrent, PickNumberIn(list(&M::timeDuration), noSensor));
-    basic("temperatureDisplayDuration", kCurrent,
-          PickNumberIn(list(&M::temperatureDuration), noSensor));
-    basic("humidityDisplayDuration", kCurrent, PickNumberIn(list(&M::humidityDuration), noSensor));
-    basic("displayText", kCurrent, TypeInto(box(&M::displayText)));
+}
 
+// A list of the Basic page picked by its item: a number, or any item of the list.
+struct ListKey {
+    std::string_view name;
+    std::uint8_t generations;
+    ListControl BasicPageModel::*list;
+    bool number;
+    std::string_view lockedWhy;
+};
+
+using M = BasicPageModel;
+constexpr ListKey kListKeys[] = {
+    {"energySavingStartHour", kBoth, &M::energySavingFrom, true, {}},
+    {"energySavingEndHour", kBoth, &M::energySavingTo, true, {}},
+    {"brightness", kBoth, &M::brightness, false, {}},
+    {"timeDisplayDuration", kCurrent, &M::timeDuration, true, kNoSensor},
+    {"temperatureDisplayDuration", kCurrent, &M::temperatureDuration, true, kNoSensor},
+    {"humidityDisplayDuration", kCurrent, &M::humidityDuration, true, kNoSensor},
+};
+
+// The count-down times, the lists and the display text.
+void AddListKeys(std::vector<Key>& keys) {
+    keys.push_back(
+        {"countDownStart", Role::kBasic, kCurrent,
+         PickTime({&M::countDownStartHour, &M::countDownStartMinute, &M::countDownStartSecond})});
+    keys.push_back({"countDownDuration", Role::kBasic, kCurrent,
+                    PickTime({&M::countDownDurationHours, &M::countDownDurationMinutes,
+                              &M::countDownDurationSeconds})});
+    for (const ListKey& key : kListKeys) {
+        const ListOf list = [member = key.list](PageModels& m) -> ListControl& {
+            return m.basic.*member;
+        };
+        keys.push_back(
+            {std::string(key.name), Role::kBasic, key.generations,
+             key.number ? PickNumberIn(list, std::string(key.lockedWhy)) : PickItemIn(list)});
+    }
+    keys.push_back({"displayText", Role::kBasic, kCurrent,
+                    TypeInto([](PageModels& m) -> TextControl& { return m.basic.displayText; })});
+}
+
+void AddWifiKeys(std::vector<Key>& keys) {
     const auto wifiKey = [&](std::string name, Apply apply) {
-        k.push_back({std::move(name), Role::kWifi, kCurrent, std::move(apply)});
+        keys.push_back({std::move(name), Role::kWifi, kCurrent, std::move(apply)});
     };
     wifiKey("ssid", TypeInto([](PageModels& m) -> TextControl& { return m.wifi.ssid; }));
     wifiKey("cipher", PickItemIn([](PageModels& m) -> ListControl& { return m.wifi.cipher; }));
@@ -414,14 +437,39 @@ std::vector<Key> MakeKeys() {
             PickItemIn([](PageModels& m) -> ListControl& { return m.wifi.auth; }));
     wifiKey(std::string(kWifiPasswordKey),
             TypeInto([](PageModels& m) -> TextControl& { return m.wifi.password; }));
+}
 
-    AddIgnored(k, kBoth, {"address", "serialNumber", "timeServerInUse"});
-    AddIgnored(k, kCurrent,
-               {"version", "requestBit", "batchBit", "frameType", "temperature", "humidity",
-                "userPassword", "globalPassword", "mailSenderName", "mailSenderDomain",
-                "mailSendTo", "mailCopyTo", "sensorState", "ssidLength", "wifiPasswordLength"});
-    AddIgnored(k, kEarly, {"requestMarker", "commandCode", "timeServerCount", "checksum"});
-    return k;
+// Read-only, derived and secret fields, which the page cannot edit.
+struct IgnoredKeys {
+    std::uint8_t generations;
+    std::initializer_list<const char*> names;
+};
+
+void AddIgnoredKeys(std::vector<Key>& keys) {
+    const IgnoredKeys ignored[] = {
+        {kBoth, {"address", "serialNumber", "timeServerInUse"}},
+        {kCurrent,
+         {"version", "requestBit", "batchBit", "frameType", "temperature", "humidity",
+          "userPassword", "globalPassword", "mailSenderName", "mailSenderDomain", "mailSendTo",
+          "mailCopyTo", "sensorState", "ssidLength", "wifiPasswordLength"}},
+        {kEarly, {"requestMarker", "commandCode", "timeServerCount", "checksum"}},
+    };
+    for (const IgnoredKeys& group : ignored) {
+        for (const char* name : group.names) {
+            keys.push_back({name, Role::kIgnored, group.generations, {}});
+        }
+    }
+}
+
+// Every key, in the order values are applied: the buttons that unlock other controls first.
+std::vector<Key> MakeKeys() {
+    std::vector<Key> keys;
+    AddButtonKeys(keys);
+    AddAddressKeys(keys);
+    AddListKeys(keys);
+    AddWifiKeys(keys);
+    AddIgnoredKeys(keys);
+    return keys;
 }
 
 const std::vector<Key>& Keys() {
