@@ -153,27 +153,27 @@ QSize BasicPage::sizeHint() const {
 QWidget* BasicPage::buildVersionGroup() {
     auto* box = new QGroupBox(QStringLiteral("Versions Information"), this);
     auto* row = Tight(new QHBoxLayout(box));
-    c_.version = MakeValue(box);
-    c_.serialNumber = MakeValue(box);
+    controls_.version = MakeValue(box);
+    controls_.serialNumber = MakeValue(box);
     row->addWidget(Caption("Version :", box));
-    row->addWidget(c_.version, 1);
+    row->addWidget(controls_.version, 1);
     row->addWidget(Caption("SN :", box));
-    row->addWidget(c_.serialNumber, 2);
+    row->addWidget(controls_.serialNumber, 2);
     return box;
 }
 
 QWidget* BasicPage::buildTimeGroup() {
     auto* box = new QGroupBox(QStringLiteral("Time Setting"), this);
     auto* grid = Tight(new QGridLayout(box));
-    c_.format12 = new QRadioButton(QStringLiteral("12"), box);
-    c_.format24 = new QRadioButton(QStringLiteral("24"), box);
-    formatGroup_ = MakeGroup(this, {c_.format12, c_.format24});
-    c_.timeZone = MakeList(box, shown_.timeZone);
+    controls_.format12 = new QRadioButton(QStringLiteral("12"), box);
+    controls_.format24 = new QRadioButton(QStringLiteral("24"), box);
+    formatGroup_ = MakeGroup(this, {controls_.format12, controls_.format24});
+    controls_.timeZone = MakeList(box, shown_.timeZone);
     grid->addWidget(Caption("Time Format:", box), 0, 0);
-    grid->addWidget(c_.format12, 0, 1);
-    grid->addWidget(c_.format24, 0, 2);
+    grid->addWidget(controls_.format12, 0, 1);
+    grid->addWidget(controls_.format24, 0, 2);
     grid->addWidget(Caption("Time Zone:", box), 1, 0);
-    grid->addWidget(c_.timeZone, 1, 1, 1, 2);
+    grid->addWidget(controls_.timeZone, 1, 1, 1, 2);
     grid->setColumnStretch(3, 1);
     return box;
 }
@@ -181,19 +181,19 @@ QWidget* BasicPage::buildTimeGroup() {
 QWidget* BasicPage::buildIpGroup() {
     auto* box = new QGroupBox(QStringLiteral("Clock IP Setting"), this);
     auto* grid = Tight(new QGridLayout(box));
-    c_.dynamicIp = new QRadioButton(QStringLiteral("Dynamic IP"), box);
-    c_.staticIp = new QRadioButton(QStringLiteral("Static IP"), box);
-    ipModeGroup_ = MakeGroup(this, {c_.dynamicIp, c_.staticIp});
-    connect(c_.dynamicIp, &QRadioButton::clicked, this, [this] { update(OnDynamicIp); });
-    connect(c_.staticIp, &QRadioButton::clicked, this, [this] { update(OnStaticIp); });
-    grid->addWidget(c_.dynamicIp, 0, 0);
-    grid->addWidget(c_.staticIp, 0, 1);
+    controls_.dynamicIp = new QRadioButton(QStringLiteral("Dynamic IP"), box);
+    controls_.staticIp = new QRadioButton(QStringLiteral("Static IP"), box);
+    ipModeGroup_ = MakeGroup(this, {controls_.dynamicIp, controls_.staticIp});
+    connect(controls_.dynamicIp, &QRadioButton::clicked, this, [this] { update(OnDynamicIp); });
+    connect(controls_.staticIp, &QRadioButton::clicked, this, [this] { update(OnStaticIp); });
+    grid->addWidget(controls_.dynamicIp, 0, 0);
+    grid->addWidget(controls_.staticIp, 0, 1);
 
     const std::array<std::pair<const char*, ui::Ipv4AddressEdit**>, 4> fields{{
-        {"IP Address :", &c_.ipAddress},
-        {"Subnet Mask :", &c_.subnetMask},
-        {"Default Gateway :", &c_.gateway},
-        {"DNS Server  :", &c_.dnsServer},
+        {"IP Address :", &controls_.ipAddress},
+        {"Subnet Mask :", &controls_.subnetMask},
+        {"Default Gateway :", &controls_.gateway},
+        {"DNS Server  :", &controls_.dnsServer},
     }};
     int row = 1;
     for (const auto& [label, field] : fields) {
@@ -208,21 +208,22 @@ QWidget* BasicPage::buildIpGroup() {
 QWidget* BasicPage::buildNtpGroup() {
     auto* box = new QGroupBox(QStringLiteral("NTP Setting"), this);
     auto* grid = Tight(new QGridLayout(box));
-    c_.timeServerIp = new QRadioButton(QStringLiteral("Time Server IP"), box);
-    c_.domain = new QRadioButton(QStringLiteral("Domain"), box);
-    serverModeGroup_ = MakeGroup(this, {c_.timeServerIp, c_.domain});
-    connect(c_.timeServerIp, &QRadioButton::clicked, this, [this] { update(OnTimeServerIp); });
-    connect(c_.domain, &QRadioButton::clicked, this, [this] { update(OnDomain); });
+    controls_.timeServerIp = new QRadioButton(QStringLiteral("Time Server IP"), box);
+    controls_.domain = new QRadioButton(QStringLiteral("Domain"), box);
+    serverModeGroup_ = MakeGroup(this, {controls_.timeServerIp, controls_.domain});
+    connect(controls_.timeServerIp, &QRadioButton::clicked, this,
+            [this] { update(OnTimeServerIp); });
+    connect(controls_.domain, &QRadioButton::clicked, this, [this] { update(OnDomain); });
 
     enum Column { kMarker, kAddress, kDomain, kPort, kKeyId, kKey };
-    grid->addWidget(c_.timeServerIp, 0, kAddress);
-    grid->addWidget(c_.domain, 0, kDomain);
+    grid->addWidget(controls_.timeServerIp, 0, kAddress);
+    grid->addWidget(controls_.domain, 0, kDomain);
     grid->addWidget(Caption("Port:", box), 0, kPort);
     grid->addWidget(Caption("Key ID:", box), 0, kKeyId);
     grid->addWidget(Caption("Keys:", box), 0, kKey);
 
     for (std::size_t i = 0; i < kTimeServerRows; ++i) {
-        TimeServerRowControls& row = c_.servers[i];
+        TimeServerRowControls& row = controls_.servers[i];
         row.marker = new QLabel(box);
         row.marker->setMinimumWidth(row.marker->fontMetrics().horizontalAdvance(QString::fromLatin1(
             kServerInUseMarker.data(), static_cast<qsizetype>(kServerInUseMarker.size()))));
@@ -261,20 +262,20 @@ QWidget* BasicPage::buildNtpGroup() {
 QWidget* BasicPage::buildCountDownGroup() {
     auto* box = new QGroupBox(QStringLiteral("Count Down Setting"), this);
     auto* grid = Tight(new QGridLayout(box));
-    c_.countDownStartHour = MakeList(box, shown_.countDownStartHour);
-    c_.countDownStartMinute = MakeList(box, shown_.countDownStartMinute);
-    c_.countDownStartSecond = MakeList(box, shown_.countDownStartSecond);
-    c_.countDownDurationHours = MakeList(box, shown_.countDownDurationHours);
-    c_.countDownDurationMinutes = MakeList(box, shown_.countDownDurationMinutes);
-    c_.countDownDurationSeconds = MakeList(box, shown_.countDownDurationSeconds);
+    controls_.countDownStartHour = MakeList(box, shown_.countDownStartHour);
+    controls_.countDownStartMinute = MakeList(box, shown_.countDownStartMinute);
+    controls_.countDownStartSecond = MakeList(box, shown_.countDownStartSecond);
+    controls_.countDownDurationHours = MakeList(box, shown_.countDownDurationHours);
+    controls_.countDownDurationMinutes = MakeList(box, shown_.countDownDurationMinutes);
+    controls_.countDownDurationSeconds = MakeList(box, shown_.countDownDurationSeconds);
     grid->addWidget(Caption("Start at:", box), 0, 0);
-    grid->addWidget(c_.countDownStartHour, 0, 1);
-    grid->addWidget(c_.countDownStartMinute, 0, 2);
-    grid->addWidget(c_.countDownStartSecond, 0, 3);
+    grid->addWidget(controls_.countDownStartHour, 0, 1);
+    grid->addWidget(controls_.countDownStartMinute, 0, 2);
+    grid->addWidget(controls_.countDownStartSecond, 0, 3);
     grid->addWidget(Caption("Duration:", box), 1, 0);
-    grid->addWidget(c_.countDownDurationHours, 1, 1);
-    grid->addWidget(c_.countDownDurationMinutes, 1, 2);
-    grid->addWidget(c_.countDownDurationSeconds, 1, 3);
+    grid->addWidget(controls_.countDownDurationHours, 1, 1);
+    grid->addWidget(controls_.countDownDurationMinutes, 1, 2);
+    grid->addWidget(controls_.countDownDurationSeconds, 1, 3);
     grid->setColumnStretch(4, 1);
     return box;
 }
@@ -282,18 +283,18 @@ QWidget* BasicPage::buildCountDownGroup() {
 QWidget* BasicPage::buildEnergyGroup() {
     auto* box = new QGroupBox(QStringLiteral("Energy Saving Setting"), this);
     auto* grid = Tight(new QGridLayout(box));
-    c_.energySavingFrom = MakeList(box, shown_.energySavingFrom);
-    c_.energySavingTo = MakeList(box, shown_.energySavingTo);
-    c_.displayDim = new QRadioButton(QStringLiteral("Display Dim"), box);
-    c_.displayClose = new QRadioButton(QStringLiteral("Display Close"), box);
-    dimGroup_ = MakeGroup(this, {c_.displayDim, c_.displayClose});
+    controls_.energySavingFrom = MakeList(box, shown_.energySavingFrom);
+    controls_.energySavingTo = MakeList(box, shown_.energySavingTo);
+    controls_.displayDim = new QRadioButton(QStringLiteral("Display Dim"), box);
+    controls_.displayClose = new QRadioButton(QStringLiteral("Display Close"), box);
+    dimGroup_ = MakeGroup(this, {controls_.displayDim, controls_.displayClose});
     grid->addWidget(Caption("Energy\nSaving :\nPeriod", box), 0, 0);
-    grid->addWidget(c_.energySavingFrom, 0, 1);
+    grid->addWidget(controls_.energySavingFrom, 0, 1);
     grid->addWidget(Caption("To", box), 0, 2);
-    grid->addWidget(c_.energySavingTo, 0, 3);
+    grid->addWidget(controls_.energySavingTo, 0, 3);
     auto* modes = new QHBoxLayout;
-    modes->addWidget(c_.displayDim);
-    modes->addWidget(c_.displayClose);
+    modes->addWidget(controls_.displayDim);
+    modes->addWidget(controls_.displayClose);
     modes->addStretch(1);
     grid->addLayout(modes, 1, 0, 1, 5);
     grid->setColumnStretch(4, 1);
@@ -303,8 +304,8 @@ QWidget* BasicPage::buildEnergyGroup() {
 QWidget* BasicPage::buildBrightnessGroup() {
     auto* box = new QGroupBox(QStringLiteral("Brightness Setting"), this);
     auto* row = Tight(new QHBoxLayout(box));
-    c_.brightness = MakeList(box, shown_.brightness);
-    row->addWidget(c_.brightness);
+    controls_.brightness = MakeList(box, shown_.brightness);
+    row->addWidget(controls_.brightness);
     row->addStretch(1);
     return box;
 }
@@ -313,13 +314,13 @@ QWidget* BasicPage::buildDstGroup() {
     auto* box = new QGroupBox(QStringLiteral("Daylight Saving Time Setting"), this);
     auto* grid = Tight(new QGridLayout(box));
     grid->setHorizontalSpacing(kGroupSpacing - 1);
-    c_.dstEnable = new QCheckBox(QStringLiteral("Daylight Saving Time Enable"), box);
-    connect(c_.dstEnable, &QCheckBox::clicked, this, [this] { update(OnDstEnable); });
-    grid->addWidget(c_.dstEnable, 0, 0, 1, 7);
+    controls_.dstEnable = new QCheckBox(QStringLiteral("Daylight Saving Time Enable"), box);
+    connect(controls_.dstEnable, &QCheckBox::clicked, this, [this] { update(OnDstEnable); });
+    grid->addWidget(controls_.dstEnable, 0, 0, 1, 7);
 
     const std::array<std::pair<const char*, DstEdgeControls*>, 2> edges{{
-        {"Start at", &c_.dstStart},
-        {"End at", &c_.dstEnd},
+        {"Start at", &controls_.dstStart},
+        {"End at", &controls_.dstEnd},
     }};
     int row = 1;
     for (const auto& [label, edge] : edges) {
@@ -343,20 +344,20 @@ QWidget* BasicPage::buildDstGroup() {
 QWidget* BasicPage::buildTextGroup() {
     auto* box = new QGroupBox(QStringLiteral("Text Display"), this);
     auto* grid = Tight(new QGridLayout(box));
-    c_.displayText = MakeEdit(box, kDisplayTextMaxBytes, false);
-    c_.displayTextCounter = new QLabel(box);
-    c_.roll = new QRadioButton(QStringLiteral("Roll"), box);
-    c_.alternate = new QRadioButton(QStringLiteral("Alternate(s):"), box);
-    textModeGroup_ = MakeGroup(this, {c_.roll, c_.alternate});
-    c_.alternateSeconds = MakeList(box, shown_.alternateSeconds);
-    connect(c_.displayText, &QLineEdit::textChanged, this, &BasicPage::updateTextCounter);
-    connect(c_.roll, &QRadioButton::clicked, this, [this] { update(OnRoll); });
-    connect(c_.alternate, &QRadioButton::clicked, this, [this] { update(OnAlternate); });
-    grid->addWidget(c_.displayText, 0, 0, 1, 3);
-    grid->addWidget(c_.displayTextCounter, 0, 3);
-    grid->addWidget(c_.roll, 1, 0);
-    grid->addWidget(c_.alternate, 1, 1);
-    grid->addWidget(c_.alternateSeconds, 1, 2);
+    controls_.displayText = MakeEdit(box, kDisplayTextMaxBytes, false);
+    controls_.displayTextCounter = new QLabel(box);
+    controls_.roll = new QRadioButton(QStringLiteral("Roll"), box);
+    controls_.alternate = new QRadioButton(QStringLiteral("Alternate(s):"), box);
+    textModeGroup_ = MakeGroup(this, {controls_.roll, controls_.alternate});
+    controls_.alternateSeconds = MakeList(box, shown_.alternateSeconds);
+    connect(controls_.displayText, &QLineEdit::textChanged, this, &BasicPage::updateTextCounter);
+    connect(controls_.roll, &QRadioButton::clicked, this, [this] { update(OnRoll); });
+    connect(controls_.alternate, &QRadioButton::clicked, this, [this] { update(OnAlternate); });
+    grid->addWidget(controls_.displayText, 0, 0, 1, 3);
+    grid->addWidget(controls_.displayTextCounter, 0, 3);
+    grid->addWidget(controls_.roll, 1, 0);
+    grid->addWidget(controls_.alternate, 1, 1);
+    grid->addWidget(controls_.alternateSeconds, 1, 2);
     grid->setColumnStretch(0, 1);
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(2, 1);
@@ -367,32 +368,32 @@ QWidget* BasicPage::buildTextGroup() {
 QWidget* BasicPage::buildHumitureGroup() {
     auto* box = new QGroupBox(QStringLiteral("Humiture and Temperature Setting"), this);
     auto* grid = Tight(new QGridLayout(box));
-    c_.celsius = new QRadioButton(QStringLiteral("\u2103"), box);
-    c_.fahrenheit = new QRadioButton(QStringLiteral("\u2109"), box);
-    unitGroup_ = MakeGroup(this, {c_.celsius, c_.fahrenheit});
-    c_.humidity = MakeValue(box);
-    c_.humitureSpare = new QLabel(box);
-    c_.temperature = MakeValue(box);
-    c_.timeDuration = MakeList(box, shown_.timeDuration);
-    c_.humidityDuration = MakeList(box, shown_.humidityDuration);
-    c_.temperatureDuration = MakeList(box, shown_.temperatureDuration);
+    controls_.celsius = new QRadioButton(QStringLiteral("\u2103"), box);
+    controls_.fahrenheit = new QRadioButton(QStringLiteral("\u2109"), box);
+    unitGroup_ = MakeGroup(this, {controls_.celsius, controls_.fahrenheit});
+    controls_.humidity = MakeValue(box);
+    controls_.humitureSpare = new QLabel(box);
+    controls_.temperature = MakeValue(box);
+    controls_.timeDuration = MakeList(box, shown_.timeDuration);
+    controls_.humidityDuration = MakeList(box, shown_.humidityDuration);
+    controls_.temperatureDuration = MakeList(box, shown_.temperatureDuration);
 
-    grid->addWidget(c_.celsius, 0, 0);
-    grid->addWidget(c_.fahrenheit, 0, 1);
+    grid->addWidget(controls_.celsius, 0, 0);
+    grid->addWidget(controls_.fahrenheit, 0, 1);
     grid->addWidget(Caption("Humiture:", box), 0, 2);
-    grid->addWidget(c_.humidity, 0, 3);
-    grid->addWidget(c_.humitureSpare, 0, 4);
+    grid->addWidget(controls_.humidity, 0, 3);
+    grid->addWidget(controls_.humitureSpare, 0, 4);
     grid->addWidget(Caption("Temp:", box), 0, 5);
-    grid->addWidget(c_.temperature, 0, 6);
+    grid->addWidget(controls_.temperature, 0, 6);
 
     auto* durationRow = new QHBoxLayout;
     durationRow->addWidget(Caption("Display Duration(s):", box));
     durationRow->addWidget(Caption("Time:", box));
-    durationRow->addWidget(c_.timeDuration);
+    durationRow->addWidget(controls_.timeDuration);
     durationRow->addWidget(Caption("Hum.:", box));
-    durationRow->addWidget(c_.humidityDuration);
+    durationRow->addWidget(controls_.humidityDuration);
     durationRow->addWidget(Caption("Temp.:", box));
-    durationRow->addWidget(c_.temperatureDuration);
+    durationRow->addWidget(controls_.temperatureDuration);
     durationRow->addStretch(1);
     grid->addLayout(durationRow, 1, 0, 1, 7);
     grid->setColumnStretch(3, 1);
@@ -403,29 +404,30 @@ QWidget* BasicPage::buildHumitureGroup() {
 QWidget* BasicPage::buildPasswordGroup() {
     auto* box = new QGroupBox(QStringLiteral("Password Information"), this);
     auto* grid = Tight(new QGridLayout(box));
-    c_.userPassword = MakeEdit(box, kPasswordMaxBytes, true);
-    c_.globalPassword = MakeEdit(box, kPasswordMaxBytes, true);
+    controls_.userPassword = MakeEdit(box, kPasswordMaxBytes, true);
+    controls_.globalPassword = MakeEdit(box, kPasswordMaxBytes, true);
     grid->addWidget(Caption("User Password:", box), 0, 0);
-    grid->addWidget(c_.userPassword, 0, 1);
+    grid->addWidget(controls_.userPassword, 0, 1);
     grid->addWidget(Caption("Global Password:", box), 1, 0);
-    grid->addWidget(c_.globalPassword, 1, 1);
+    grid->addWidget(controls_.globalPassword, 1, 1);
     return box;
 }
 
 template <typename Model, typename Visitor>
 void BasicPage::visit(Model& m, const Visitor& v) const {
-    v(c_.version, m.version);
-    v(c_.serialNumber, m.serialNumber);
-    v.group(*formatGroup_, {c_.format12, c_.format24}, {&m.format12, &m.format24});
-    v(c_.timeZone, m.timeZone);
-    v.group(*ipModeGroup_, {c_.dynamicIp, c_.staticIp}, {&m.dynamicIp, &m.staticIp});
-    v(c_.ipAddress, m.ipAddress);
-    v(c_.subnetMask, m.subnetMask);
-    v(c_.gateway, m.gateway);
-    v(c_.dnsServer, m.dnsServer);
-    v.group(*serverModeGroup_, {c_.timeServerIp, c_.domain}, {&m.timeServerIp, &m.domain});
+    v(controls_.version, m.version);
+    v(controls_.serialNumber, m.serialNumber);
+    v.group(*formatGroup_, {controls_.format12, controls_.format24}, {&m.format12, &m.format24});
+    v(controls_.timeZone, m.timeZone);
+    v.group(*ipModeGroup_, {controls_.dynamicIp, controls_.staticIp}, {&m.dynamicIp, &m.staticIp});
+    v(controls_.ipAddress, m.ipAddress);
+    v(controls_.subnetMask, m.subnetMask);
+    v(controls_.gateway, m.gateway);
+    v(controls_.dnsServer, m.dnsServer);
+    v.group(*serverModeGroup_, {controls_.timeServerIp, controls_.domain},
+            {&m.timeServerIp, &m.domain});
     for (std::size_t i = 0; i < kTimeServerRows; ++i) {
-        const TimeServerRowControls& row = c_.servers[i];
+        const TimeServerRowControls& row = controls_.servers[i];
         auto& shown = m.servers[i];
         v(row.marker, shown.marker);
         v(row.address, shown.address);
@@ -434,36 +436,37 @@ void BasicPage::visit(Model& m, const Visitor& v) const {
         v(row.keyId, shown.keyId);
         v(row.key, shown.key);
     }
-    v(c_.countDownStartHour, m.countDownStartHour);
-    v(c_.countDownStartMinute, m.countDownStartMinute);
-    v(c_.countDownStartSecond, m.countDownStartSecond);
-    v(c_.countDownDurationHours, m.countDownDurationHours);
-    v(c_.countDownDurationMinutes, m.countDownDurationMinutes);
-    v(c_.countDownDurationSeconds, m.countDownDurationSeconds);
-    v(c_.energySavingFrom, m.energySavingFrom);
-    v(c_.energySavingTo, m.energySavingTo);
-    v.group(*dimGroup_, {c_.displayDim, c_.displayClose}, {&m.displayDim, &m.displayClose});
-    v(c_.brightness, m.brightness);
-    v(c_.dstEnable, m.dstEnable);
+    v(controls_.countDownStartHour, m.countDownStartHour);
+    v(controls_.countDownStartMinute, m.countDownStartMinute);
+    v(controls_.countDownStartSecond, m.countDownStartSecond);
+    v(controls_.countDownDurationHours, m.countDownDurationHours);
+    v(controls_.countDownDurationMinutes, m.countDownDurationMinutes);
+    v(controls_.countDownDurationSeconds, m.countDownDurationSeconds);
+    v(controls_.energySavingFrom, m.energySavingFrom);
+    v(controls_.energySavingTo, m.energySavingTo);
+    v.group(*dimGroup_, {controls_.displayDim, controls_.displayClose},
+            {&m.displayDim, &m.displayClose});
+    v(controls_.brightness, m.brightness);
+    v(controls_.dstEnable, m.dstEnable);
     for (auto [edge, shown] :
-         {std::pair{&c_.dstStart, &m.dstStart}, std::pair{&c_.dstEnd, &m.dstEnd}}) {
+         {std::pair{&controls_.dstStart, &m.dstStart}, std::pair{&controls_.dstEnd, &m.dstEnd}}) {
         v(edge->hour, shown->hour);
         v(edge->week, shown->week);
         v(edge->weekday, shown->weekday);
         v(edge->month, shown->month);
     }
-    v(c_.displayText, m.displayText);
-    v.group(*textModeGroup_, {c_.roll, c_.alternate}, {&m.roll, &m.alternate});
-    v(c_.alternateSeconds, m.alternateSeconds);
-    v.group(*unitGroup_, {c_.celsius, c_.fahrenheit}, {&m.celsius, &m.fahrenheit});
-    v(c_.humidity, m.humidity);
-    v(c_.humitureSpare, m.humitureSpare);
-    v(c_.temperature, m.temperature);
-    v(c_.timeDuration, m.timeDuration);
-    v(c_.humidityDuration, m.humidityDuration);
-    v(c_.temperatureDuration, m.temperatureDuration);
-    v(c_.userPassword, m.userPassword);
-    v(c_.globalPassword, m.globalPassword);
+    v(controls_.displayText, m.displayText);
+    v.group(*textModeGroup_, {controls_.roll, controls_.alternate}, {&m.roll, &m.alternate});
+    v(controls_.alternateSeconds, m.alternateSeconds);
+    v.group(*unitGroup_, {controls_.celsius, controls_.fahrenheit}, {&m.celsius, &m.fahrenheit});
+    v(controls_.humidity, m.humidity);
+    v(controls_.humitureSpare, m.humitureSpare);
+    v(controls_.temperature, m.temperature);
+    v(controls_.timeDuration, m.timeDuration);
+    v(controls_.humidityDuration, m.humidityDuration);
+    v(controls_.temperatureDuration, m.temperatureDuration);
+    v(controls_.userPassword, m.userPassword);
+    v(controls_.globalPassword, m.globalPassword);
 }
 
 BasicPageModel BasicPage::model() const {
@@ -508,11 +511,11 @@ std::int8_t BasicPage::finishStore(const StoreResult& result) {
     if (!result) {
         return kStored;
     }
-    ShowRefusal(*result);
+    showRefusal(*result);
     return kRefused;
 }
 
-void BasicPage::ShowRefusal(const Refusal& refusal) {
+void BasicPage::showRefusal(const Refusal& refusal) {
     prompter_.inform(QString::fromStdString(refusal.message));
     if (QWidget* target = focusTarget(refusal.focus)) {
         target->setFocus(Qt::OtherFocusReason);
@@ -520,16 +523,16 @@ void BasicPage::ShowRefusal(const Refusal& refusal) {
 }
 
 QWidget* BasicPage::focusTarget(const BasicFocus& focus) const {
-    const TimeServerRowControls& row = c_.servers[std::min(focus.row, kTimeServerRows - 1)];
+    const TimeServerRowControls& row = controls_.servers[std::min(focus.row, kTimeServerRows - 1)];
     switch (focus.field) {
         case BasicField::kUnchanged:
             return nullptr;
         case BasicField::kIpAddress:
-            return c_.ipAddress;
+            return controls_.ipAddress;
         case BasicField::kGateway:
-            return c_.gateway;
+            return controls_.gateway;
         case BasicField::kDnsServer:
-            return c_.dnsServer;
+            return controls_.dnsServer;
         case BasicField::kServerAddress:
             return row.address;
         case BasicField::kDomainName:
@@ -552,8 +555,9 @@ void BasicPage::guardRange(QLineEdit* box, std::string_view message) {
 }
 
 void BasicPage::updateTextCounter() {
-    c_.displayTextCounter->setText(QString::asprintf(
-        kDisplayTextCounterFormat, static_cast<int>(ui::Cp936ByteCount(c_.displayText->text()))));
+    controls_.displayTextCounter->setText(
+        QString::asprintf(kDisplayTextCounterFormat,
+                          static_cast<int>(ui::Cp936ByteCount(controls_.displayText->text()))));
 }
 
 }  // namespace tavlo::settings

@@ -130,9 +130,9 @@ class BasicPage final : public ui::PageWidget {
     std::int8_t StoreClockSettings(SettingsBytes frame);
     std::int8_t StoreEarlyClockSettings(CommandBytes commandFrame);
     // Tells the operator why a store was refused and moves the focus to the entry.
-    void ShowRefusal(const Refusal& refusal);
+    void showRefusal(const Refusal& refusal);
 
-    const BasicPageControls& controls() const { return c_; }
+    const BasicPageControls& controls() const { return controls_; }
 
     QSize sizeHint() const override;
 
@@ -161,7 +161,7 @@ class BasicPage final : public ui::PageWidget {
     void updateTextCounter();
 
     ui::Prompter& prompter_;
-    BasicPageControls c_;
+    BasicPageControls controls_;
     // What the widgets do not show: the list items and the brightness the clock reported.
     BasicPageModel shown_;
     QButtonGroup* formatGroup_ = nullptr;

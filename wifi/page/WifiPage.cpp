@@ -41,11 +41,11 @@ WifiPage::~WifiPage() = default;
 QWidget* WifiPage::buildScanGroup() {
     auto* box = new QGroupBox(QStringLiteral("Wired"), this);
     auto* grid = new QGridLayout(box);
-    c_.wiredPattern = new QRadioButton(QStringLiteral("Wired_Pattern"), box);
-    c_.wifiSearch = new QPushButton(QStringLiteral("Wifi_Search"), box);
-    c_.wifiSearch->setVisible(false);
-    grid->addWidget(c_.wiredPattern, 0, 0, 1, 2);
-    grid->addWidget(c_.wifiSearch, 0, kScanColumns);
+    controls_.wiredPattern = new QRadioButton(QStringLiteral("Wired_Pattern"), box);
+    controls_.wifiSearch = new QPushButton(QStringLiteral("Wifi_Search"), box);
+    controls_.wifiSearch->setVisible(false);
+    grid->addWidget(controls_.wiredPattern, 0, 0, 1, 2);
+    grid->addWidget(controls_.wifiSearch, 0, kScanColumns);
 
     for (int column = 0; column < kScanHeadings.size(); ++column) {
         grid->addWidget(new QLabel(kScanHeadings.at(column), box), 1, column);
@@ -55,12 +55,12 @@ QWidget* WifiPage::buildScanGroup() {
         const int gridRow = static_cast<int>(row) + 2;
         auto* button = new QRadioButton(QString::number(row + 1), box);
         rowGroup_->addButton(button);
-        c_.rowButtons[row] = button;
+        controls_.rowButtons[row] = button;
         grid->addWidget(button, gridRow, 0);
         for (std::size_t column = 0; column < kScanColumns; ++column) {
             auto* cell = new QLabel(box);
             cell->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
-            c_.cells[row][column] = cell;
+            controls_.cells[row][column] = cell;
             grid->addWidget(cell, gridRow, static_cast<int>(column) + 1);
         }
     }
@@ -74,31 +74,31 @@ QWidget* WifiPage::buildScanGroup() {
 QWidget* WifiPage::buildWifiGroup() {
     auto* box = new QGroupBox(QStringLiteral("Wifi"), this);
     auto* grid = new QGridLayout(box);
-    c_.wifiPattern = new QRadioButton(QStringLiteral("Wifi_Pattern"), box);
+    controls_.wifiPattern = new QRadioButton(QStringLiteral("Wifi_Pattern"), box);
     patternGroup_ = new QButtonGroup(this);
-    patternGroup_->addButton(c_.wiredPattern);
-    patternGroup_->addButton(c_.wifiPattern);
-    connect(c_.wifiPattern, &QRadioButton::clicked, this, [this] { update(OnWifiPattern); });
+    patternGroup_->addButton(controls_.wiredPattern);
+    patternGroup_->addButton(controls_.wifiPattern);
+    connect(controls_.wifiPattern, &QRadioButton::clicked, this, [this] { update(OnWifiPattern); });
 
-    c_.ssid = new QLineEdit(box);
-    ui::Cp936LengthLimiter::attach(c_.ssid, kSsidMaxBytes);
-    c_.cipher = new QComboBox(box);
-    c_.cipher->addItems(ui::ItemTexts(kCipherEntries));
-    c_.auth = new QComboBox(box);
-    c_.auth->addItems(ui::ItemTexts(kAuthenticationEntries));
-    c_.password = new QLineEdit(box);
-    c_.password->setEchoMode(QLineEdit::Password);
-    ui::Cp936LengthLimiter::attach(c_.password, kWifiPasswordMaxBytes);
+    controls_.ssid = new QLineEdit(box);
+    ui::Cp936LengthLimiter::attach(controls_.ssid, kSsidMaxBytes);
+    controls_.cipher = new QComboBox(box);
+    controls_.cipher->addItems(ui::ItemTexts(kCipherEntries));
+    controls_.auth = new QComboBox(box);
+    controls_.auth->addItems(ui::ItemTexts(kAuthenticationEntries));
+    controls_.password = new QLineEdit(box);
+    controls_.password->setEchoMode(QLineEdit::Password);
+    ui::Cp936LengthLimiter::attach(controls_.password, kWifiPasswordMaxBytes);
 
-    grid->addWidget(c_.wifiPattern, 0, 0, 1, 2);
+    grid->addWidget(controls_.wifiPattern, 0, 0, 1, 2);
     grid->addWidget(new QLabel(QStringLiteral("SSID:"), box), 1, 0);
-    grid->addWidget(c_.ssid, 1, 1);
+    grid->addWidget(controls_.ssid, 1, 1);
     grid->addWidget(new QLabel(QStringLiteral("Cipher:"), box), 2, 0);
-    grid->addWidget(c_.cipher, 2, 1);
+    grid->addWidget(controls_.cipher, 2, 1);
     grid->addWidget(new QLabel(QStringLiteral("Auth:"), box), 3, 0);
-    grid->addWidget(c_.auth, 3, 1);
+    grid->addWidget(controls_.auth, 3, 1);
     grid->addWidget(new QLabel(QStringLiteral("Wifi Password:"), box), 4, 0);
-    grid->addWidget(c_.password, 4, 1);
+    grid->addWidget(controls_.password, 4, 1);
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(2, 1);
     return box;
@@ -106,21 +106,22 @@ QWidget* WifiPage::buildWifiGroup() {
 
 template <typename Model, typename Visitor>
 void WifiPage::visit(Model& m, const Visitor& v) const {
-    v.group(*patternGroup_, {c_.wiredPattern, c_.wifiPattern}, {&m.wiredPattern, &m.wifiPattern});
+    v.group(*patternGroup_, {controls_.wiredPattern, controls_.wifiPattern},
+            {&m.wiredPattern, &m.wifiPattern});
     v.group(*rowGroup_,
-            {c_.rowButtons[0], c_.rowButtons[1], c_.rowButtons[2], c_.rowButtons[3],
-             c_.rowButtons[4], c_.rowButtons[5]},
+            {controls_.rowButtons[0], controls_.rowButtons[1], controls_.rowButtons[2],
+             controls_.rowButtons[3], controls_.rowButtons[4], controls_.rowButtons[5]},
             {&m.rowButtons[0], &m.rowButtons[1], &m.rowButtons[2], &m.rowButtons[3],
              &m.rowButtons[4], &m.rowButtons[5]});
     for (std::size_t row = 0; row < kScanRows; ++row) {
         for (std::size_t column = 0; column < kScanColumns; ++column) {
-            v(c_.cells[row][column], m.scanCells[row][column]);
+            v(controls_.cells[row][column], m.scanCells[row][column]);
         }
     }
-    v(c_.ssid, m.ssid);
-    v(c_.cipher, m.cipher);
-    v(c_.auth, m.auth);
-    v(c_.password, m.password);
+    v(controls_.ssid, m.ssid);
+    v(controls_.cipher, m.cipher);
+    v(controls_.auth, m.auth);
+    v(controls_.password, m.password);
 }
 
 WifiPageModel WifiPage::model() const {
@@ -133,7 +134,8 @@ WifiPageModel WifiPage::model() const {
 void WifiPage::setModel(const WifiPageModel& m) {
     visit(m, ui::ControlWriter{});
     read_ = m.read;
-    c_.password->setPlaceholderText(read_ ? QString::fromLatin1(kUnchangedPlaceholder) : QString());
+    controls_.password->setPlaceholderText(read_ ? QString::fromLatin1(kUnchangedPlaceholder)
+                                                 : QString());
 }
 
 template <typename Routine>

@@ -60,7 +60,7 @@ class WifiPage final : public ui::PageWidget {
     // Writes the page into a Wi-Fi write request; always 0.
     std::int8_t StoreWifiPage(settings::SettingsBytes frame);
 
-    const WifiPageControls& controls() const { return c_; }
+    const WifiPageControls& controls() const { return controls_; }
 
   private:
     QWidget* buildScanGroup();
@@ -73,7 +73,7 @@ class WifiPage final : public ui::PageWidget {
     template <typename Routine>
     void update(Routine routine);
 
-    WifiPageControls c_;
+    WifiPageControls controls_;
     QButtonGroup* patternGroup_ = nullptr;
     QButtonGroup* rowGroup_ = nullptr;
     // The Wi-Fi fields of the clock shown (WifiPageModel::read).
