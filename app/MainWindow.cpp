@@ -121,7 +121,7 @@ MainWindow::MainWindow(MainDialogContext context, QWidget* parent)
 
     connect(tabs_, &TabControl::selectionChanged, this, &MainWindow::showPage);
     auto* about = new QShortcut(QKeySequence(Qt::Key_F1), this);
-    connect(about, &QShortcut::activated, this, &MainWindow::OnAbout);
+    connect(about, &QShortcut::activated, this, &MainWindow::onAbout);
 }
 
 MainWindow::~MainWindow() {
@@ -165,8 +165,8 @@ void MainWindow::createControls() {
     jobs_ = new ClockJobRunner(this);
     connect(jobs_, &ClockJobRunner::busyChanged, this, &MainWindow::onJobsBusy);
 
-    connect(searchButton_, &QPushButton::clicked, this, &MainWindow::OnSearch);
-    connect(stopSearchButton_, &QPushButton::clicked, this, &MainWindow::OnStopSearch);
+    connect(searchButton_, &QPushButton::clicked, this, &MainWindow::onSearch);
+    connect(stopSearchButton_, &QPushButton::clicked, this, &MainWindow::onStopSearch);
     connect(modifyButton_, &QPushButton::clicked, this, &MainWindow::OnModify);
     connect(batchModifyButton_, &QPushButton::clicked, this, &MainWindow::OnBatchModify);
     connect(broadcastRadio_, &QRadioButton::clicked, this, [this] {
@@ -187,8 +187,8 @@ void MainWindow::createControls() {
         context_.search.WifiFamilySelected = 1;
         context_.search.WiredFamilySelected = 0;
     });
-    connect(tree_, &DeviceTree::keyboardMoved, this, &MainWindow::OnTreeKeyboardMove);
-    connect(tree_, &DeviceTree::treeClicked, this, &MainWindow::OnTreeClicked);
+    connect(tree_, &DeviceTree::keyboardMoved, this, &MainWindow::onTreeKeyboardMove);
+    connect(tree_, &DeviceTree::treeClicked, this, &MainWindow::onTreeClicked);
 }
 
 void MainWindow::layOut() {
@@ -259,7 +259,7 @@ MainDialogPages MainWindow::createPages() {
     return pages;
 }
 
-int MainWindow::RunModal() {
+int MainWindow::runModal() {
     if (!context_.startSockets || !context_.startSockets()) {
         context_.prompter.inform(text(kSocketInitErrorText));
         return kSocketInitFailed;
@@ -293,11 +293,11 @@ void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
     QMenu menu(this);
     QAction* about = menu.addAction(text(kAboutMenuText));
     about->setShortcut(QKeySequence(Qt::Key_F1));
-    connect(about, &QAction::triggered, this, &MainWindow::OnAbout);
+    connect(about, &QAction::triggered, this, &MainWindow::onAbout);
     menu.exec(event->globalPos());
 }
 
-void MainWindow::OnAbout() {
+void MainWindow::onAbout() {
     AboutDialog about(this);
     about.exec();
 }
@@ -355,7 +355,7 @@ protocol::SearchOptions MainWindow::searchOptions() const {
     return options;
 }
 
-void MainWindow::OnSearch() {
+void MainWindow::onSearch() {
     // A sweep from 0.0.0.0 is refused before anything changes: the tree and the pages stay.
     if (unicastRadio_->isChecked() &&
         platform::ParseIpv4(ipAddress_->text().toStdString()) == platform::kAnyAddress) {
@@ -379,7 +379,7 @@ void MainWindow::OnSearch() {
     search_ = std::move(search);
 }
 
-void MainWindow::OnStopSearch() {
+void MainWindow::onStopSearch() {
     if (search_ && search_->worker) {
         search_->worker->requestStop();
     }
@@ -414,11 +414,11 @@ std::optional<platform::MacAddress> LookUpMac(const firmware::MacLookupFunction&
 
 }  // namespace
 
-void MainWindow::OnTreeClicked(QTreeWidgetItem* hit) {
+void MainWindow::onTreeClicked(QTreeWidgetItem* hit) {
     startTreeRead(PlanClickRead(ChoiceOf(hit), radios()));
 }
 
-void MainWindow::OnTreeKeyboardMove(QTreeWidgetItem* current) {
+void MainWindow::onTreeKeyboardMove(QTreeWidgetItem* current) {
     if (const std::optional<TreeChoice> choice = ChoiceOf(current)) {
         startTreeRead(PlanKeyboardRead(*choice, radios()));
     }
@@ -525,8 +525,9 @@ firmware::UpdateControlCheck MainWindow::updateControlCheck() const {
                                                        : firmware::UpdateControlCheck::kCleared;
 }
 
-void MainWindow::SetUpdateTarget(platform::Ipv4 address, protocol::ClockFamily family,
-                                 firmware::UpdateControlCheck check, std::function<void()> then) {
+void MainWindow::lookUpUpdateTarget(platform::Ipv4 address, protocol::ClockFamily family,
+                                    firmware::UpdateControlCheck check,
+                                    std::function<void()> then) {
     jobs_->run([lookup = context_.lookupMac,
                 address](std::stop_token stop) { return LookUpMac(lookup, address, stop); },
                [this, address, family, check,
@@ -741,7 +742,7 @@ void MainWindow::showWrite(const workflow::WriteRequest& request,
             // refusal is its message alone.
             showJobBox([&] {
                 if (request.page == workflow::WritePage::kBasic) {
-                    pages_.basic->ShowRefusal(settings::Refusal{outcome.message, outcome.focus});
+                    pages_.basic->showRefusal(settings::Refusal{outcome.message, outcome.focus});
                 } else {
                     context_.prompter.inform(QString::fromStdString(outcome.message));
                 }
@@ -779,7 +780,7 @@ void MainWindow::startBatchUpdate(const ModifyPlan& plan) {
         tree_->setCurrentItem(selectedItem()->child(0));
     }
     // The worker starts once the page holds the first clock's address and MAC address.
-    SetUpdateTarget(plan.first, plan.family, firmware::UpdateControlCheck::kKept, [this] {
+    lookUpUpdateTarget(plan.first, plan.family, firmware::UpdateControlCheck::kKept, [this] {
         if (!monitor_->StartBatch()) {
             setUpdateOperation(UpdateOperation::kNone);
         }
@@ -818,8 +819,8 @@ bool MainWindow::readingSelectedClock() const {
 
 void MainWindow::setUpdateTarget(platform::Ipv4 address) {
     const std::optional<TreeChoice> choice = ChoiceOf(selectedItem());
-    SetUpdateTarget(address, choice ? FamilyOfItem(*choice, radios()) : radios(),
-                    firmware::UpdateControlCheck::kKept);
+    lookUpUpdateTarget(address, choice ? FamilyOfItem(*choice, radios()) : radios(),
+                       firmware::UpdateControlCheck::kKept);
 }
 
 void MainWindow::giveControlsBack() {

@@ -98,7 +98,7 @@ class MainWindow final : public QDialog, private SearchView, private UpdateMonit
     Q_OBJECT
 
   public:
-    // Result of RunModal when the sockets layer could not be started.
+    // Result of runModal when the sockets layer could not be started.
     static constexpr int kSocketInitFailed = -1;
 
     explicit MainWindow(MainDialogContext context, QWidget* parent = nullptr);
@@ -107,18 +107,18 @@ class MainWindow final : public QDialog, private SearchView, private UpdateMonit
     // Starts the sockets layer and runs the window modally. When the sockets cannot be
     // started it shows "Socket Init Error!" and returns kSocketInitFailed without showing the
     // window.
-    int RunModal();
+    int runModal();
 
     // Opens the About box.
-    void OnAbout();
+    void onAbout();
 
     // Closing the window: while a firmware update runs (a worker, or a batch between two
     // clocks) the operator is asked first, and No keeps the window and the update.
     void reject() override;
 
     // Search controls (the handlers of the buttons and radio buttons).
-    void OnSearch();
-    void OnStopSearch();
+    void onSearch();
+    void onStopSearch();
     bool searchRunning() const;
 
     // The command buttons. The page in front is written to the selected clock (Modify) or by
@@ -134,22 +134,22 @@ class MainWindow final : public QDialog, private SearchView, private UpdateMonit
 
     // The device tree's two read paths: a click (`hit` nullptr for empty space) and a move of
     // the current item made with the keyboard. See TreeRead.h.
-    void OnTreeClicked(QTreeWidgetItem* hit);
-    void OnTreeKeyboardMove(QTreeWidgetItem* current);
+    void onTreeClicked(QTreeWidgetItem* hit);
+    void onTreeKeyboardMove(QTreeWidgetItem* current);
 
     // Makes `address` the System page's update target (SystemPage::SetUpdateTarget): the rule
     // of the clock's `family` for "Update Control" with `check`, the address, and the MAC
     // address from the neighbour table. The lookup (up to a second) runs as a clock job (see
     // jobs()), so the page changes when the job ends, not at once; `then` runs on the GUI
     // thread right after the page was filled. For a batch firmware update:
-    //   - Batch Modify: SetUpdateTarget(first, family, kKept, [..] { StoreSystemPage(...) })
+    //   - Batch Modify: lookUpUpdateTarget(first, family, kKept, [..] { StoreSystemPage(...) })
     //     so that the worker starts with the new address and MAC address;
     //   - the update monitor (UpdateMonitorHost::setUpdateTarget): select the next sibling in
-    //     the tree (the program's selection reads nothing), then SetUpdateTarget(next, its
+    //     the tree (the program's selection reads nothing), then lookUpUpdateTarget(next, its
     //     group's family, kKept); while jobRunning() (UpdateMonitorHost::readingSelectedClock)
     //     no worker may start, or it would take the clock still in the page.
-    void SetUpdateTarget(platform::Ipv4 address, protocol::ClockFamily family,
-                         firmware::UpdateControlCheck check, std::function<void()> then = {});
+    void lookUpUpdateTarget(platform::Ipv4 address, protocol::ClockFamily family,
+                            firmware::UpdateControlCheck check, std::function<void()> then = {});
 
     // The firmware update the update monitor owns, if any. While one runs the device tree and
     // "Modify", "Batch Modify" and "Search" stay disabled; kNone gives them back (unless a

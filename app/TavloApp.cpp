@@ -14,7 +14,7 @@ namespace tavlo::app {
 
 TavloApp::TavloApp(std::unique_ptr<platform::Network> network) : network_(std::move(network)) {}
 
-int TavloApp::InitInstance() {
+int TavloApp::run() {
     // The name is also the caption of every message box.
     QApplication::setApplicationName(QString::fromLatin1(ui::kProgramName));
     QApplication::setWindowIcon(applicationIcon());
@@ -41,7 +41,7 @@ void TavloApp::runMainWindow() {
         [](platform::Ipv4 address) { return platform::LookupMacAddress(address); }};
     MainWindow mainDialog(context);
     prompter_.setParentWidget(&mainDialog);
-    mainDialog.RunModal();
+    mainDialog.runModal();
     prompter_.setParentWidget(nullptr);
 }
 

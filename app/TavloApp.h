@@ -20,7 +20,7 @@ class TavloApp final {
 
     // Runs the login dialog (and from it the main window); returns the process exit code
     // once the login dialog has closed.
-    int InitInstance();
+    int run();
 
   private:
     void runMainWindow();

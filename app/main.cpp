@@ -7,5 +7,5 @@
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     tavlo::app::TavloApp app(tavlo::platform::makeSystemNetwork());
-    return app.InitInstance();
+    return app.run();
 }

@@ -30,7 +30,7 @@ void StoreNonce(FrameChunk& chunk, std::uint32_t nonce) {
 
 }  // namespace
 
-std::uint32_t ClockNonceSource::NonceForSeed(std::uint32_t seed) {
+std::uint32_t ClockNonceSource::nonceForSeed(std::uint32_t seed) {
     platform::CrtRandom random(seed);
     std::uint32_t value = 0;
     for (int draw = 0; draw < kMaxNonceDraws; ++draw) {
@@ -42,11 +42,11 @@ std::uint32_t ClockNonceSource::NonceForSeed(std::uint32_t seed) {
     return value | 1u;
 }
 
-std::uint32_t ClockNonceSource::NextNonce() {
+std::uint32_t ClockNonceSource::nextNonce() {
     // srand takes an unsigned int: the sum is cut to 32 bits.
     const auto seed = static_cast<std::uint32_t>(
         static_cast<std::uint64_t>(network_.timeSeconds()) + network_.tickCount());
-    return NonceForSeed(seed);
+    return nonceForSeed(seed);
 }
 
 void XorPass(std::span<std::uint8_t> destination, std::span<const std::uint8_t> source,
@@ -67,7 +67,7 @@ std::span<const std::uint8_t> NonceText(const FrameChunk& chunk) {
 }
 
 void ScrambleChunk(FrameChunk& chunk, std::span<const std::uint8_t> source, NonceSource& nonces) {
-    StoreNonce(chunk, nonces.NextNonce());
+    StoreNonce(chunk, nonces.nextNonce());
     const auto length = static_cast<std::uint16_t>(std::min(LengthOf(chunk), source.size()));
     const auto data = std::span<std::uint8_t>(chunk).subspan(kChunkDataOffset, kChunkDataSize);
     XorPass(data, source, length, NonceText(chunk));

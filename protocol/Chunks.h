@@ -18,7 +18,7 @@ class NonceSource {
   public:
     virtual ~NonceSource() = default;
     // A nonce of 0 to 32767 whose low byte is not zero.
-    virtual std::uint32_t NextNonce() = 0;
+    virtual std::uint32_t nextNonce() = 0;
 };
 
 // Seeds the run-time library's generator with the time in seconds plus the tick count and
@@ -28,10 +28,10 @@ class NonceSource {
 class ClockNonceSource final : public NonceSource {
   public:
     explicit ClockNonceSource(platform::Network& network) : network_(network) {}
-    std::uint32_t NextNonce() override;
+    std::uint32_t nextNonce() override;
 
     // The draw itself, for a given seed.
-    static std::uint32_t NonceForSeed(std::uint32_t seed);
+    static std::uint32_t nonceForSeed(std::uint32_t seed);
 
   private:
     platform::Network& network_;

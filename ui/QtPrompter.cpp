@@ -22,7 +22,7 @@ QtPrompter::~QtPrompter() {
     }
 }
 
-int QtPrompter::WidthForCaption(const QString& caption) {
+int QtPrompter::widthForCaption(const QString& caption) {
     const QFontMetrics metrics(QFontDatabase::systemFont(QFontDatabase::TitleFont));
     return metrics.horizontalAdvance(caption) + kTitleBarChromeWidth;
 }
@@ -40,7 +40,7 @@ QMessageBox* QtPrompter::makeBox(BoxKind kind, const QString& text, const QStrin
     // caption; a spacer across its grid holds it at the caption's width.
     if (auto* grid = qobject_cast<QGridLayout*>(box->layout())) {
         grid->addItem(
-            new QSpacerItem(WidthForCaption(caption), 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+            new QSpacerItem(widthForCaption(caption), 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
             grid->rowCount(), 0, 1, grid->columnCount());
     }
     return box;

@@ -30,7 +30,7 @@ class QtPrompter final : public Prompter {
     void setParentWidget(QWidget* parent) { parent_ = parent; }
 
     // The width a box needs so that its title bar shows `caption` whole.
-    static int WidthForCaption(const QString& caption);
+    static int widthForCaption(const QString& caption);
 
     using Prompter::askYesNo;
     using Prompter::inform;

@@ -21,29 +21,29 @@ namespace tavlo::ui {
 template <typename Call>
 class QueuedCall {
   public:
-    explicit QueuedCall(Call call) : call_(std::move(call)) { HandOver(); }
+    explicit QueuedCall(Call call) : call_(std::move(call)) { handOver(); }
     QueuedCall(QueuedCall&& other) noexcept(std::is_nothrow_move_constructible_v<Call>)
         : call_(std::move(other.call_)) {
-        HandOver();
+        handOver();
     }
     QueuedCall(const QueuedCall&) = delete;
     QueuedCall& operator=(const QueuedCall&) = delete;
     QueuedCall& operator=(QueuedCall&&) = delete;
     // A call dropped unrun is destroyed on the receiving thread as well.
-    ~QueuedCall() { TakeOver(); }
+    ~QueuedCall() { takeOver(); }
 
     void operator()() {
-        TakeOver();
+        takeOver();
         call_();
     }
 
   private:
-    void HandOver() {
+    void handOver() {
 #if defined(__SANITIZE_THREAD__)
         __tsan_release(this);
 #endif
     }
-    void TakeOver() {
+    void takeOver() {
 #if defined(__SANITIZE_THREAD__)
         __tsan_acquire(this);
 #endif

@@ -25,49 +25,49 @@ class Writer {
            protocol::ProtocolState& state, platform::Network& network, const std::stop_token& stop)
         : request_(request), exchanges_(exchanges), state_(state), network_(network), stop_(stop) {}
 
-    WriteOutcome Run() {
+    WriteOutcome run() {
         const bool batch = request_.scope == WriteScope::kEveryClock;
         if (request_.generation == Generation::kEarly) {
             // Early-version clocks have the Basic page only.
             if (request_.page != WritePage::kBasic) {
-                return Finish(WriteStatus::kNothingToDo);
+                return finish(WriteStatus::kNothingToDo);
             }
-            return batch ? BatchEarly() : ModifyEarly();
+            return batch ? batchEarly() : modifyEarly();
         }
-        return batch ? BatchCurrent() : ModifyCurrent();
+        return batch ? batchCurrent() : modifyCurrent();
     }
 
   private:
-    bool Batch() const { return request_.scope == WriteScope::kEveryClock; }
+    bool batch() const { return request_.scope == WriteScope::kEveryClock; }
 
-    WriteOutcome Finish(WriteStatus status, std::string_view message = {}) {
+    WriteOutcome finish(WriteStatus status, std::string_view message = {}) {
         outcome_.status = status;
         outcome_.message = std::string(message);
         return outcome_;
     }
 
-    WriteOutcome Refused(const settings::Refusal& refusal) {
+    WriteOutcome refused(const settings::Refusal& refusal) {
         outcome_.focus = refusal.focus;
-        return Finish(WriteStatus::kRefused, refusal.message);
+        return finish(WriteStatus::kRefused, refusal.message);
     }
 
     // Clears the SettingsFrame, sets the batch bit for Batch Modify, stores the page and runs
     // the password check; the outcome when any of it refuses. Every attempt starts from a
     // cleared frame, so a retry sends exactly the first request again.
-    std::optional<WriteOutcome> StoreCurrent() {
+    std::optional<WriteOutcome> storeCurrent() {
         protocol::SettingsFrame& frame = state_.settingsFrame;
         frame.fill(0);
-        settings::ClockSettings(frame).setBatchBit(Batch());
+        settings::ClockSettings(frame).setBatchBit(batch());
         if (request_.page == WritePage::kBasic) {
             if (const settings::StoreResult refusal =
                     settings::StoreClockSettings(request_.basic, frame)) {
-                return Refused(*refusal);
+                return refused(*refusal);
             }
-        } else if (Batch()) {
+        } else if (batch()) {
             // One request for every clock: it names the network itself, and nothing of the
             // clock the page shows goes with it.
             if (!wifi::NamesNetworkForEveryClock(request_.wifi)) {
-                return Refused(settings::Refusal{std::string(wifi::kBatchNeedsNetworkMessage), {}});
+                return refused(settings::Refusal{std::string(wifi::kBatchNeedsNetworkMessage), {}});
             }
             wifi::WifiPageModel page = request_.wifi;
             page.read.reset();
@@ -76,25 +76,25 @@ class Writer {
             wifi::StoreWifiPage(request_.wifi, frame);
         }
         outcome_.settingsRequest = frame;
-        if (Batch()) {
+        if (batch()) {
             // Batch Modify checks the global password after every page's store.
             if (PasswordText(PasswordField(frame, protocol::kGlobalPasswordOffset)) !=
                 PasswordText(request_.known.global)) {
-                return Finish(WriteStatus::kWrongGlobalPassword, kWrongGlobalPasswordMessage);
+                return finish(WriteStatus::kWrongGlobalPassword, kWrongGlobalPasswordMessage);
             }
         } else if (request_.page == WritePage::kBasic &&
                    PasswordText(PasswordField(frame, protocol::kUserPasswordOffset)) !=
                        PasswordText(request_.known.user)) {
-            return Finish(WriteStatus::kWrongUserPassword, kWrongUserPasswordMessage);
+            return finish(WriteStatus::kWrongUserPassword, kWrongUserPasswordMessage);
         }
         return std::nullopt;
     }
 
-    bool Stopped() const { return stop_.stop_requested(); }
+    bool stopped() const { return stop_.stop_requested(); }
 
     // Who may acknowledge the stored write: only a Basic page write carries the clock's
     // address settings.
-    protocol::MovedClock MovedByCurrent(platform::Ipv4 target) const {
+    protocol::MovedClock movedByCurrent(platform::Ipv4 target) const {
         if (request_.page != WritePage::kBasic) {
             return {};
         }
@@ -103,7 +103,7 @@ class Writer {
     }
 
     // Modify: takes the request's target as the outcome's when it names one clock.
-    bool TargetChecked() {
+    bool targetChecked() {
         if (!request_.target || !protocol::IsSingleClockTarget(*request_.target)) {
             return false;
         }
@@ -111,107 +111,107 @@ class Writer {
         return true;
     }
 
-    void NoteFailure() {
+    void noteFailure() {
         if (exchanges_.lastFailure() != protocol::ExchangeFailure::kNone) {
             outcome_.failure = exchanges_.lastFailureText();
         }
     }
 
-    WriteOutcome ModifyCurrent() {
+    WriteOutcome modifyCurrent() {
         for (int attempt = 1;; ++attempt) {
-            if (auto refused = StoreCurrent()) {
+            if (auto refused = storeCurrent()) {
                 return *refused;
             }
-            if (attempt == 1 && !TargetChecked()) {
-                return Finish(WriteStatus::kInvalidTarget, kInvalidTargetMessage);
+            if (attempt == 1 && !targetChecked()) {
+                return finish(WriteStatus::kInvalidTarget, kInvalidTargetMessage);
             }
             const platform::Ipv4 target = *outcome_.target;
             if (request_.family == protocol::ClockFamily::kNone) {
-                return Finish(WriteStatus::kNotSent);
+                return finish(WriteStatus::kNotSent);
             }
             if (request_.dryRun) {
-                return Finish(WriteStatus::kReady);
+                return finish(WriteStatus::kReady);
             }
             if (attempt > kWiredWriteAttempts) {
-                return Finish(WriteStatus::kNoAnswer);
+                return finish(WriteStatus::kNoAnswer);
             }
-            if (Stopped()) {
-                return Finish(WriteStatus::kStopped);
+            if (stopped()) {
+                return finish(WriteStatus::kStopped);
             }
             const bool wifi = request_.family == protocol::ClockFamily::kWifi;
-            const protocol::MovedClock moved = MovedByCurrent(target);
+            const protocol::MovedClock moved = movedByCurrent(target);
             ++outcome_.exchanges;
             // The exchange takes only this write's acknowledgement (never a late read reply).
             const int answer = wifi ? exchanges_.ExchangeFullFrame(target, moved)
                                     : exchanges_.ExchangeChunkedFrame(target, moved);
             if (answer == protocol::kExchangeAcknowledged) {
-                return Finish(WriteStatus::kAcknowledged, kSettingSuccessfulMessage);
+                return finish(WriteStatus::kAcknowledged, kSettingSuccessfulMessage);
             }
-            NoteFailure();
+            noteFailure();
             // A Wi-Fi clock is asked once; nothing can arrive when the port is taken.
             if (wifi || !outcome_.failure.empty()) {
-                return Finish(WriteStatus::kNoAnswer);
+                return finish(WriteStatus::kNoAnswer);
             }
             if (!PauseUnlessStopped(network_, kWiredWritePause, stop_)) {
-                return Finish(WriteStatus::kStopped);
+                return finish(WriteStatus::kStopped);
             }
         }
     }
 
-    WriteOutcome BatchCurrent() {
-        if (auto refused = StoreCurrent()) {
+    WriteOutcome batchCurrent() {
+        if (auto refused = storeCurrent()) {
             return *refused;
         }
         if (request_.family == protocol::ClockFamily::kNone) {
-            return Finish(WriteStatus::kNotSent);
+            return finish(WriteStatus::kNotSent);
         }
         outcome_.target = platform::kLimitedBroadcast;
         if (request_.dryRun) {
-            return Finish(WriteStatus::kReady);
+            return finish(WriteStatus::kReady);
         }
-        if (Stopped()) {
-            return Finish(WriteStatus::kStopped);
+        if (stopped()) {
+            return finish(WriteStatus::kStopped);
         }
         ++outcome_.exchanges;
         const int answers = request_.family == protocol::ClockFamily::kWifi
                                 ? exchanges_.ExchangeFullFrame(platform::kLimitedBroadcast)
                                 : exchanges_.ExchangeChunkedFrame(platform::kLimitedBroadcast);
-        NoteFailure();
-        return BatchCount(answers);
+        noteFailure();
+        return batchCount(answers);
     }
 
-    WriteOutcome BatchCount(int count) {
+    WriteOutcome batchCount(int count) {
         outcome_.count = count;
         outcome_.acknowledgedBy = exchanges_.lastAcknowledgers();
         if (count > 0) {
-            return Finish(WriteStatus::kBatchAnswered, BatchCountMessage(count));
+            return finish(WriteStatus::kBatchAnswered, BatchCountMessage(count));
         }
-        return Finish(WriteStatus::kBatchUnanswered);
+        return finish(WriteStatus::kBatchUnanswered);
     }
 
     // StoreEarlyClockSettings clears the CommandFrame itself.
-    std::optional<WriteOutcome> StoreEarly() {
+    std::optional<WriteOutcome> storeEarly() {
         if (const settings::StoreResult refusal =
                 settings::StoreEarlyClockSettings(request_.basic, state_.commandFrame)) {
-            return Refused(*refusal);
+            return refused(*refusal);
         }
         outcome_.commandRequest = state_.commandFrame;
         return std::nullopt;
     }
 
-    WriteOutcome ModifyEarly() {
-        if (auto refused = StoreEarly()) {
+    WriteOutcome modifyEarly() {
+        if (auto refused = storeEarly()) {
             return *refused;
         }
-        if (!TargetChecked()) {
-            return Finish(WriteStatus::kInvalidTarget, kInvalidTargetMessage);
+        if (!targetChecked()) {
+            return finish(WriteStatus::kInvalidTarget, kInvalidTargetMessage);
         }
         const platform::Ipv4 target = *outcome_.target;
         if (request_.dryRun) {
-            return Finish(WriteStatus::kReady);
+            return finish(WriteStatus::kReady);
         }
-        if (Stopped()) {
-            return Finish(WriteStatus::kStopped);
+        if (stopped()) {
+            return finish(WriteStatus::kStopped);
         }
         const settings::ConstEarlyClockSettings stored(state_.commandFrame);
         const protocol::MovedClock moved =
@@ -221,31 +221,31 @@ class Writer {
         const int answer = exchanges_.ExchangeCommandFrame(
             protocol::ToByte(protocol::CommandCode::kWrite), target, moved);
         if (answer == protocol::kCommandAcknowledged) {
-            return Finish(WriteStatus::kAcknowledged, kSettingSuccessfulMessage);
+            return finish(WriteStatus::kAcknowledged, kSettingSuccessfulMessage);
         }
-        NoteFailure();
-        return Finish(WriteStatus::kNoAnswer);
+        noteFailure();
+        return finish(WriteStatus::kNoAnswer);
     }
 
-    WriteOutcome BatchEarly() {
-        if (auto refused = StoreEarly()) {
+    WriteOutcome batchEarly() {
+        if (auto refused = storeEarly()) {
             return *refused;
         }
         if (!settings::ConstEarlyClockSettings(state_.commandFrame).dynamicIp()) {
-            return Finish(WriteStatus::kNeedsDynamicIp, kEarlyBatchNeedsDynamicIpMessage);
+            return finish(WriteStatus::kNeedsDynamicIp, kEarlyBatchNeedsDynamicIpMessage);
         }
         outcome_.target = platform::kLimitedBroadcast;
         if (request_.dryRun) {
-            return Finish(WriteStatus::kReady);
+            return finish(WriteStatus::kReady);
         }
-        if (Stopped()) {
-            return Finish(WriteStatus::kStopped);
+        if (stopped()) {
+            return finish(WriteStatus::kStopped);
         }
         ++outcome_.exchanges;
         const int answers = exchanges_.ExchangeCommandFrame(
             protocol::ToByte(protocol::CommandCode::kWrite), platform::kLimitedBroadcast);
-        NoteFailure();
-        return BatchCount(answers);
+        noteFailure();
+        return batchCount(answers);
     }
 
     const WriteRequest& request_;
@@ -277,7 +277,7 @@ std::string BatchCountMessage(int count) {
 }
 
 WriteOutcome RunWrite(const WriteRequest& request, ClockLine& line, const std::stop_token& stop) {
-    return Writer(request, line.exchanges, line.state, line.network, stop).Run();
+    return Writer(request, line.exchanges, line.state, line.network, stop).run();
 }
 
 }  // namespace tavlo::workflow

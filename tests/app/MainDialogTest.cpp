@@ -331,7 +331,7 @@ class MainDialogTest : public QObject {
         socketsStart_ = false;
         MainWindow dialog(app::MainDialogContext{
             net(), protocol_, search_, update_, prompter_, [this] { return socketsStart_; }, {}});
-        QCOMPARE(dialog.RunModal(), MainWindow::kSocketInitFailed);
+        QCOMPARE(dialog.runModal(), MainWindow::kSocketInitFailed);
         QCOMPARE(prompter_.texts(), QStringList{QStringLiteral("Socket Init Error!")});
         QCOMPARE(prompter_.messages().back().caption, QStringLiteral("TavloAdmin"));
         QVERIFY(!dialog.isVisible());

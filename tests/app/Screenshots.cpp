@@ -164,7 +164,7 @@ bool readClock(app::MainWindow& dialog, const char* address, bool answers = true
         return false;
     }
     tree->setCurrentItem(found.front());
-    dialog.OnTreeClicked(found.front());
+    dialog.onTreeClicked(found.front());
     QElapsedTimer timer;
     timer.start();
     while (dialog.jobRunning() && timer.elapsed() < kReadTimeoutMs) {
@@ -372,7 +372,7 @@ int main(int argc, char* argv[]) {
             about->close();
         }
     });
-    dialog.OnAbout();
+    dialog.onAbout();
 
     for (const auto& message : prompter.recorder.messages()) {
         std::fprintf(stderr, "message box: %s\n", qPrintable(message.text));

@@ -387,17 +387,17 @@ class TreeReadTest : public QObject {
         // Jobs given at once run one after the other, in order.
         QStringList then;
         const auto wired = protocol::ClockFamily::kWired;
-        window_->SetUpdateTarget(kWired1, wired, firmware::UpdateControlCheck::kKept,
-                                 [&] { then << system().macAddress->text(); });
-        window_->SetUpdateTarget(kWired2, wired, firmware::UpdateControlCheck::kKept,
-                                 [&] { then << system().macAddress->text(); });
+        window_->lookUpUpdateTarget(kWired1, wired, firmware::UpdateControlCheck::kKept,
+                                    [&] { then << system().macAddress->text(); });
+        window_->lookUpUpdateTarget(kWired2, wired, firmware::UpdateControlCheck::kKept,
+                                    [&] { then << system().macAddress->text(); });
         QTRY_COMPARE(then.size(), 2);
         QCOMPARE(then, (QStringList{text("02-54-56-00-00-0A"), text("02-54-56-00-00-0B")}));
         QVERIFY(system().updateControl->isChecked());
         QCOMPARE(system().address->text(), text("198.18.0.11"));
         QVERIFY(controlsDisabled());  // the batch still holds them
 
-        window_->SetUpdateTarget(kNoClock, wired, firmware::UpdateControlCheck::kKept);
+        window_->lookUpUpdateTarget(kNoClock, wired, firmware::UpdateControlCheck::kKept);
         QTRY_VERIFY(!window_->jobRunning());
         QCOMPARE(system().address->text(), text("198.18.0.99"));
         QCOMPARE(system().macAddress->text(), text("02-54-56-00-00-0B"));

@@ -52,7 +52,7 @@ bool IsValidUtf8(std::string_view text);
 class FixedNonce final : public protocol::NonceSource {
   public:
     explicit FixedNonce(std::uint32_t nonce) : nonce_(nonce) {}
-    std::uint32_t NextNonce() override { return nonce_; }
+    std::uint32_t nextNonce() override { return nonce_; }
 
   private:
     std::uint32_t nonce_;

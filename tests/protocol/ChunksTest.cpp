@@ -194,7 +194,7 @@ TEST(Nonce, DrawsAgainWhileTheLowByteIsZero) {
     random.next();
     const auto second = static_cast<std::uint32_t>(random.next());
     ASSERT_NE(second & 0xFF, 0u);
-    EXPECT_EQ(ClockNonceSource::NonceForSeed(seed), second);
+    EXPECT_EQ(ClockNonceSource::nonceForSeed(seed), second);
 }
 
 TEST(Nonce, SeededFromTimePlusTicks) {
@@ -203,11 +203,11 @@ TEST(Nonce, SeededFromTimePlusTicks) {
     net.setTickBase(123456);
     ClockNonceSource source(net);
     const auto expected =
-        ClockNonceSource::NonceForSeed(static_cast<std::uint32_t>(1'700'000'000u + 123456u));
-    EXPECT_EQ(source.NextNonce(), expected);
+        ClockNonceSource::nonceForSeed(static_cast<std::uint32_t>(1'700'000'000u + 123456u));
+    EXPECT_EQ(source.nextNonce(), expected);
     for (int i = 0; i < 2000; ++i) {
         net.advance(std::chrono::milliseconds(7));
-        const std::uint32_t n = source.NextNonce();
+        const std::uint32_t n = source.nextNonce();
         ASSERT_LE(n, 0x7FFFu);
         ASSERT_NE(n & 0xFF, 0u);
     }

@@ -34,7 +34,7 @@ const Ipv4 kPcSecondAddress = MakeIpv4(10, 1, 1, 2);
 
 class FixedNonce final : public NonceSource {
   public:
-    std::uint32_t NextNonce() override { return 0x4142; }
+    std::uint32_t nextNonce() override { return 0x4142; }
 };
 
 // Records every report as one line of text.

@@ -12,7 +12,7 @@ namespace tavlo::protocol::testing {
 class ScriptedNonces final : public NonceSource {
   public:
     explicit ScriptedNonces(std::vector<std::uint32_t> values) : values_(std::move(values)) {}
-    std::uint32_t NextNonce() override {
+    std::uint32_t nextNonce() override {
         const std::uint32_t value = values_.at(next_ < values_.size() ? next_ : values_.size() - 1);
         ++next_;
         ++drawn;

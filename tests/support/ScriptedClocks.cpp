@@ -17,7 +17,7 @@ constexpr std::uint8_t kEarlyQueryCommand = 1;
 
 class FixedNonce final : public NonceSource {
   public:
-    std::uint32_t NextNonce() override { return kNonce; }
+    std::uint32_t nextNonce() override { return kNonce; }
 
   private:
     static constexpr std::uint32_t kNonce = 0x2A51;

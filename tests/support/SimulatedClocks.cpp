@@ -11,7 +11,7 @@ constexpr std::chrono::milliseconds kReplyDelay{3};
 
 class FixedNonce final : public protocol::NonceSource {
   public:
-    std::uint32_t NextNonce() override { return kNonce; }
+    std::uint32_t nextNonce() override { return kNonce; }
 
   private:
     static constexpr std::uint32_t kNonce = 0x3A61;

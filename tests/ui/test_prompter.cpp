@@ -111,7 +111,7 @@ class TestPrompter : public QObject {
             prompter.dismissOpen(QStringLiteral("TavloAdmin"));
         });
         prompter.inform(QStringLiteral("OK"));
-        QVERIFY2(width >= QtPrompter::WidthForCaption(QStringLiteral("TavloAdmin")),
+        QVERIFY2(width >= QtPrompter::widthForCaption(QStringLiteral("TavloAdmin")),
                  qPrintable(QString::number(width)));
     }
 

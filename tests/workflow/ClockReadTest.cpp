@@ -24,7 +24,7 @@ const platform::Ipv4 kClock = MakeIpv4(192, 168, 1, 20);
 
 class FixedNonce final : public protocol::NonceSource {
   public:
-    std::uint32_t NextNonce() override { return 0x4142; }
+    std::uint32_t nextNonce() override { return 0x4142; }
 };
 
 protocol::SettingsFrame ClockRecord() {

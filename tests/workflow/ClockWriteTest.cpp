@@ -34,7 +34,7 @@ constexpr milliseconds kReplyDelay{3};
 
 class FixedNonce final : public protocol::NonceSource {
   public:
-    std::uint32_t NextNonce() override { return 0x2345; }
+    std::uint32_t nextNonce() override { return 0x2345; }
 };
 
 KnownPasswords::Field Field(std::string_view text) {

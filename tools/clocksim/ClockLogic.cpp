@@ -70,7 +70,7 @@ std::uint8_t RequestClassOf(RequestKind kind) {
     return 0;
 }
 
-std::uint32_t SimNonceSource::NextNonce() {
+std::uint32_t SimNonceSource::nextNonce() {
     std::uniform_int_distribution<int> draw(1, kMaxNonce);
     for (;;) {
         auto nonce = static_cast<std::uint32_t>(draw(rng_));

@@ -49,7 +49,7 @@ struct Answer {
 class SimNonceSource final : public protocol::NonceSource {
   public:
     explicit SimNonceSource(std::mt19937& rng) : rng_(rng) {}
-    std::uint32_t NextNonce() override;
+    std::uint32_t nextNonce() override;
 
   private:
     std::mt19937& rng_;

@@ -119,7 +119,7 @@ std::set<std::string> Senders(const std::multimap<std::string, std::vector<std::
 
 class FixedNonces final : public protocol::NonceSource {
   public:
-    std::uint32_t NextNonce() override { return 0x1234; }
+    std::uint32_t nextNonce() override { return 0x1234; }
 };
 
 // The frame a read request sends (type 1).

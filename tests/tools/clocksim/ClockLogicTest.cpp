@@ -26,7 +26,7 @@ using protocol::SettingsFrame;
 
 class CountingNonces final : public protocol::NonceSource {
   public:
-    std::uint32_t NextNonce() override { return next_++; }
+    std::uint32_t nextNonce() override { return next_++; }
 
   private:
     std::uint32_t next_ = 0x0101;
