@@ -110,55 +110,57 @@ QWidget* SystemPage::buildPasswordGroup(const char* mode, QRadioButton*& button,
 }
 
 QWidget* SystemPage::buildUserPasswordGroup() {
-    QWidget* box = buildPasswordGroup("User Password Setting", c_.userPasswordSetting,
-                                      {{"Current Password", &c_.currentPassword},
-                                       {"New User Password", &c_.newUserPassword},
-                                       {"Confirm New\nUser Password", &c_.confirmNewUserPassword}});
+    QWidget* box =
+        buildPasswordGroup("User Password Setting", controls_.userPasswordSetting,
+                           {{"Current Password", &controls_.currentPassword},
+                            {"New User Password", &controls_.newUserPassword},
+                            {"Confirm New\nUser Password", &controls_.confirmNewUserPassword}});
     // The rows sit at the top like those of the group beside it.
     static_cast<QGridLayout*>(box->layout())->setRowStretch(kUserPasswordStretchRow, 1);
     return box;
 }
 
 QWidget* SystemPage::buildGlobalPasswordGroup() {
-    return buildPasswordGroup("Global Password Setting", c_.globalPasswordSetting,
-                              {{"Current User Password", &c_.currentUserPassword},
-                               {"Current Global Password", &c_.currentGlobalPassword},
-                               {"New Global Password", &c_.newGlobalPassword},
-                               {"Confirm New\nGlobal Password", &c_.confirmNewGlobalPassword}});
+    return buildPasswordGroup(
+        "Global Password Setting", controls_.globalPasswordSetting,
+        {{"Current User Password", &controls_.currentUserPassword},
+         {"Current Global Password", &controls_.currentGlobalPassword},
+         {"New Global Password", &controls_.newGlobalPassword},
+         {"Confirm New\nGlobal Password", &controls_.confirmNewGlobalPassword}});
 }
 
 QWidget* SystemPage::buildUpdateGroup() {
-    c_.updateControl = new QRadioButton(QStringLiteral("Update Control"));
-    modeGroup_->addButton(c_.updateControl);
-    connect(c_.updateControl, &QRadioButton::clicked, this, &SystemPage::OnUpdateControl);
+    controls_.updateControl = new QRadioButton(QStringLiteral("Update Control"));
+    modeGroup_->addButton(controls_.updateControl);
+    connect(controls_.updateControl, &QRadioButton::clicked, this, &SystemPage::OnUpdateControl);
     QGridLayout* grid = nullptr;
-    QGroupBox* box = MakeModeGroup(this, c_.updateControl, grid);
+    QGroupBox* box = MakeModeGroup(this, controls_.updateControl, grid);
 
-    c_.address = new ui::Ipv4AddressEdit(box);
-    c_.macAddress = new QLineEdit(box);
-    ui::Cp936LengthLimiter::attach(c_.macAddress, kMacAddressMaxBytes);
-    c_.firmwareFile = new QLineEdit(box);
-    c_.browse = new QPushButton(QStringLiteral("..."), box);
-    c_.browse->setAutoDefault(false);
-    c_.browse->setMaximumWidth(c_.browse->fontMetrics().horizontalAdvance(QStringLiteral("....")) +
-                               kButtonPadding);
-    connect(c_.browse, &QPushButton::clicked, this, &SystemPage::OnBrowse);
-    c_.counterLine = new QLabel(box);
-    c_.counterLine->setAlignment(Qt::AlignCenter);
-    c_.breakButton = new QPushButton(QStringLiteral("Break"), box);
-    c_.breakButton->setAutoDefault(false);
-    c_.breakButton->setEnabled(false);
-    connect(c_.breakButton, &QPushButton::clicked, this, &SystemPage::OnBreak);
-    c_.progressLine = new QLabel(box);
+    controls_.address = new ui::Ipv4AddressEdit(box);
+    controls_.macAddress = new QLineEdit(box);
+    ui::Cp936LengthLimiter::attach(controls_.macAddress, kMacAddressMaxBytes);
+    controls_.firmwareFile = new QLineEdit(box);
+    controls_.browse = new QPushButton(QStringLiteral("..."), box);
+    controls_.browse->setAutoDefault(false);
+    controls_.browse->setMaximumWidth(
+        controls_.browse->fontMetrics().horizontalAdvance(QStringLiteral("....")) + kButtonPadding);
+    connect(controls_.browse, &QPushButton::clicked, this, &SystemPage::OnBrowse);
+    controls_.counterLine = new QLabel(box);
+    controls_.counterLine->setAlignment(Qt::AlignCenter);
+    controls_.breakButton = new QPushButton(QStringLiteral("Break"), box);
+    controls_.breakButton->setAutoDefault(false);
+    controls_.breakButton->setEnabled(false);
+    connect(controls_.breakButton, &QPushButton::clicked, this, &SystemPage::OnBreak);
+    controls_.progressLine = new QLabel(box);
 
-    grid->addWidget(c_.address, 1, 0);
+    grid->addWidget(controls_.address, 1, 0);
     grid->addWidget(Caption("MAC Address:", box), 1, 1, Qt::AlignRight);
-    grid->addWidget(c_.macAddress, 1, 2, 1, 2);
-    grid->addWidget(c_.firmwareFile, 2, 0, 1, 3);
-    grid->addWidget(c_.browse, 2, 3);
-    grid->addWidget(c_.counterLine, 3, 0, 1, 3);
-    grid->addWidget(c_.breakButton, 3, 3);
-    grid->addWidget(c_.progressLine, 4, 0, 1, 4);
+    grid->addWidget(controls_.macAddress, 1, 2, 1, 2);
+    grid->addWidget(controls_.firmwareFile, 2, 0, 1, 3);
+    grid->addWidget(controls_.browse, 2, 3);
+    grid->addWidget(controls_.counterLine, 3, 0, 1, 3);
+    grid->addWidget(controls_.breakButton, 3, 3);
+    grid->addWidget(controls_.progressLine, 4, 0, 1, 4);
     grid->setColumnStretch(0, 2);
     grid->setColumnStretch(2, 2);
     return box;
@@ -175,14 +177,14 @@ QString SystemPage::ChooseFirmwareFile(QWidget* parent) {
 }
 
 void SystemPage::OnUpdateControl() {
-    if (!c_.updateControl->isChecked()) {
+    if (!controls_.updateControl->isChecked()) {
         return;
     }
-    c_.address->setEnabled(true);
-    c_.browse->setEnabled(true);
-    c_.macAddress->setEnabled(true);
-    c_.firmwareFile->setEnabled(true);
-    for (QLineEdit* field : c_.passwordFields()) {
+    controls_.address->setEnabled(true);
+    controls_.browse->setEnabled(true);
+    controls_.macAddress->setEnabled(true);
+    controls_.firmwareFile->setEnabled(true);
+    for (QLineEdit* field : controls_.passwordFields()) {
         field->setEnabled(false);
     }
 }
@@ -196,7 +198,7 @@ void SystemPage::OnBrowse() {
         prompter_.inform(Text(kSelectFileErrorMessage));
         return;
     }
-    c_.firmwareFile->setText(path);
+    controls_.firmwareFile->setText(path);
 }
 
 void SystemPage::OnBreak() {
@@ -204,23 +206,24 @@ void SystemPage::OnBreak() {
 }
 
 std::int8_t SystemPage::StoreSystemPage(int flag) {
-    if (!c_.updateControl->isChecked()) {
+    if (!controls_.updateControl->isChecked()) {
         prompter_.inform(Text(kSelectModeMessage));
         return kUpdateEndedOrRefused;
     }
-    if (!IsFirmwarePath(c_.firmwareFile->text())) {
+    if (!IsFirmwarePath(controls_.firmwareFile->text())) {
         prompter_.inform(Text(kSelectFileErrorMessage));
         return kUpdateEndedOrRefused;
     }
-    if (c_.macAddress->text().isEmpty()) {
+    if (controls_.macAddress->text().isEmpty()) {
         prompter_.inform(Text(kInvalidMacMessage));
-        c_.macAddress->setFocus();
+        controls_.macAddress->setFocus();
         return kUpdateEndedOrRefused;
     }
     if (flag == kFreshStart) {
         forgetWorker();
     }
-    c_.counterLine->setText(QString::fromStdString(FormatCounterLine(update_.updateCounter)));
+    controls_.counterLine->setText(
+        QString::fromStdString(FormatCounterLine(update_.updateCounter)));
     if (current_) {
         if (current_->worker->IsRunning()) {
             return kUpdateRunning;
@@ -228,16 +231,16 @@ std::int8_t SystemPage::StoreSystemPage(int flag) {
         forgetWorker();
         return kUpdateEndedOrRefused;
     }
-    c_.progressLine->setText(Text(kWaitingText));
+    controls_.progressLine->setText(Text(kWaitingText));
     startWorker();
     return kUpdateRunning;
 }
 
 void SystemPage::startWorker() {
     UpdateTarget target;
-    target.address = platform::ParseIpv4(c_.address->text().toStdString());
-    target.firmwarePath = c_.firmwareFile->text().toStdString();
-    target.macAddressText = c_.macAddress->text().toStdString();
+    target.address = platform::ParseIpv4(controls_.address->text().toStdString());
+    target.firmwarePath = controls_.firmwareFile->text().toStdString();
+    target.macAddressText = controls_.macAddress->text().toStdString();
     auto run = std::make_unique<WorkerRun>();
     UpdateView& view = *this;
     run->page = std::make_shared<QueuedUpdatePage>(this, view, std::move(target));
@@ -278,7 +281,7 @@ void SystemPage::onProgressTick() {
     }
     for (WorkerRun* run : runs) {
         if (const auto line = run->page->TakeBlockProgress()) {
-            c_.progressLine->setText(*line);
+            controls_.progressLine->setText(*line);
         }
     }
     std::erase_if(forgotten_, [](const auto& run) { return !run->worker->IsRunning(); });
@@ -296,7 +299,7 @@ void SystemPage::OnCloseBoxTimer() {
 }
 
 void SystemPage::setBreakEnabled(bool enabled) {
-    c_.breakButton->setEnabled(enabled);
+    controls_.breakButton->setEnabled(enabled);
 }
 
 void SystemPage::SetUpdateTarget(platform::Ipv4 address,
@@ -316,21 +319,21 @@ void SystemPage::SetUpdateTarget(platform::Ipv4 address,
     if (address == platform::kLimitedBroadcast) {
         return;
     }
-    c_.address->setText(QString::fromStdString(platform::FormatIpv4(address)));
+    controls_.address->setText(QString::fromStdString(platform::FormatIpv4(address)));
     if (mac) {
-        c_.macAddress->setText(QString::fromStdString(FormatMacAddress(*mac)));
+        controls_.macAddress->setText(QString::fromStdString(FormatMacAddress(*mac)));
     }
 }
 
 bool SystemPage::updateControlChecked() const {
-    return c_.updateControl->isChecked();
+    return controls_.updateControl->isChecked();
 }
 
 void SystemPage::setUpdateControlState(bool enabled, bool checked) {
-    c_.updateControl->setEnabled(enabled);
+    controls_.updateControl->setEnabled(enabled);
     // The button is one of an exclusive group: unchecking it needs the group let go.
     modeGroup_->setExclusive(false);
-    c_.updateControl->setChecked(checked);
+    controls_.updateControl->setChecked(checked);
     modeGroup_->setExclusive(true);
 }
 
@@ -366,24 +369,24 @@ void SystemPage::stopRunsAndJoin(std::vector<std::unique_ptr<WorkerRun>> runs) {
 }
 
 void SystemPage::showMacAddressText(const QString& text) {
-    c_.macAddress->setText(text);
+    controls_.macAddress->setText(text);
     update();
 }
 
 void SystemPage::showProgressLine(const QString& text) {
-    c_.progressLine->setText(text);
+    controls_.progressLine->setText(text);
 }
 
 void SystemPage::showCounterLine(const QString& text) {
-    c_.counterLine->setText(text);
+    controls_.counterLine->setText(text);
 }
 
 void SystemPage::focusAddressControl() {
-    c_.address->setFocus();
+    controls_.address->setFocus();
 }
 
 void SystemPage::focusMacAddressField() {
-    c_.macAddress->setFocus();
+    controls_.macAddress->setFocus();
 }
 
 void SystemPage::openWorkerBox(WorkerBox box, const QString& text, BoxClosed closed) {

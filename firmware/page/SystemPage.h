@@ -120,7 +120,7 @@ class SystemPage final : public ui::PageWidget, private UpdateView {
     // Stops and joins every worker first.
     ~SystemPage() override;
 
-    const SystemPageControls& controls() const { return c_; }
+    const SystemPageControls& controls() const { return controls_; }
 
     // Checks the page and starts or polls the update worker. kFreshStart forgets the
     // remembered worker and starts a new one; kPoll reports on the remembered worker, or
@@ -199,7 +199,7 @@ class SystemPage final : public ui::PageWidget, private UpdateView {
     UpdateState& update_;
     ui::Prompter& prompter_;
     FileChooser chooseFile_;
-    SystemPageControls c_;
+    SystemPageControls controls_;
     QButtonGroup* modeGroup_ = nullptr;
     QTimer* progressTimer_ = nullptr;
     QTimer* closeBoxTimer_ = nullptr;
