@@ -199,7 +199,8 @@ class MainDialogTest : public QObject {
             for (const char* a : names) {
                 for (const char* b : names) {
                     QVERIFY2(a == b || !control(a)->geometry().intersects(control(b)->geometry()),
-                             qPrintable(QStringLiteral("%1 overlaps %2").arg(a, b)));
+                             qPrintable(QStringLiteral("%1 overlaps %2")
+                                            .arg(QLatin1String(a), QLatin1String(b))));
                 }
             }
         };

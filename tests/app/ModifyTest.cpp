@@ -442,10 +442,11 @@ class ModifyTest : public QObject {
         for (const auto& sent : net_->sent()) {
             QCOMPARE(sent.broadcast, scope == Scope::kBatch);
         }
-        QCOMPARE(window_->statusText(), !status.isEmpty() ? status
-                                        : selected.isEmpty()
-                                            ? QString()
-                                            : text("Showing ") + selected.section(' ', 0, 0));
+        QCOMPARE(window_->statusText(),
+                 !status.isEmpty() ? status
+                 : selected.isEmpty()
+                     ? QString()
+                     : text("Showing ") + selected.section(QLatin1Char(' '), 0, 0));
         QVERIFY(controlsEnabled());
         QVERIFY(QApplication::overrideCursor() == nullptr);
         QVERIFY(window_->updateMonitor().operation() == app::UpdateMonitor::Operation::kNone);

@@ -201,7 +201,7 @@ class TreeReadTest : public QObject {
         // A current read makes the operator choose the mode again; an early read does not.
         QCOMPARE(system().updateControl->isChecked(), targetAddress.isEmpty());
         QCOMPARE(window_->statusText(),
-                 QStringLiteral("Showing %1").arg(clicked.section(' ', 0, 0)));
+                 QStringLiteral("Showing %1").arg(clicked.section(QLatin1Char(' '), 0, 0)));
         QVERIFY(controlsEnabled());
         QVERIFY(QApplication::overrideCursor() == nullptr);
         QVERIFY(prompter_.messages().empty());
@@ -296,7 +296,7 @@ class TreeReadTest : public QObject {
         for (const auto& sent : net_->sent()) {
             QCOMPARE(static_cast<int>(sent.to.port), port);
         }
-        QCOMPARE(basic().serialNumber->text(), clicked.section('(', 1).chopped(1));
+        QCOMPARE(basic().serialNumber->text(), clicked.section(QLatin1Char('('), 1).chopped(1));
         QCOMPARE(system().updateControl->isEnabled(), !wifiGroup);
     }
 

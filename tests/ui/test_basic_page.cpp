@@ -14,6 +14,7 @@
 #include "platform/Ipv4.h"
 #include "protocol/ProtocolState.h"
 #include "settings/page/BasicPage.h"
+#include "tests/support/QtTexts.h"
 #include "ui/Ipv4AddressEdit.h"
 #include "ui/testing/RecordingPrompter.h"
 
@@ -138,14 +139,14 @@ class TestBasicPage : public QObject {
     void fixedListContents() {
         Fixture f;
         const BasicPageControls& c = f.c;
-        const QStringList zones{"UTC -12",    "UTC -11", "UTC -10",    "UTC -9:30", "UTC -9 ",
-                                "UTC -8 ",    "UTC -7 ", "UTC -6 ",    "UTC -5 ",   "UTC -4 ",
-                                "UTC -3:30",  "UTC -3 ", "UTC -2 ",    "UTC -1 ",   "UTC  0",
-                                "UTC +1 ",    "UTC +2 ", "UTC +3 ",    "UTC +3:30", "UTC +4 ",
-                                "UTC +4:30",  "UTC +5 ", "UTC +5:30",  "UTC +6 ",   "UTC +6:30",
-                                "UTC +7 ",    "UTC +8 ", "UTC +9 ",    "UTC +9:30", "UTC +10",
-                                "UTC +10:30", "UTC +11", "UTC +11:30", "UTC +12",   "UTC +12:45",
-                                "UTC +13",    "UTC +14"};
+        const QStringList zones = tavlo::test::Texts(
+            {"UTC -12",    "UTC -11", "UTC -10",    "UTC -9:30", "UTC -9 ",    "UTC -8 ",
+             "UTC -7 ",    "UTC -6 ", "UTC -5 ",    "UTC -4 ",   "UTC -3:30",  "UTC -3 ",
+             "UTC -2 ",    "UTC -1 ", "UTC  0",     "UTC +1 ",   "UTC +2 ",    "UTC +3 ",
+             "UTC +3:30",  "UTC +4 ", "UTC +4:30",  "UTC +5 ",   "UTC +5:30",  "UTC +6 ",
+             "UTC +6:30",  "UTC +7 ", "UTC +8 ",    "UTC +9 ",   "UTC +9:30",  "UTC +10",
+             "UTC +10:30", "UTC +11", "UTC +11:30", "UTC +12",   "UTC +12:45", "UTC +13",
+             "UTC +14"});
         QCOMPARE(Items(c.timeZone), zones);
         for (QComboBox* list : {c.countDownStartHour, c.energySavingFrom, c.energySavingTo,
                                 c.dstStart.hour, c.dstEnd.hour}) {
@@ -156,11 +157,14 @@ class TestBasicPage : public QObject {
             QCOMPARE(Items(list), Numbers(0, 59));
         }
         QCOMPARE(Items(c.countDownDurationHours), Numbers(0, 9));
-        QCOMPARE(Items(c.brightness), (QStringList{"Brilliant", "Bright", "Normal", "Dim", "OFF"}));
-        const QStringList weeks{"First", "Second", "Third", "Fourth", "Fifth", "Last"};
-        const QStringList days{"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
-        const QStringList months{"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                 "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+        QCOMPARE(Items(c.brightness),
+                 tavlo::test::Texts({"Brilliant", "Bright", "Normal", "Dim", "OFF"}));
+        const QStringList weeks =
+            tavlo::test::Texts({"First", "Second", "Third", "Fourth", "Fifth", "Last"});
+        const QStringList days =
+            tavlo::test::Texts({"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"});
+        const QStringList months = tavlo::test::Texts(
+            {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"});
         for (const auto* edge : {&c.dstStart, &c.dstEnd}) {
             QCOMPARE(Items(edge->week), weeks);
             QCOMPARE(Items(edge->weekday), days);
@@ -230,12 +234,11 @@ class TestBasicPage : public QObject {
             groups << box->title();
         }
         groups.sort();
-        QStringList expected{"Versions Information", "Time Setting",
-                             "Clock IP Setting",     "NTP Setting",
-                             "Count Down Setting",   "Energy Saving Setting",
-                             "Brightness Setting",   "Daylight Saving Time Setting",
-                             "Text Display",         "Humiture and Temperature Setting",
-                             "Password Information"};
+        QStringList expected = tavlo::test::Texts(
+            {"Versions Information", "Time Setting", "Clock IP Setting", "NTP Setting",
+             "Count Down Setting", "Energy Saving Setting", "Brightness Setting",
+             "Daylight Saving Time Setting", "Text Display", "Humiture and Temperature Setting",
+             "Password Information"});
         expected.sort();
         QCOMPARE(groups, expected);
     }
@@ -523,11 +526,11 @@ class TestBasicPage : public QObject {
         QFETCH(int, limit);
         Fixture f;
         const BasicPageControls& c = f.c;
-        QLineEdit* edit = box == "key"      ? c.servers[1].key
-                          : box == "domain" ? c.servers[1].domain
-                          : box == "user"   ? c.userPassword
-                          : box == "global" ? c.globalPassword
-                                            : c.displayText;
+        QLineEdit* edit = box == QLatin1String("key")      ? c.servers[1].key
+                          : box == QLatin1String("domain") ? c.servers[1].domain
+                          : box == QLatin1String("user")   ? c.userPassword
+                          : box == QLatin1String("global") ? c.globalPassword
+                                                           : c.displayText;
         edit->setEnabled(true);
         f.page.show();
         QVERIFY(QTest::qWaitForWindowExposed(&f.page));
@@ -685,10 +688,10 @@ class TestBasicPage : public QObject {
         QVERIFY(QTest::qWaitForWindowExposed(&f.page));
         f.c.displayText->setFocus();
         QWidget* expected = f.c.displayText;
-        if (what == "gateway") {
+        if (what == QLatin1String("gateway")) {
             f.c.gateway->setText(QStringLiteral("10.0.0.0"));
             expected = f.c.gateway->field(0);
-        } else if (what == "port") {
+        } else if (what == QLatin1String("port")) {
             f.c.servers[0].port->setText(QStringLiteral("70000"));  // the typing guard speaks too
             expected = f.c.servers[0].port;
         } else {

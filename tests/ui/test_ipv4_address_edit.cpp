@@ -4,6 +4,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include "tests/support/QtTexts.h"
 #include "ui/Ipv4AddressEdit.h"
 
 using tavlo::ui::Ipv4AddressEdit;
@@ -34,21 +35,22 @@ class TestIpv4AddressEdit : public QObject {
         QTest::addColumn<QString>("read");
         QTest::addColumn<QStringList>("fields");
         QTest::newRow("plain") << "198.18.0.10"
-                               << "198.18.0.10" << QStringList{"198", "18", "0", "10"};
+                               << "198.18.0.10" << tavlo::test::Texts({"198", "18", "0", "10"});
         QTest::newRow("zeros shown") << "0.0.0.0"
-                                     << "0.0.0.0" << QStringList{"0", "0", "0", "0"};
+                                     << "0.0.0.0" << tavlo::test::Texts({"0", "0", "0", "0"});
         QTest::newRow("clamped") << "300.1.999.4"
-                                 << "255.1.255.4" << QStringList{"255", "1", "255", "4"};
+                                 << "255.1.255.4" << tavlo::test::Texts({"255", "1", "255", "4"});
         QTest::newRow("partial") << "10.20"
-                                 << "10.20.0.0" << QStringList{"10", "20", "", ""};
-        QTest::newRow("stops at blank") << "192.0.2.10 (SN0042)"
-                                        << "192.0.2.10" << QStringList{"192", "0", "2", "10"};
+                                 << "10.20.0.0" << tavlo::test::Texts({"10", "20", "", ""});
+        QTest::newRow("stops at blank")
+            << "192.0.2.10 (SN0042)"
+            << "192.0.2.10" << tavlo::test::Texts({"192", "0", "2", "10"});
         QTest::newRow("leading zeros") << "010.001.000.009"
-                                       << "10.1.0.9" << QStringList{"10", "1", "0", "9"};
+                                       << "10.1.0.9" << tavlo::test::Texts({"10", "1", "0", "9"});
         QTest::newRow("garbage") << "abc"
-                                 << "0.0.0.0" << QStringList{"", "", "", ""};
+                                 << "0.0.0.0" << tavlo::test::Texts({"", "", "", ""});
         QTest::newRow("empty field") << "1..3.4"
-                                     << "1.0.3.4" << QStringList{"1", "", "3", "4"};
+                                     << "1.0.3.4" << tavlo::test::Texts({"1", "", "3", "4"});
     }
 
     void setTextAndRead() {

@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <vector>
 
+#include "tests/support/QtTexts.h"
 #include "ui/QtPrompter.h"
 #include "ui/testing/RecordingPrompter.h"
 
@@ -124,7 +125,7 @@ class TestPrompter : public QObject {
                       QStringLiteral("Update"), tavlo::ui::BoxMode::kModeless, record);
         prompter.open(tavlo::ui::BoxKind::kQuestion, QStringLiteral("Do you want to break update?"),
                       QStringLiteral("TavloAdmin"), tavlo::ui::BoxMode::kModal, record);
-        QCOMPARE(prompter.openCaptions(), (QStringList{"Update", "TavloAdmin"}));
+        QCOMPARE(prompter.openCaptions(), tavlo::test::Texts({"Update", "TavloAdmin"}));
         QVERIFY(!prompter.dismissOpen(QStringLiteral("Update ")));
         QVERIFY(prompter.dismissOpen(QStringLiteral("Update")));
         QVERIFY(prompter.closeOpen(QStringLiteral("TavloAdmin"), false));

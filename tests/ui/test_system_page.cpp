@@ -27,6 +27,7 @@
 #include "tests/support/FakeNetwork.h"
 #include "tests/support/FakeTftpClock.h"
 #include "tests/support/Gate.h"
+#include "tests/support/QtTexts.h"
 #include "ui/Ipv4AddressEdit.h"
 #include "ui/testing/RecordingPrompter.h"
 
@@ -154,10 +155,10 @@ class TestSystemPage : public QObject {
                 labels << label->text();
             }
         }
-        QCOMPARE(labels, (QStringList{"Current Password", "New User Password",
-                                      "Confirm New\nUser Password", "Current User Password",
-                                      "Current Global Password", "New Global Password",
-                                      "Confirm New\nGlobal Password", "MAC Address:"}));
+        QCOMPARE(labels, tavlo::test::Texts({"Current Password", "New User Password",
+                                             "Confirm New\nUser Password", "Current User Password",
+                                             "Current Global Password", "New Global Password",
+                                             "Confirm New\nGlobal Password", "MAC Address:"}));
         QCOMPARE(f.page->findChildren<QGroupBox*>().size(), 3);
     }
 
@@ -228,7 +229,7 @@ class TestSystemPage : public QObject {
             dialog->reject();
         });
         QVERIFY(SystemPage::ChooseFirmwareFile(nullptr).isEmpty());
-        QCOMPARE(filters, (QStringList{"*.bin (*.bin)", "*.hex (*.hex)"}));
+        QCOMPARE(filters, tavlo::test::Texts({"*.bin (*.bin)", "*.hex (*.hex)"}));
     }
 
     void breakSetsTheFlag() {

@@ -8,6 +8,7 @@
 
 #include "PageTestSupport.h"
 #include "protocol/ProtocolState.h"
+#include "tests/support/QtTexts.h"
 #include "wifi/page/WifiPage.h"
 
 using tavlo::wifi::WifiPage;
@@ -55,8 +56,9 @@ class TestWifiPage : public QObject {
     void controlsAtCreation() {
         Fixture f;
         const WifiPageControls& c = f.c;
-        QCOMPARE(Items(c.cipher), (QStringList{"OPEN", "WEP", "TKIP", "AES"}));
-        QCOMPARE(Items(c.auth), (QStringList{"NONE", "WEP", "WPA", "WPA2", "WPAPSK", "WPA2PSK"}));
+        QCOMPARE(Items(c.cipher), tavlo::test::Texts({"OPEN", "WEP", "TKIP", "AES"}));
+        QCOMPARE(Items(c.auth),
+                 tavlo::test::Texts({"NONE", "WEP", "WPA", "WPA2", "WPAPSK", "WPA2PSK"}));
         QCOMPARE(c.wiredPattern->text(), QStringLiteral("Wired_Pattern"));
         QCOMPARE(c.wifiPattern->text(), QStringLiteral("Wifi_Pattern"));
         QCOMPARE(c.wifiSearch->text(), QStringLiteral("Wifi_Search"));
@@ -77,13 +79,14 @@ class TestWifiPage : public QObject {
                 labels << label->text();
             }
         }
-        QCOMPARE(labels, (QStringList{"Num", "SSID", "Channel", "Rssi", "Cipher", "Auth",
-                                      "Bss_type", "SSID:", "Cipher:", "Auth:", "Wifi Password:"}));
+        QCOMPARE(labels,
+                 tavlo::test::Texts({"Num", "SSID", "Channel", "Rssi", "Cipher", "Auth", "Bss_type",
+                                     "SSID:", "Cipher:", "Auth:", "Wifi Password:"}));
         QStringList groups;
         for (const QGroupBox* box : f.page.findChildren<QGroupBox*>()) {
             groups << box->title();
         }
-        QCOMPARE(groups, (QStringList{"Wired", "Wifi"}));
+        QCOMPARE(groups, tavlo::test::Texts({"Wired", "Wifi"}));
     }
 
     void wifiPatternUnlocksTheAssociation() {
