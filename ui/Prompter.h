@@ -16,7 +16,7 @@ enum class BoxKind { kInform, kQuestion };
 enum class BoxMode { kModal, kModeless };
 
 // The one way the window talks to the operator through message boxes, so tests can record
-// the texts and script the answers (see ui/testing/RecordingPrompter.h). Every call is made
+// the texts and script the answers (see tests/support/RecordingPrompter.h). Every call is made
 // on the GUI thread.
 class Prompter {
   public:

@@ -25,9 +25,9 @@
 #include "tests/support/FakeNetwork.h"
 #include "tests/support/FakeTftpClock.h"
 #include "tests/support/Gate.h"
+#include "tests/support/RecordingPrompter.h"
 #include "tests/support/ScriptedClocks.h"
 #include "ui/Ipv4AddressEdit.h"
-#include "ui/testing/RecordingPrompter.h"
 #include "wifi/page/WifiPage.h"
 
 using namespace tavlo;
@@ -60,7 +60,7 @@ class MainDialogTest : public QObject {
     protocol::ProtocolState protocol_;
     protocol::SearchState search_;
     firmware::UpdateState update_;
-    ui::testing::RecordingPrompter prompter_;
+    test::RecordingPrompter prompter_;
     bool socketsStart_ = true;
     std::unique_ptr<MainWindow> dialog_;
 

@@ -34,9 +34,9 @@
 #include "tests/support/FakeNetwork.h"
 #include "tests/support/FakeTftpClock.h"
 #include "tests/support/Gate.h"
+#include "tests/support/RecordingPrompter.h"
 #include "tests/support/SimulatedClocks.h"
 #include "ui/Ipv4AddressEdit.h"
-#include "ui/testing/RecordingPrompter.h"
 #include "wifi/WifiSettings.h"
 #include "wifi/page/WifiPage.h"
 
@@ -107,7 +107,7 @@ class ModifyTest : public QObject {
     protocol::ProtocolState protocol_;
     protocol::SearchState search_;
     firmware::UpdateState update_;
-    ui::testing::RecordingPrompter prompter_;
+    test::RecordingPrompter prompter_;
     std::unique_ptr<MainWindow> window_;
     QTemporaryDir dir_;
     QByteArray firmware_;
@@ -425,7 +425,7 @@ class ModifyTest : public QObject {
         prompter_.clear();
         net_->clearSent();
         bool waitCursorOverABox = false;
-        prompter_.setOnMessage([&](const ui::testing::RecordingPrompter::Message&) {
+        prompter_.setOnMessage([&](const test::RecordingPrompter::Message&) {
             waitCursorOverABox |= QApplication::overrideCursor() != nullptr;
         });
 

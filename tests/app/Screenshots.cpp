@@ -40,10 +40,10 @@
 #include "platform/MacLookup.h"
 #include "tests/support/FakeNetwork.h"
 #include "tests/support/FakeTftpClock.h"
+#include "tests/support/RecordingPrompter.h"
 #include "tests/support/SimulatedClocks.h"
 #include "ui/ProgramName.h"
 #include "ui/QtPrompter.h"
-#include "ui/testing/RecordingPrompter.h"
 
 namespace {
 
@@ -115,7 +115,7 @@ class PictureBoxes final : public ui::Prompter {
         return real.dismissOpen(caption) || recorder.dismissOpen(caption);
     }
 
-    ui::testing::RecordingPrompter recorder;
+    test::RecordingPrompter recorder;
     ui::QtPrompter real;
     bool realUpdateBoxes = false;
 };

@@ -24,9 +24,9 @@
 #include "tests/app/WindowTestSupport.h"
 #include "tests/support/FakeNetwork.h"
 #include "tests/support/Gate.h"
+#include "tests/support/RecordingPrompter.h"
 #include "tests/support/SimulatedClocks.h"
 #include "ui/Ipv4AddressEdit.h"
-#include "ui/testing/RecordingPrompter.h"
 #include "wifi/page/WifiPage.h"
 
 using namespace tavlo;
@@ -64,7 +64,7 @@ class TreeReadTest : public QObject {
     protocol::ProtocolState protocol_;
     protocol::SearchState search_;
     firmware::UpdateState update_;
-    ui::testing::RecordingPrompter prompter_;
+    test::RecordingPrompter prompter_;
     std::unique_ptr<MainWindow> window_;
 
     app::DeviceTree* tree() { return window_->deviceTree(); }

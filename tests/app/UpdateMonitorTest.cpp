@@ -23,13 +23,13 @@
 #include "tests/support/FakeNetwork.h"
 #include "tests/support/FakeTftpClock.h"
 #include "tests/support/Gate.h"
+#include "tests/support/RecordingPrompter.h"
 #include "ui/Ipv4AddressEdit.h"
-#include "ui/testing/RecordingPrompter.h"
 
 using namespace tavlo;
 using app::UpdateMonitor;
 using firmware::SystemPage;
-using ui::testing::RecordingPrompter;
+using test::RecordingPrompter;
 
 namespace {
 

@@ -10,10 +10,10 @@
 
 #include "login/LoginDialog.h"
 #include "login/PasswordFile.h"
-#include "ui/testing/RecordingPrompter.h"
+#include "tests/support/RecordingPrompter.h"
 
 using tavlo::login::LoginDialog;
-using tavlo::ui::testing::RecordingPrompter;
+using tavlo::test::RecordingPrompter;
 namespace fs = std::filesystem;
 
 namespace {

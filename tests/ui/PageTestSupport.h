@@ -7,7 +7,7 @@
 #include <QStringList>
 #include <QWidget>
 
-namespace tavlo::ui::testing {
+namespace tavlo::test {
 
 // The page rectangle of the main window at its initial size.
 inline constexpr QSize kPageAreaSize(691, 636);
@@ -41,4 +41,4 @@ inline QStringList Items(const QComboBox* list) {
     return items;
 }
 
-}  // namespace tavlo::ui::testing
+}  // namespace tavlo::test

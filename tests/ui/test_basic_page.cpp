@@ -15,19 +15,19 @@
 #include "protocol/ProtocolState.h"
 #include "settings/page/BasicPage.h"
 #include "tests/support/QtTexts.h"
+#include "tests/support/RecordingPrompter.h"
 #include "ui/Ipv4AddressEdit.h"
-#include "ui/testing/RecordingPrompter.h"
 
 using tavlo::protocol::ClockFamily;
 using tavlo::settings::BasicPage;
 using tavlo::settings::BasicPageControls;
 using tavlo::settings::BasicPageModel;
 using tavlo::settings::ClockSettings;
-using tavlo::ui::testing::RecordingPrompter;
+using tavlo::test::RecordingPrompter;
 
 namespace {
 
-using tavlo::ui::testing::Items;
+using tavlo::test::Items;
 
 QStringList Numbers(int first, int last) {
     QStringList items;
@@ -625,8 +625,8 @@ class TestBasicPage : public QObject {
         // Everything comes back, the brightness the clock reported included.
         QVERIFY(f.page.model() == m);
         QCOMPARE(*f.page.model().reportedBrightness, std::uint8_t{6});
-        QVERIFY(tavlo::ui::testing::SavePageScreenshot(
-            f.page, QStringLiteral("basic-page-shown.png"), tavlo::ui::testing::kPageAreaSize));
+        QVERIFY(tavlo::test::SavePageScreenshot(f.page, QStringLiteral("basic-page-shown.png"),
+                                                tavlo::test::kPageAreaSize));
     }
 
     void writingBackLeavesTheWidgetsAsTheyAre() {
@@ -707,17 +707,15 @@ class TestBasicPage : public QObject {
 
     void screenshot() {
         Fixture f;
-        QVERIFY(
-            tavlo::ui::testing::FitsTabAreaAndIsSaved(f.page, QStringLiteral("basic-page.png")));
+        QVERIFY(tavlo::test::FitsTabAreaAndIsSaved(f.page, QStringLiteral("basic-page.png")));
         // And once with every control in use, to see that the lists show their items whole.
         Fixture filled;
         FillEverything(filled);
         filled.c.brightness->setCurrentIndex(0);
         filled.c.dstStart.week->setCurrentIndex(1);
         filled.c.timeZone->setCurrentIndex(30);
-        QVERIFY(tavlo::ui::testing::SavePageScreenshot(filled.page,
-                                                       QStringLiteral("basic-page-filled.png"),
-                                                       tavlo::ui::testing::kPageAreaSize));
+        QVERIFY(tavlo::test::SavePageScreenshot(
+            filled.page, QStringLiteral("basic-page-filled.png"), tavlo::test::kPageAreaSize));
     }
 };
 

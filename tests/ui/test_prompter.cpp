@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "tests/support/QtTexts.h"
+#include "tests/support/RecordingPrompter.h"
 #include "ui/QtPrompter.h"
-#include "ui/testing/RecordingPrompter.h"
 
+using tavlo::test::RecordingPrompter;
 using tavlo::ui::QtPrompter;
-using tavlo::ui::testing::RecordingPrompter;
 
 class TestPrompter : public QObject {
     Q_OBJECT

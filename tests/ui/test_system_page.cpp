@@ -28,14 +28,14 @@
 #include "tests/support/FakeTftpClock.h"
 #include "tests/support/Gate.h"
 #include "tests/support/QtTexts.h"
+#include "tests/support/RecordingPrompter.h"
 #include "ui/Ipv4AddressEdit.h"
-#include "ui/testing/RecordingPrompter.h"
 
 using namespace tavlo;
 using firmware::SystemPage;
 using firmware::SystemPageControls;
 using protocol::ClockFamily;
-using ui::testing::RecordingPrompter;
+using test::RecordingPrompter;
 
 namespace {
 
@@ -369,8 +369,8 @@ class TestSystemPage : public QObject {
         QCOMPARE(box.caption, kUpdateCaption);
         QVERIFY(box.opened && box.mode == ui::BoxMode::kModeless);
         QCOMPARE(f.update.updateCounter.load(), 5);
-        QVERIFY(ui::testing::SavePageScreenshot(*f.page, QStringLiteral("system-page-updated.png"),
-                                                ui::testing::kPageAreaSize));
+        QVERIFY(test::SavePageScreenshot(*f.page, QStringLiteral("system-page-updated.png"),
+                                         test::kPageAreaSize));
 
         QCOMPARE(f.page->StoreSystemPage(firmware::kPoll), firmware::kUpdateEndedOrRefused);
         QCOMPARE(f.c().counterLine->text(), QStringLiteral("Total Update: 5"));
@@ -533,7 +533,7 @@ class TestSystemPage : public QObject {
     // line is drawn at its own pace, not once per block.
     void guiThreadKeepsRunningDuringAnUpdate() {
         Fixture f;
-        f.page->resize(tavlo::ui::testing::kPageAreaSize);
+        f.page->resize(tavlo::test::kPageAreaSize);
         f.page->show();
         QVERIFY(QTest::qWaitForWindowExposed(f.page.get()));
         constexpr int kBlocks = 4096;
@@ -574,7 +574,7 @@ class TestSystemPage : public QObject {
 
     void screenshot() {
         Fixture f;
-        QVERIFY(ui::testing::FitsTabAreaAndIsSaved(*f.page, QStringLiteral("system-page.png")));
+        QVERIFY(test::FitsTabAreaAndIsSaved(*f.page, QStringLiteral("system-page.png")));
     }
 };
 

@@ -16,7 +16,7 @@ using tavlo::wifi::WifiPageControls;
 
 namespace {
 
-using tavlo::ui::testing::Items;
+using tavlo::test::Items;
 
 struct Fixture {
     WifiPage page;
@@ -175,7 +175,7 @@ class TestWifiPage : public QObject {
 
     void screenshot() {
         Fixture f;
-        QVERIFY(tavlo::ui::testing::FitsTabAreaAndIsSaved(f.page, QStringLiteral("wifi-page.png")));
+        QVERIFY(tavlo::test::FitsTabAreaAndIsSaved(f.page, QStringLiteral("wifi-page.png")));
     }
 };
 

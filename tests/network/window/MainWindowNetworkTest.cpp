@@ -33,8 +33,8 @@
 #include "protocol/Exchanges.h"
 #include "settings/page/BasicPage.h"
 #include "tests/network/support/TestNetwork.h"
+#include "tests/support/RecordingPrompter.h"
 #include "ui/Ipv4AddressEdit.h"
-#include "ui/testing/RecordingPrompter.h"
 #include "wifi/page/WifiPage.h"
 
 using namespace tavlo;
@@ -125,7 +125,7 @@ class MainWindowNetworkTest : public QObject {
     protocol::ProtocolState protocol_;
     protocol::SearchState search_;
     firmware::UpdateState update_;
-    ui::testing::RecordingPrompter prompter_;
+    test::RecordingPrompter prompter_;
     std::unique_ptr<app::MainWindow> dialog_;
 
     void search() {

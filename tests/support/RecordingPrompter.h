@@ -7,12 +7,12 @@
 
 #include "ui/Prompter.h"
 
-namespace tavlo::ui::testing {
+namespace tavlo::test {
 
 // A Prompter for tests: records every box, answers questions from a script, never blocks.
 // Boxes shown with open() are closed at once (OK, or the scripted answer) unless the test
 // holds them open (holdOpenBoxes); held boxes close through dismissOpen or closeOpen.
-class RecordingPrompter final : public Prompter {
+class RecordingPrompter final : public ui::Prompter {
   public:
     enum class Kind { Inform, Question };
 
@@ -22,14 +22,14 @@ class RecordingPrompter final : public Prompter {
         QString text;
         // Shown with open(): the caller did not wait for it.
         bool opened = false;
-        BoxMode mode = BoxMode::kModal;
+        ui::BoxMode mode = ui::BoxMode::kModal;
     };
 
     using Prompter::askYesNo;
     using Prompter::inform;
     void inform(const QString& text, const QString& caption) override;
     bool askYesNo(const QString& text, const QString& caption) override;
-    void open(BoxKind kind, const QString& text, const QString& caption, BoxMode mode,
+    void open(ui::BoxKind kind, const QString& text, const QString& caption, ui::BoxMode mode,
               Closed closed) override;
     bool dismissOpen(const QString& caption) override;
 
@@ -71,4 +71,4 @@ class RecordingPrompter final : public Prompter {
     std::vector<QString> dismissRequests_;
 };
 
-}  // namespace tavlo::ui::testing
+}  // namespace tavlo::test

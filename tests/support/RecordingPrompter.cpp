@@ -1,8 +1,8 @@
-#include "ui/testing/RecordingPrompter.h"
+#include "tests/support/RecordingPrompter.h"
 
 #include <QStringList>
 
-namespace tavlo::ui::testing {
+namespace tavlo::test {
 
 void RecordingPrompter::record(Message message) {
     messages_.push_back(std::move(message));
@@ -29,9 +29,9 @@ bool RecordingPrompter::askYesNo(const QString& text, const QString& caption) {
     return nextAnswer();
 }
 
-void RecordingPrompter::open(BoxKind kind, const QString& text, const QString& caption,
-                             BoxMode mode, Closed closed) {
-    const bool question = kind == BoxKind::kQuestion;
+void RecordingPrompter::open(ui::BoxKind kind, const QString& text, const QString& caption,
+                             ui::BoxMode mode, Closed closed) {
+    const bool question = kind == ui::BoxKind::kQuestion;
     record(Message{question ? Kind::Question : Kind::Inform, caption, text, true, mode});
     if (hold_) {
         held_.push_back(HeldBox{caption, std::move(closed)});
@@ -90,4 +90,4 @@ void RecordingPrompter::clear() {
     held_.clear();
 }
 
-}  // namespace tavlo::ui::testing
+}  // namespace tavlo::test
