@@ -95,7 +95,7 @@ class ClockResponder {
     Answer OnChunk(SimClock& clock, platform::Endpoint from, std::span<const std::uint8_t> datagram,
                    std::int64_t nowMs);
 
-    std::size_t pendingAssemblies() const { return assemblies_.size(); }
+    std::size_t PendingAssemblies() const { return assemblies_.size(); }
 
     // An eight-chunk request whose parts stop coming is forgotten after this long.
     static constexpr std::int64_t kAssemblyTimeoutMs = 10000;

@@ -159,11 +159,11 @@ class Fields {
     Fields(const Json& object, std::string path, std::string& error)
         : object_(object), path_(std::move(path)), error_(error) {}
 
-    bool ok() const { return error_.empty(); }
-    std::string& error() { return error_; }
-    const std::string& path() const { return path_; }
+    bool Ok() const { return error_.empty(); }
+    std::string& Error() { return error_; }
+    const std::string& Path() const { return path_; }
 
-    bool fail(const std::string& member, const std::string& what) {
+    bool Fail(const std::string& member, const std::string& what) {
         if (error_.empty()) {
             error_ = path_ + (member.empty() ? "" : "." + member) + ": " + what;
         }
@@ -171,98 +171,98 @@ class Fields {
     }
 
     // Refuses members that no reader asked for (typing mistakes in the file).
-    bool onlyKnown() {
+    bool OnlyKnown() {
         for (auto member = object_.begin(); member != object_.end(); ++member) {
             if (!known_.count(member.key())) {
-                return fail(member.key(), "unknown member");
+                return Fail(member.key(), "unknown member");
             }
         }
-        return ok();
+        return Ok();
     }
 
-    const Json* get(const std::string& name) {
+    const Json* Get(const std::string& name) {
         known_.insert(name);
         return Member(object_, name);
     }
 
     // A member that is itself an object; nothing when absent (or not an object: then failed).
-    std::optional<Fields> object(const std::string& name) {
-        const Json* v = get(name);
+    std::optional<Fields> Object(const std::string& name) {
+        const Json* v = Get(name);
         if (!v) {
             return std::nullopt;
         }
         if (!v->is_object()) {
-            fail(name, "expected an object");
+            Fail(name, "expected an object");
             return std::nullopt;
         }
         return Fields(*v, path_ + "." + name, error_);
     }
 
-    bool boolean(const std::string& name, const std::function<void(bool)>& set) {
-        const Json* v = get(name);
+    bool Boolean(const std::string& name, const std::function<void(bool)>& set) {
+        const Json* v = Get(name);
         if (!v) {
             return true;
         }
         if (!v->is_boolean()) {
-            return fail(name, "expected true or false");
+            return Fail(name, "expected true or false");
         }
         set(v->get<bool>());
         return true;
     }
 
-    bool integer(const std::string& name, long long low, long long high,
+    bool Integer(const std::string& name, long long low, long long high,
                  const std::function<void(long long)>& set) {
-        const Json* v = get(name);
+        const Json* v = Get(name);
         if (!v) {
             return true;
         }
         auto value = IntegerOf(*v, low, high);
         if (!value) {
-            return fail(name, "expected a whole number from " + std::to_string(low) + " to " +
+            return Fail(name, "expected a whole number from " + std::to_string(low) + " to " +
                                   std::to_string(high));
         }
         set(*value);
         return true;
     }
 
-    bool number(const std::string& name, double low, double high,
+    bool Number(const std::string& name, double low, double high,
                 const std::function<void(double)>& set) {
-        const Json* v = get(name);
+        const Json* v = Get(name);
         if (!v) {
             return true;
         }
         if (!v->is_number() || v->get<double>() < low || v->get<double>() > high) {
             std::ostringstream range;
             range << "expected a number from " << low << " to " << high;
-            return fail(name, range.str());
+            return Fail(name, range.str());
         }
         set(v->get<double>());
         return true;
     }
 
     // A text of at most `width` bytes (each character U+0000 to U+00FF is one byte).
-    bool text(const std::string& name, std::size_t width,
+    bool Text(const std::string& name, std::size_t width,
               const std::function<void(const std::string&)>& set) {
-        const Json* v = get(name);
+        const Json* v = Get(name);
         if (!v) {
             return true;
         }
         if (!v->is_string()) {
-            return fail(name, "expected a text");
+            return Fail(name, "expected a text");
         }
         std::string bytes;
         if (!BytesOf(v->get_ref<const std::string&>(), bytes)) {
-            return fail(name, "characters above U+00FF; write other bytes as \\u0080 to \\u00ff");
+            return Fail(name, "characters above U+00FF; write other bytes as \\u0080 to \\u00ff");
         }
         if (bytes.size() > width) {
-            return fail(name, "longer than " + std::to_string(width) + " bytes");
+            return Fail(name, "longer than " + std::to_string(width) + " bytes");
         }
         set(bytes);
         return true;
     }
 
-    bool address(const std::string& name, const std::function<void(Ipv4)>& set) {
-        const Json* v = get(name);
+    bool Address(const std::string& name, const std::function<void(Ipv4)>& set) {
+        const Json* v = Get(name);
         if (!v) {
             return true;
         }
@@ -271,7 +271,7 @@ class Fields {
             parsed = platform::ParseDottedAddress(v->get_ref<const std::string&>());
         }
         if (!parsed) {
-            return fail(name, "expected a dotted address such as \"198.18.0.2\"");
+            return Fail(name, "expected a dotted address such as \"198.18.0.2\"");
         }
         set(*parsed);
         return true;
@@ -346,31 +346,31 @@ bool ReadFaults(const Json& value, const std::string& path, Faults& faults, std:
         return false;
     }
     Fields f(value, path, error);
-    f.boolean("silent", [&](bool v) { faults.silent = v; });
-    f.integer("ignore_first", 0, kMaxIgnoreFirst,
+    f.Boolean("silent", [&](bool v) { faults.silent = v; });
+    f.Integer("ignore_first", 0, kMaxIgnoreFirst,
               [&](long long v) { faults.ignoreFirst = static_cast<int>(v); });
-    f.number("drop", 0, 1, [&](double v) { faults.drop = v; });
-    f.number("duplicate", 0, 1, [&](double v) { faults.duplicate = v; });
-    f.integer("delay_ms", 0, kMaxDelayMs,
+    f.Number("drop", 0, 1, [&](double v) { faults.drop = v; });
+    f.Number("duplicate", 0, 1, [&](double v) { faults.duplicate = v; });
+    f.Integer("delay_ms", 0, kMaxDelayMs,
               [&](long long v) { faults.delayMs = static_cast<int>(v); });
-    f.integer("jitter_ms", 0, kMaxDelayMs,
+    f.Integer("jitter_ms", 0, kMaxDelayMs,
               [&](long long v) { faults.jitterMs = static_cast<int>(v); });
-    f.boolean("no_ack", [&](bool v) { faults.noAck = v; });
-    f.boolean("wrong_size", [&](bool v) { faults.wrongSize = v; });
-    f.boolean("junk", [&](bool v) { faults.junk = v; });
-    f.boolean("hostile_lengths", [&](bool v) { faults.hostileLengths = v; });
-    f.number("drop_acks", 0, 1, [&](double v) { faults.dropAcks = v; });
-    f.integer("flood", 0, kMaxFloodPerSecond,
+    f.Boolean("no_ack", [&](bool v) { faults.noAck = v; });
+    f.Boolean("wrong_size", [&](bool v) { faults.wrongSize = v; });
+    f.Boolean("junk", [&](bool v) { faults.junk = v; });
+    f.Boolean("hostile_lengths", [&](bool v) { faults.hostileLengths = v; });
+    f.Number("drop_acks", 0, 1, [&](double v) { faults.dropAcks = v; });
+    f.Integer("flood", 0, kMaxFloodPerSecond,
               [&](long long v) { faults.floodPerSecond = static_cast<int>(v); });
-    if (const Json* move = f.get("move_on_write")) {
+    if (const Json* move = f.Get("move_on_write")) {
         const auto parsed =
             move->is_string() ? ParseMoveOnWrite(move->get<std::string>()) : std::nullopt;
         if (!parsed) {
-            return f.fail("move_on_write", "expected \"new\" or \"old\"");
+            return f.Fail("move_on_write", "expected \"new\" or \"old\"");
         }
         faults.moveOnWrite = *parsed;
     }
-    if (const Json* on = f.get("on")) {
+    if (const Json* on = f.Get("on")) {
         std::uint8_t classes = 0;
         bool good = on->is_array() && !on->empty();
         for (const auto& item : good ? *on : Json::array()) {
@@ -380,11 +380,11 @@ bool ReadFaults(const Json& value, const std::string& path, Faults& faults, std:
             classes |= requests.value_or(0);
         }
         if (!good) {
-            return f.fail("on", "expected a list of \"probe\", \"read\", \"write\"");
+            return f.Fail("on", "expected a list of \"probe\", \"read\", \"write\"");
         }
         faults.appliesTo = classes;
     }
-    return f.onlyKnown();
+    return f.OnlyKnown();
 }
 
 // "probe,read,write" (any of them, comma-separated) for --faults-on.
@@ -486,7 +486,7 @@ bool ReadDstTransition(const Json* v, settings::DstTransition& t) {
 
 // The "dst" member: false or null (off), or {"start": [...], "end": [...]}.
 bool ReadDst(Fields& f, std::optional<std::optional<settings::DstRule>>& out) {
-    const Json* v = f.get("dst");
+    const Json* v = f.Get("dst");
     if (!v) {
         return true;
     }
@@ -497,7 +497,7 @@ bool ReadDst(Fields& f, std::optional<std::optional<settings::DstRule>>& out) {
     settings::DstRule rule;
     if (!v->is_object() || v->size() != 2 || !ReadDstTransition(Member(*v, "start"), rule.start) ||
         !ReadDstTransition(Member(*v, "end"), rule.end)) {
-        return f.fail("dst",
+        return f.Fail("dst",
                       "expected false or {\"start\": [month, week 1-6, weekday 1-7, hour], "
                       "\"end\": [...]}");
     }
@@ -515,7 +515,7 @@ bool ReadTime3(const Json* v, settings::ClockTime& t) {
 }
 
 bool ReadTimeZone(Fields& f, std::optional<settings::TimeZoneOffset>& out) {
-    const Json* v = f.get("time_zone");
+    const Json* v = f.Get("time_zone");
     if (!v) {
         return true;
     }
@@ -526,7 +526,7 @@ bool ReadTimeZone(Fields& f, std::optional<settings::TimeZoneOffset>& out) {
     auto minutes =
         m ? Fields::IntegerOf(*m, 0, settings::kMinutesPerHour - 1) : std::optional<long long>(0);
     if (!hours || !minutes || v->size() != (m ? 2u : 1u)) {
-        return f.fail("time_zone", "expected {\"hours\": -12 to 14, \"minutes\": 0 to 59}");
+        return f.Fail("time_zone", "expected {\"hours\": -12 to 14, \"minutes\": 0 to 59}");
     }
     out = settings::TimeZoneOffset{static_cast<int>(*hours), static_cast<int>(*minutes)};
     return true;
@@ -534,18 +534,18 @@ bool ReadTimeZone(Fields& f, std::optional<settings::TimeZoneOffset>& out) {
 
 bool ApplyCurrentFields(Fields& f, SimClock& clock) {
     const settings::ClockSettings r(clock.record);
-    f.text("serial", settings::kSerialNumberSize,
+    f.Text("serial", settings::kSerialNumberSize,
            [&](const std::string& v) { r.setSerialNumber(v); });
-    f.integer("version", 0, kMaxU16,
+    f.Integer("version", 0, kMaxU16,
               [&](long long v) { r.setVersion(static_cast<std::uint16_t>(v)); });
-    f.text("user_password", settings::kPasswordSize,
+    f.Text("user_password", settings::kPasswordSize,
            [&](const std::string& v) { r.setUserPassword(v); });
-    f.text("global_password", settings::kPasswordSize,
+    f.Text("global_password", settings::kPasswordSize,
            [&](const std::string& v) { r.setGlobalPassword(v); });
-    f.address("ip", [&](Ipv4 v) { r.setIpAddress(v); });
-    f.address("mask", [&](Ipv4 v) { r.setSubnetMask(v); });
-    f.address("gateway", [&](Ipv4 v) { r.setGateway(v); });
-    f.address("dns", [&](Ipv4 v) { r.setDnsServer(v); });
+    f.Address("ip", [&](Ipv4 v) { r.setIpAddress(v); });
+    f.Address("mask", [&](Ipv4 v) { r.setSubnetMask(v); });
+    f.Address("gateway", [&](Ipv4 v) { r.setGateway(v); });
+    f.Address("dns", [&](Ipv4 v) { r.setDnsServer(v); });
     std::optional<std::optional<settings::DstRule>> dst;
     if (ReadDst(f, dst) && dst) {
         settings::StoreDst(r, *dst);
@@ -554,45 +554,45 @@ bool ApplyCurrentFields(Fields& f, SimClock& clock) {
     if (ReadTimeZone(f, zone) && zone) {
         r.setTimeZone(*zone);
     }
-    f.boolean("twenty_four_hour", [&](bool v) { r.setTwentyFourHourDisplay(v); });
-    f.boolean("dynamic_ip", [&](bool v) { r.setDynamicIp(v); });
-    f.integer("brightness", 0, kMaxBrightnessCode,
+    f.Boolean("twenty_four_hour", [&](bool v) { r.setTwentyFourHourDisplay(v); });
+    f.Boolean("dynamic_ip", [&](bool v) { r.setDynamicIp(v); });
+    f.Integer("brightness", 0, kMaxBrightnessCode,
               [&](long long v) { r.setBrightness(static_cast<std::uint8_t>(v)); });
-    if (auto e = f.object("energy_saving")) {
-        e->integer("start", 0, settings::kMaxHour,
+    if (auto e = f.Object("energy_saving")) {
+        e->Integer("start", 0, settings::kMaxHour,
                    [&](long long v) { r.setEnergySavingStartHour(static_cast<std::uint8_t>(v)); });
-        e->integer("end", 0, settings::kMaxHour,
+        e->Integer("end", 0, settings::kMaxHour,
                    [&](long long v) { r.setEnergySavingEndHour(static_cast<std::uint8_t>(v)); });
-        e->integer("mode", 0, kMaxByte,
+        e->Integer("mode", 0, kMaxByte,
                    [&](long long v) { r.setEnergySavingMode(static_cast<std::uint8_t>(v)); });
-        e->onlyKnown();
+        e->OnlyKnown();
     }
-    if (const Json* rows = f.get("time_servers")) {
+    if (const Json* rows = f.Get("time_servers")) {
         if (!rows->is_array() || rows->size() > settings::kTimeServerRowCount) {
-            return f.fail("time_servers", "expected a list of at most 5 servers");
+            return f.Fail("time_servers", "expected a list of at most 5 servers");
         }
         for (std::size_t i = 0; i < settings::kTimeServerRowCount; ++i) {
             settings::TimeServerRow row;
             if (i < rows->size()) {
                 const Json& item = (*rows)[i];
                 if (!item.is_object()) {
-                    return f.fail("time_servers[" + std::to_string(i) + "]", "expected an object");
+                    return f.Fail("time_servers[" + std::to_string(i) + "]", "expected an object");
                 }
-                Fields rf(item, f.path() + ".time_servers[" + std::to_string(i) + "]", f.error());
-                rf.address("address", [&](Ipv4 v) { row.address = v; });
-                rf.integer("port", 0, kMaxU16,
+                Fields rf(item, f.Path() + ".time_servers[" + std::to_string(i) + "]", f.Error());
+                rf.Address("address", [&](Ipv4 v) { row.address = v; });
+                rf.Integer("port", 0, kMaxU16,
                            [&](long long v) { row.port = static_cast<std::uint16_t>(v); });
-                rf.integer("key_id", 0, kMaxU16,
+                rf.Integer("key_id", 0, kMaxU16,
                            [&](long long v) { row.keyId = static_cast<std::uint16_t>(v); });
-                rf.text("key", settings::kRowKeySize, [&](const std::string& v) { row.key = v; });
-                rf.onlyKnown();
+                rf.Text("key", settings::kRowKeySize, [&](const std::string& v) { row.key = v; });
+                rf.OnlyKnown();
             }
             r.setTimeServerRow(i, row);
         }
     }
-    f.integer("time_server_in_use", 0, settings::kTimeServerRowCount,
+    f.Integer("time_server_in_use", 0, settings::kTimeServerRowCount,
               [&](long long v) { r.setTimeServerInUse(static_cast<std::uint8_t>(v)); });
-    if (const Json* names = f.get("domain_names")) {
+    if (const Json* names = f.Get("domain_names")) {
         std::string bytes[settings::kDomainNameRowCount];
         bool good = names->is_array() && names->size() <= settings::kDomainNameRowCount;
         for (std::size_t i = 0; good && i < names->size(); ++i) {
@@ -602,73 +602,73 @@ bool ApplyCurrentFields(Fields& f, SimClock& clock) {
                    bytes[i].size() <= settings::kDomainNameSize;
         }
         if (!good) {
-            return f.fail("domain_names", "expected a list of at most 2 names of up to 30 bytes");
+            return f.Fail("domain_names", "expected a list of at most 2 names of up to 30 bytes");
         }
         for (std::size_t i = 0; i < settings::kDomainNameRowCount; ++i) {
             r.setDomainName(i, bytes[i]);
         }
         r.setTimeServersByNameByte(settings::kTimeServersByNameMarker);
     }
-    f.integer("humiture_unit", 0, kMaxHumitureUnit,
+    f.Integer("humiture_unit", 0, kMaxHumitureUnit,
               [&](long long v) { r.setHumitureUnitByte(static_cast<std::uint8_t>(v)); });
-    f.number("temperature", -1000, 1000,
+    f.Number("temperature", -1000, 1000,
              [&](double v) { r.setTemperature(static_cast<float>(v)); });
-    f.number("humidity", 0, 100, [&](double v) { r.setHumidity(static_cast<float>(v)); });
-    if (const Json* d = f.get("durations")) {
+    f.Number("humidity", 0, 100, [&](double v) { r.setHumidity(static_cast<float>(v)); });
+    if (const Json* d = f.Get("durations")) {
         auto durations = BoundedBytesOf<3>(d, {{{0, kMaxByte}, {0, kMaxByte}, {0, kMaxByte}}});
         if (!durations) {
-            return f.fail("durations", "expected [time, temperature, humidity] in seconds");
+            return f.Fail("durations", "expected [time, temperature, humidity] in seconds");
         }
         r.setTimeDisplayDuration((*durations)[0]);
         r.setTemperatureDisplayDuration((*durations)[1]);
         r.setHumidityDisplayDuration((*durations)[2]);
     }
-    if (auto c = f.object("count_down")) {
+    if (auto c = f.Object("count_down")) {
         settings::ClockTime start;
         settings::ClockTime duration;
-        if (!ReadTime3(c->get("start"), start) || !ReadTime3(c->get("duration"), duration)) {
-            return f.fail("count_down", "expected {\"start\": [h, m, s], \"duration\": [h, m, s]}");
+        if (!ReadTime3(c->Get("start"), start) || !ReadTime3(c->Get("duration"), duration)) {
+            return f.Fail("count_down", "expected {\"start\": [h, m, s], \"duration\": [h, m, s]}");
         }
         r.setCountDownStart(start);
         r.setCountDownDuration(duration);
-        c->onlyKnown();
+        c->OnlyKnown();
     }
-    f.text("text", settings::kDisplayTextSize, [&](const std::string& v) { r.setDisplayText(v); });
-    f.integer("text_mode", 0, kMaxTextMode,
+    f.Text("text", settings::kDisplayTextSize, [&](const std::string& v) { r.setDisplayText(v); });
+    f.Integer("text_mode", 0, kMaxTextMode,
               [&](long long v) { r.setTextDisplayMode(static_cast<std::uint8_t>(v)); });
-    if (auto w = f.object("wifi")) {
+    if (auto w = f.Object("wifi")) {
         const wifi::WifiSettings ws(clock.record);
-        w->text("ssid", kMaxWifiSsid, [&](const std::string& v) { ws.setSsid(v); });
-        w->integer("cipher", 0, kMaxByte,
+        w->Text("ssid", kMaxWifiSsid, [&](const std::string& v) { ws.setSsid(v); });
+        w->Integer("cipher", 0, kMaxByte,
                    [&](long long v) { ws.setCipherCode(static_cast<std::uint8_t>(v)); });
-        w->integer("auth", 0, kMaxByte,
+        w->Integer("auth", 0, kMaxByte,
                    [&](long long v) { ws.setAuthenticationCode(static_cast<std::uint8_t>(v)); });
-        w->text("password", kMaxWifiPassword, [&](const std::string& v) { ws.setPassword(v); });
-        w->onlyKnown();
+        w->Text("password", kMaxWifiPassword, [&](const std::string& v) { ws.setPassword(v); });
+        w->OnlyKnown();
     }
-    if (auto m = f.object("mail")) {
-        m->text("sender_name", settings::kMailSenderNameSize,
+    if (auto m = f.Object("mail")) {
+        m->Text("sender_name", settings::kMailSenderNameSize,
                 [&](const std::string& v) { r.setMailSenderName(v); });
-        m->text("sender_domain", settings::kMailSenderDomainSize,
+        m->Text("sender_domain", settings::kMailSenderDomainSize,
                 [&](const std::string& v) { r.setMailSenderDomain(v); });
-        m->text("send_to", settings::kMailSendToSize,
+        m->Text("send_to", settings::kMailSendToSize,
                 [&](const std::string& v) { r.setMailSendTo(v); });
-        m->text("copy_to", settings::kMailCopyToSize,
+        m->Text("copy_to", settings::kMailCopyToSize,
                 [&](const std::string& v) { r.setMailCopyTo(v); });
-        m->integer("sensor_state", 0, kMaxByte,
+        m->Integer("sensor_state", 0, kMaxByte,
                    [&](long long v) { r.setSensorState(static_cast<std::uint8_t>(v)); });
-        m->onlyKnown();
+        m->OnlyKnown();
     }
-    return f.ok();
+    return f.Ok();
 }
 
 bool ApplyEarlyFields(Fields& f, SimClock& clock) {
     const settings::EarlyClockSettings r(clock.earlyRecord);
-    f.text("serial", kMaxEarlySerial, [&](const std::string& v) { r.setSerialNumber(v); });
-    f.address("ip", [&](Ipv4 v) { r.setIpAddress(v); });
-    f.address("mask", [&](Ipv4 v) { r.setSubnetMask(v); });
-    f.address("gateway", [&](Ipv4 v) { r.setGateway(v); });
-    f.address("dns", [&](Ipv4 v) { r.setDnsServer(v); });
+    f.Text("serial", kMaxEarlySerial, [&](const std::string& v) { r.setSerialNumber(v); });
+    f.Address("ip", [&](Ipv4 v) { r.setIpAddress(v); });
+    f.Address("mask", [&](Ipv4 v) { r.setSubnetMask(v); });
+    f.Address("gateway", [&](Ipv4 v) { r.setGateway(v); });
+    f.Address("dns", [&](Ipv4 v) { r.setDnsServer(v); });
     std::optional<std::optional<settings::DstRule>> dst;
     if (ReadDst(f, dst) && dst) {
         settings::StoreEarlyDst(r, *dst);
@@ -677,20 +677,20 @@ bool ApplyEarlyFields(Fields& f, SimClock& clock) {
     if (ReadTimeZone(f, zone) && zone) {
         r.setTimeZone(*zone);
     }
-    f.boolean("twenty_four_hour", [&](bool v) {
+    f.Boolean("twenty_four_hour", [&](bool v) {
         r.setTimeFormat(v ? settings::early::kTimeFormat24 : settings::early::kTimeFormat12);
     });
-    f.boolean("dynamic_ip", [&](bool v) { r.setDynamicIp(v); });
-    f.integer("brightness", 0, kMaxByte,
+    f.Boolean("dynamic_ip", [&](bool v) { r.setDynamicIp(v); });
+    f.Integer("brightness", 0, kMaxByte,
               [&](long long v) { r.setBrightness(static_cast<std::uint8_t>(v)); });
-    if (auto e = f.object("energy_saving")) {
-        e->integer("start", 0, settings::kMaxHour,
+    if (auto e = f.Object("energy_saving")) {
+        e->Integer("start", 0, settings::kMaxHour,
                    [&](long long v) { r.setEnergySavingStartHour(static_cast<std::uint8_t>(v)); });
-        e->integer("end", 0, settings::kMaxHour,
+        e->Integer("end", 0, settings::kMaxHour,
                    [&](long long v) { r.setEnergySavingEndHour(static_cast<std::uint8_t>(v)); });
-        e->onlyKnown();
+        e->OnlyKnown();
     }
-    if (const Json* servers = f.get("time_servers")) {
+    if (const Json* servers = f.Get("time_servers")) {
         bool good = servers->is_array() && servers->size() <= settings::early::kTimeServerCount;
         std::vector<Ipv4> addresses;
         for (std::size_t i = 0; good && i < servers->size(); ++i) {
@@ -702,7 +702,7 @@ bool ApplyEarlyFields(Fields& f, SimClock& clock) {
             addresses.push_back(parsed.value_or(0));
         }
         if (!good) {
-            return f.fail("time_servers", "expected a list of at most 5 dotted addresses");
+            return f.Fail("time_servers", "expected a list of at most 5 dotted addresses");
         }
         std::uint8_t given = 0;
         for (std::size_t i = 0; i < settings::early::kTimeServerCount; ++i) {
@@ -712,8 +712,8 @@ bool ApplyEarlyFields(Fields& f, SimClock& clock) {
         }
         r.setTimeServerCount(given);
     }
-    f.address("time_server_in_use", [&](Ipv4 v) { r.setTimeServerInUse(v); });
-    return f.ok();
+    f.Address("time_server_in_use", [&](Ipv4 v) { r.setTimeServerInUse(v); });
+    return f.Ok();
 }
 
 // One entry of "clocks": one clock ("address") or several alike ("addresses").
@@ -725,45 +725,45 @@ bool ReadClockEntry(const Json& entry, const std::string& path, const Faults& ba
     }
     Fields f(entry, path, error);
     std::optional<ClockKind> kind;
-    if (const Json* k = f.get("kind")) {
+    if (const Json* k = f.Get("kind")) {
         kind = k->is_string() ? KindOf(k->get_ref<const std::string&>()) : std::nullopt;
     }
     if (!kind) {
-        return f.fail("kind", "expected \"wired\", \"wifi\", \"early\" or \"early-wifi\"");
+        return f.Fail("kind", "expected \"wired\", \"wifi\", \"early\" or \"early-wifi\"");
     }
     std::vector<Ipv4> addresses;
-    const Json* one = f.get("address");
-    const Json* many = f.get("addresses");
+    const Json* one = f.Get("address");
+    const Json* many = f.Get("addresses");
     if ((one != nullptr) == (many != nullptr)) {
-        return f.fail("", "give either \"address\" or \"addresses\"");
+        return f.Fail("", "give either \"address\" or \"addresses\"");
     }
     const Json* given = one ? one : many;
     std::string rangeError;
     if (!given->is_string()) {
-        return f.fail(one ? "address" : "addresses", "expected a text");
+        return f.Fail(one ? "address" : "addresses", "expected a text");
     }
     if (auto parsed = common::ParseAddressList(given->get_ref<const std::string&>(), rangeError)) {
         addresses = std::move(*parsed);
     } else {
-        return f.fail(one ? "address" : "addresses", rangeError);
+        return f.Fail(one ? "address" : "addresses", rangeError);
     }
     if (one && addresses.size() != 1) {
-        return f.fail("address", "expected one address (use \"addresses\" for more)");
+        return f.Fail("address", "expected one address (use \"addresses\" for more)");
     }
     Faults faults = baseFaults;
-    if (const Json* fv = f.get("faults")) {
+    if (const Json* fv = f.Get("faults")) {
         if (!ReadFaults(*fv, path + ".faults", faults, error)) {
             return false;
         }
     }
     std::optional<std::array<std::uint8_t, kMacSize>> mac;
-    if (const Json* m = f.get("mac")) {
+    if (const Json* m = f.Get("mac")) {
         mac = m->is_string() ? ParseMac(m->get_ref<const std::string&>()) : std::nullopt;
         if (!mac) {
-            return f.fail("mac", "expected six hex pairs such as \"02:54:56:00:00:0a\"");
+            return f.Fail("mac", "expected six hex pairs such as \"02:54:56:00:00:0a\"");
         }
         if (addresses.size() != 1) {
-            return f.fail("mac", "only for a single clock");
+            return f.Fail("mac", "only for a single clock");
         }
     }
     for (Ipv4 address : addresses) {
@@ -772,12 +772,12 @@ bool ReadClockEntry(const Json& entry, const std::string& path, const Faults& ba
         if (mac) {
             clock.mac = *mac;
         }
-        if (const Json* hex = f.get("record_hex")) {
+        if (const Json* hex = f.Get("record_hex")) {
             std::span<std::uint8_t> target = IsEarly(*kind)
                                                  ? std::span<std::uint8_t>(clock.earlyRecord)
                                                  : std::span<std::uint8_t>(clock.record);
             if (!hex->is_string() || !ParseHexBytes(hex->get_ref<const std::string&>(), target)) {
-                return f.fail("record_hex", "expected " + std::to_string(target.size() * 2) +
+                return f.Fail("record_hex", "expected " + std::to_string(target.size() * 2) +
                                                 " hex digits (the whole record)");
             }
         }
@@ -786,10 +786,10 @@ bool ReadClockEntry(const Json& entry, const std::string& path, const Faults& ba
         }
         clocks.push_back(clock);
         if (clocks.size() > kMaxClocks) {
-            return f.fail("", "more than " + std::to_string(kMaxClocks) + " clocks");
+            return f.Fail("", "more than " + std::to_string(kMaxClocks) + " clocks");
         }
     }
-    return f.onlyKnown();
+    return f.OnlyKnown();
 }
 
 bool CheckUnique(const std::vector<SimClock>& clocks, std::string& error) {
@@ -817,17 +817,17 @@ std::optional<std::vector<SimClock>> ReadClockFile(std::string_view text, const 
     }
     Fields top(*document, "file", error);
     Faults faults = baseFaults;
-    if (const Json* fv = top.get("faults")) {
+    if (const Json* fv = top.Get("faults")) {
         if (!ReadFaults(*fv, "faults", faults, error)) {
             return std::nullopt;
         }
     }
-    const Json* list = top.get("clocks");
+    const Json* list = top.Get("clocks");
     if (!list || !list->is_array()) {
-        top.fail("clocks", "expected a list of clocks");
+        top.Fail("clocks", "expected a list of clocks");
         return std::nullopt;
     }
-    if (!top.onlyKnown()) {
+    if (!top.OnlyKnown()) {
         return std::nullopt;
     }
     std::vector<SimClock> clocks;

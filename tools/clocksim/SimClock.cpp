@@ -139,7 +139,7 @@ bool IsEarly(ClockKind kind) {
     return kind == ClockKind::kEarly || kind == ClockKind::kEarlyWifi;
 }
 
-std::string SimClock::serialNumber() const {
+std::string SimClock::SerialNumber() const {
     if (IsEarly(kind)) {
         return settings::ConstEarlyClockSettings(earlyRecord).serialNumber();
     }

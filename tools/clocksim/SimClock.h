@@ -75,7 +75,7 @@ struct SimClock {
     Faults faults;
     int requestsSeen = 0;  // counts requests for Faults::ignoreFirst
 
-    std::string serialNumber() const;
+    std::string SerialNumber() const;
 };
 
 // A clock with plausible settings for its address: serial number "SN" and four digits from

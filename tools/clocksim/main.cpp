@@ -66,7 +66,7 @@ LocalAddresses FindLocalAddresses() {
 void PrintClocks(const std::vector<tc::SimClock>& clocks) {
     for (const auto& clock : clocks) {
         std::printf("%-10s %-15s %-20s %s", std::string(tc::KindName(clock.kind)).c_str(),
-                    FormatIpv4(clock.address).c_str(), clock.serialNumber().c_str(),
+                    FormatIpv4(clock.address).c_str(), clock.SerialNumber().c_str(),
                     tc::FormatMac(clock.mac).c_str());
         if (!tc::IsEarly(clock.kind)) {
             const tavlo::settings::ConstClockSettings record(clock.record);

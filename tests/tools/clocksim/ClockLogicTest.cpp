@@ -150,10 +150,10 @@ TEST_F(ClockLogicTest, WiredWriteIsReassembledAppliedAndAcknowledgedInOneChunk) 
         EXPECT_EQ(part.request, RequestKind::kChunkPart);
         EXPECT_TRUE(part.replies.empty());
     }
-    EXPECT_EQ(responder.pendingAssemblies(), 1u);
+    EXPECT_EQ(responder.PendingAssemblies(), 1u);
     Answer answer = responder.OnChunk(wired, kPc, chunks.back(), 0);
     EXPECT_EQ(answer.request, RequestKind::kWriteBasic);
-    EXPECT_EQ(responder.pendingAssemblies(), 0u);
+    EXPECT_EQ(responder.PendingAssemblies(), 0u);
     ASSERT_EQ(answer.replies.size(), 1u);
     EXPECT_EQ(answer.replies[0][protocol::kChunkLengthOffset], protocol::kOneChunkLength);
     const SettingsFrame ackFrame = PcAccept(answer.replies);
@@ -226,10 +226,10 @@ TEST_F(ClockLogicTest, HalfWriteFromOneSenderDoesNotMixWithAnother) {
     for (std::size_t i = 4; i < 8; ++i) {
         EXPECT_EQ(responder.OnChunk(wired, other, chunks[i], 0).request, RequestKind::kChunkPart);
     }
-    EXPECT_EQ(responder.pendingAssemblies(), 2u);
+    EXPECT_EQ(responder.PendingAssemblies(), 2u);
     // Parts older than the time-out are forgotten when the next part comes.
     responder.OnChunk(wired, kPc, chunks[0], ClockResponder::kAssemblyTimeoutMs * 2);
-    EXPECT_EQ(responder.pendingAssemblies(), 1u);
+    EXPECT_EQ(responder.PendingAssemblies(), 1u);
 }
 
 TEST_F(ClockLogicTest, MalformedChunksAreDroppedWithoutAnswer) {
@@ -399,7 +399,7 @@ TEST_F(ClockLogicTest, RandomDatagramsNeverCrashTheClocks) {
             }
         }
     }
-    EXPECT_LE(responder.pendingAssemblies(), ClockResponder::kMaxAssemblies);
+    EXPECT_LE(responder.PendingAssemblies(), ClockResponder::kMaxAssemblies);
 
     ProtocolState pc;
     pc.settingsFrame = Request(2);

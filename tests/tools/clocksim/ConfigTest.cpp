@@ -53,7 +53,7 @@ TEST(CommandLineTest, ClocksOfEveryKindWithFaultsForAll) {
     }
     EXPECT_EQ(config->logPath, "/tmp/x.log");
     EXPECT_EQ(config->seed, 42u);
-    EXPECT_EQ(config->clocks[1].serialNumber(), "SN0011");
+    EXPECT_EQ(config->clocks[1].SerialNumber(), "SN0011");
     EXPECT_EQ(FormatMac(config->clocks[1].mac), "02:54:56:00:00:0b");
 }
 
