@@ -140,39 +140,12 @@ UpdateWorker::UpdateWorker(platform::Network& network, UpdateState& state, Updat
                            MacLookupFunction lookupMac)
     : network_(network), state_(state), page_(page), lookupMac_(std::move(lookupMac)) {}
 
-UpdateWorker::~UpdateWorker() {
-    stopRequest_.store(true);
-    Join();
-}
-
 void UpdateWorker::Start() {
-    if (thread_.joinable() || running_.load()) {
-        return;
-    }
-    running_.store(true);
-    thread_ = std::thread([this] {
-        outcome_ = Run();
-        {
-            std::lock_guard lock(endMutex_);
-            running_.store(false);
-        }
-        ended_.notify_all();
-    });
-}
-
-bool UpdateWorker::WaitFor(std::chrono::milliseconds timeout) {
-    std::unique_lock lock(endMutex_);
-    return ended_.wait_for(lock, timeout, [this] { return !running_.load(); });
-}
-
-void UpdateWorker::Join() {
-    if (thread_.joinable()) {
-        thread_.join();
-    }
+    thread_.start([this](std::stop_token stop) { outcome_ = Run(std::move(stop)); });
 }
 
 UpdateOutcome UpdateWorker::Outcome() const {
-    return running_.load() ? UpdateOutcome{} : outcome_;
+    return thread_.isRunning() ? UpdateOutcome{} : outcome_;
 }
 
 UpdateOutcome UpdateWorker::Refuse(UpdateOutcome outcome) {
@@ -181,9 +154,9 @@ UpdateOutcome UpdateWorker::Refuse(UpdateOutcome outcome) {
     return outcome;
 }
 
-UpdateOutcome UpdateWorker::Fail(UpdateOutcome outcome) {
+UpdateOutcome UpdateWorker::Fail(UpdateOutcome outcome, const std::stop_token& stop) {
     outcome.exitCode = kWorkerFailed;
-    if (stopRequest_.load()) {
+    if (stop.stop_requested()) {
         return outcome;  // the owner is going away: nobody to tell
     }
     page_.SetProgressLine("");
@@ -197,7 +170,7 @@ UpdateOutcome UpdateWorker::Fail(UpdateOutcome outcome) {
     return outcome;
 }
 
-UpdateOutcome UpdateWorker::Run() {
+UpdateOutcome UpdateWorker::Run(std::stop_token stop) {
     UpdateOutcome outcome;
 
     const platform::Ipv4 address = page_.TargetAddress();
@@ -229,7 +202,7 @@ UpdateOutcome UpdateWorker::Run() {
 
     // Write request.
     if (state_.breakFlag.load()) {
-        return Fail(outcome);
+        return Fail(outcome, stop);
     }
     std::optional<MacAddress> mac;
     const std::string macText = page_.MacAddressText();
@@ -240,7 +213,7 @@ UpdateOutcome UpdateWorker::Run() {
             // zero bytes names no clock and would only fail after 60 sends. The clock did not
             // answer ARP, so this is its failure, not a refused entry.
             outcome.macUnknown = true;
-            return Fail(outcome);
+            return Fail(outcome, stop);
         }
         page_.SetMacAddressText(FormatMacAddress(*mac));
     } else {
@@ -253,16 +226,15 @@ UpdateOutcome UpdateWorker::Run() {
     }
 
     TftpClient client(
-        network_, address, state_, [this] { return page_.AskYesNo(kBreakQuestion); },
-        &stopRequest_);
+        network_, address, state_, [this] { return page_.AskYesNo(kBreakQuestion); }, stop);
     if (!client.Open()) {
-        return Fail(outcome);
+        return Fail(outcome, stop);
     }
     int next = client.TftpExchange(BuildWriteRequest(*mac, length), 0, ExchangeKind::kRequest);
     outcome.datagramsSent = client.SendCount();
     if (next < 0) {
         outcome.clockRefusal = client.LastRefusal();
-        return Fail(outcome);
+        return Fail(outcome, stop);
     }
 
     // Data blocks, lock-step: block `block` (its `count` bytes in buffers[currentIndex]) is
@@ -283,7 +255,7 @@ UpdateOutcome UpdateWorker::Run() {
     auto block = static_cast<std::uint32_t>(next);
     std::size_t count = blockSize(block);
     if (!readBlock(block, std::span(buffers[currentIndex]).first(count))) {
-        return Fail(outcome);  // the file shrank under us: never send what is not there
+        return Fail(outcome, stop);  // the file shrank under us: never send what is not there
     }
     // Work done while the clock handles a block: the progress of the block before it, and
     // reading the block after it.
@@ -315,10 +287,10 @@ UpdateOutcome UpdateWorker::Run() {
         outcome.datagramsSent = client.SendCount();
         if (next < 0) {
             outcome.clockRefusal = client.LastRefusal();
-            if (!stopRequest_.load()) {
+            if (!stop.stop_requested()) {
                 page_.ShowMessage(kNetworkAnomalyMessage);
             }
-            return Fail(outcome);
+            return Fail(outcome, stop);
         }
         acknowledged = static_cast<std::uint32_t>(next - 1);
         // Done only when the clock has acknowledged the short last block itself; an older
@@ -343,14 +315,14 @@ UpdateOutcome UpdateWorker::Run() {
         block = acknowledged + 1;
         if (block == previous + 1 && followingRead) {
             if (!followingOk) {
-                return Fail(outcome);  // the file shrank under us
+                return Fail(outcome, stop);  // the file shrank under us
             }
             currentIndex = 1 - currentIndex;
             count = followingCount;
         } else {
             count = blockSize(block);
             if (!readBlock(block, std::span(buffers[currentIndex]).first(count))) {
-                return Fail(outcome);
+                return Fail(outcome, stop);
             }
         }
     }

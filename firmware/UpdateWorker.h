@@ -3,21 +3,19 @@
 // back through the page. Runs on its own thread; the page only asks whether it still runs.
 #pragma once
 
-#include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
-#include <mutex>
 #include <optional>
+#include <stop_token>
 #include <string>
-#include <thread>
 
 #include "firmware/TftpPacket.h"
 #include "firmware/UpdatePage.h"
 #include "firmware/UpdateState.h"
 #include "platform/MacLookup.h"
 #include "platform/Network.h"
+#include "platform/WorkerThread.h"
 
 namespace tavlo::firmware {
 
@@ -83,41 +81,40 @@ class UpdateWorker {
     UpdateWorker(platform::Network& network, UpdateState& state, UpdatePage& page,
                  MacLookupFunction lookupMac);
     // Asks a running update to give up before its next send, then waits for the thread.
-    ~UpdateWorker();
+    ~UpdateWorker() = default;
     UpdateWorker(const UpdateWorker&) = delete;
     UpdateWorker& operator=(const UpdateWorker&) = delete;
 
+    // The verbs of platform::WorkerThread, for the update's thread.
     // Starts the update on a new thread (once).
     void Start();
     // Asks the update to give up quietly (no more boxes) before its next send; returns at
     // once. Join() then waits about a second at most.
-    void RequestStop() { stopRequest_.store(true); }
+    void RequestStop() { thread_.requestStop(); }
     // True from Start until the update has ended.
-    bool IsRunning() const { return running_.load(); }
+    bool IsRunning() const { return thread_.isRunning(); }
     // Waits up to `timeout` for the update to end; true when it has.
-    bool WaitFor(std::chrono::milliseconds timeout);
+    bool WaitFor(std::chrono::milliseconds timeout) { return thread_.waitFor(timeout); }
     // Waits for the thread to end.
-    void Join();
+    void Join() { thread_.join(); }
     // The result of the finished run (meaningful once IsRunning() is false).
     UpdateOutcome Outcome() const;
 
-    // The whole update on the calling thread.
-    UpdateOutcome Run();
+    // The whole update on the calling thread; a stop requested through `stop` makes it give
+    // up quietly before its next send.
+    UpdateOutcome Run(std::stop_token stop = {});
 
   private:
     UpdateOutcome Refuse(UpdateOutcome outcome);
-    UpdateOutcome Fail(UpdateOutcome outcome);
+    UpdateOutcome Fail(UpdateOutcome outcome, const std::stop_token& stop);
 
     platform::Network& network_;
     UpdateState& state_;
     UpdatePage& page_;
     MacLookupFunction lookupMac_;
-    std::atomic<bool> stopRequest_{false};
-    std::atomic<bool> running_{false};
-    std::mutex endMutex_;
-    std::condition_variable ended_;
     UpdateOutcome outcome_;
-    std::thread thread_;
+    // Last: its job uses everything above.
+    platform::WorkerThread thread_;
 };
 
 }  // namespace tavlo::firmware
