@@ -338,7 +338,7 @@ void MainWindow::stopSearchAndWait() {
 }
 
 bool MainWindow::searchRunning() const {
-    return search_ != nullptr && search_->worker != nullptr && search_->worker->running();
+    return search_ != nullptr && search_->worker != nullptr && search_->worker->isRunning();
 }
 
 protocol::SearchOptions MainWindow::searchOptions() const {
@@ -374,6 +374,7 @@ void MainWindow::OnSearch() {
     search->reporter = std::make_unique<QueuedSearchReporter>(this, view, search->live);
     search->worker = std::make_unique<protocol::SearchWorker>(
         context_.network, context_.protocol, context_.search, searchOptions(), *search->reporter);
+    search->worker->start();
     search_ = std::move(search);
 }
 

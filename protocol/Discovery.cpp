@@ -108,21 +108,20 @@ struct Group {
 class SearchRun {
   public:
     SearchRun(platform::Network& network, ProtocolState& protocol, SearchState& state,
-              const SearchOptions& options, SearchReporter& reporter, const std::atomic<bool>* stop)
+              const SearchOptions& options, SearchReporter& reporter, std::stop_token stop)
         : network_(network),
           protocol_(protocol),
           state_(state),
           options_(options),
           reporter_(reporter),
-          stop_(stop),
+          stop_(std::move(stop)),
           nonces_(network) {}
 
     SearchOutcome run();
 
   private:
     bool stopRequested() const {
-        return state_.SearchStopFlag.load() == kSearchStopRequested ||
-               (stop_ != nullptr && stop_->load());
+        return state_.SearchStopFlag.load() == kSearchStopRequested || stop_.stop_requested();
     }
 
     // Waits for the next reply of a round that began at tick `roundStart` until the line has
@@ -165,7 +164,7 @@ class SearchRun {
     SearchState& state_;
     const SearchOptions& options_;
     SearchReporter& reporter_;
-    const std::atomic<bool>* stop_;
+    std::stop_token stop_;
     ClockNonceSource nonces_;
 
     SearchControls controls_;
@@ -465,36 +464,35 @@ SearchOutcome SearchRun::run() {
 
 SearchOutcome RunSearch(platform::Network& network, ProtocolState& protocol, SearchState& state,
                         const SearchOptions& options, SearchReporter& reporter,
-                        const std::atomic<bool>* stop) {
-    SearchRun run(network, protocol, state, options, reporter, stop);
+                        std::stop_token stop) {
+    SearchRun run(network, protocol, state, options, reporter, std::move(stop));
     return run.run();
 }
 
 SearchWorker::SearchWorker(platform::Network& network, ProtocolState& protocol, SearchState& state,
                            SearchOptions options, SearchReporter& reporter)
-    : state_(state) {
-    thread_ =
-        std::thread([this, &network, &protocol, &state, options = std::move(options), &reporter] {
-            outcome_.store(RunSearch(network, protocol, state, options, reporter, &stop_));
-            running_.store(false);
-        });
-}
+    : network_(network),
+      protocol_(protocol),
+      state_(state),
+      options_(std::move(options)),
+      reporter_(reporter) {}
 
 SearchWorker::~SearchWorker() {
     requestStop();
     join();
 }
 
-void SearchWorker::requestStop() {
-    stop_.store(true);
-    std::uint8_t running = kSearchRunning;
-    state_.SearchStopFlag.compare_exchange_strong(running, kSearchStopRequested);
+void SearchWorker::start() {
+    thread_.start([this](std::stop_token stop) {
+        outcome_.store(
+            RunSearch(network_, protocol_, state_, options_, reporter_, std::move(stop)));
+    });
 }
 
-void SearchWorker::join() {
-    if (thread_.joinable()) {
-        thread_.join();
-    }
+void SearchWorker::requestStop() {
+    thread_.requestStop();
+    std::uint8_t running = kSearchRunning;
+    state_.SearchStopFlag.compare_exchange_strong(running, kSearchStopRequested);
 }
 
 }  // namespace tavlo::protocol

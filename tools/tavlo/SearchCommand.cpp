@@ -212,7 +212,8 @@ int RunSearch(const SearchArguments& arguments, Io& io) {
     {
         BlockedSignals signals;
         protocol::SearchWorker worker(*network, protocolState, searchState, options, reporter);
-        while (worker.running()) {
+        worker.start();
+        while (worker.isRunning()) {
             if (signals.poll()) {
                 worker.requestStop();
             }
