@@ -1,12 +1,7 @@
 #include "firmware/UpdateWorker.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <functional>
@@ -24,7 +19,6 @@
 namespace tavlo::firmware {
 namespace {
 
-constexpr std::uint8_t kNetworkAddressOctet = 0;
 constexpr int kCompletePercent = 100;
 constexpr double kPercentScale = 100.0;
 constexpr std::size_t kLineBufferSize = 96;
@@ -43,62 +37,7 @@ std::string Filled(std::string_view format, std::string_view placeholder,
     return text;
 }
 
-// The firmware file, opened for reading only. Every block is read from the file as it is
-// at that moment, so a file that shrinks during the transfer is noticed.
-class FirmwareFile {
-  public:
-    FirmwareFile() = default;
-    ~FirmwareFile() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    FirmwareFile(const FirmwareFile&) = delete;
-    FirmwareFile& operator=(const FirmwareFile&) = delete;
-
-    // False for anything that is not a readable regular file. O_NONBLOCK keeps a FIFO
-    // named like a firmware file from blocking the open.
-    bool Open(const std::string& path) {
-        fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-        if (fd_ < 0) {
-            return false;
-        }
-        struct stat info {};
-        if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
-            return false;
-        }
-        length_ = static_cast<std::uint64_t>(info.st_size);
-        return true;
-    }
-    std::uint64_t Length() const { return length_; }
-    // Reads exactly out.size() bytes at `offset`; false when the file no longer holds them.
-    bool ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) {
-        std::size_t done = 0;
-        while (done < out.size()) {
-            const ssize_t count = ::pread(fd_, out.data() + done, out.size() - done,
-                                          static_cast<off_t>(offset + done));
-            if (count < 0 && errno == EINTR) {
-                continue;
-            }
-            if (count <= 0) {
-                return false;
-            }
-            done += static_cast<std::size_t>(count);
-        }
-        return true;
-    }
-
-  private:
-    int fd_ = -1;
-    std::uint64_t length_ = 0;
-};
-
 }  // namespace
-
-bool IsFirmwarePath(const std::string& path) {
-    return path.find(kBinaryFileMark) != std::string::npos ||
-           path.find(kHexFileMark) != std::string::npos;
-}
 
 std::string FormatProgressLine(int block, int bytes, double percent) {
     // "Block# %d , Size#%d bytes ( %.2f %% )", with the percentage by to_chars: printf would
@@ -174,30 +113,18 @@ UpdateOutcome UpdateWorker::Run(std::stop_token stop) {
     UpdateOutcome outcome;
 
     const platform::Ipv4 address = page_.TargetAddress();
-    if (address == platform::kAnyAddress || platform::LastOctet(address) == kNetworkAddressOctet) {
+    if (address == platform::kAnyAddress ||
+        platform::LastOctet(address) == platform::kNetworkAddressOctet) {
         page_.ShowMessage(kInvalidIpMessage);
         page_.FocusAddressControl();
         return Refuse(outcome);
     }
-    const std::string path = page_.FirmwarePath();
-    if (!IsFirmwarePath(path)) {
-        page_.ShowMessage(kSelectFileErrorMessage);
-        return Refuse(outcome);
-    }
     FirmwareFile file;
-    if (!file.Open(path)) {
-        page_.ShowMessage(kFileMissingMessage);
+    if (const auto refusal = file.Open(page_.FirmwarePath())) {
+        page_.ShowMessage(*refusal);
         return Refuse(outcome);
     }
-    if (file.Length() > kMaxFileSize) {
-        page_.ShowMessage(kFileTooLargeMessage);
-        return Refuse(outcome);
-    }
-    if (file.Length() == 0) {
-        page_.ShowMessage(kFileEmptyMessage);
-        return Refuse(outcome);
-    }
-    const auto length = static_cast<std::uint32_t>(file.Length());
+    const std::uint32_t length = file.Length();
     outcome.fileLength = length;
 
     // Write request.

@@ -10,6 +10,7 @@
 #include <stop_token>
 #include <string>
 
+#include "firmware/FirmwareFile.h"
 #include "firmware/TftpPacket.h"
 #include "firmware/UpdatePage.h"
 #include "firmware/UpdateState.h"
@@ -20,14 +21,6 @@
 namespace tavlo::firmware {
 
 inline constexpr const char* kInvalidIpMessage = "Please enter a valid IP!";
-inline constexpr const char* kSelectFileErrorMessage = "Select file error!";
-inline constexpr const char* kFileMissingMessage = "File does not exist!";
-// A clock given no image is not updated.
-inline constexpr const char* kFileEmptyMessage = "File is empty!";
-inline constexpr const char* kFileTooLargeMessage =
-    "File is too large! At most 33553919 bytes can be updated.";
-// The message names the largest file the 16-bit block numbers can carry.
-static_assert(kMaxFileSize == 33553919, "kFileTooLargeMessage names kMaxFileSize");
 inline constexpr const char* kInvalidMacMessage = "Please enter a valid MAC address!";
 inline constexpr const char* kNetworkAnomalyMessage =
     "Network anomalies,the NTP clock without reply!\nThen you need to manually restart the NTP "
@@ -42,11 +35,6 @@ inline constexpr const char* kNoMacKnownFormat = "No MAC address known for %s (n
 inline constexpr const char* kBreakQuestion = "Do you want to break update?";
 // A batch of updates that a break ended before its remaining clocks.
 inline constexpr const char* kUserBreakMessage = "User break,we can't go to the next clock update!";
-
-// Firmware files are recognised by these parts of their path (case-sensitive, anywhere).
-inline constexpr const char* kBinaryFileMark = ".bin";
-inline constexpr const char* kHexFileMark = ".hex";
-bool IsFirmwarePath(const std::string& path);
 
 inline constexpr int kWorkerSucceeded = 0;
 inline constexpr int kWorkerFailed = -1;

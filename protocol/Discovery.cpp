@@ -42,7 +42,6 @@ constexpr std::uint32_t kLastOctetMask = 0x000000FFu;
 constexpr std::uint32_t kNetworkPartMask = 0xFFFFFF00u;
 constexpr std::uint32_t kLastOctetBroadcast = 255;
 constexpr std::uint32_t kLastOctetFinal = 254;
-constexpr std::uint32_t kLastOctetNetwork = 0;
 
 // Group labels: "%s (WIRED:%d)", "%s (WIFI:%d)" and "%s: %d" with "Early Versions".
 constexpr const char* kWiredLabelStart = " (WIRED:";
@@ -238,7 +237,8 @@ void SearchRun::sweep(std::uint32_t first, Probe&& probe) {
     std::uint32_t current = first;
     for (;;) {
         // A network address (last octet 0) is never sent to; the sweep moves past it.
-        if (current == kHostBroadcast || LastOctetOfHost(current) != kLastOctetNetwork) {
+        if (current == kHostBroadcast ||
+            LastOctetOfHost(current) != platform::kNetworkAddressOctet) {
             probe(current);
         }
         const std::uint8_t last = LastOctetOfHost(current);

@@ -5,7 +5,6 @@
 // clock's outcome is one line on standard output as it ends. Ctrl-C works like the page's
 // "Break" button: every running update asks (one question for all, on a terminal) or stops
 // (otherwise) before its next packet, and no further clock is started after a break.
-#include <signal.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -15,8 +14,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
-#include <ctime>
-#include <filesystem>
 #include <functional>
 #include <iostream>
 #include <list>
@@ -27,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "firmware/FirmwareFile.h"
 #include "firmware/TftpPacket.h"
 #include "firmware/UpdatePage.h"
 #include "firmware/UpdateState.h"
@@ -34,6 +32,7 @@
 #include "platform/Ipv4.h"
 #include "platform/MacLookup.h"
 #include "platform/Network.h"
+#include "tools/tavlo/BlockedSignals.h"
 #include "tools/tavlo/Cli.h"
 #include "tools/tavlo/Commands.h"
 
@@ -41,14 +40,14 @@ namespace tavlo::cli {
 namespace {
 
 constexpr std::string_view kCommand = "firmware";
-constexpr long kSignalPollNanoseconds = 1'000'000;  // 1 ms
+// How often a running batch looks for Ctrl-C.
+constexpr std::chrono::milliseconds kSignalPoll{1};
 constexpr std::chrono::milliseconds kEndWait{20};
 constexpr int kBarWidth = 30;
 constexpr double kPermille = 1000.0;
 constexpr double kMillisecondsPerSecond = 1000.0;
 // Transfers at once: each is a thread and a socket.
 constexpr int kMaxParallel = 64;
-constexpr std::uint8_t kNetworkAddressOctet = 0;
 
 constexpr const char* kFirmwareFooter =
     "Loads the firmware FILE (a path containing \".bin\" or \".hex\") into the wired clock at\n"
@@ -70,29 +69,6 @@ struct FirmwareArguments {
     std::vector<std::string> positional;  // ADDRESS... FILE
     std::optional<std::string> mac;
     std::optional<std::string> parallel;
-};
-
-// SIGINT and SIGTERM are blocked for the whole process while the updates run (the worker
-// threads inherit the mask) and taken here with sigtimedwait.
-class BlockedSignals {
-  public:
-    BlockedSignals() {
-        sigemptyset(&set_);
-        sigaddset(&set_, SIGINT);
-        sigaddset(&set_, SIGTERM);
-        pthread_sigmask(SIG_BLOCK, &set_, &previous_);
-    }
-    ~BlockedSignals() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
-    BlockedSignals(const BlockedSignals&) = delete;
-    BlockedSignals& operator=(const BlockedSignals&) = delete;
-    bool poll() {
-        const timespec wait{0, kSignalPollNanoseconds};
-        return sigtimedwait(&set_, nullptr, &wait) > 0;
-    }
-
-  private:
-    sigset_t set_{};
-    sigset_t previous_{};
 };
 
 std::string OneLine(std::string text) {
@@ -424,27 +400,6 @@ std::string ResultLine(Transfer& transfer, const firmware::UpdateOutcome& outcom
     return line + " " + target + ", " + std::to_string(outcome.datagramsSent) + " packets sent";
 }
 
-// The firmware file, checked once for a whole batch with the update's own rules and
-// messages, so that a bad file is one message rather than one per clock.
-std::optional<std::string> FileRefusal(const std::string& path) {
-    if (!firmware::IsFirmwarePath(path)) {
-        return firmware::kSelectFileErrorMessage;
-    }
-    std::error_code error;
-    const bool regular = std::filesystem::is_regular_file(path, error);
-    if (!regular || ::access(path.c_str(), R_OK) != 0) {
-        return firmware::kFileMissingMessage;
-    }
-    const std::uintmax_t size = std::filesystem::file_size(path, error);
-    if (size > firmware::kMaxFileSize) {
-        return firmware::kFileTooLargeMessage;
-    }
-    if (size == 0) {
-        return firmware::kFileEmptyMessage;
-    }
-    return std::nullopt;
-}
-
 std::optional<int> ParseParallel(const std::string& text) {
     int value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -499,7 +454,7 @@ int RunTransfers(Io& io, const std::vector<platform::Ipv4>& addresses, const std
             }
             // Ctrl-C is looked for between short waits for the end of an update.
             running.front()->worker.WaitFor(kEndWait);
-            if (signals.poll()) {
+            if (signals.poll(kSignalPoll)) {
                 question.Raise();
                 for (const auto& transfer : running) {
                     transfer->state.breakFlag.store(true);
@@ -562,7 +517,7 @@ int RunFirmware(const FirmwareArguments& arguments, Io& io) {
             return UsageError(io, kCommand, "'" + Printable(word) + "' is not an address");
         }
         // One clock alone is refused by the update itself, as on the System page.
-        if (batch && platform::LastOctet(*address) == kNetworkAddressOctet) {
+        if (batch && platform::LastOctet(*address) == platform::kNetworkAddressOctet) {
             return UsageError(io, kCommand,
                               "'" + word + "' is a network address (a group label), not a clock");
         }
@@ -572,8 +527,10 @@ int RunFirmware(const FirmwareArguments& arguments, Io& io) {
         addresses.push_back(*address);
     }
     const std::string& path = positional.back();
+    // A batch checks the file once with the update's own rules and messages, so that a bad
+    // file is one message rather than one per clock.
     if (batch) {
-        if (const auto refusal = FileRefusal(path)) {
+        if (const auto refusal = firmware::FirmwareFileRefusal(path)) {
             return Failure(io, kCommand, *refusal, kExitUsage);
         }
     }
