@@ -75,9 +75,13 @@ std::string FormatCounterLine(int updateCounter) {
     return text.data();
 }
 
-UpdateWorker::UpdateWorker(platform::Network& network, UpdateState& state, UpdatePage& page,
-                           MacLookupFunction lookupMac)
-    : network_(network), state_(state), page_(page), lookupMac_(std::move(lookupMac)) {}
+UpdateWorker::UpdateWorker(platform::Network& network, UpdateState& state, UpdateTarget target,
+                           UpdateReporter& reporter, MacLookupFunction lookupMac)
+    : network_(network),
+      state_(state),
+      target_(std::move(target)),
+      reporter_(reporter),
+      lookupMac_(std::move(lookupMac)) {}
 
 void UpdateWorker::Start() {
     thread_.start([this](std::stop_token stop) { outcome_ = Run(std::move(stop)); });
@@ -98,30 +102,30 @@ UpdateOutcome UpdateWorker::Fail(UpdateOutcome outcome, const std::stop_token& s
     if (stop.stop_requested()) {
         return outcome;  // the owner is going away: nobody to tell
     }
-    page_.SetProgressLine("");
+    reporter_.SetProgressLine("");
     std::string result = kUpdateFalseMessage;
     if (outcome.clockRefusal) {
         result += "\n" + ClockRefusedText(*outcome.clockRefusal);
     } else if (outcome.macUnknown) {
-        result += "\n" + NoMacKnownText(page_.TargetAddress());
+        result += "\n" + NoMacKnownText(target_.address);
     }
-    page_.ShowUpdateResult(result);
+    reporter_.ShowUpdateResult(result);
     return outcome;
 }
 
 UpdateOutcome UpdateWorker::Run(std::stop_token stop) {
     UpdateOutcome outcome;
 
-    const platform::Ipv4 address = page_.TargetAddress();
+    const platform::Ipv4 address = target_.address;
     if (address == platform::kAnyAddress ||
         platform::LastOctet(address) == platform::kNetworkAddressOctet) {
-        page_.ShowMessage(kInvalidIpMessage);
-        page_.FocusAddressControl();
+        reporter_.ShowMessage(kInvalidIpMessage);
+        reporter_.FocusAddressControl();
         return Refuse(outcome);
     }
     FirmwareFile file;
-    if (const auto refusal = file.Open(page_.FirmwarePath())) {
-        page_.ShowMessage(*refusal);
+    if (const auto refusal = file.Open(target_.firmwarePath)) {
+        reporter_.ShowMessage(*refusal);
         return Refuse(outcome);
     }
     const std::uint32_t length = file.Length();
@@ -132,7 +136,7 @@ UpdateOutcome UpdateWorker::Run(std::stop_token stop) {
         return Fail(outcome, stop);
     }
     std::optional<MacAddress> mac;
-    const std::string macText = page_.MacAddressText();
+    const std::string macText = target_.macAddressText;
     if (macText.empty()) {
         mac = lookupMac_ ? lookupMac_(address) : std::nullopt;
         if (!mac) {
@@ -142,18 +146,18 @@ UpdateOutcome UpdateWorker::Run(std::stop_token stop) {
             outcome.macUnknown = true;
             return Fail(outcome, stop);
         }
-        page_.SetMacAddressText(FormatMacAddress(*mac));
+        reporter_.SetMacAddressText(FormatMacAddress(*mac));
     } else {
         mac = ParseMacAddress(macText);
     }
     if (!mac) {
-        page_.ShowMessage(kInvalidMacMessage);
-        page_.FocusMacAddressField();
+        reporter_.ShowMessage(kInvalidMacMessage);
+        reporter_.FocusMacAddressField();
         return Refuse(outcome);
     }
 
     TftpClient client(
-        network_, address, state_, [this] { return page_.AskYesNo(kBreakQuestion); }, stop);
+        network_, address, state_, [this] { return reporter_.AskYesNo(kBreakQuestion); }, stop);
     if (!client.Open()) {
         return Fail(outcome, stop);
     }
@@ -197,8 +201,8 @@ UpdateOutcome UpdateWorker::Run(std::stop_token stop) {
             const std::uint32_t done = acknowledged * static_cast<std::uint32_t>(kBlockSize);
             const double percent =
                 length == 0 ? 0.0 : static_cast<double>(done) / length * kPercentScale;
-            page_.SetBlockProgress(static_cast<int>(acknowledged), static_cast<int>(done), percent,
-                                   length);
+            reporter_.SetBlockProgress(static_cast<int>(acknowledged), static_cast<int>(done),
+                                       percent, length);
         }
         if (count == kBlockSize) {
             followingCount = blockSize(block + 1);
@@ -215,7 +219,7 @@ UpdateOutcome UpdateWorker::Run(std::stop_token stop) {
         if (next < 0) {
             outcome.clockRefusal = client.LastRefusal();
             if (!stop.stop_requested()) {
-                page_.ShowMessage(kNetworkAnomalyMessage);
+                reporter_.ShowMessage(kNetworkAnomalyMessage);
             }
             return Fail(outcome, stop);
         }
@@ -226,12 +230,12 @@ UpdateOutcome UpdateWorker::Run(std::stop_token stop) {
             outcome.dataPhaseMs = network_.tickCount() - dataStart;
             const int sent = static_cast<int>(block - 1) * static_cast<int>(kBlockSize) +
                              static_cast<int>(count);
-            page_.SetProgressLine(
+            reporter_.SetProgressLine(
                 FormatFinalProgressLine(static_cast<int>(block), sent, kCompletePercent));
             // The counter line counts this clock before its box opens, so the two agree.
             const int updated = state_.updateCounter.fetch_add(1) + 1;
-            page_.SetCounterLine(FormatCounterLine(updated));
-            page_.ShowUpdateResult(kUpdateSuccessfulMessage);
+            reporter_.SetCounterLine(FormatCounterLine(updated));
+            reporter_.ShowUpdateResult(kUpdateSuccessfulMessage);
             outcome.exitCode = kWorkerSucceeded;
             return outcome;
         }

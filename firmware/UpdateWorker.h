@@ -1,6 +1,7 @@
-// The firmware update of one clock: reads the target, the file and the MAC address from the
-// System page, writes the file to the clock over TFTP and reports progress and the result
-// back through the page. Runs on its own thread; the page only asks whether it still runs.
+// The firmware update of one clock: takes the target, the file and the MAC address as the
+// System page holds them when the update starts, writes the file to the clock over TFTP and
+// reports progress and the result back to the page. Runs on its own thread; the page only
+// asks whether it still runs.
 #pragma once
 
 #include <chrono>
@@ -12,7 +13,7 @@
 
 #include "firmware/FirmwareFile.h"
 #include "firmware/TftpPacket.h"
-#include "firmware/UpdatePage.h"
+#include "firmware/UpdateReporter.h"
 #include "firmware/UpdateState.h"
 #include "platform/MacLookup.h"
 #include "platform/Network.h"
@@ -62,12 +63,19 @@ std::string NoMacKnownText(platform::Ipv4 address);
 
 using MacLookupFunction = std::function<std::optional<platform::MacAddress>(platform::Ipv4)>;
 
+// What the update reads from the System page, taken when it starts.
+struct UpdateTarget {
+    platform::Ipv4 address = 0;  // the address control, network byte order (0 when empty)
+    std::string firmwarePath;    // the firmware file field
+    std::string macAddressText;  // the "MAC Address:" field
+};
+
 class UpdateWorker {
   public:
     // `lookupMac` answers for an empty "MAC Address:" field (normally
     // platform::LookupMacAddress). All references must outlive the worker.
-    UpdateWorker(platform::Network& network, UpdateState& state, UpdatePage& page,
-                 MacLookupFunction lookupMac);
+    UpdateWorker(platform::Network& network, UpdateState& state, UpdateTarget target,
+                 UpdateReporter& reporter, MacLookupFunction lookupMac);
     // Asks a running update to give up before its next send, then waits for the thread.
     ~UpdateWorker() = default;
     UpdateWorker(const UpdateWorker&) = delete;
@@ -98,7 +106,8 @@ class UpdateWorker {
 
     platform::Network& network_;
     UpdateState& state_;
-    UpdatePage& page_;
+    const UpdateTarget target_;
+    UpdateReporter& reporter_;
     MacLookupFunction lookupMac_;
     UpdateOutcome outcome_;
     // Last: its job uses everything above.

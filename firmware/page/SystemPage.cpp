@@ -240,9 +240,9 @@ void SystemPage::startWorker() {
     target.macAddressText = c_.macAddress->text().toStdString();
     auto run = std::make_unique<WorkerRun>();
     UpdateView& view = *this;
-    run->page = std::make_shared<QueuedUpdatePage>(this, view, std::move(target));
-    run->worker =
-        std::make_unique<UpdateWorker>(context_.network, update_, *run->page, context_.lookupMac);
+    run->reporter = std::make_shared<QueuedUpdateReporter>(this, view);
+    run->worker = std::make_unique<UpdateWorker>(context_.network, update_, std::move(target),
+                                                 *run->reporter, context_.lookupMac);
     run->worker->Start();
     current_ = std::move(run);
     progressTimer_->start();
@@ -277,7 +277,7 @@ void SystemPage::onProgressTick() {
         runs.push_back(current_.get());
     }
     for (WorkerRun* run : runs) {
-        if (const auto line = run->page->TakeBlockProgress()) {
+        if (const auto line = run->reporter->TakeBlockProgress()) {
             c_.progressLine->setText(*line);
         }
     }
@@ -354,7 +354,7 @@ void SystemPage::stopRunsAndJoin(std::vector<std::unique_ptr<WorkerRun>> runs) {
     // they left open, then wait for them.
     for (const auto& run : runs) {
         run->worker->RequestStop();
-        run->page->Cancel();
+        run->reporter->Cancel();
     }
     const std::map<QString, int> open = std::move(openWorkerBoxes_);
     openWorkerBoxes_.clear();

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "firmware/UpdateWorker.h"
-#include "firmware/page/QueuedUpdatePage.h"
+#include "firmware/page/QueuedUpdateReporter.h"
 #include "platform/MacLookup.h"
 #include "ui/PageWidget.h"
 
@@ -107,8 +107,9 @@ struct SystemPageControls {
 // progress lines and "Break", and it starts and watches the update worker. It shares the
 // update state (counter and break flag) with the rest of the program.
 //
-// The worker runs on its own thread and reaches the page only through a QueuedUpdatePage:
-// a snapshot of the fields when it starts, lines and boxes posted to the GUI thread. The GUI
+// The worker runs on its own thread: it takes the fields as they are when it starts
+// (UpdateTarget) and reaches the page only through a QueuedUpdateReporter, which posts its
+// lines and boxes to the GUI thread. The GUI
 // thread never waits for a worker, except when the page stops its workers for good
 // (StopUpdates, and the destructor).
 class SystemPage final : public ui::PageWidget, private UpdateView {
@@ -177,10 +178,10 @@ class SystemPage final : public ui::PageWidget, private UpdateView {
     void OnBreak();
     void OnCloseBoxTimer();
 
-    // One update worker and the page object it reports through; the worker is destroyed
+    // One update worker and the reporter it reports through; the worker is destroyed
     // (joined) first.
     struct WorkerRun {
-        std::shared_ptr<QueuedUpdatePage> page;
+        std::shared_ptr<QueuedUpdateReporter> reporter;
         std::unique_ptr<UpdateWorker> worker;
     };
     void startWorker();

@@ -57,23 +57,14 @@ bool IsRequest(const SentDatagram& d) {
     return OpcodeOf(d) == static_cast<std::uint16_t>(TftpOpcode::kWriteRequest);
 }
 
-// The System page as a recorder: fields to read, every line and box in order, scripted
-// answers to the break question.
-class RecordingPage : public UpdatePage {
+// The System page as a recorder: every line and box in order, scripted answers to the break
+// question.
+class RecordingReporter : public UpdateReporter {
   public:
-    Ipv4 address = kClock;
-    std::string path;
-    std::string mac = kMac;
     std::deque<bool> answers;  // for AskYesNo; Yes when empty
     std::function<void()> onResult;
 
-    Ipv4 TargetAddress() override { return address; }
-    std::string FirmwarePath() override { return path; }
-    std::string MacAddressText() override { return mac; }
-    void SetMacAddressText(const std::string& text) override {
-        mac = text;
-        Log("mac: " + text);
-    }
+    void SetMacAddressText(const std::string& text) override { Log("mac: " + text); }
     void SetProgressLine(const std::string& text) override { Log("progress: " + text); }
     void SetCounterLine(const std::string& text) override { Log("counter: " + text); }
     void ShowMessage(const std::string& text) override { Log("message: " + text); }
@@ -180,20 +171,20 @@ class UpdateWorkerTest : public ::testing::Test {
     }
     void TearDown() override { std::filesystem::remove_all(dir_); }
 
-    // A firmware file of `size` bytes with a recognisable pattern; its path goes to the page.
+    // A firmware file of `size` bytes with a recognisable pattern; its path goes to the target.
     Bytes MakeFile(std::size_t size, const std::string& name = "image.bin") {
         Bytes bytes(size);
         for (std::size_t i = 0; i < size; ++i) {
             bytes[i] = static_cast<std::uint8_t>((i * 7 + i / 512) & 0xFF);
         }
-        page_.path = (dir_ / name).string();
-        std::ofstream(page_.path, std::ios::binary)
+        target_.firmwarePath = (dir_ / name).string();
+        std::ofstream(target_.firmwarePath, std::ios::binary)
             .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(size));
         return bytes;
     }
 
     UpdateOutcome Run() {
-        UpdateWorker worker(net_, state_, page_, [this](Ipv4 address) {
+        UpdateWorker worker(net_, state_, target_, reporter_, [this](Ipv4 address) {
             lookups_.push_back(address);
             return lookupAnswer_;
         });
@@ -220,7 +211,8 @@ class UpdateWorkerTest : public ::testing::Test {
 
     FakeNetwork net_;
     UpdateState state_;
-    RecordingPage page_;
+    UpdateTarget target_{kClock, {}, kMac};
+    RecordingReporter reporter_;
     FakeClock clock_;
     std::filesystem::path dir_;
     std::vector<Ipv4> lookups_;
@@ -266,8 +258,8 @@ TEST_P(TransferTest, SendsEveryBlockLockStepAndReportsProgress) {
     for (const auto& line : c.progress) {
         expected.push_back("progress: " + line);
     }
-    EXPECT_EQ(page_.EventsStartingWith("progress: "), expected);
-    const auto events = page_.Events();
+    EXPECT_EQ(reporter_.EventsStartingWith("progress: "), expected);
+    const auto events = reporter_.Events();
     ASSERT_GE(events.size(), 2u);
     EXPECT_EQ(events[events.size() - 2], "counter: Total Update: 1");
     EXPECT_EQ(events.back(), kSuccess);
@@ -305,7 +297,7 @@ TEST_F(UpdateWorkerTest, CounterLineCountsThisUpdateBeforeItsBoxOpens) {
     MakeFile(10);
     state_.updateCounter = 4;
     EXPECT_EQ(Run().exitCode, kWorkerSucceeded);
-    EXPECT_EQ(page_.EventsStartingWith("counter: "),
+    EXPECT_EQ(reporter_.EventsStartingWith("counter: "),
               std::vector<std::string>{"counter: Total Update: 5"});
     EXPECT_EQ(state_.updateCounter.load(), 5);
 }
@@ -316,7 +308,7 @@ TEST_F(UpdateWorkerTest, OlderAcknowledgementMakesTheBlockGoAgain) {
     EXPECT_EQ(Run().exitCode, kWorkerSucceeded);
     EXPECT_EQ(DataBlocks(), (std::vector<std::uint16_t>{1, 2, 2, 3}));
     EXPECT_EQ(clock_.image, file);
-    EXPECT_EQ(page_.EventsStartingWith("progress: "),
+    EXPECT_EQ(reporter_.EventsStartingWith("progress: "),
               (std::vector<std::string>{"progress: Block# 1 , Size#512 bytes ( 34.13 % )",
                                         "progress: Block# 1 , Size#512 bytes ( 34.13 % )",
                                         "progress: Block# 2 , Size#1024 bytes ( 68.27 % )",
@@ -372,7 +364,7 @@ TEST_F(UpdateWorkerTest, SilentClockGetsTheRequestSixtyTimesASecondApart) {
         EXPECT_EQ(sent[i].timeMs - sent[i - 1].timeMs, 1000u);
         EXPECT_EQ(sent[i].bytes, sent[0].bytes);
     }
-    EXPECT_EQ(page_.Events(), (std::vector<std::string>{"progress: ", kFalse}));
+    EXPECT_EQ(reporter_.Events(), (std::vector<std::string>{"progress: ", kFalse}));
 }
 
 TEST_F(UpdateWorkerTest, SilenceDuringDataShowsTheNetworkMessage) {
@@ -385,7 +377,7 @@ TEST_F(UpdateWorkerTest, SilenceDuringDataShowsTheNetworkMessage) {
     };
     EXPECT_EQ(Run().exitCode, kWorkerFailed);
     EXPECT_EQ(DataBlocks().size(), 61u);  // block 1 once, block 2 sixty times
-    const auto events = page_.Events();
+    const auto events = reporter_.Events();
     ASSERT_GE(events.size(), 3u);
     EXPECT_EQ(std::vector<std::string>(events.end() - 3, events.end()),
               (std::vector<std::string>{kNetwork, "progress: ", kFalse}));
@@ -408,7 +400,7 @@ TEST_P(NotAnAcknowledgementTest, CountsAsNoAnswer) {
     EXPECT_EQ(Run().exitCode, kWorkerFailed);
     EXPECT_EQ(CountRequests(), 60);
     EXPECT_EQ(DataBlocks().size(), 0u);
-    EXPECT_EQ(page_.Events(),
+    EXPECT_EQ(reporter_.Events(),
               (std::vector<std::string>{"progress: ", kFalse + GetParam().refusal}));
 }
 
@@ -444,7 +436,7 @@ TEST_F(UpdateWorkerTest, BreakSetBeforeTheRequestFailsWithoutAsking) {
     state_.breakFlag = true;
     EXPECT_EQ(Run().exitCode, kWorkerFailed);
     EXPECT_TRUE(Sent().empty());
-    EXPECT_EQ(page_.Events(), (std::vector<std::string>{"progress: ", kFalse}));
+    EXPECT_EQ(reporter_.Events(), (std::vector<std::string>{"progress: ", kFalse}));
     EXPECT_TRUE(state_.breakFlag.load());
 }
 
@@ -474,18 +466,18 @@ TEST_P(BreakTest, QuestionBeforeTheNextSend) {
     } else {
         clock_.onRequest = pressBreak;
     }
-    page_.answers = {c.yes};
+    reporter_.answers = {c.yes};
     const UpdateOutcome outcome = Run();
 
-    const auto asks = page_.EventsStartingWith("ask: ");
+    const auto asks = reporter_.EventsStartingWith("ask: ");
     EXPECT_EQ(asks, std::vector<std::string>{"ask: Do you want to break update?"});
     if (c.yes) {
         EXPECT_EQ(outcome.exitCode, kWorkerFailed);
         EXPECT_TRUE(state_.breakFlag.load());  // left for the update monitor
         EXPECT_EQ(Sent().size(), c.duringData ? 2u : 1u);
-        const auto events = page_.Events();
+        const auto events = reporter_.Events();
         EXPECT_EQ(events.back(), kFalse);
-        EXPECT_EQ(page_.EventsStartingWith("message: ").size(), c.duringData ? 1u : 0u);
+        EXPECT_EQ(reporter_.EventsStartingWith("message: ").size(), c.duringData ? 1u : 0u);
     } else {
         EXPECT_EQ(outcome.exitCode, kWorkerSucceeded);
         EXPECT_FALSE(state_.breakFlag.load());
@@ -506,7 +498,7 @@ INSTANTIATE_TEST_SUITE_P(Phases, BreakTest,
 
 TEST_F(UpdateWorkerTest, BroadcastModeSkipsOtherDatagramsWithinOneWait) {
     const Bytes file = MakeFile(700);
-    page_.address = MakeIpv4(198, 18, 0, 255);
+    target_.address = MakeIpv4(198, 18, 0, 255);
     // Each packet is first answered by something that is not an acknowledgement.
     auto noisy = [&](const SentDatagram& d) {
         auto replies = clock_.Plain(d);
@@ -585,7 +577,7 @@ TEST_P(StrangerTest, IsToldUnknownTransferIdAndNeverTaken) {
     } else {
         EXPECT_EQ(CountRequests(), 60);
         EXPECT_EQ(toClock, 60);  // not a single data block
-        EXPECT_EQ(page_.Events(), (std::vector<std::string>{"progress: ", kFalse}));
+        EXPECT_EQ(reporter_.Events(), (std::vector<std::string>{"progress: ", kFalse}));
     }
 }
 
@@ -637,7 +629,7 @@ TEST_F(UpdateWorkerTest, RefusalsBeforeAnyPacket) {
         std::vector<std::string> events;
     };
     MakeFile(700);
-    const std::string good = page_.path;
+    const std::string good = target_.firmwarePath;
     const std::vector<Case> cases = {
         {0, good, kMac, {"message: Please enter a valid IP!", "focus: address"}},
         {MakeIpv4(198, 18, 0, 0),
@@ -663,35 +655,33 @@ TEST_F(UpdateWorkerTest, RefusalsBeforeAnyPacket) {
     std::filesystem::create_directories(dir_ / "dir.bin");
     ASSERT_EQ(::mkfifo((dir_ / "pipe.bin").c_str(), 0600), 0);  // must not block the open
     for (const Case& c : cases) {
-        RecordingPage page;
-        page.address = c.address;
-        page.path = c.path;
-        page.mac = c.mac;
-        UpdateWorker worker(net_, state_, page, nullptr);
+        RecordingReporter reporter;
+        UpdateWorker worker(net_, state_, UpdateTarget{c.address, c.path, c.mac}, reporter,
+                            nullptr);
         const UpdateOutcome outcome = worker.Run();
         EXPECT_EQ(outcome.exitCode, kWorkerFailed) << c.path << " " << c.mac;
         EXPECT_TRUE(outcome.refused) << c.path << " " << c.mac;
-        EXPECT_EQ(page.Events(), c.events) << c.path << " " << c.mac;
+        EXPECT_EQ(reporter.Events(), c.events) << c.path << " " << c.mac;
     }
     EXPECT_TRUE(Sent().empty());
 }
 
 TEST_F(UpdateWorkerTest, FileOf65535BlocksOrMoreIsRefused) {
     MakeFile(0);
-    std::filesystem::resize_file(page_.path, kMaxFileSize + 1);  // 33,553,920 bytes
+    std::filesystem::resize_file(target_.firmwarePath, kMaxFileSize + 1);  // 33,553,920 bytes
     EXPECT_EQ(Run().exitCode, kWorkerFailed);
-    EXPECT_EQ(page_.Events(),
+    EXPECT_EQ(reporter_.Events(),
               std::vector<std::string>{std::string("message: ") + kFileTooLargeMessage});
     EXPECT_TRUE(Sent().empty());
 }
 
 TEST_F(UpdateWorkerTest, EmptyMacFieldIsFilledFromTheNeighbourTable) {
     const Bytes file = MakeFile(700);
-    page_.mac.clear();
+    target_.macAddressText.clear();
     lookupAnswer_ = platform::MacAddress{0x41, 0x42, 0x43, 0x44, 0x45, 0x46};
     EXPECT_EQ(Run().exitCode, kWorkerSucceeded);
     EXPECT_EQ(lookups_, std::vector<Ipv4>{kClock});
-    EXPECT_EQ(page_.Events().front(), "mac: 41-42-43-44-45-46");
+    EXPECT_EQ(reporter_.Events().front(), "mac: 41-42-43-44-45-46");
     EXPECT_EQ(Sent()[0].bytes, BuildWriteRequest(*lookupAnswer_, 700));
 }
 
@@ -699,13 +689,13 @@ TEST_F(UpdateWorkerTest, EmptyMacFieldIsFilledFromTheNeighbourTable) {
 // its update fails (it is no refused entry), and nothing is sent.
 TEST_F(UpdateWorkerTest, EmptyMacFieldWithoutNeighbourEntryFailsTheUpdate) {
     MakeFile(700);
-    page_.mac.clear();
+    target_.macAddressText.clear();
     const UpdateOutcome outcome = Run();
     EXPECT_EQ(outcome.exitCode, kWorkerFailed);
     EXPECT_TRUE(outcome.macUnknown);
     EXPECT_FALSE(outcome.refused);
     EXPECT_EQ(
-        page_.Events(),
+        reporter_.Events(),
         (std::vector<std::string>{
             "progress: ", kFalse + "\nNo MAC address known for 198.18.0.10 (no answer to ARP)"}));
     EXPECT_TRUE(Sent().empty());
@@ -714,30 +704,30 @@ TEST_F(UpdateWorkerTest, EmptyMacFieldWithoutNeighbourEntryFailsTheUpdate) {
 TEST_F(UpdateWorkerTest, FileThatShrinksEndsTheUpdate) {
     MakeFile(1500);
     clock_.onData = [&](const SentDatagram& d) {
-        std::filesystem::resize_file(page_.path, 600);
+        std::filesystem::resize_file(target_.firmwarePath, 600);
         return clock_.Plain(d);
     };
     EXPECT_EQ(Run().exitCode, kWorkerFailed);
     EXPECT_EQ(DataBlocks(), std::vector<std::uint16_t>{1});
-    const auto events = page_.Events();
+    const auto events = reporter_.Events();
     EXPECT_EQ(std::vector<std::string>(events.end() - 2, events.end()),
               (std::vector<std::string>{"progress: ", kFalse}));
-    EXPECT_TRUE(page_.EventsStartingWith("message: ").empty());
+    EXPECT_TRUE(reporter_.EventsStartingWith("message: ").empty());
 }
 
 TEST_F(UpdateWorkerTest, FileIsNeverChanged) {
     const Bytes file = MakeFile(2000);
-    const auto before = std::filesystem::last_write_time(page_.path);
+    const auto before = std::filesystem::last_write_time(target_.firmwarePath);
     EXPECT_EQ(Run().exitCode, kWorkerSucceeded);
-    std::ifstream in(page_.path, std::ios::binary);
+    std::ifstream in(target_.firmwarePath, std::ios::binary);
     const Bytes after((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_EQ(after, file);
-    EXPECT_EQ(std::filesystem::last_write_time(page_.path), before);
+    EXPECT_EQ(std::filesystem::last_write_time(target_.firmwarePath), before);
 }
 
 TEST_F(UpdateWorkerTest, RunsOnItsOwnThreadAndSaysWhenItHasEnded) {
     const Bytes file = MakeFile(5000);
-    UpdateWorker worker(net_, state_, page_, nullptr);
+    UpdateWorker worker(net_, state_, target_, reporter_, nullptr);
     EXPECT_FALSE(worker.IsRunning());
     worker.Start();
     EXPECT_TRUE(worker.WaitFor(milliseconds(10000)));
@@ -756,14 +746,14 @@ TEST_F(UpdateWorkerTest, DestroyingARunningWorkerStopsItQuietly) {
         return std::vector<Bytes>{};
     };
     {
-        UpdateWorker worker(net_, state_, page_, nullptr);
+        UpdateWorker worker(net_, state_, target_, reporter_, nullptr);
         worker.Start();
         while (Sent().empty()) {
             std::this_thread::yield();
         }
     }
     EXPECT_LT(CountRequests(), 60);
-    EXPECT_TRUE(page_.Events().empty());
+    EXPECT_TRUE(reporter_.Events().empty());
 }
 
 }  // namespace

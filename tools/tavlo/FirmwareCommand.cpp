@@ -1,7 +1,7 @@
 // tavlo firmware: loads a firmware file into one clock or several over TFTP with the same
 // engine the System page uses. Several clocks are updated one after the other, as the
 // window's batch does, or up to N at once (--parallel N), each transfer with its own socket,
-// update state and page. A terminal sees a progress bar (one line for the whole batch); each
+// update state and reporter. A terminal sees a progress bar (one line for the whole batch); each
 // clock's outcome is one line on standard output as it ends. Ctrl-C works like the page's
 // "Break" button: every running update asks (one question for all, on a terminal) or stops
 // (otherwise) before its next packet, and no further clock is started after a break.
@@ -26,7 +26,7 @@
 
 #include "firmware/FirmwareFile.h"
 #include "firmware/TftpPacket.h"
-#include "firmware/UpdatePage.h"
+#include "firmware/UpdateReporter.h"
 #include "firmware/UpdateState.h"
 #include "firmware/UpdateWorker.h"
 #include "platform/Ipv4.h"
@@ -290,20 +290,12 @@ class BreakQuestion {
 
 // The System page of one transfer as the command line shows it. Every call but Mac() and
 // Result() (after the transfer) comes from the transfer's worker thread.
-class CliUpdatePage final : public firmware::UpdatePage {
+class CliUpdateReporter final : public firmware::UpdateReporter {
   public:
-    CliUpdatePage(Console& console, BreakQuestion& question, std::size_t index,
-                  platform::Ipv4 address, std::string path, std::string mac)
-        : console_(console),
-          question_(question),
-          index_(index),
-          address_(address),
-          path_(std::move(path)),
-          mac_(std::move(mac)) {}
+    // `mac`: the MAC address given on the command line, if any.
+    CliUpdateReporter(Console& console, BreakQuestion& question, std::size_t index, std::string mac)
+        : console_(console), question_(question), index_(index), mac_(std::move(mac)) {}
 
-    platform::Ipv4 TargetAddress() override { return address_; }
-    std::string FirmwarePath() override { return path_; }
-    std::string MacAddressText() override { return Mac(); }
     void SetMacAddressText(const std::string& text) override {
         std::lock_guard lock(mutex_);
         mac_ = text;
@@ -348,8 +340,6 @@ class CliUpdatePage final : public firmware::UpdatePage {
     Console& console_;
     BreakQuestion& question_;
     const std::size_t index_;
-    const platform::Ipv4 address_;
-    const std::string path_;
     std::mutex mutex_;
     std::string mac_;
     std::string result_;
@@ -362,15 +352,15 @@ struct Transfer {
         : index(clock),
           address(target),
           network(platform::makeSystemNetwork()),
-          page(console, question, clock, target, path, mac),
-          worker(*network, state, page,
+          reporter(console, question, clock, mac),
+          worker(*network, state, firmware::UpdateTarget{target, path, mac}, reporter,
                  [](platform::Ipv4 clock) { return platform::LookupMacAddress(clock); }) {}
 
     const std::size_t index;  // in the command line's order
     const platform::Ipv4 address;
     std::unique_ptr<platform::Network> network;
     firmware::UpdateState state;
-    CliUpdatePage page;
+    CliUpdateReporter reporter;
     firmware::UpdateWorker worker;
 };
 
@@ -382,10 +372,10 @@ std::string ResultLine(Transfer& transfer, const firmware::UpdateOutcome& outcom
     if (outcome.macUnknown) {
         return firmware::NoMacKnownText(transfer.address);
     }
-    const std::string mac = transfer.page.Mac();
+    const std::string mac = transfer.reporter.Mac();
     const std::string target =
         platform::FormatIpv4(transfer.address) + (mac.empty() ? "" : " (" + mac + ")");
-    const std::string result = transfer.page.Result();
+    const std::string result = transfer.reporter.Result();
     if (outcome.exitCode == firmware::kWorkerSucceeded) {
         std::array<char, 64> seconds{};
         std::snprintf(seconds.data(), seconds.size(), "%.3f s",
