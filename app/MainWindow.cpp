@@ -719,7 +719,7 @@ void MainWindow::startModify(workflow::WriteScope scope) {
         }
         case ModifyAction::kSelectMode:
             // The page refuses with "Select at least one Mode!".
-            pages_.system->StoreSystemPage(firmware::kFreshStart);
+            pages_.system->StoreSystemPage(firmware::StoreFlag::kFreshStart);
             return;
         case ModifyAction::kSingleUpdate:
             startSingleUpdate();
@@ -843,7 +843,7 @@ void MainWindow::giveControlsBack() {
     setUpdateOperation(UpdateOperation::kNone);
 }
 
-std::int8_t MainWindow::StoreSystemPage(int flag) {
+firmware::UpdateStatus MainWindow::StoreSystemPage(firmware::StoreFlag flag) {
     return pages_.system->StoreSystemPage(flag);
 }
 

@@ -92,13 +92,13 @@ UpdateOutcome UpdateWorker::Outcome() const {
 }
 
 UpdateOutcome UpdateWorker::Refuse(UpdateOutcome outcome) {
-    outcome.exitCode = kWorkerFailed;
+    outcome.exitCode = WorkerExit::kFailed;
     outcome.refused = true;
     return outcome;
 }
 
 UpdateOutcome UpdateWorker::Fail(UpdateOutcome outcome, const std::stop_token& stop) {
-    outcome.exitCode = kWorkerFailed;
+    outcome.exitCode = WorkerExit::kFailed;
     if (stop.stop_requested()) {
         return outcome;  // the owner is going away: nobody to tell
     }
@@ -236,7 +236,7 @@ UpdateOutcome UpdateWorker::Run(std::stop_token stop) {
             const int updated = state_.updateCounter.fetch_add(1) + 1;
             reporter_.SetCounterLine(FormatCounterLine(updated));
             reporter_.ShowUpdateResult(kUpdateSuccessfulMessage);
-            outcome.exitCode = kWorkerSucceeded;
+            outcome.exitCode = WorkerExit::kSucceeded;
             return outcome;
         }
         // Go on after the block the clock acknowledged, which is the one just sent unless

@@ -37,11 +37,14 @@ inline constexpr const char* kBreakQuestion = "Do you want to break update?";
 // A batch of updates that a break ended before its remaining clocks.
 inline constexpr const char* kUserBreakMessage = "User break,we can't go to the next clock update!";
 
-inline constexpr int kWorkerSucceeded = 0;
-inline constexpr int kWorkerFailed = -1;
+// How an update worker ended.
+enum class WorkerExit : std::int8_t {
+    kSucceeded = 0,
+    kFailed = -1,
+};
 
 struct UpdateOutcome {
-    int exitCode = kWorkerFailed;
+    WorkerExit exitCode = WorkerExit::kFailed;
     // The update was refused before any packet went out (a message said why).
     bool refused = false;
     std::uint32_t fileLength = 0;

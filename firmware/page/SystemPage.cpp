@@ -203,34 +203,34 @@ void SystemPage::OnBreak() {
     update_.breakFlag = true;
 }
 
-std::int8_t SystemPage::StoreSystemPage(int flag) {
+UpdateStatus SystemPage::StoreSystemPage(StoreFlag flag) {
     if (!c_.updateControl->isChecked()) {
         prompter_.inform(Text(kSelectModeMessage));
-        return kUpdateEndedOrRefused;
+        return UpdateStatus::kEndedOrRefused;
     }
     if (!IsFirmwarePath(c_.firmwareFile->text())) {
         prompter_.inform(Text(kSelectFileErrorMessage));
-        return kUpdateEndedOrRefused;
+        return UpdateStatus::kEndedOrRefused;
     }
     if (c_.macAddress->text().isEmpty()) {
         prompter_.inform(Text(kInvalidMacMessage));
         c_.macAddress->setFocus();
-        return kUpdateEndedOrRefused;
+        return UpdateStatus::kEndedOrRefused;
     }
-    if (flag == kFreshStart) {
+    if (flag == StoreFlag::kFreshStart) {
         forgetWorker();
     }
     c_.counterLine->setText(QString::fromStdString(FormatCounterLine(update_.updateCounter)));
     if (current_) {
         if (current_->worker->IsRunning()) {
-            return kUpdateRunning;
+            return UpdateStatus::kRunning;
         }
         forgetWorker();
-        return kUpdateEndedOrRefused;
+        return UpdateStatus::kEndedOrRefused;
     }
     c_.progressLine->setText(Text(kWaitingText));
     startWorker();
-    return kUpdateRunning;
+    return UpdateStatus::kRunning;
 }
 
 void SystemPage::startWorker() {

@@ -44,11 +44,16 @@ inline constexpr char kFirmwareFileFilter[] = "*.bin (*.bin);;*.hex (*.hex)";
 inline constexpr char kSelectModeMessage[] = "Select at least one Mode!";
 inline constexpr char kWaitingText[] = "Waiting";
 
-// StoreSystemPage's flag and results.
-inline constexpr int kFreshStart = 0;
-inline constexpr int kPoll = 1;
-inline constexpr std::int8_t kUpdateRunning = 1;
-inline constexpr std::int8_t kUpdateEndedOrRefused = -1;
+// StoreSystemPage's flag.
+enum class StoreFlag : std::uint8_t {
+    kFreshStart = 0,  // forget the remembered worker and start a new one
+    kPoll = 1,        // report on the remembered worker (start one when none is remembered)
+};
+// StoreSystemPage's result.
+enum class UpdateStatus : std::int8_t {
+    kRunning = 1,          // the worker runs, or one has just been started
+    kEndedOrRefused = -1,  // a check refused (its message shown), or the worker has ended
+};
 
 // The page draws the progress line of a running update this often (not once a block).
 inline constexpr std::chrono::milliseconds kProgressRepaintInterval{100};
@@ -128,10 +133,10 @@ class SystemPage final : public ui::PageWidget, private UpdateView {
 
     // Checks the page and starts or polls the update worker. kFreshStart forgets the
     // remembered worker and starts a new one; kPoll reports on the remembered worker, or
-    // starts one when none is remembered. kUpdateRunning while the worker runs or when one
-    // has just been started; kUpdateEndedOrRefused when a check refused (its message shown)
-    // or the remembered worker has ended (it is forgotten). Never waits for the worker.
-    std::int8_t StoreSystemPage(int flag);
+    // starts one when none is remembered. kRunning while the worker runs or when one has just
+    // been started; kEndedOrRefused when a check refused (its message shown) or the
+    // remembered worker has ended (it is forgotten). Never waits for the worker.
+    UpdateStatus StoreSystemPage(StoreFlag flag);
     // True while a worker started by this page runs (remembered or forgotten).
     bool updateRunning() const;
 

@@ -237,7 +237,7 @@ TEST_P(TransferTest, SendsEveryBlockLockStepAndReportsProgress) {
     const Bytes file = MakeFile(c.size);
     const UpdateOutcome outcome = Run();
 
-    EXPECT_EQ(outcome.exitCode, kWorkerSucceeded);
+    EXPECT_EQ(outcome.exitCode, WorkerExit::kSucceeded);
     EXPECT_EQ(clock_.image, file);
     const auto sent = Sent();
     ASSERT_EQ(sent.size(), 1 + c.blocks.size());
@@ -296,7 +296,7 @@ TEST(ProgressLineTest, KeepsItsDecimalPointInAnyLocale) {
 TEST_F(UpdateWorkerTest, CounterLineCountsThisUpdateBeforeItsBoxOpens) {
     MakeFile(10);
     state_.updateCounter = 4;
-    EXPECT_EQ(Run().exitCode, kWorkerSucceeded);
+    EXPECT_EQ(Run().exitCode, WorkerExit::kSucceeded);
     EXPECT_EQ(reporter_.EventsStartingWith("counter: "),
               std::vector<std::string>{"counter: Total Update: 5"});
     EXPECT_EQ(state_.updateCounter.load(), 5);
@@ -305,7 +305,7 @@ TEST_F(UpdateWorkerTest, CounterLineCountsThisUpdateBeforeItsBoxOpens) {
 TEST_F(UpdateWorkerTest, OlderAcknowledgementMakesTheBlockGoAgain) {
     const Bytes file = MakeFile(1500);
     clock_.AcknowledgeEarlierOnce(2, 1);
-    EXPECT_EQ(Run().exitCode, kWorkerSucceeded);
+    EXPECT_EQ(Run().exitCode, WorkerExit::kSucceeded);
     EXPECT_EQ(DataBlocks(), (std::vector<std::uint16_t>{1, 2, 2, 3}));
     EXPECT_EQ(clock_.image, file);
     EXPECT_EQ(reporter_.EventsStartingWith("progress: "),
@@ -318,7 +318,7 @@ TEST_F(UpdateWorkerTest, OlderAcknowledgementMakesTheBlockGoAgain) {
 TEST_F(UpdateWorkerTest, OlderAcknowledgementOfTheLastBlockIsNotSuccess) {
     const Bytes file = MakeFile(700);
     clock_.AcknowledgeEarlierOnce(2, 1);
-    EXPECT_EQ(Run().exitCode, kWorkerSucceeded);
+    EXPECT_EQ(Run().exitCode, WorkerExit::kSucceeded);
     EXPECT_EQ(DataBlocks(), (std::vector<std::uint16_t>{1, 2, 2}));
     EXPECT_EQ(clock_.image, file);
 }
@@ -333,7 +333,7 @@ TEST_F(UpdateWorkerTest, LateCopyOfTheRequestAcknowledgementResendsBlockOneWitho
         }
         return clock_.Plain(d);
     };
-    EXPECT_EQ(Run().exitCode, kWorkerSucceeded);
+    EXPECT_EQ(Run().exitCode, WorkerExit::kSucceeded);
     EXPECT_EQ(DataBlocks(), (std::vector<std::uint16_t>{1, 1, 2}));
     const auto sent = Sent();
     EXPECT_EQ(sent[2].timeMs, sent[1].timeMs);  // no second 3 s pause
@@ -349,7 +349,7 @@ TEST_F(UpdateWorkerTest, DuplicateAcknowledgementLeftFromAnEarlierBlockIsDiscard
         }
         return replies;
     };
-    EXPECT_EQ(Run().exitCode, kWorkerSucceeded);
+    EXPECT_EQ(Run().exitCode, WorkerExit::kSucceeded);
     EXPECT_EQ(DataBlocks(), (std::vector<std::uint16_t>{1, 2, 3}));
     EXPECT_EQ(clock_.image, file);
 }
@@ -357,7 +357,7 @@ TEST_F(UpdateWorkerTest, DuplicateAcknowledgementLeftFromAnEarlierBlockIsDiscard
 TEST_F(UpdateWorkerTest, SilentClockGetsTheRequestSixtyTimesASecondApart) {
     MakeFile(700);
     clock_.onRequest = [](const SentDatagram&) { return std::vector<Bytes>{}; };
-    EXPECT_EQ(Run().exitCode, kWorkerFailed);
+    EXPECT_EQ(Run().exitCode, WorkerExit::kFailed);
     const auto sent = Sent();
     ASSERT_EQ(sent.size(), 60u);
     for (std::size_t i = 1; i < sent.size(); ++i) {
@@ -375,7 +375,7 @@ TEST_F(UpdateWorkerTest, SilenceDuringDataShowsTheNetworkMessage) {
         }
         return clock_.Plain(d);
     };
-    EXPECT_EQ(Run().exitCode, kWorkerFailed);
+    EXPECT_EQ(Run().exitCode, WorkerExit::kFailed);
     EXPECT_EQ(DataBlocks().size(), 61u);  // block 1 once, block 2 sixty times
     const auto events = reporter_.Events();
     ASSERT_GE(events.size(), 3u);
@@ -397,7 +397,7 @@ class NotAnAcknowledgementTest : public UpdateWorkerTest,
 TEST_P(NotAnAcknowledgementTest, CountsAsNoAnswer) {
     MakeFile(700);
     clock_.onRequest = [](const SentDatagram&) { return std::vector<Bytes>{GetParam().reply}; };
-    EXPECT_EQ(Run().exitCode, kWorkerFailed);
+    EXPECT_EQ(Run().exitCode, WorkerExit::kFailed);
     EXPECT_EQ(CountRequests(), 60);
     EXPECT_EQ(DataBlocks().size(), 0u);
     EXPECT_EQ(reporter_.Events(),
@@ -434,7 +434,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(UpdateWorkerTest, BreakSetBeforeTheRequestFailsWithoutAsking) {
     MakeFile(700);
     state_.breakFlag = true;
-    EXPECT_EQ(Run().exitCode, kWorkerFailed);
+    EXPECT_EQ(Run().exitCode, WorkerExit::kFailed);
     EXPECT_TRUE(Sent().empty());
     EXPECT_EQ(reporter_.Events(), (std::vector<std::string>{"progress: ", kFalse}));
     EXPECT_TRUE(state_.breakFlag.load());
@@ -472,14 +472,14 @@ TEST_P(BreakTest, QuestionBeforeTheNextSend) {
     const auto asks = reporter_.EventsStartingWith("ask: ");
     EXPECT_EQ(asks, std::vector<std::string>{"ask: Do you want to break update?"});
     if (c.yes) {
-        EXPECT_EQ(outcome.exitCode, kWorkerFailed);
+        EXPECT_EQ(outcome.exitCode, WorkerExit::kFailed);
         EXPECT_TRUE(state_.breakFlag.load());  // left for the update monitor
         EXPECT_EQ(Sent().size(), c.duringData ? 2u : 1u);
         const auto events = reporter_.Events();
         EXPECT_EQ(events.back(), kFalse);
         EXPECT_EQ(reporter_.EventsStartingWith("message: ").size(), c.duringData ? 1u : 0u);
     } else {
-        EXPECT_EQ(outcome.exitCode, kWorkerSucceeded);
+        EXPECT_EQ(outcome.exitCode, WorkerExit::kSucceeded);
         EXPECT_FALSE(state_.breakFlag.load());
         EXPECT_EQ(clock_.image, file);
         const auto sent = Sent();
@@ -507,7 +507,7 @@ TEST_F(UpdateWorkerTest, BroadcastModeSkipsOtherDatagramsWithinOneWait) {
     };
     clock_.onRequest = noisy;
     clock_.onData = noisy;
-    EXPECT_EQ(Run().exitCode, kWorkerSucceeded);
+    EXPECT_EQ(Run().exitCode, WorkerExit::kSucceeded);
     EXPECT_EQ(clock_.image, file);
     const auto sent = Sent();
     ASSERT_EQ(sent.size(), 3u);  // no packet sent twice
@@ -527,7 +527,7 @@ TEST_F(UpdateWorkerTest, UnicastModeSendsAgainAfterADatagramThatIsNoAcknowledgem
         }
         return clock_.Plain(d);
     };
-    EXPECT_EQ(Run().exitCode, kWorkerSucceeded);
+    EXPECT_EQ(Run().exitCode, WorkerExit::kSucceeded);
     EXPECT_EQ(CountRequests(), 2);
 }
 
@@ -556,7 +556,7 @@ TEST_P(StrangerTest, IsToldUnknownTransferIdAndNeverTaken) {
             n.deliver(d.from.port, c.stranger, Ack(IsRequest(d) ? 0 : BlockOf(d)));
         }
     });
-    EXPECT_EQ(Run().exitCode, c.succeeds ? kWorkerSucceeded : kWorkerFailed);
+    EXPECT_EQ(Run().exitCode, c.succeeds ? WorkerExit::kSucceeded : WorkerExit::kFailed);
 
     const Bytes refusal = BuildErrorPacket(5, "Unknown transfer ID");
     int toClock = 0;
@@ -611,7 +611,7 @@ TEST_F(UpdateWorkerTest, AStrangerFloodNeitherShortensNorStretchesTheWaits) {
         }
     });
     const std::uint64_t began = net_.now();
-    EXPECT_EQ(Run().exitCode, kWorkerFailed);
+    EXPECT_EQ(Run().exitCode, WorkerExit::kFailed);
     EXPECT_EQ(CountRequests(), 60);
     EXPECT_EQ(net_.now() - began, 60u * 1000u);
     std::size_t refusals = 0;
@@ -659,7 +659,7 @@ TEST_F(UpdateWorkerTest, RefusalsBeforeAnyPacket) {
         UpdateWorker worker(net_, state_, UpdateTarget{c.address, c.path, c.mac}, reporter,
                             nullptr);
         const UpdateOutcome outcome = worker.Run();
-        EXPECT_EQ(outcome.exitCode, kWorkerFailed) << c.path << " " << c.mac;
+        EXPECT_EQ(outcome.exitCode, WorkerExit::kFailed) << c.path << " " << c.mac;
         EXPECT_TRUE(outcome.refused) << c.path << " " << c.mac;
         EXPECT_EQ(reporter.Events(), c.events) << c.path << " " << c.mac;
     }
@@ -669,7 +669,7 @@ TEST_F(UpdateWorkerTest, RefusalsBeforeAnyPacket) {
 TEST_F(UpdateWorkerTest, FileOf65535BlocksOrMoreIsRefused) {
     MakeFile(0);
     std::filesystem::resize_file(target_.firmwarePath, kMaxFileSize + 1);  // 33,553,920 bytes
-    EXPECT_EQ(Run().exitCode, kWorkerFailed);
+    EXPECT_EQ(Run().exitCode, WorkerExit::kFailed);
     EXPECT_EQ(reporter_.Events(),
               std::vector<std::string>{std::string("message: ") + kFileTooLargeMessage});
     EXPECT_TRUE(Sent().empty());
@@ -679,7 +679,7 @@ TEST_F(UpdateWorkerTest, EmptyMacFieldIsFilledFromTheNeighbourTable) {
     const Bytes file = MakeFile(700);
     target_.macAddressText.clear();
     lookupAnswer_ = platform::MacAddress{0x41, 0x42, 0x43, 0x44, 0x45, 0x46};
-    EXPECT_EQ(Run().exitCode, kWorkerSucceeded);
+    EXPECT_EQ(Run().exitCode, WorkerExit::kSucceeded);
     EXPECT_EQ(lookups_, std::vector<Ipv4>{kClock});
     EXPECT_EQ(reporter_.Events().front(), "mac: 41-42-43-44-45-46");
     EXPECT_EQ(Sent()[0].bytes, BuildWriteRequest(*lookupAnswer_, 700));
@@ -691,7 +691,7 @@ TEST_F(UpdateWorkerTest, EmptyMacFieldWithoutNeighbourEntryFailsTheUpdate) {
     MakeFile(700);
     target_.macAddressText.clear();
     const UpdateOutcome outcome = Run();
-    EXPECT_EQ(outcome.exitCode, kWorkerFailed);
+    EXPECT_EQ(outcome.exitCode, WorkerExit::kFailed);
     EXPECT_TRUE(outcome.macUnknown);
     EXPECT_FALSE(outcome.refused);
     EXPECT_EQ(
@@ -707,7 +707,7 @@ TEST_F(UpdateWorkerTest, FileThatShrinksEndsTheUpdate) {
         std::filesystem::resize_file(target_.firmwarePath, 600);
         return clock_.Plain(d);
     };
-    EXPECT_EQ(Run().exitCode, kWorkerFailed);
+    EXPECT_EQ(Run().exitCode, WorkerExit::kFailed);
     EXPECT_EQ(DataBlocks(), std::vector<std::uint16_t>{1});
     const auto events = reporter_.Events();
     EXPECT_EQ(std::vector<std::string>(events.end() - 2, events.end()),
@@ -718,7 +718,7 @@ TEST_F(UpdateWorkerTest, FileThatShrinksEndsTheUpdate) {
 TEST_F(UpdateWorkerTest, FileIsNeverChanged) {
     const Bytes file = MakeFile(2000);
     const auto before = std::filesystem::last_write_time(target_.firmwarePath);
-    EXPECT_EQ(Run().exitCode, kWorkerSucceeded);
+    EXPECT_EQ(Run().exitCode, WorkerExit::kSucceeded);
     std::ifstream in(target_.firmwarePath, std::ios::binary);
     const Bytes after((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_EQ(after, file);
@@ -733,7 +733,7 @@ TEST_F(UpdateWorkerTest, RunsOnItsOwnThreadAndSaysWhenItHasEnded) {
     EXPECT_TRUE(worker.WaitFor(milliseconds(10000)));
     EXPECT_FALSE(worker.IsRunning());
     worker.Join();
-    EXPECT_EQ(worker.Outcome().exitCode, kWorkerSucceeded);
+    EXPECT_EQ(worker.Outcome().exitCode, WorkerExit::kSucceeded);
     EXPECT_EQ(worker.Outcome().fileLength, 5000u);
     EXPECT_EQ(clock_.image, file);
 }

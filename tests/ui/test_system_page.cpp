@@ -337,9 +337,10 @@ class TestSystemPage : public QObject {
         f.page->setUpdateControlState(true, mode);
         f.c().firmwareFile->setText(file);
         f.c().macAddress->setText(mac);
-        for (int flag : {firmware::kFreshStart, firmware::kPoll}) {
+        for (const firmware::StoreFlag flag :
+             {firmware::StoreFlag::kFreshStart, firmware::StoreFlag::kPoll}) {
             f.prompter.clear();
-            QCOMPARE(f.page->StoreSystemPage(flag), firmware::kUpdateEndedOrRefused);
+            QCOMPARE(f.page->StoreSystemPage(flag), firmware::UpdateStatus::kEndedOrRefused);
             QCOMPARE(f.prompter.texts(), QStringList{message});
             QCOMPARE(f.prompter.messages()[0].caption, kAppCaption);
         }
@@ -357,7 +358,8 @@ class TestSystemPage : public QObject {
         f.c().macAddress->setText(QStringLiteral("   "));  // any text passes the page's check
         f.c().macAddress->setText(QString::fromLatin1(kMac));
         f.update.updateCounter = 4;
-        QCOMPARE(f.page->StoreSystemPage(firmware::kFreshStart), firmware::kUpdateRunning);
+        QCOMPARE(f.page->StoreSystemPage(firmware::StoreFlag::kFreshStart),
+                 firmware::UpdateStatus::kRunning);
         QCOMPARE(f.c().progressLine->text(), QStringLiteral("Waiting"));
         QCOMPARE(f.c().counterLine->text(), QStringLiteral("Total Update: 4"));
         QVERIFY(f.waitForEnd());
@@ -371,10 +373,12 @@ class TestSystemPage : public QObject {
         QVERIFY(ui::testing::SavePageScreenshot(*f.page, QStringLiteral("system-page-updated.png"),
                                                 ui::testing::kPageAreaSize));
 
-        QCOMPARE(f.page->StoreSystemPage(firmware::kPoll), firmware::kUpdateEndedOrRefused);
+        QCOMPARE(f.page->StoreSystemPage(firmware::StoreFlag::kPoll),
+                 firmware::UpdateStatus::kEndedOrRefused);
         QCOMPARE(f.c().counterLine->text(), QStringLiteral("Total Update: 5"));
         QCOMPARE(f.clock.requests(), 1);
-        QCOMPARE(f.page->StoreSystemPage(firmware::kPoll), firmware::kUpdateRunning);
+        QCOMPARE(f.page->StoreSystemPage(firmware::StoreFlag::kPoll),
+                 firmware::UpdateStatus::kRunning);
         QCOMPARE(f.c().progressLine->text(), QStringLiteral("Waiting"));
         QVERIFY(f.waitForEnd());
         QCOMPARE(f.clock.requests(), 2);
@@ -392,17 +396,21 @@ class TestSystemPage : public QObject {
             }
             return true;
         });
-        QCOMPARE(f.page->StoreSystemPage(firmware::kFreshStart), firmware::kUpdateRunning);
+        QCOMPARE(f.page->StoreSystemPage(firmware::StoreFlag::kFreshStart),
+                 firmware::UpdateStatus::kRunning);
         QTRY_VERIFY(gate.reached());
-        QCOMPARE(f.page->StoreSystemPage(firmware::kPoll), firmware::kUpdateRunning);
+        QCOMPARE(f.page->StoreSystemPage(firmware::StoreFlag::kPoll),
+                 firmware::UpdateStatus::kRunning);
         QCOMPARE(f.clock.requests(), 1);
-        QCOMPARE(f.page->StoreSystemPage(firmware::kFreshStart), firmware::kUpdateRunning);
+        QCOMPARE(f.page->StoreSystemPage(firmware::StoreFlag::kFreshStart),
+                 firmware::UpdateStatus::kRunning);
         QTRY_COMPARE(f.clock.requests(), 2);
         gate.open();
         QVERIFY(f.waitForEnd());
         QCOMPARE(f.clock.images().size(), std::size_t{2});
         QCOMPARE(f.update.updateCounter.load(), 2);
-        QCOMPARE(f.page->StoreSystemPage(firmware::kPoll), firmware::kUpdateEndedOrRefused);
+        QCOMPARE(f.page->StoreSystemPage(firmware::StoreFlag::kPoll),
+                 firmware::UpdateStatus::kEndedOrRefused);
     }
 
     // "Break" while block 2 is with the clock, answered No or Yes; and a clock that falls
@@ -446,7 +454,8 @@ class TestSystemPage : public QObject {
         if (answer >= 0) {
             f.prompter.queueAnswer(answer == 1);
         }
-        QCOMPARE(f.page->StoreSystemPage(firmware::kFreshStart), firmware::kUpdateRunning);
+        QCOMPARE(f.page->StoreSystemPage(firmware::StoreFlag::kFreshStart),
+                 firmware::UpdateStatus::kRunning);
         QTRY_VERIFY(gate.reached());
         if (answer >= 0) {
             f.page->setBreakEnabled(true);
@@ -469,7 +478,8 @@ class TestSystemPage : public QObject {
         f.prepare(2 * 512 + 1);
         f.prompter.holdOpenBoxes(true);
         f.clock.setBeforeAnswer([](std::uint16_t block) { return block < 2; });
-        QCOMPARE(f.page->StoreSystemPage(firmware::kFreshStart), firmware::kUpdateRunning);
+        QCOMPARE(f.page->StoreSystemPage(firmware::StoreFlag::kFreshStart),
+                 firmware::UpdateStatus::kRunning);
         QTRY_COMPARE_WITH_TIMEOUT(f.prompter.openCaptions(), QStringList{kAppCaption},
                                   kUpdateTimeoutMs);
         f.page->StartCloseBoxTimer();
@@ -510,7 +520,8 @@ class TestSystemPage : public QObject {
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
             return true;
         });
-        QCOMPARE(f.page->StoreSystemPage(firmware::kFreshStart), firmware::kUpdateRunning);
+        QCOMPARE(f.page->StoreSystemPage(firmware::StoreFlag::kFreshStart),
+                 firmware::UpdateStatus::kRunning);
         if (boxOpen) {
             QTRY_COMPARE_WITH_TIMEOUT(f.prompter.openCaptions(), QStringList{kAppCaption},
                                       kUpdateTimeoutMs);
@@ -558,7 +569,8 @@ class TestSystemPage : public QObject {
         });
         clock.start();
         heartbeat.start();
-        QCOMPARE(f.page->StoreSystemPage(firmware::kFreshStart), firmware::kUpdateRunning);
+        QCOMPARE(f.page->StoreSystemPage(firmware::StoreFlag::kFreshStart),
+                 firmware::UpdateStatus::kRunning);
         QVERIFY(f.waitForEnd());
         const qint64 elapsed = clock.elapsed();
         heartbeat.stop();

@@ -376,7 +376,7 @@ std::string ResultLine(Transfer& transfer, const firmware::UpdateOutcome& outcom
     const std::string target =
         platform::FormatIpv4(transfer.address) + (mac.empty() ? "" : " (" + mac + ")");
     const std::string result = transfer.reporter.Result();
-    if (outcome.exitCode == firmware::kWorkerSucceeded) {
+    if (outcome.exitCode == firmware::WorkerExit::kSucceeded) {
         std::array<char, 64> seconds{};
         std::snprintf(seconds.data(), seconds.size(), "%.3f s",
                       outcome.dataPhaseMs / kMillisecondsPerSecond);
@@ -417,7 +417,7 @@ int RunTransfers(Io& io, const std::vector<platform::Ipv4>& addresses, const std
     auto finish = [&](Transfer& transfer) {
         transfer.worker.Join();
         const firmware::UpdateOutcome outcome = transfer.worker.Outcome();
-        const bool ok = outcome.exitCode == firmware::kWorkerSucceeded;
+        const bool ok = outcome.exitCode == firmware::WorkerExit::kSucceeded;
         refused = refused || outcome.refused;
         updated += ok ? 1 : 0;
         // A refused single clock has said why; the line would only repeat it.

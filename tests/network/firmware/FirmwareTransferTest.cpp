@@ -117,7 +117,7 @@ TEST(FirmwareNetworkTest, SimulatedClockReceivesTheFileByteForByte) {
     FixedReporter reporter;
     const UpdateOutcome outcome = Transfer(dir.File("image.bin"), "", reporter);
     net.LeavePc();
-    EXPECT_EQ(outcome.exitCode, kWorkerSucceeded) << reporter.result;
+    EXPECT_EQ(outcome.exitCode, WorkerExit::kSucceeded) << reporter.result;
     EXPECT_EQ(reporter.result, kUpdateSuccessfulMessage);
     EXPECT_EQ(reporter.mac.size(), 17u) << "the neighbour table gave no MAC address";
     const auto stored =
@@ -140,7 +140,7 @@ TEST(FirmwareNetworkTest, TenPercentLossStillDeliversTheFileByteForByte) {
     FixedReporter reporter;
     const UpdateOutcome outcome = Transfer(dir.File("image.bin"), "", reporter);
     net.LeavePc();
-    EXPECT_EQ(outcome.exitCode, kWorkerSucceeded) << reporter.result;
+    EXPECT_EQ(outcome.exitCode, WorkerExit::kSucceeded) << reporter.result;
     EXPECT_GT(outcome.datagramsSent, 22) << "no datagram was lost; the loss option did nothing";
     const auto stored =
         AwaitFile(dir.File(std::string(testnet::kFirstClockAddress) + ".img"), file.size());
@@ -177,7 +177,7 @@ TEST(FirmwareNetworkTest, DebianTftpServerStoresTheFileByteForByte) {
     FixedReporter reporter;
     const UpdateOutcome outcome = Transfer(source.File("image.bin"), "41-42-43-44-45-46", reporter);
     net.LeavePc();
-    EXPECT_EQ(outcome.exitCode, kWorkerSucceeded) << reporter.result;
+    EXPECT_EQ(outcome.exitCode, WorkerExit::kSucceeded) << reporter.result;
     const auto stored = AwaitFile(dir.File("ABCDEF"), file.size());
     ASSERT_TRUE(stored) << "tftpd-hpa stored no file named ABCDEF";
     EXPECT_EQ(*stored, file);
