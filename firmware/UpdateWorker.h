@@ -104,9 +104,6 @@ class UpdateWorker {
     UpdateOutcome Run(std::stop_token stop = {});
 
   private:
-    UpdateOutcome Refuse(UpdateOutcome outcome);
-    UpdateOutcome Fail(UpdateOutcome outcome, const std::stop_token& stop);
-
     platform::Network& network_;
     UpdateState& state_;
     const UpdateTarget target_;
