@@ -13,6 +13,7 @@
 #include <system_error>
 #include <utility>
 
+#include "firmware/FirmwareFile.h"
 #include "firmware/TftpExchange.h"
 #include "firmware/TftpPacket.h"
 #include "platform/Ipv4.h"

@@ -11,7 +11,6 @@
 #include <stop_token>
 #include <string>
 
-#include "firmware/FirmwareFile.h"
 #include "firmware/TftpPacket.h"
 #include "firmware/UpdateReporter.h"
 #include "firmware/UpdateState.h"

@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "firmware/FirmwareFile.h"
 #include "firmware/TftpPacket.h"
 #include "firmware/UpdateState.h"
 #include "platform/Ipv4.h"

@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "firmware/FirmwareFile.h"
 #include "firmware/TftpExchange.h"
 #include "firmware/TftpPacket.h"
 #include "platform/Ipv4.h"
