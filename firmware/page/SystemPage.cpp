@@ -212,7 +212,7 @@ std::int8_t SystemPage::StoreSystemPage(int flag) {
         prompter_.inform(Text(kSelectFileErrorMessage));
         return kUpdateEndedOrRefused;
     }
-    if (c_.macAddress->text().isEmpty()) {
+    if (c_.macAddress->text().isEmpty() && !targetMacUnknown_) {
         prompter_.inform(Text(kInvalidMacMessage));
         c_.macAddress->setFocus();
         return kUpdateEndedOrRefused;
@@ -317,9 +317,8 @@ void SystemPage::SetUpdateTarget(platform::Ipv4 address,
         return;
     }
     c_.address->setText(QString::fromStdString(platform::FormatIpv4(address)));
-    if (mac) {
-        c_.macAddress->setText(QString::fromStdString(FormatMacAddress(*mac)));
-    }
+    c_.macAddress->setText(mac ? QString::fromStdString(FormatMacAddress(*mac)) : QString());
+    targetMacUnknown_ = !mac;
 }
 
 bool SystemPage::updateControlChecked() const {
