@@ -213,7 +213,7 @@ UpdateStatus SystemPage::StoreSystemPage(StoreFlag flag) {
         prompter_.inform(Text(kSelectFileErrorMessage));
         return UpdateStatus::kEndedOrRefused;
     }
-    if (c_.macAddress->text().isEmpty()) {
+    if (c_.macAddress->text().isEmpty() && !targetMacUnknown_) {
         prompter_.inform(Text(kInvalidMacMessage));
         c_.macAddress->setFocus();
         return UpdateStatus::kEndedOrRefused;
@@ -318,9 +318,8 @@ void SystemPage::SetUpdateTarget(platform::Ipv4 address,
         return;
     }
     c_.address->setText(QString::fromStdString(platform::FormatIpv4(address)));
-    if (mac) {
-        c_.macAddress->setText(QString::fromStdString(FormatMacAddress(*mac)));
-    }
+    c_.macAddress->setText(mac ? QString::fromStdString(FormatMacAddress(*mac)) : QString());
+    targetMacUnknown_ = !mac;
 }
 
 bool SystemPage::updateControlChecked() const {

@@ -131,10 +131,11 @@ class SystemPage final : public ui::PageWidget, private UpdateView {
 
     const SystemPageControls& controls() const { return c_; }
 
-    // Checks the page and starts or polls the update worker. kFreshStart forgets the
-    // remembered worker and starts a new one; kPoll reports on the remembered worker, or
-    // starts one when none is remembered. kRunning while the worker runs or when one has just
-    // been started; kEndedOrRefused when a check refused (its message shown) or the
+    // Checks the page and starts or polls the update worker (an empty "MAC Address:" field is
+    // refused unless the target's MAC address is unknown, see SetUpdateTarget). kFreshStart
+    // forgets the remembered worker and starts a new one; kPoll reports on the remembered
+    // worker, or starts one when none is remembered. kRunning while the worker runs or when one
+    // has just been started; kEndedOrRefused when a check refused (its message shown) or the
     // remembered worker has ended (it is forgotten). Never waits for the worker.
     UpdateStatus StoreSystemPage(StoreFlag flag);
     // True while a worker started by this page runs (remembered or forgotten).
@@ -146,7 +147,11 @@ class SystemPage final : public ui::PageWidget, private UpdateView {
     // is. Then, unless `address` is 255.255.255.255, the dotted address goes into the address
     // control and `mac` into "MAC Address:" as six upper-case hexadecimal pairs joined by
     // hyphens. `mac` is what the caller found in the neighbour table (off the GUI thread);
-    // without it the field keeps its text, perhaps the MAC address of the clock before.
+    // without it the field is emptied (it never keeps another clock's MAC address) and the
+    // target's MAC address counts as unknown: StoreSystemPage then lets an empty field through
+    // to the worker, which looks the clock up once more and, finding nothing, fails that
+    // clock's update with "No MAC address known for ADDRESS (no answer to ARP)", sending
+    // nothing.
     void SetUpdateTarget(platform::Ipv4 address, const std::optional<platform::MacAddress>& mac,
                          UpdateControlCheck check, TargetFamily family);
 
@@ -217,6 +222,8 @@ class SystemPage final : public ui::PageWidget, private UpdateView {
     std::vector<std::unique_ptr<WorkerRun>> forgotten_;
     // Captions of the workers' boxes open now, with how many of each.
     std::map<QString, int> openWorkerBoxes_;
+    // The neighbour table knew no MAC address for the target when it was set.
+    bool targetMacUnknown_ = false;
 };
 
 }  // namespace tavlo::firmware

@@ -276,7 +276,7 @@ class TestSystemPage : public QObject {
         QTest::newRow("no family")
             << TargetFamily::kUnknown << false << clock << true << false << true << clock << found;
         QTest::newRow("no MAC found")
-            << TargetFamily::kWired << false << clock << false << true << false << clock << kept;
+            << TargetFamily::kWired << false << clock << false << true << false << clock << "";
         QTest::newRow("broadcast")
             << TargetFamily::kWired << false << QStringLiteral("255.255.255.255") << true << true
             << false << before << kept;
