@@ -39,7 +39,8 @@ void ClockJobRunner::startNext() {
     }
     const unsigned long long id = ++started_;
     current_ = Job{{}, {}, std::move(job.apply)};
-    thread_ = std::jthread([this, id, work = std::move(job.work)](std::stop_token stop) {
+    // The last job's thread has been joined (finish, stopAndJoin), so this one starts.
+    thread_.start([this, id, work = std::move(job.work)](std::stop_token stop) {
         work(std::move(stop));
         // The runner outlives this thread (it joins it before it goes), so posting to it is
         // safe; a stop in between makes finish() ignore the call.
@@ -63,10 +64,8 @@ void ClockJobRunner::finish(unsigned long long id) {
 
 void ClockJobRunner::stopAndJoin() {
     waiting_.clear();
-    if (thread_.joinable()) {
-        thread_.request_stop();
-        thread_.join();
-    }
+    thread_.requestStop();
+    thread_.join();
     current_.reset();
     ++started_;  // a result already posted is not applied
     setBusy(false);

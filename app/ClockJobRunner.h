@@ -21,9 +21,10 @@
 #include <memory>
 #include <optional>
 #include <stop_token>
-#include <thread>
 #include <type_traits>
 #include <utility>
+
+#include "platform/WorkerThread.h"
 
 namespace tavlo::app {
 
@@ -82,7 +83,7 @@ class ClockJobRunner final : public QObject {
     std::deque<Job> waiting_;
     // The job whose work runs or whose result is on its way; its thread.
     std::optional<Job> current_;
-    std::jthread thread_;
+    platform::WorkerThread thread_;
     // Numbers the started jobs, so that a result queued before a stop is recognised.
     unsigned long long started_ = 0;
     // A start or an apply runs: jobs queued meanwhile wait for the runner to go on.

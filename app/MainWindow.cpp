@@ -340,7 +340,7 @@ void MainWindow::stopSearchAndWait() {
 }
 
 bool MainWindow::searchRunning() const {
-    return search_ != nullptr && search_->worker != nullptr && search_->worker->running();
+    return search_ != nullptr && search_->worker != nullptr && search_->worker->isRunning();
 }
 
 protocol::SearchOptions MainWindow::searchOptions() const {
@@ -376,6 +376,7 @@ void MainWindow::onSearch() {
     search->reporter = std::make_unique<QueuedSearchReporter>(this, view, search->live);
     search->worker = std::make_unique<protocol::SearchWorker>(
         context_.network, context_.protocol, context_.search, searchOptions(), *search->reporter);
+    search->worker->start();
     search_ = std::move(search);
 }
 
@@ -704,7 +705,7 @@ void MainWindow::startModify(workflow::WriteScope scope) {
         }
         case ModifyAction::kSelectMode:
             // The page refuses with "Select at least one Mode!".
-            pages_.system->StoreSystemPage(firmware::kFreshStart);
+            pages_.system->StoreSystemPage(firmware::StoreFlag::kFreshStart);
             return;
         case ModifyAction::kSingleUpdate:
             startSingleUpdate();
@@ -827,7 +828,7 @@ void MainWindow::giveControlsBack() {
     setUpdateOperation(UpdateOperation::kNone);
 }
 
-std::int8_t MainWindow::StoreSystemPage(int flag) {
+firmware::UpdateStatus MainWindow::StoreSystemPage(firmware::StoreFlag flag) {
     return pages_.system->StoreSystemPage(flag);
 }
 

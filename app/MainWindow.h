@@ -230,7 +230,7 @@ class MainWindow final : public QDialog, private SearchView, private UpdateMonit
     bool readingSelectedClock() const override;
     void setUpdateTarget(platform::Ipv4 address) override;
     void giveControlsBack() override;
-    std::int8_t StoreSystemPage(int flag) override;
+    firmware::UpdateStatus StoreSystemPage(firmware::StoreFlag flag) override;
     bool updateRunning() const override;
     void StartCloseBoxTimer() override;
     void setBreakEnabled(bool enabled) override;

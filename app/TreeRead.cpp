@@ -9,8 +9,6 @@ namespace {
 
 // An item's text: the dotted address, then a blank and more ("198.18.0.10 (SN0010)").
 constexpr char kItemTextSeparator = ' ';
-// A group item of current clocks is labelled with its network address ("a.b.c.0 (WIRED:n)").
-constexpr std::uint8_t kNetworkOctet = 0;
 // The group labels of current clocks: "a.b.c.0 (WIRED:n)" and "a.b.c.0 (WIFI:n)".
 constexpr std::string_view kWiredGroupMark = " (WIRED:";
 constexpr std::string_view kWifiGroupMark = " (WIFI:";
@@ -30,7 +28,7 @@ TreeReadPlan CurrentRead(platform::Ipv4 address, protocol::ClockFamily family) {
     if (address != platform::kAnyAddress) {
         plan.read = workflow::CurrentClockKind(family);
     }
-    plan.setsUpdateTarget = platform::LastOctet(address) != kNetworkOctet;
+    plan.setsUpdateTarget = platform::LastOctet(address) != platform::kNetworkAddressOctet;
     return plan;
 }
 
@@ -43,7 +41,7 @@ TreeReadPlan ReadItem(const TreeChoice& item, platform::Ipv4 address,
 }  // namespace
 
 std::optional<ClockIdentity> TreeReadPlan::identity() const {
-    if (!read || platform::LastOctet(address) == kNetworkOctet) {
+    if (!read || platform::LastOctet(address) == platform::kNetworkAddressOctet) {
         return std::nullopt;
     }
     return ClockIdentity{address, *read};
@@ -72,7 +70,7 @@ protocol::ClockFamily FamilyOfItem(const TreeChoice& item, protocol::ClockFamily
 bool NamesClockGroup(std::string_view text) {
     const std::optional<platform::Ipv4> address =
         platform::ParseDottedAddress(text.substr(0, text.find(kItemTextSeparator)));
-    return address && platform::LastOctet(*address) == kNetworkOctet;
+    return address && platform::LastOctet(*address) == platform::kNetworkAddressOctet;
 }
 
 std::optional<platform::Ipv4> ClockAddressOfItem(std::string_view itemText) {

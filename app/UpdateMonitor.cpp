@@ -35,7 +35,8 @@ bool UpdateMonitor::start(Operation operation) {
         batch_.push_back({host_.selectedClockAddress(), 0, false});
         batchSize_ = 1 + host_.followingClocks();
     }
-    if (host_.StoreSystemPage(firmware::kFreshStart) < 0) {
+    if (host_.StoreSystemPage(firmware::StoreFlag::kFreshStart) ==
+        firmware::UpdateStatus::kEndedOrRefused) {
         return false;
     }
     operation_ = operation;
@@ -71,9 +72,11 @@ bool UpdateMonitor::pollSaysRunning() {
     // The first poll for a newly selected clock is a fresh start: a worker the page still
     // remembers (a poll refused by the page's checks counts as ended without forgetting it)
     // must not be taken for this clock's.
-    const int flag = nextClockSelected_ ? firmware::kFreshStart : firmware::kPoll;
+    const firmware::StoreFlag flag =
+        nextClockSelected_ ? firmware::StoreFlag::kFreshStart : firmware::StoreFlag::kPoll;
     nextClockSelected_ = false;
-    return host_.StoreSystemPage(flag) >= 0 || operation_ == Operation::kNone;
+    return host_.StoreSystemPage(flag) == firmware::UpdateStatus::kRunning ||
+           operation_ == Operation::kNone;
 }
 
 bool UpdateMonitor::tickSingle() {

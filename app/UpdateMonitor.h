@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "firmware/page/SystemPage.h"
 #include "platform/Network.h"
 
 class QTimer;
@@ -60,7 +61,7 @@ class UpdateMonitorHost {
     virtual void giveControlsBack() = 0;
 
     // The System page (see firmware::SystemPage).
-    virtual std::int8_t StoreSystemPage(int flag) = 0;
+    virtual firmware::UpdateStatus StoreSystemPage(firmware::StoreFlag flag) = 0;
     // True while any worker the page started still runs.
     virtual bool updateRunning() const = 0;
     virtual void StartCloseBoxTimer() = 0;

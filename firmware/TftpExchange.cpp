@@ -19,12 +19,12 @@ constexpr std::chrono::milliseconds kStopCheckInterval{50};
 }  // namespace
 
 TftpClient::TftpClient(platform::Network& network, platform::Ipv4 clock, UpdateState& state,
-                       ConfirmBreak confirmBreak, const std::atomic<bool>* stopRequest)
+                       ConfirmBreak confirmBreak, std::stop_token stop)
     : network_(network),
       clock_(clock),
       state_(state),
       confirmBreak_(std::move(confirmBreak)),
-      stopRequest_(stopRequest),
+      stop_(std::move(stop)),
       broadcast_(clock == platform::kLimitedBroadcast ||
                  platform::LastOctet(clock) == kBroadcastOctet) {}
 
@@ -45,7 +45,7 @@ std::string TftpClient::LastError() const {
 }
 
 bool TftpClient::StopRequested() const {
-    return stopRequest_ != nullptr && stopRequest_->load();
+    return stop_.stop_requested();
 }
 
 void TftpClient::PauseUnlessStopped(std::chrono::milliseconds pause) {

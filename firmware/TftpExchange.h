@@ -4,7 +4,6 @@
 // transfer by its ports, and the clocks accept any.
 #pragma once
 
-#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -12,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -50,10 +50,10 @@ class TftpClient {
 
     // `clock` in network byte order. An address ending in 255 (or 255.255.255.255) selects
     // broadcast mode: every packet goes to 255.255.255.255 with broadcast switched on.
-    // `stopRequest`, when given and set, makes the exchange give up quietly before its next
+    // A stop requested through `stop` makes the exchange give up quietly before its next
     // send (used when the worker's owner goes away).
     TftpClient(platform::Network& network, platform::Ipv4 clock, UpdateState& state,
-               ConfirmBreak confirmBreak, const std::atomic<bool>* stopRequest = nullptr);
+               ConfirmBreak confirmBreak, std::stop_token stop = {});
 
     // Opens and binds the transfer's socket (any local address, a port the system
     // chooses). False when that fails; every exchange then gives up at once.
@@ -97,7 +97,7 @@ class TftpClient {
     platform::Ipv4 clock_;
     UpdateState& state_;
     ConfirmBreak confirmBreak_;
-    const std::atomic<bool>* stopRequest_;
+    std::stop_token stop_;
     std::unique_ptr<platform::UdpSocket> socket_;
     bool broadcast_ = false;
     std::uint16_t peerPort_ = 0;

@@ -1,21 +1,19 @@
 #include "firmware/UpdateWorker.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <functional>
 #include <optional>
+#include <span>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <system_error>
 #include <utility>
 
+#include "firmware/FirmwareFile.h"
 #include "firmware/TftpExchange.h"
 #include "firmware/TftpPacket.h"
 #include "platform/Ipv4.h"
@@ -24,7 +22,6 @@
 namespace tavlo::firmware {
 namespace {
 
-constexpr std::uint8_t kNetworkAddressOctet = 0;
 constexpr int kCompletePercent = 100;
 constexpr double kPercentScale = 100.0;
 constexpr std::size_t kLineBufferSize = 96;
@@ -43,62 +40,254 @@ std::string Filled(std::string_view format, std::string_view placeholder,
     return text;
 }
 
-// The firmware file, opened for reading only. Every block is read from the file as it is
-// at that moment, so a file that shrinks during the transfer is noticed.
-class FirmwareFile {
+// One run of the update: its steps (the checks, the write request, the data blocks) and
+// what they share.
+class UpdateRun {
   public:
-    FirmwareFile() = default;
-    ~FirmwareFile() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    FirmwareFile(const FirmwareFile&) = delete;
-    FirmwareFile& operator=(const FirmwareFile&) = delete;
+    UpdateRun(platform::Network& network, UpdateState& state, const UpdateTarget& target,
+              UpdateReporter& reporter, const MacLookupFunction& lookupMac, std::stop_token stop)
+        : network_(network),
+          state_(state),
+          target_(target),
+          reporter_(reporter),
+          lookupMac_(lookupMac),
+          stop_(stop),
+          client_(
+              network, target.address, state, [this] { return reporter_.AskYesNo(kBreakQuestion); },
+              stop) {}
 
-    // False for anything that is not a readable regular file. O_NONBLOCK keeps a FIFO
-    // named like a firmware file from blocking the open.
-    bool Open(const std::string& path) {
-        fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-        if (fd_ < 0) {
-            return false;
-        }
-        struct stat info {};
-        if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
-            return false;
-        }
-        length_ = static_cast<std::uint64_t>(info.st_size);
-        return true;
-    }
-    std::uint64_t Length() const { return length_; }
-    // Reads exactly out.size() bytes at `offset`; false when the file no longer holds them.
-    bool ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) {
-        std::size_t done = 0;
-        while (done < out.size()) {
-            const ssize_t count = ::pread(fd_, out.data() + done, out.size() - done,
-                                          static_cast<off_t>(offset + done));
-            if (count < 0 && errno == EINTR) {
-                continue;
-            }
-            if (count <= 0) {
-                return false;
-            }
-            done += static_cast<std::size_t>(count);
-        }
-        return true;
-    }
+    UpdateOutcome Run();
 
   private:
-    int fd_ = -1;
-    std::uint64_t length_ = 0;
+    // The address and the file; false when one is refused (its message shown).
+    bool CheckTarget();
+    // The field's MAC address, or for an empty field the neighbour table's (written into the
+    // field); nothing when the field holds none or the table knows none (macUnknown).
+    std::optional<MacAddress> ResolveMac();
+    // The first block the clock wants, once it has acknowledged the write request.
+    std::optional<std::uint32_t> SendWriteRequest(const MacAddress& mac);
+    // The data blocks, lock-step, from block `first` to the end of the file.
+    UpdateOutcome SendBlocks(std::uint32_t first);
+    // While the clock works on a block: the progress of the one before, the following read.
+    void WhileWaiting();
+    // After the clock acknowledged block `acknowledged_`: the block to send next, which is
+    // the one after the block just sent unless the clock asked again for an earlier one.
+    // False when the file no longer holds it.
+    bool MoveOn();
+
+    std::size_t BlockSize(std::uint32_t number) const;
+    bool ReadBlock(std::uint32_t number, std::span<std::uint8_t> into);
+    std::span<std::uint8_t> Current() { return std::span(buffers_[currentIndex_]).first(count_); }
+
+    UpdateOutcome Refuse();
+    UpdateOutcome Fail();
+    UpdateOutcome Succeed();
+
+    platform::Network& network_;
+    UpdateState& state_;
+    const UpdateTarget& target_;
+    UpdateReporter& reporter_;
+    const MacLookupFunction& lookupMac_;
+    std::stop_token stop_;
+    TftpClient client_;
+    FirmwareFile file_;
+    UpdateOutcome outcome_;
+
+    // Data blocks: block `block_` (its `count_` bytes in buffers_[currentIndex_]) is out until
+    // the clock acknowledges it or an earlier one. While the clock works on a block, the
+    // progress of the one before is reported and the following block is read into the other
+    // buffer, so neither delays the next send.
+    std::uint32_t dataStart_ = 0;
+    std::array<std::array<std::uint8_t, kBlockSize>, 2> buffers_{};
+    std::size_t currentIndex_ = 0;
+    std::uint32_t block_ = 0;
+    std::size_t count_ = 0;
+    std::uint32_t acknowledged_ = 0;
+    bool progressPending_ = false;
+    bool followingRead_ = false;
+    bool followingOk_ = false;
+    std::size_t followingCount_ = 0;
 };
 
-}  // namespace
-
-bool IsFirmwarePath(const std::string& path) {
-    return path.find(kBinaryFileMark) != std::string::npos ||
-           path.find(kHexFileMark) != std::string::npos;
+UpdateOutcome UpdateRun::Run() {
+    if (!CheckTarget()) {
+        return Refuse();
+    }
+    if (state_.breakFlag.load()) {
+        return Fail();
+    }
+    const std::optional<MacAddress> mac = ResolveMac();
+    if (outcome_.macUnknown) {
+        // No MAC address given and none in the neighbour table: a request named by six zero
+        // bytes names no clock and would only fail after 60 sends. The clock did not answer
+        // ARP, so this is its failure, not a refused entry.
+        return Fail();
+    }
+    if (!mac) {
+        reporter_.ShowMessage(kInvalidMacMessage);
+        reporter_.FocusMacAddressField();
+        return Refuse();
+    }
+    const std::optional<std::uint32_t> first = SendWriteRequest(*mac);
+    if (!first) {
+        return Fail();
+    }
+    return SendBlocks(*first);
 }
+
+bool UpdateRun::CheckTarget() {
+    const platform::Ipv4 address = target_.address;
+    if (address == platform::kAnyAddress ||
+        platform::LastOctet(address) == platform::kNetworkAddressOctet) {
+        reporter_.ShowMessage(kInvalidIpMessage);
+        reporter_.FocusAddressControl();
+        return false;
+    }
+    if (const auto refusal = file_.Open(target_.firmwarePath)) {
+        reporter_.ShowMessage(*refusal);
+        return false;
+    }
+    outcome_.fileLength = file_.Length();
+    return true;
+}
+
+std::optional<MacAddress> UpdateRun::ResolveMac() {
+    if (!target_.macAddressText.empty()) {
+        return ParseMacAddress(target_.macAddressText);
+    }
+    std::optional<MacAddress> mac = lookupMac_ ? lookupMac_(target_.address) : std::nullopt;
+    if (mac) {
+        reporter_.SetMacAddressText(FormatMacAddress(*mac));
+    } else {
+        outcome_.macUnknown = true;
+    }
+    return mac;
+}
+
+std::optional<std::uint32_t> UpdateRun::SendWriteRequest(const MacAddress& mac) {
+    if (!client_.Open()) {
+        return std::nullopt;
+    }
+    const int next = client_.TftpExchange(BuildWriteRequest(mac, outcome_.fileLength), 0,
+                                          ExchangeKind::kRequest);
+    outcome_.datagramsSent = client_.SendCount();
+    if (next < 0) {
+        outcome_.clockRefusal = client_.LastRefusal();
+        return std::nullopt;
+    }
+    return static_cast<std::uint32_t>(next);
+}
+
+UpdateOutcome UpdateRun::SendBlocks(std::uint32_t first) {
+    dataStart_ = network_.tickCount();
+    block_ = first;
+    count_ = BlockSize(block_);
+    if (!ReadBlock(block_, Current())) {
+        return Fail();  // the file shrank under us: never send what is not there
+    }
+    const std::function<void()> whileWaiting = [this] { WhileWaiting(); };
+    for (;;) {
+        followingRead_ = false;
+        const int next = client_.TftpExchange(Current(), block_, ExchangeKind::kData, whileWaiting);
+        outcome_.datagramsSent = client_.SendCount();
+        if (next < 0) {
+            outcome_.clockRefusal = client_.LastRefusal();
+            if (!stop_.stop_requested()) {
+                reporter_.ShowMessage(kNetworkAnomalyMessage);
+            }
+            return Fail();
+        }
+        acknowledged_ = static_cast<std::uint32_t>(next - 1);
+        // Done only when the clock has acknowledged the short last block itself; an older
+        // acknowledgement at that point means it still lacks data, so the blocks go again.
+        if (acknowledged_ == block_ && count_ != kBlockSize) {
+            return Succeed();
+        }
+        if (!MoveOn()) {
+            return Fail();  // the file shrank under us
+        }
+    }
+}
+
+void UpdateRun::WhileWaiting() {
+    if (progressPending_) {
+        progressPending_ = false;
+        const std::uint32_t length = outcome_.fileLength;
+        const std::uint32_t done = acknowledged_ * static_cast<std::uint32_t>(kBlockSize);
+        const double percent =
+            length == 0 ? 0.0 : static_cast<double>(done) / length * kPercentScale;
+        reporter_.SetBlockProgress(static_cast<int>(acknowledged_), static_cast<int>(done), percent,
+                                   length);
+    }
+    if (count_ == kBlockSize) {
+        followingCount_ = BlockSize(block_ + 1);
+        followingOk_ =
+            ReadBlock(block_ + 1, std::span(buffers_[1 - currentIndex_]).first(followingCount_));
+        followingRead_ = true;
+    }
+}
+
+bool UpdateRun::MoveOn() {
+    progressPending_ = true;
+    const std::uint32_t previous = block_;
+    block_ = acknowledged_ + 1;
+    if (block_ == previous + 1 && followingRead_) {
+        currentIndex_ = 1 - currentIndex_;
+        count_ = followingCount_;
+        return followingOk_;
+    }
+    count_ = BlockSize(block_);
+    return ReadBlock(block_, Current());
+}
+
+std::size_t UpdateRun::BlockSize(std::uint32_t number) const {
+    const std::uint64_t length = outcome_.fileLength;
+    const std::uint64_t offset = static_cast<std::uint64_t>(number - 1) * kBlockSize;
+    return static_cast<std::size_t>(
+        std::min<std::uint64_t>(kBlockSize, length - std::min<std::uint64_t>(offset, length)));
+}
+
+bool UpdateRun::ReadBlock(std::uint32_t number, std::span<std::uint8_t> into) {
+    return file_.ReadAt(static_cast<std::uint64_t>(number - 1) * kBlockSize, into);
+}
+
+UpdateOutcome UpdateRun::Refuse() {
+    outcome_.exitCode = WorkerExit::kFailed;
+    outcome_.refused = true;
+    return outcome_;
+}
+
+UpdateOutcome UpdateRun::Fail() {
+    outcome_.exitCode = WorkerExit::kFailed;
+    if (stop_.stop_requested()) {
+        return outcome_;  // the owner is going away: nobody to tell
+    }
+    reporter_.SetProgressLine("");
+    std::string result = kUpdateFalseMessage;
+    if (outcome_.clockRefusal) {
+        result += "\n" + ClockRefusedText(*outcome_.clockRefusal);
+    } else if (outcome_.macUnknown) {
+        result += "\n" + NoMacKnownText(target_.address);
+    }
+    reporter_.ShowUpdateResult(result);
+    return outcome_;
+}
+
+UpdateOutcome UpdateRun::Succeed() {
+    outcome_.dataPhaseMs = network_.tickCount() - dataStart_;
+    const int sent =
+        static_cast<int>(block_ - 1) * static_cast<int>(kBlockSize) + static_cast<int>(count_);
+    reporter_.SetProgressLine(
+        FormatFinalProgressLine(static_cast<int>(block_), sent, kCompletePercent));
+    // The counter line counts this clock before its box opens, so the two agree.
+    const int updated = state_.updateCounter.fetch_add(1) + 1;
+    reporter_.SetCounterLine(FormatCounterLine(updated));
+    reporter_.ShowUpdateResult(kUpdateSuccessfulMessage);
+    outcome_.exitCode = WorkerExit::kSucceeded;
+    return outcome_;
+}
+
+}  // namespace
 
 std::string FormatProgressLine(int block, int bytes, double percent) {
     // "Block# %d , Size#%d bytes ( %.2f %% )", with the percentage by to_chars: printf would
@@ -136,224 +325,25 @@ std::string FormatCounterLine(int updateCounter) {
     return text.data();
 }
 
-UpdateWorker::UpdateWorker(platform::Network& network, UpdateState& state, UpdatePage& page,
-                           MacLookupFunction lookupMac)
-    : network_(network), state_(state), page_(page), lookupMac_(std::move(lookupMac)) {}
-
-UpdateWorker::~UpdateWorker() {
-    stopRequest_.store(true);
-    Join();
-}
+UpdateWorker::UpdateWorker(platform::Network& network, UpdateState& state, UpdateTarget target,
+                           UpdateReporter& reporter, MacLookupFunction lookupMac)
+    : network_(network),
+      state_(state),
+      target_(std::move(target)),
+      reporter_(reporter),
+      lookupMac_(std::move(lookupMac)) {}
 
 void UpdateWorker::Start() {
-    if (thread_.joinable() || running_.load()) {
-        return;
-    }
-    running_.store(true);
-    thread_ = std::thread([this] {
-        outcome_ = Run();
-        {
-            std::lock_guard lock(endMutex_);
-            running_.store(false);
-        }
-        ended_.notify_all();
-    });
-}
-
-bool UpdateWorker::WaitFor(std::chrono::milliseconds timeout) {
-    std::unique_lock lock(endMutex_);
-    return ended_.wait_for(lock, timeout, [this] { return !running_.load(); });
-}
-
-void UpdateWorker::Join() {
-    if (thread_.joinable()) {
-        thread_.join();
-    }
+    thread_.start([this](std::stop_token stop) { outcome_ = Run(std::move(stop)); });
 }
 
 UpdateOutcome UpdateWorker::Outcome() const {
-    return running_.load() ? UpdateOutcome{} : outcome_;
+    return thread_.isRunning() ? UpdateOutcome{} : outcome_;
 }
 
-UpdateOutcome UpdateWorker::Refuse(UpdateOutcome outcome) {
-    outcome.exitCode = kWorkerFailed;
-    outcome.refused = true;
-    return outcome;
-}
-
-UpdateOutcome UpdateWorker::Fail(UpdateOutcome outcome) {
-    outcome.exitCode = kWorkerFailed;
-    if (stopRequest_.load()) {
-        return outcome;  // the owner is going away: nobody to tell
-    }
-    page_.SetProgressLine("");
-    std::string result = kUpdateFalseMessage;
-    if (outcome.clockRefusal) {
-        result += "\n" + ClockRefusedText(*outcome.clockRefusal);
-    } else if (outcome.macUnknown) {
-        result += "\n" + NoMacKnownText(page_.TargetAddress());
-    }
-    page_.ShowUpdateResult(result);
-    return outcome;
-}
-
-UpdateOutcome UpdateWorker::Run() {
-    UpdateOutcome outcome;
-
-    const platform::Ipv4 address = page_.TargetAddress();
-    if (address == platform::kAnyAddress || platform::LastOctet(address) == kNetworkAddressOctet) {
-        page_.ShowMessage(kInvalidIpMessage);
-        page_.FocusAddressControl();
-        return Refuse(outcome);
-    }
-    const std::string path = page_.FirmwarePath();
-    if (!IsFirmwarePath(path)) {
-        page_.ShowMessage(kSelectFileErrorMessage);
-        return Refuse(outcome);
-    }
-    FirmwareFile file;
-    if (!file.Open(path)) {
-        page_.ShowMessage(kFileMissingMessage);
-        return Refuse(outcome);
-    }
-    if (file.Length() > kMaxFileSize) {
-        page_.ShowMessage(kFileTooLargeMessage);
-        return Refuse(outcome);
-    }
-    if (file.Length() == 0) {
-        page_.ShowMessage(kFileEmptyMessage);
-        return Refuse(outcome);
-    }
-    const auto length = static_cast<std::uint32_t>(file.Length());
-    outcome.fileLength = length;
-
-    // Write request.
-    if (state_.breakFlag.load()) {
-        return Fail(outcome);
-    }
-    std::optional<MacAddress> mac;
-    const std::string macText = page_.MacAddressText();
-    if (macText.empty()) {
-        mac = lookupMac_ ? lookupMac_(address) : std::nullopt;
-        if (!mac) {
-            // No MAC address given and none in the neighbour table: a request named by six
-            // zero bytes names no clock and would only fail after 60 sends. The clock did not
-            // answer ARP, so this is its failure, not a refused entry.
-            outcome.macUnknown = true;
-            return Fail(outcome);
-        }
-        page_.SetMacAddressText(FormatMacAddress(*mac));
-    } else {
-        mac = ParseMacAddress(macText);
-    }
-    if (!mac) {
-        page_.ShowMessage(kInvalidMacMessage);
-        page_.FocusMacAddressField();
-        return Refuse(outcome);
-    }
-
-    TftpClient client(
-        network_, address, state_, [this] { return page_.AskYesNo(kBreakQuestion); },
-        &stopRequest_);
-    if (!client.Open()) {
-        return Fail(outcome);
-    }
-    int next = client.TftpExchange(BuildWriteRequest(*mac, length), 0, ExchangeKind::kRequest);
-    outcome.datagramsSent = client.SendCount();
-    if (next < 0) {
-        outcome.clockRefusal = client.LastRefusal();
-        return Fail(outcome);
-    }
-
-    // Data blocks, lock-step: block `block` (its `count` bytes in buffers[currentIndex]) is
-    // out until the clock acknowledges it or an earlier one. While the clock works on a block, the
-    // progress of the one before is reported and the following block is read, so neither
-    // delays the next send.
-    const std::uint32_t dataStart = network_.tickCount();
-    auto blockSize = [length](std::uint32_t number) {
-        const std::uint64_t offset = static_cast<std::uint64_t>(number - 1) * kBlockSize;
-        return static_cast<std::size_t>(
-            std::min<std::uint64_t>(kBlockSize, length - std::min<std::uint64_t>(offset, length)));
-    };
-    auto readBlock = [&file](std::uint32_t number, std::span<std::uint8_t> into) {
-        return file.ReadAt(static_cast<std::uint64_t>(number - 1) * kBlockSize, into);
-    };
-    std::array<std::array<std::uint8_t, kBlockSize>, 2> buffers{};
-    std::size_t currentIndex = 0;  // buffers[currentIndex] holds the block out now
-    auto block = static_cast<std::uint32_t>(next);
-    std::size_t count = blockSize(block);
-    if (!readBlock(block, std::span(buffers[currentIndex]).first(count))) {
-        return Fail(outcome);  // the file shrank under us: never send what is not there
-    }
-    // Work done while the clock handles a block: the progress of the block before it, and
-    // reading the block after it.
-    bool progressPending = false;
-    std::uint32_t acknowledged = 0;
-    bool followingRead = false;
-    bool followingOk = false;
-    std::size_t followingCount = 0;
-    const std::function<void()> whileWaiting = [&] {
-        if (progressPending) {
-            progressPending = false;
-            const std::uint32_t done = acknowledged * static_cast<std::uint32_t>(kBlockSize);
-            const double percent =
-                length == 0 ? 0.0 : static_cast<double>(done) / length * kPercentScale;
-            page_.SetBlockProgress(static_cast<int>(acknowledged), static_cast<int>(done), percent,
-                                   length);
-        }
-        if (count == kBlockSize) {
-            followingCount = blockSize(block + 1);
-            followingOk =
-                readBlock(block + 1, std::span(buffers[1 - currentIndex]).first(followingCount));
-            followingRead = true;
-        }
-    };
-    for (;;) {
-        followingRead = false;
-        next = client.TftpExchange(std::span(buffers[currentIndex]).first(count), block,
-                                   ExchangeKind::kData, whileWaiting);
-        outcome.datagramsSent = client.SendCount();
-        if (next < 0) {
-            outcome.clockRefusal = client.LastRefusal();
-            if (!stopRequest_.load()) {
-                page_.ShowMessage(kNetworkAnomalyMessage);
-            }
-            return Fail(outcome);
-        }
-        acknowledged = static_cast<std::uint32_t>(next - 1);
-        // Done only when the clock has acknowledged the short last block itself; an older
-        // acknowledgement at that point means it still lacks data, so the blocks go again.
-        if (acknowledged == block && count != kBlockSize) {
-            outcome.dataPhaseMs = network_.tickCount() - dataStart;
-            const int sent = static_cast<int>(block - 1) * static_cast<int>(kBlockSize) +
-                             static_cast<int>(count);
-            page_.SetProgressLine(
-                FormatFinalProgressLine(static_cast<int>(block), sent, kCompletePercent));
-            // The counter line counts this clock before its box opens, so the two agree.
-            const int updated = state_.updateCounter.fetch_add(1) + 1;
-            page_.SetCounterLine(FormatCounterLine(updated));
-            page_.ShowUpdateResult(kUpdateSuccessfulMessage);
-            outcome.exitCode = kWorkerSucceeded;
-            return outcome;
-        }
-        // Go on after the block the clock acknowledged, which is the one just sent unless
-        // the clock asked again for an earlier one.
-        progressPending = true;
-        const std::uint32_t previous = block;
-        block = acknowledged + 1;
-        if (block == previous + 1 && followingRead) {
-            if (!followingOk) {
-                return Fail(outcome);  // the file shrank under us
-            }
-            currentIndex = 1 - currentIndex;
-            count = followingCount;
-        } else {
-            count = blockSize(block);
-            if (!readBlock(block, std::span(buffers[currentIndex]).first(count))) {
-                return Fail(outcome);
-            }
-        }
-    }
+UpdateOutcome UpdateWorker::Run(std::stop_token stop) {
+    UpdateRun run(network_, state_, target_, reporter_, lookupMac_, std::move(stop));
+    return run.Run();
 }
 
 }  // namespace tavlo::firmware

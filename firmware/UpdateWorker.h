@@ -1,35 +1,26 @@
-// The firmware update of one clock: reads the target, the file and the MAC address from the
-// System page, writes the file to the clock over TFTP and reports progress and the result
-// back through the page. Runs on its own thread; the page only asks whether it still runs.
+// The firmware update of one clock: takes the target, the file and the MAC address as the
+// System page holds them when the update starts, writes the file to the clock over TFTP and
+// reports progress and the result back to the page. Runs on its own thread; the page only
+// asks whether it still runs.
 #pragma once
 
-#include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
-#include <mutex>
 #include <optional>
+#include <stop_token>
 #include <string>
-#include <thread>
 
 #include "firmware/TftpPacket.h"
-#include "firmware/UpdatePage.h"
+#include "firmware/UpdateReporter.h"
 #include "firmware/UpdateState.h"
 #include "platform/MacLookup.h"
 #include "platform/Network.h"
+#include "platform/WorkerThread.h"
 
 namespace tavlo::firmware {
 
 inline constexpr const char* kInvalidIpMessage = "Please enter a valid IP!";
-inline constexpr const char* kSelectFileErrorMessage = "Select file error!";
-inline constexpr const char* kFileMissingMessage = "File does not exist!";
-// A clock given no image is not updated.
-inline constexpr const char* kFileEmptyMessage = "File is empty!";
-inline constexpr const char* kFileTooLargeMessage =
-    "File is too large! At most 33553919 bytes can be updated.";
-// The message names the largest file the 16-bit block numbers can carry.
-static_assert(kMaxFileSize == 33553919, "kFileTooLargeMessage names kMaxFileSize");
 inline constexpr const char* kInvalidMacMessage = "Please enter a valid MAC address!";
 inline constexpr const char* kNetworkAnomalyMessage =
     "Network anomalies,the NTP clock without reply!\nThen you need to manually restart the NTP "
@@ -45,16 +36,14 @@ inline constexpr const char* kBreakQuestion = "Do you want to break update?";
 // A batch of updates that a break ended before its remaining clocks.
 inline constexpr const char* kUserBreakMessage = "User break,we can't go to the next clock update!";
 
-// Firmware files are recognised by these parts of their path (case-sensitive, anywhere).
-inline constexpr const char* kBinaryFileMark = ".bin";
-inline constexpr const char* kHexFileMark = ".hex";
-bool IsFirmwarePath(const std::string& path);
-
-inline constexpr int kWorkerSucceeded = 0;
-inline constexpr int kWorkerFailed = -1;
+// How an update worker ended.
+enum class WorkerExit : std::int8_t {
+    kSucceeded = 0,
+    kFailed = -1,
+};
 
 struct UpdateOutcome {
-    int exitCode = kWorkerFailed;
+    WorkerExit exitCode = WorkerExit::kFailed;
     // The update was refused before any packet went out (a message said why).
     bool refused = false;
     std::uint32_t fileLength = 0;
@@ -76,48 +65,52 @@ std::string NoMacKnownText(platform::Ipv4 address);
 
 using MacLookupFunction = std::function<std::optional<platform::MacAddress>(platform::Ipv4)>;
 
+// What the update reads from the System page, taken when it starts.
+struct UpdateTarget {
+    platform::Ipv4 address = 0;  // the address control, network byte order (0 when empty)
+    std::string firmwarePath;    // the firmware file field
+    std::string macAddressText;  // the "MAC Address:" field
+};
+
 class UpdateWorker {
   public:
     // `lookupMac` answers for an empty "MAC Address:" field (normally
     // platform::LookupMacAddress). All references must outlive the worker.
-    UpdateWorker(platform::Network& network, UpdateState& state, UpdatePage& page,
-                 MacLookupFunction lookupMac);
+    UpdateWorker(platform::Network& network, UpdateState& state, UpdateTarget target,
+                 UpdateReporter& reporter, MacLookupFunction lookupMac);
     // Asks a running update to give up before its next send, then waits for the thread.
-    ~UpdateWorker();
+    ~UpdateWorker() = default;
     UpdateWorker(const UpdateWorker&) = delete;
     UpdateWorker& operator=(const UpdateWorker&) = delete;
 
+    // The verbs of platform::WorkerThread, for the update's thread.
     // Starts the update on a new thread (once).
     void Start();
     // Asks the update to give up quietly (no more boxes) before its next send; returns at
     // once. Join() then waits about a second at most.
-    void RequestStop() { stopRequest_.store(true); }
+    void RequestStop() { thread_.requestStop(); }
     // True from Start until the update has ended.
-    bool IsRunning() const { return running_.load(); }
+    bool IsRunning() const { return thread_.isRunning(); }
     // Waits up to `timeout` for the update to end; true when it has.
-    bool WaitFor(std::chrono::milliseconds timeout);
+    bool WaitFor(std::chrono::milliseconds timeout) { return thread_.waitFor(timeout); }
     // Waits for the thread to end.
-    void Join();
+    void Join() { thread_.join(); }
     // The result of the finished run (meaningful once IsRunning() is false).
     UpdateOutcome Outcome() const;
 
-    // The whole update on the calling thread.
-    UpdateOutcome Run();
+    // The whole update on the calling thread; a stop requested through `stop` makes it give
+    // up quietly before its next send.
+    UpdateOutcome Run(std::stop_token stop = {});
 
   private:
-    UpdateOutcome Refuse(UpdateOutcome outcome);
-    UpdateOutcome Fail(UpdateOutcome outcome);
-
     platform::Network& network_;
     UpdateState& state_;
-    UpdatePage& page_;
+    const UpdateTarget target_;
+    UpdateReporter& reporter_;
     MacLookupFunction lookupMac_;
-    std::atomic<bool> stopRequest_{false};
-    std::atomic<bool> running_{false};
-    std::mutex endMutex_;
-    std::condition_variable ended_;
     UpdateOutcome outcome_;
-    std::thread thread_;
+    // Last: its job uses everything above.
+    platform::WorkerThread thread_;
 };
 
 }  // namespace tavlo::firmware

@@ -33,6 +33,8 @@ Ipv4 MakeIpv4(std::uint8_t a, std::uint8_t b, std::uint8_t c, std::uint8_t d);
 // First (a) and last (d) number of the dotted form a.b.c.d.
 std::uint8_t FirstOctet(Ipv4 address);
 std::uint8_t LastOctet(Ipv4 address);
+// The last number of a network address (a.b.c.0): it names a group of clocks, never one.
+inline constexpr std::uint8_t kNetworkAddressOctet = 0;
 
 // The one reader of every address an operator enters, in the window or in a file: exactly
 // four decimal numbers 0 to 255 joined by dots, nothing before, between or after them. A

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <set>
 #include <span>
 #include <string_view>
@@ -42,7 +43,6 @@ constexpr std::uint32_t kLastOctetMask = 0x000000FFu;
 constexpr std::uint32_t kNetworkPartMask = 0xFFFFFF00u;
 constexpr std::uint32_t kLastOctetBroadcast = 255;
 constexpr std::uint32_t kLastOctetFinal = 254;
-constexpr std::uint32_t kLastOctetNetwork = 0;
 
 // Group labels: "%s (WIRED:%d)", "%s (WIFI:%d)" and "%s: %d" with "Early Versions".
 constexpr const char* kWiredLabelStart = " (WIRED:";
@@ -108,21 +108,20 @@ struct Group {
 class SearchRun {
   public:
     SearchRun(platform::Network& network, ProtocolState& protocol, SearchState& state,
-              const SearchOptions& options, SearchReporter& reporter, const std::atomic<bool>* stop)
+              const SearchOptions& options, SearchReporter& reporter, std::stop_token stop)
         : network_(network),
           protocol_(protocol),
           state_(state),
           options_(options),
           reporter_(reporter),
-          stop_(stop),
+          stop_(std::move(stop)),
           nonces_(network) {}
 
     SearchOutcome run();
 
   private:
     bool stopRequested() const {
-        return state_.SearchStopFlag.load() == kSearchStopRequested ||
-               (stop_ != nullptr && stop_->load());
+        return state_.SearchStopFlag.load() == kSearchStopRequested || stop_.stop_requested();
     }
 
     // Waits for the next reply of a round that began at tick `roundStart` until the line has
@@ -149,6 +148,21 @@ class SearchRun {
     void probeEarly(std::uint32_t host, std::uint16_t port, milliseconds broadcastWait,
                     bool insertItems);
 
+    // The first address of the sweep (host order): the typed one for "Unicast", else the
+    // limited broadcast ("Broadcast" checked, the address control locked). Nothing when the
+    // typed text is no address to start from.
+    std::optional<std::uint32_t> chooseStart();
+    // Sets the socket up for many answers at once, and for broadcasts when `start` ends in
+    // 255; returns the first address of the current clocks' sweep.
+    std::uint32_t prepareSocket(std::uint32_t start);
+    // Checks both generations when neither is, and "WIRED" when no family is; selects the
+    // family searched. True for Wi-Fi.
+    bool chooseFamily();
+    // The pass over current clocks (when "V3.2" is checked), from `first`.
+    void searchCurrent(std::uint32_t first, bool wifi);
+    // The pass over early clocks, from `start`, and their group.
+    void searchEarly(std::uint32_t start, bool wifi);
+
     void takeCurrent(Ipv4 sender, std::span<const std::uint8_t> serialField);
     // Sorts and de-duplicates the group, then labels it labelStart + count + labelEnd.
     void finishGroup(SearchGroup which, Group& group, const std::string& labelStart,
@@ -165,7 +179,7 @@ class SearchRun {
     SearchState& state_;
     const SearchOptions& options_;
     SearchReporter& reporter_;
-    const std::atomic<bool>* stop_;
+    std::stop_token stop_;
     ClockNonceSource nonces_;
 
     SearchControls controls_;
@@ -239,7 +253,8 @@ void SearchRun::sweep(std::uint32_t first, Probe&& probe) {
     std::uint32_t current = first;
     for (;;) {
         // A network address (last octet 0) is never sent to; the sweep moves past it.
-        if (current == kHostBroadcast || LastOctetOfHost(current) != kLastOctetNetwork) {
+        if (current == kHostBroadcast ||
+            LastOctetOfHost(current) != platform::kNetworkAddressOctet) {
             probe(current);
         }
         const std::uint8_t last = LastOctetOfHost(current);
@@ -354,52 +369,75 @@ SearchOutcome SearchRun::run() {
                                !options_.broadcastChecked, options_.wiredChecked,
                                options_.wifiChecked,       options_.earlyVersionsChecked,
                                options_.v32Checked};
-
-    // Address mode.
-    std::uint32_t start = kHostBroadcast;
-    if (options_.unicastChecked) {
-        const Ipv4 parsed = platform::ParseIpv4(options_.ipAddressText);
-        // Text that is no address at all reads as 255.255.255.255; it must not turn a
-        // unicast sweep into a broadcast.
-        const std::string_view typed =
-            std::string_view(options_.ipAddressText).substr(0, options_.ipAddressText.find(' '));
-        if (parsed == 0 || (parsed == platform::kLimitedBroadcast &&
-                            !platform::ParseDottedAddress(typed).has_value())) {
-            reporter_.message(kPleaseSelectValidIp);
-            return SearchOutcome::kInvalidAddress;
-        }
-        start = platform::NetworkToHost32(parsed);
-    } else {
-        controls_.broadcastChecked = true;
-        controls_.ipAddressEnabled = false;
-        reportControls();
+    const std::optional<std::uint32_t> start = chooseStart();
+    if (!start) {
+        reporter_.message(kPleaseSelectValidIp);
+        return SearchOutcome::kInvalidAddress;
     }
-
     // Every address of this machine, so that our own broadcasts coming back are never taken.
     std::vector<Ipv4> local = network_.localAddresses();
     if (local.empty()) {
         return SearchOutcome::kNoLocalAddress;
     }
     protocol_.LocalAddressList = std::move(local);
-
     socket_ = network_.openUdp();
     if (!socket_) {
         return SearchOutcome::kSocketFailed;
     }
-    // Hundreds of clocks may answer a broadcast at once.
-    socket_->setReceiveBuffer(kBroadcastReceiveBuffer);
-    std::uint32_t first = start;
-    if (LastOctetOfHost(start) == kLastOctetBroadcast) {
-        socket_->enableBroadcast();
-        first = kHostBroadcast;
-    }
+    const std::uint32_t first = prepareSocket(*start);
 
     // The search starts. A stop asked for before this point stays asked for.
     std::uint8_t idle = kSearchIdle;
     state_.SearchStopFlag.compare_exchange_strong(idle, kSearchRunning);
     reporter_.searchStarted();
+    const bool wifi = chooseFamily();
 
-    // Generations and family.
+    SearchOutcome outcome = SearchOutcome::kCompleted;
+    const std::uint16_t port = wifi ? kFullFramePort : kChunkPort;
+    if (socket_->bind(platform::kAnyAddress, port)) {
+        searchCurrent(first, wifi);
+        searchEarly(*start, wifi);
+    } else {
+        reporter_.networkError("Cannot use UDP port " + std::to_string(port) + ": " +
+                               socket_->lastError());
+        outcome = SearchOutcome::kBindFailed;
+    }
+    socket_.reset();
+    reporter_.searchEnded();
+    state_.SearchStopFlag.store(kSearchIdle);
+    return outcome;
+}
+
+std::optional<std::uint32_t> SearchRun::chooseStart() {
+    if (!options_.unicastChecked) {
+        controls_.broadcastChecked = true;
+        controls_.ipAddressEnabled = false;
+        reportControls();
+        return kHostBroadcast;
+    }
+    const Ipv4 parsed = platform::ParseIpv4(options_.ipAddressText);
+    // Text that is no address at all reads as 255.255.255.255; it must not turn a unicast
+    // sweep into a broadcast.
+    const std::string_view typed =
+        std::string_view(options_.ipAddressText).substr(0, options_.ipAddressText.find(' '));
+    if (parsed == 0 || (parsed == platform::kLimitedBroadcast &&
+                        !platform::ParseDottedAddress(typed).has_value())) {
+        return std::nullopt;
+    }
+    return platform::NetworkToHost32(parsed);
+}
+
+std::uint32_t SearchRun::prepareSocket(std::uint32_t start) {
+    // Hundreds of clocks may answer a broadcast at once.
+    socket_->setReceiveBuffer(kBroadcastReceiveBuffer);
+    if (LastOctetOfHost(start) != kLastOctetBroadcast) {
+        return start;
+    }
+    socket_->enableBroadcast();
+    return kHostBroadcast;
+}
+
+bool SearchRun::chooseFamily() {
     if (!controls_.earlyVersionsChecked && !controls_.v32Checked) {
         controls_.earlyVersionsChecked = true;
         controls_.v32Checked = true;
@@ -412,89 +450,81 @@ SearchOutcome SearchRun::run() {
     state_.WifiFamilySelected.store(wifi ? 1 : 0);
     state_.WiredFamilySelected.store(wifi ? 0 : 1);
     reportControls();
+    return wifi;
+}
 
-    SearchOutcome outcome = SearchOutcome::kCompleted;
-    const std::uint16_t port = wifi ? kFullFramePort : kChunkPort;
-    if (!socket_->bind(platform::kAnyAddress, port)) {
-        reporter_.networkError("Cannot use UDP port " + std::to_string(port) + ": " +
-                               socket_->lastError());
-        outcome = SearchOutcome::kBindFailed;
-    } else {
-        if (controls_.v32Checked) {
-            sweep(first, [this, wifi](std::uint32_t host) {
-                if (wifi) {
-                    probeWifi(host);
-                } else {
-                    probeWired(host);
-                }
-            });
-            if (current_.exists) {
-                finishGroup(SearchGroup::kCurrent, current_,
-                            current_.text + (wifi ? kWifiLabelStart : kWiredLabelStart), kLabelEnd);
-            }
-        }
-        const bool early = controls_.earlyVersionsChecked;
-        if (early) {
-            early_.exists = true;
-            reporter_.groupCreated(SearchGroup::kEarly, kEarlyVersionsText);
-        }
-        // The Wi-Fi search sends its early probes also when only "V3.2" is checked, and then
-        // lists nothing of what answers them; the wired search probes early clocks only for
-        // "Early versions". Early Wi-Fi clocks listen on the whole-frame port.
-        if (!stopRequested() && (early || (wifi && controls_.v32Checked))) {
-            const std::uint16_t earlyPort = wifi ? kFullFramePort : kCommandPort;
-            const milliseconds earlyWait =
-                wifi ? kWifiEarlyBroadcastWait : kWiredEarlyBroadcastWait;
-            sweep(start, [this, earlyPort, earlyWait, early](std::uint32_t host) {
-                probeEarly(host, earlyPort, earlyWait, early);
-            });
-        }
-        if (early) {
-            finishGroup(SearchGroup::kEarly, early_,
-                        std::string(kEarlyVersionsText) + kEarlyLabelSeparator, "");
-        }
+void SearchRun::searchCurrent(std::uint32_t first, bool wifi) {
+    if (!controls_.v32Checked) {
+        return;
     }
+    sweep(first, [this, wifi](std::uint32_t host) {
+        if (wifi) {
+            probeWifi(host);
+        } else {
+            probeWired(host);
+        }
+    });
+    if (current_.exists) {
+        finishGroup(SearchGroup::kCurrent, current_,
+                    current_.text + (wifi ? kWifiLabelStart : kWiredLabelStart), kLabelEnd);
+    }
+}
 
-    socket_.reset();
-    reporter_.searchEnded();
-    state_.SearchStopFlag.store(kSearchIdle);
-    return outcome;
+void SearchRun::searchEarly(std::uint32_t start, bool wifi) {
+    const bool early = controls_.earlyVersionsChecked;
+    if (early) {
+        early_.exists = true;
+        reporter_.groupCreated(SearchGroup::kEarly, kEarlyVersionsText);
+    }
+    // The Wi-Fi search sends its early probes also when only "V3.2" is checked, and then
+    // lists nothing of what answers them; the wired search probes early clocks only for
+    // "Early versions". Early Wi-Fi clocks listen on the whole-frame port.
+    if (!stopRequested() && (early || (wifi && controls_.v32Checked))) {
+        const std::uint16_t earlyPort = wifi ? kFullFramePort : kCommandPort;
+        const milliseconds earlyWait = wifi ? kWifiEarlyBroadcastWait : kWiredEarlyBroadcastWait;
+        sweep(start, [this, earlyPort, earlyWait, early](std::uint32_t host) {
+            probeEarly(host, earlyPort, earlyWait, early);
+        });
+    }
+    if (early) {
+        finishGroup(SearchGroup::kEarly, early_,
+                    std::string(kEarlyVersionsText) + kEarlyLabelSeparator, "");
+    }
 }
 
 }  // namespace
 
 SearchOutcome RunSearch(platform::Network& network, ProtocolState& protocol, SearchState& state,
                         const SearchOptions& options, SearchReporter& reporter,
-                        const std::atomic<bool>* stop) {
-    SearchRun run(network, protocol, state, options, reporter, stop);
+                        std::stop_token stop) {
+    SearchRun run(network, protocol, state, options, reporter, std::move(stop));
     return run.run();
 }
 
 SearchWorker::SearchWorker(platform::Network& network, ProtocolState& protocol, SearchState& state,
                            SearchOptions options, SearchReporter& reporter)
-    : state_(state) {
-    thread_ =
-        std::thread([this, &network, &protocol, &state, options = std::move(options), &reporter] {
-            outcome_.store(RunSearch(network, protocol, state, options, reporter, &stop_));
-            running_.store(false);
-        });
-}
+    : network_(network),
+      protocol_(protocol),
+      state_(state),
+      options_(std::move(options)),
+      reporter_(reporter) {}
 
 SearchWorker::~SearchWorker() {
     requestStop();
     join();
 }
 
-void SearchWorker::requestStop() {
-    stop_.store(true);
-    std::uint8_t running = kSearchRunning;
-    state_.SearchStopFlag.compare_exchange_strong(running, kSearchStopRequested);
+void SearchWorker::start() {
+    thread_.start([this](std::stop_token stop) {
+        outcome_.store(
+            RunSearch(network_, protocol_, state_, options_, reporter_, std::move(stop)));
+    });
 }
 
-void SearchWorker::join() {
-    if (thread_.joinable()) {
-        thread_.join();
-    }
+void SearchWorker::requestStop() {
+    thread_.requestStop();
+    std::uint8_t running = kSearchRunning;
+    state_.SearchStopFlag.compare_exchange_strong(running, kSearchStopRequested);
 }
 
 }  // namespace tavlo::protocol

@@ -12,12 +12,14 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <stop_token>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/Network.h"
+#include "platform/WorkerThread.h"
 #include "protocol/ProtocolState.h"
 
 namespace tavlo::protocol {
@@ -119,15 +121,15 @@ enum class SearchOutcome : std::uint8_t {
     kBindFailed,      // the port is taken (networkError was reported); nothing was sent
 };
 
-// Runs one whole search on the calling thread and returns when it is over. `stop`, when
-// given, is a second stop request besides SearchStopFlag (owned by a SearchWorker, so a stale
+// Runs one whole search on the calling thread and returns when it is over. `stop` is a
+// second stop request besides SearchStopFlag (the one of a SearchWorker's thread, so a stale
 // flag can never stop a later search). Once a stop is requested, nothing more is received, a
 // wait or pause that is running ends within 50 ms, the remaining rounds of the current
 // address are still sent (without waiting), no further address or pass is probed, and the
 // groups are still sorted and labelled ("Early Versions: 0").
 SearchOutcome RunSearch(platform::Network& network, ProtocolState& protocol, SearchState& state,
                         const SearchOptions& options, SearchReporter& reporter,
-                        const std::atomic<bool>* stop = nullptr);
+                        std::stop_token stop = {});
 
 // Runs one search on its own thread. Destroying it stops the search and waits for the thread,
 // which then takes at most a few tens of milliseconds (the waits poll the stop request).
@@ -140,21 +142,30 @@ class SearchWorker {
     SearchWorker(const SearchWorker&) = delete;
     SearchWorker& operator=(const SearchWorker&) = delete;
 
+    // The verbs of platform::WorkerThread, for the search's thread.
+    // Starts the search on a new thread (once).
+    void start();
     // "Stop to Search": sets SearchStopFlag to 1 while the search runs; does not wait.
     void requestStop();
-    // True until the search has ended (searchEnded has then been reported, if it started).
-    bool running() const { return running_.load(); }
+    // True from start() until the search has ended (searchEnded has then been reported, if
+    // it started).
+    bool isRunning() const { return thread_.isRunning(); }
+    // Waits up to `timeout` for the search to end; true when it has.
+    bool waitFor(std::chrono::milliseconds timeout) { return thread_.waitFor(timeout); }
     // Waits for the thread to end.
-    void join();
-    // How the search ended; valid once running() is false.
+    void join() { thread_.join(); }
+    // How the search ended; valid once isRunning() is false.
     SearchOutcome outcome() const { return outcome_.load(); }
 
   private:
+    platform::Network& network_;
+    ProtocolState& protocol_;
     SearchState& state_;
-    std::atomic<bool> stop_{false};
-    std::atomic<bool> running_{true};
+    const SearchOptions options_;
+    SearchReporter& reporter_;
     std::atomic<SearchOutcome> outcome_{SearchOutcome::kCompleted};
-    std::thread thread_;
+    // Last: its job uses everything above.
+    platform::WorkerThread thread_;
 };
 
 }  // namespace tavlo::protocol

@@ -20,7 +20,6 @@ using platform::WaitResult;
 namespace {
 
 constexpr std::uint8_t kBroadcastOctet = 255;
-constexpr std::uint8_t kNetworkOctet = 0;
 constexpr char kNoSocketText[] = "no UDP socket could be opened";
 
 // A reply with flag bit 0 and the request's frame type: a read's record, a write's
@@ -96,7 +95,7 @@ class ChunkReplies {
 }  // namespace
 
 bool IsRejectedTarget(Ipv4 target) {
-    return target == 0 || platform::LastOctet(target) == kNetworkOctet;
+    return target == 0 || platform::LastOctet(target) == platform::kNetworkAddressOctet;
 }
 
 bool IsBroadcastTarget(Ipv4 target) {

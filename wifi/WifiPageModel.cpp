@@ -1,5 +1,7 @@
 #include "wifi/WifiPageModel.h"
 
+#include <algorithm>
+
 #include "platform/TextCodec.h"
 #include "settings/ValueText.h"
 
@@ -22,6 +24,13 @@ void ShowEntry(pagemodel::ListControl& list, std::optional<std::string_view> ent
         list.clearSelection();
     }
     list.setEnabled(false);
+}
+
+// The text a box shows for a text field of a read: up to the first NUL, as UTF-8.
+template <std::size_t N>
+std::string ShownText(const std::array<std::uint8_t, N>& field) {
+    const auto end = std::find(field.begin(), field.end(), std::uint8_t{0});
+    return platform::Cp936ToUtf8(std::string(field.begin(), end));
 }
 
 }  // namespace
@@ -72,7 +81,16 @@ void StoreWifiPage(const WifiPageModel& m, settings::SettingsBytes frame) {
         request.authenticationEntry = m.auth.text();
     }
     StoreWifiRequest(frame, request);
-    if (m.read && m.password.text.empty()) {
+    if (!m.read) {
+        return;
+    }
+    // A box still holding the clock's own text was not changed: the field goes back as the
+    // clock keeps it, with whatever follows its text and its length byte, not as the box
+    // would write it.
+    if (m.wifiPattern.checked && m.ssid.text == ShownText(m.read->ssid)) {
+        wifi.setSsidField(*m.read);
+    }
+    if (m.password.text.empty() || m.password.text == ShownText(m.read->password)) {
         wifi.setPasswordField(*m.read);
     }
 }

@@ -73,9 +73,11 @@ void ShowWifiPage(WifiPageModel& model, settings::ConstSettingsBytes frame);
 // What the operator set is written: the password when the box holds one, the SSID and the
 // selected cipher and authentication entries when "Wifi_Pattern" is checked. Everything else
 // is the clock's own from `read`: its SSID, length and both codes without "Wifi_Pattern" (a list
-// without a selection keeps its code), its password and length for an empty box. A page that
-// shows no clock writes what it holds: an empty password, and zeros for the association
-// without "Wifi_Pattern". Never refuses.
+// without a selection keeps its code), its password and length for an empty box. A box that
+// holds the clock's own text (the SSID as shown, the password typed as the clock has it) also
+// keeps the clock's field byte for byte with its length byte. A page that shows no clock writes
+// what it holds: an empty password, and zeros for the association without "Wifi_Pattern".
+// Never refuses.
 void StoreWifiPage(const WifiPageModel& model, settings::SettingsBytes frame);
 
 // True when the page names a network for every clock, as Batch Modify requires:

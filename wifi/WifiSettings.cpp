@@ -85,10 +85,14 @@ WifiFields ConstWifiSettings::fields() const {
 }
 
 void WifiSettings::setAssociation(const WifiFields& f) const {
-    std::copy(f.ssid.begin(), f.ssid.end(), bytes_.subspan(kSsidOffset, kSsidSize).begin());
-    setSsidLength(f.ssidLength);
+    setSsidField(f);
     setCipherCode(f.cipherCode);
     setAuthenticationCode(f.authenticationCode);
+}
+
+void WifiSettings::setSsidField(const WifiFields& f) const {
+    std::copy(f.ssid.begin(), f.ssid.end(), bytes_.subspan(kSsidOffset, kSsidSize).begin());
+    setSsidLength(f.ssidLength);
 }
 
 void WifiSettings::setPasswordField(const WifiFields& f) const {

@@ -105,8 +105,9 @@ class WifiSettings : public ConstWifiSettings {
     void setPassword(std::string_view text) const;
     void setPasswordLength(std::uint8_t length) const;
     // Writes back fields as they were read: the SSID, its length byte and both codes; the
-    // password and its length byte.
+    // SSID and its length byte; the password and its length byte.
     void setAssociation(const WifiFields& fields) const;
+    void setSsidField(const WifiFields& fields) const;
     void setPasswordField(const WifiFields& fields) const;
 
   private:

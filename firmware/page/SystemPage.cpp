@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "firmware/FirmwareFile.h"
 #include "firmware/TftpPacket.h"
 #include "firmware/UpdateState.h"
 #include "platform/Ipv4.h"
@@ -205,35 +206,35 @@ void SystemPage::OnBreak() {
     update_.breakFlag = true;
 }
 
-std::int8_t SystemPage::StoreSystemPage(int flag) {
+UpdateStatus SystemPage::StoreSystemPage(StoreFlag flag) {
     if (!controls_.updateControl->isChecked()) {
         prompter_.inform(Text(kSelectModeMessage));
-        return kUpdateEndedOrRefused;
+        return UpdateStatus::kEndedOrRefused;
     }
     if (!IsFirmwarePath(controls_.firmwareFile->text())) {
         prompter_.inform(Text(kSelectFileErrorMessage));
-        return kUpdateEndedOrRefused;
+        return UpdateStatus::kEndedOrRefused;
     }
-    if (controls_.macAddress->text().isEmpty()) {
+    if (controls_.macAddress->text().isEmpty() && !targetMacUnknown_) {
         prompter_.inform(Text(kInvalidMacMessage));
         controls_.macAddress->setFocus();
-        return kUpdateEndedOrRefused;
+        return UpdateStatus::kEndedOrRefused;
     }
-    if (flag == kFreshStart) {
+    if (flag == StoreFlag::kFreshStart) {
         forgetWorker();
     }
     controls_.counterLine->setText(
         QString::fromStdString(FormatCounterLine(update_.updateCounter)));
     if (current_) {
         if (current_->worker->IsRunning()) {
-            return kUpdateRunning;
+            return UpdateStatus::kRunning;
         }
         forgetWorker();
-        return kUpdateEndedOrRefused;
+        return UpdateStatus::kEndedOrRefused;
     }
     controls_.progressLine->setText(Text(kWaitingText));
     startWorker();
-    return kUpdateRunning;
+    return UpdateStatus::kRunning;
 }
 
 void SystemPage::startWorker() {
@@ -243,9 +244,9 @@ void SystemPage::startWorker() {
     target.macAddressText = controls_.macAddress->text().toStdString();
     auto run = std::make_unique<WorkerRun>();
     UpdateView& view = *this;
-    run->page = std::make_shared<QueuedUpdatePage>(this, view, std::move(target));
-    run->worker =
-        std::make_unique<UpdateWorker>(context_.network, update_, *run->page, context_.lookupMac);
+    run->reporter = std::make_shared<QueuedUpdateReporter>(this, view);
+    run->worker = std::make_unique<UpdateWorker>(context_.network, update_, std::move(target),
+                                                 *run->reporter, context_.lookupMac);
     run->worker->Start();
     current_ = std::move(run);
     progressTimer_->start();
@@ -280,7 +281,7 @@ void SystemPage::onProgressTick() {
         runs.push_back(current_.get());
     }
     for (WorkerRun* run : runs) {
-        if (const auto line = run->page->TakeBlockProgress()) {
+        if (const auto line = run->reporter->TakeBlockProgress()) {
             controls_.progressLine->setText(*line);
         }
     }
@@ -320,9 +321,8 @@ void SystemPage::SetUpdateTarget(platform::Ipv4 address,
         return;
     }
     controls_.address->setText(QString::fromStdString(platform::FormatIpv4(address)));
-    if (mac) {
-        controls_.macAddress->setText(QString::fromStdString(FormatMacAddress(*mac)));
-    }
+    controls_.macAddress->setText(mac ? QString::fromStdString(FormatMacAddress(*mac)) : QString());
+    targetMacUnknown_ = !mac;
 }
 
 bool SystemPage::updateControlChecked() const {
@@ -357,7 +357,7 @@ void SystemPage::stopRunsAndJoin(std::vector<std::unique_ptr<WorkerRun>> runs) {
     // they left open, then wait for them.
     for (const auto& run : runs) {
         run->worker->RequestStop();
-        run->page->Cancel();
+        run->reporter->Cancel();
     }
     const std::map<QString, int> open = std::move(openWorkerBoxes_);
     openWorkerBoxes_.clear();

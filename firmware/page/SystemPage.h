@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "firmware/UpdateWorker.h"
-#include "firmware/page/QueuedUpdatePage.h"
+#include "firmware/page/QueuedUpdateReporter.h"
 #include "platform/MacLookup.h"
 #include "protocol/ClockFamily.h"
 #include "ui/PageWidget.h"
@@ -45,11 +45,16 @@ inline constexpr char kFirmwareFileFilter[] = "*.bin (*.bin);;*.hex (*.hex)";
 inline constexpr char kSelectModeMessage[] = "Select at least one Mode!";
 inline constexpr char kWaitingText[] = "Waiting";
 
-// StoreSystemPage's flag and results.
-inline constexpr int kFreshStart = 0;
-inline constexpr int kPoll = 1;
-inline constexpr std::int8_t kUpdateRunning = 1;
-inline constexpr std::int8_t kUpdateEndedOrRefused = -1;
+// StoreSystemPage's flag.
+enum class StoreFlag : std::uint8_t {
+    kFreshStart = 0,  // forget the remembered worker and start a new one
+    kPoll = 1,        // report on the remembered worker (start one when none is remembered)
+};
+// StoreSystemPage's result.
+enum class UpdateStatus : std::int8_t {
+    kRunning = 1,          // the worker runs, or one has just been started
+    kEndedOrRefused = -1,  // a check refused (its message shown), or the worker has ended
+};
 
 // The page draws the progress line of a running update this often (not once a block).
 inline constexpr std::chrono::milliseconds kProgressRepaintInterval{100};
@@ -104,8 +109,9 @@ struct SystemPageControls {
 // progress lines and "Break", and it starts and watches the update worker. It shares the
 // update state (counter and break flag) with the rest of the program.
 //
-// The worker runs on its own thread and reaches the page only through a QueuedUpdatePage:
-// a snapshot of the fields when it starts, lines and boxes posted to the GUI thread. The GUI
+// The worker runs on its own thread: it takes the fields as they are when it starts
+// (UpdateTarget) and reaches the page only through a QueuedUpdateReporter, which posts its
+// lines and boxes to the GUI thread. The GUI
 // thread never waits for a worker, except when the page stops its workers for good
 // (StopUpdates, and the destructor).
 class SystemPage final : public ui::PageWidget, private UpdateView {
@@ -122,12 +128,13 @@ class SystemPage final : public ui::PageWidget, private UpdateView {
 
     const SystemPageControls& controls() const { return controls_; }
 
-    // Checks the page and starts or polls the update worker. kFreshStart forgets the
-    // remembered worker and starts a new one; kPoll reports on the remembered worker, or
-    // starts one when none is remembered. kUpdateRunning while the worker runs or when one
-    // has just been started; kUpdateEndedOrRefused when a check refused (its message shown)
-    // or the remembered worker has ended (it is forgotten). Never waits for the worker.
-    std::int8_t StoreSystemPage(int flag);
+    // Checks the page and starts or polls the update worker (an empty "MAC Address:" field is
+    // refused unless the target's MAC address is unknown, see SetUpdateTarget). kFreshStart
+    // forgets the remembered worker and starts a new one; kPoll reports on the remembered
+    // worker, or starts one when none is remembered. kRunning while the worker runs or when one
+    // has just been started; kEndedOrRefused when a check refused (its message shown) or the
+    // remembered worker has ended (it is forgotten). Never waits for the worker.
+    UpdateStatus StoreSystemPage(StoreFlag flag);
     // True while a worker started by this page runs (remembered or forgotten).
     bool updateRunning() const;
 
@@ -137,7 +144,11 @@ class SystemPage final : public ui::PageWidget, private UpdateView {
     // is. Then, unless `address` is 255.255.255.255, the dotted address goes into the address
     // control and `mac` into "MAC Address:" as six upper-case hexadecimal pairs joined by
     // hyphens. `mac` is what the caller found in the neighbour table (off the GUI thread);
-    // without it the field keeps its text, perhaps the MAC address of the clock before.
+    // without it the field is emptied (it never keeps another clock's MAC address) and the
+    // target's MAC address counts as unknown: StoreSystemPage then lets an empty field through
+    // to the worker, which looks the clock up once more and, finding nothing, fails that
+    // clock's update with "No MAC address known for ADDRESS (no answer to ARP)", sending
+    // nothing.
     void SetUpdateTarget(platform::Ipv4 address, const std::optional<platform::MacAddress>& mac,
                          UpdateControlCheck check, protocol::ClockFamily family);
 
@@ -174,10 +185,10 @@ class SystemPage final : public ui::PageWidget, private UpdateView {
     void OnBreak();
     void OnCloseBoxTimer();
 
-    // One update worker and the page object it reports through; the worker is destroyed
+    // One update worker and the reporter it reports through; the worker is destroyed
     // (joined) first.
     struct WorkerRun {
-        std::shared_ptr<QueuedUpdatePage> page;
+        std::shared_ptr<QueuedUpdateReporter> reporter;
         std::unique_ptr<UpdateWorker> worker;
     };
     void startWorker();
@@ -208,6 +219,8 @@ class SystemPage final : public ui::PageWidget, private UpdateView {
     std::vector<std::unique_ptr<WorkerRun>> forgotten_;
     // Captions of the workers' boxes open now, with how many of each.
     std::map<QString, int> openWorkerBoxes_;
+    // The neighbour table knew no MAC address for the target when it was set.
+    bool targetMacUnknown_ = false;
 };
 
 }  // namespace tavlo::firmware

@@ -525,7 +525,8 @@ class MainDialogTest : public QObject {
         dialog_->setUpdateOperation(app::UpdateOperation::kNone);
         QCOMPARE(prompter_.texts(), QStringList{question});
         prompter_.clear();
-        QCOMPARE(system->StoreSystemPage(firmware::kFreshStart), firmware::kUpdateRunning);
+        QCOMPARE(system->StoreSystemPage(firmware::StoreFlag::kFreshStart),
+                 firmware::UpdateStatus::kRunning);
         QTRY_VERIFY(!net().sent().empty());
         prompter_.queueAnswer(false);
         dialog_->reject();

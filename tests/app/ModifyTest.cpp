@@ -111,6 +111,8 @@ class ModifyTest : public QObject {
     std::unique_ptr<MainWindow> window_;
     QTemporaryDir dir_;
     QByteArray firmware_;
+    // A clock the neighbour table knows no MAC address for (it does not answer ARP).
+    std::optional<platform::Ipv4> noArpAnswer_;
 
     app::DeviceTree* tree() { return window_->deviceTree(); }
     const settings::BasicPageControls& basic() { return window_->pages().basic->controls(); }
@@ -238,14 +240,17 @@ class ModifyTest : public QObject {
         update_.breakFlag = false;
         prompter_.clear();
         prompter_.holdOpenBoxes(false);
-        app::MainDialogContext context{
-            *net_,
-            protocol_,
-            search_,
-            update_,
-            prompter_,
-            [] { return true; },
-            [clocks = clocks_.get()](platform::Ipv4 address) { return clocks->macOf(address); }};
+        noArpAnswer_.reset();
+        app::MainDialogContext context{*net_,
+                                       protocol_,
+                                       search_,
+                                       update_,
+                                       prompter_,
+                                       [] { return true; },
+                                       [this](platform::Ipv4 address) {
+                                           return address == noArpAnswer_ ? std::nullopt
+                                                                          : clocks_->macOf(address);
+                                       }};
         context.updateMonitorInterval = kMonitorInterval;
         window_ = std::make_unique<MainWindow>(std::move(context));
         window_->show();
@@ -528,8 +533,11 @@ class ModifyTest : public QObject {
     // controls come back at the first tick after it was closed. With "Break" pressed while the
     // second clock takes its blocks, Yes fails that update and ends the batch with the break
     // message, the third clock untouched; No lets the batch go on. One box sums the batch up.
-    // The batch's own selection of the next clock reads nothing into the pages.
+    // The batch's own selection of the next clock reads nothing into the pages. A clock whose
+    // MAC address nobody knows is that clock's failure: nothing is sent to it (never a request
+    // named by the MAC address of the clock before), and the batch goes on.
     void batchFirmwareUpdate_data() {
+        QTest::addColumn<bool>("noMacForSecond");
         QTest::addColumn<bool>("holdBoxes");
         QTest::addColumn<std::optional<bool>>("breakAnswer");
         QTest::addColumn<std::vector<int>>("updatedClocks");
@@ -540,10 +548,10 @@ class ModifyTest : public QObject {
             "the NTP clock!");
         const QString allThree = text("3 of 3 clocks updated");
         QTest::newRow("three clocks, the last box left for the operator")
-            << true << std::optional<bool>() << std::vector<int>{0, 1, 2}
+            << false << true << std::optional<bool>() << std::vector<int>{0, 1, 2}
             << QStringList{kUpdateSuccess, kUpdateSuccess, kUpdateSuccess, allThree};
         QTest::newRow("break answered Yes")
-            << false << std::optional<bool>(true) << std::vector<int>{0}
+            << false << false << std::optional<bool>(true) << std::vector<int>{0}
             << QStringList{kUpdateSuccess,
                            question,
                            network,
@@ -551,10 +559,17 @@ class ModifyTest : public QObject {
                            text(firmware::kUserBreakMessage),
                            text("1 of 3 clocks updated\nFailed: 198.18.0.11")};
         QTest::newRow("break answered No")
-            << false << std::optional<bool>(false) << std::vector<int>{0, 1, 2}
+            << false << false << std::optional<bool>(false) << std::vector<int>{0, 1, 2}
             << QStringList{kUpdateSuccess, question, kUpdateSuccess, kUpdateSuccess, allThree};
+        QTest::newRow("no MAC address known for the second clock")
+            << true << false << std::optional<bool>() << std::vector<int>{0, 2}
+            << QStringList{kUpdateSuccess,
+                           text("Update False!\nNo MAC address known for 198.18.0.11 (no answer "
+                                "to ARP)"),
+                           kUpdateSuccess, text("2 of 3 clocks updated\nFailed: 198.18.0.11")};
     }
     void batchFirmwareUpdate() {
+        QFETCH(bool, noMacForSecond);
         QFETCH(bool, holdBoxes);
         QFETCH(std::optional<bool>, breakAnswer);
         QFETCH(std::vector<int>, updatedClocks);
@@ -572,6 +587,9 @@ class ModifyTest : public QObject {
         click(text("198.18.0.0 (WIRED:3)"));
         showTab(PageTab::kSystem);
         prepareFirmware();
+        if (noMacForSecond) {
+            noArpAnswer_ = clock(kWiredClocks[1]);
+        }
         prompter_.clear();
         prompter_.holdOpenBoxes(holdBoxes);
         if (breakAnswer) {
@@ -602,6 +620,7 @@ class ModifyTest : public QObject {
         QCOMPARE(window_->updateMonitor().operation(), app::UpdateMonitor::Operation::kNone);
         QCOMPARE(prompter_.texts(), messages);
         QVERIFY(updated(updatedClocks));
+        QCOMPARE(tftp_[1]->requests(), noMacForSecond ? 0 : 1);
         QCOMPARE(tftp_[2]->requests(), breakAnswer == std::optional<bool>(true) ? 0 : 1);
         QCOMPARE(update_.updateCounter.load(), static_cast<int>(updatedClocks.size()));
         QVERIFY(!update_.breakFlag);
@@ -615,10 +634,27 @@ class ModifyTest : public QObject {
     }
 
     // Modify on the System page updates the clock it names; no "Break", the tree keeps its
-    // selection, and the controls come back once the worker has ended.
+    // selection, and the controls come back once the worker has ended. A clock read after
+    // another whose MAC address nobody knows shows no MAC address and is sent nothing.
+    void singleFirmwareUpdate_data() {
+        QTest::addColumn<bool>("noMac");
+        QTest::addColumn<QStringList>("messages");
+        QTest::newRow("MAC address known") << false << QStringList{kUpdateSuccess};
+        QTest::newRow("no MAC address known")
+            << true
+            << QStringList{text("Update False!\nNo MAC address known for 198.18.0.11 (no answer to "
+                                "ARP)")};
+    }
     void singleFirmwareUpdate() {
+        QFETCH(bool, noMac);
+        QFETCH(QStringList, messages);
         fillTree(Family::kWired);
+        click(itemText(kWiredClocks[0]));
+        if (noMac) {
+            noArpAnswer_ = clock(kWiredClocks[1]);
+        }
         click(itemText(kWiredClocks[1]));
+        QCOMPARE(system().macAddress->text().isEmpty(), noMac);
         showTab(PageTab::kSystem);
         prepareFirmware();
         prompter_.clear();
@@ -626,8 +662,9 @@ class ModifyTest : public QObject {
         QCOMPARE(window_->updateMonitor().operation(), app::UpdateMonitor::Operation::kSingle);
         QVERIFY(controlsDisabled());
         QTRY_VERIFY_WITH_TIMEOUT(controlsEnabled(), kUpdateTimeoutMs);
-        QCOMPARE(prompter_.texts(), QStringList{kUpdateSuccess});
-        QVERIFY(updated({1}));
+        QCOMPARE(prompter_.texts(), messages);
+        QCOMPARE(tftp_[1]->requests(), noMac ? 0 : 1);
+        QVERIFY(updated(noMac ? std::vector<int>{} : std::vector<int>{1}));
         QVERIFY(!system().breakButton->isEnabled());
         QCOMPARE(tree()->currentItem()->text(0), itemText(kWiredClocks[1]));
     }

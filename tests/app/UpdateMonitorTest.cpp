@@ -71,7 +71,7 @@ class FakeWindow final : public app::UpdateMonitorHost {
                 .toUpper());
     }
     void giveControlsBack() override { ++controlsGivenBack; }
-    std::int8_t StoreSystemPage(int flag) override {
+    firmware::UpdateStatus StoreSystemPage(firmware::StoreFlag flag) override {
         ++polls;
         return page_.StoreSystemPage(flag);
     }

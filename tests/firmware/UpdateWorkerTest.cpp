@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "firmware/FirmwareFile.h"
 #include "firmware/TftpExchange.h"
 #include "firmware/TftpPacket.h"
 #include "platform/Ipv4.h"
@@ -57,23 +58,14 @@ bool IsRequest(const SentDatagram& d) {
     return OpcodeOf(d) == static_cast<std::uint16_t>(TftpOpcode::kWriteRequest);
 }
 
-// The System page as a recorder: fields to read, every line and box in order, scripted
-// answers to the break question.
-class RecordingPage : public UpdatePage {
+// The System page as a recorder: every line and box in order, scripted answers to the break
+// question.
+class RecordingReporter : public UpdateReporter {
   public:
-    Ipv4 address = kClock;
-    std::string path;
-    std::string mac = kMac;
     std::deque<bool> answers;  // for AskYesNo; Yes when empty
     std::function<void()> onResult;
 
-    Ipv4 TargetAddress() override { return address; }
-    std::string FirmwarePath() override { return path; }
-    std::string MacAddressText() override { return mac; }
-    void SetMacAddressText(const std::string& text) override {
-        mac = text;
-        Log("mac: " + text);
-    }
+    void SetMacAddressText(const std::string& text) override { Log("mac: " + text); }
     void SetProgressLine(const std::string& text) override { Log("progress: " + text); }
     void SetCounterLine(const std::string& text) override { Log("counter: " + text); }
     void ShowMessage(const std::string& text) override { Log("message: " + text); }
@@ -180,20 +172,20 @@ class UpdateWorkerTest : public ::testing::Test {
     }
     void TearDown() override { std::filesystem::remove_all(dir_); }
 
-    // A firmware file of `size` bytes with a recognisable pattern; its path goes to the page.
+    // A firmware file of `size` bytes with a recognisable pattern; its path goes to the target.
     Bytes MakeFile(std::size_t size, const std::string& name = "image.bin") {
         Bytes bytes(size);
         for (std::size_t i = 0; i < size; ++i) {
             bytes[i] = static_cast<std::uint8_t>((i * 7 + i / 512) & 0xFF);
         }
-        page_.path = (dir_ / name).string();
-        std::ofstream(page_.path, std::ios::binary)
+        target_.firmwarePath = (dir_ / name).string();
+        std::ofstream(target_.firmwarePath, std::ios::binary)
             .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(size));
         return bytes;
     }
 
     UpdateOutcome Run() {
-        UpdateWorker worker(net_, state_, page_, [this](Ipv4 address) {
+        UpdateWorker worker(net_, state_, target_, reporter_, [this](Ipv4 address) {
             lookups_.push_back(address);
             return lookupAnswer_;
         });
@@ -220,7 +212,8 @@ class UpdateWorkerTest : public ::testing::Test {
 
     FakeNetwork net_;
     UpdateState state_;
-    RecordingPage page_;
+    UpdateTarget target_{kClock, {}, kMac};
+    RecordingReporter reporter_;
     FakeClock clock_;
     std::filesystem::path dir_;
     std::vector<Ipv4> lookups_;
@@ -245,7 +238,7 @@ TEST_P(TransferTest, SendsEveryBlockLockStepAndReportsProgress) {
     const Bytes file = MakeFile(c.size);
     const UpdateOutcome outcome = Run();
 
-    EXPECT_EQ(outcome.exitCode, kWorkerSucceeded);
+    EXPECT_EQ(outcome.exitCode, WorkerExit::kSucceeded);
     EXPECT_EQ(clock_.image, file);
     const auto sent = Sent();
     ASSERT_EQ(sent.size(), 1 + c.blocks.size());
@@ -266,8 +259,8 @@ TEST_P(TransferTest, SendsEveryBlockLockStepAndReportsProgress) {
     for (const auto& line : c.progress) {
         expected.push_back("progress: " + line);
     }
-    EXPECT_EQ(page_.EventsStartingWith("progress: "), expected);
-    const auto events = page_.Events();
+    EXPECT_EQ(reporter_.EventsStartingWith("progress: "), expected);
+    const auto events = reporter_.Events();
     ASSERT_GE(events.size(), 2u);
     EXPECT_EQ(events[events.size() - 2], "counter: Total Update: 1");
     EXPECT_EQ(events.back(), kSuccess);
@@ -304,8 +297,8 @@ TEST(ProgressLineTest, KeepsItsDecimalPointInAnyLocale) {
 TEST_F(UpdateWorkerTest, CounterLineCountsThisUpdateBeforeItsBoxOpens) {
     MakeFile(10);
     state_.updateCounter = 4;
-    EXPECT_EQ(Run().exitCode, kWorkerSucceeded);
-    EXPECT_EQ(page_.EventsStartingWith("counter: "),
+    EXPECT_EQ(Run().exitCode, WorkerExit::kSucceeded);
+    EXPECT_EQ(reporter_.EventsStartingWith("counter: "),
               std::vector<std::string>{"counter: Total Update: 5"});
     EXPECT_EQ(state_.updateCounter.load(), 5);
 }
@@ -313,10 +306,10 @@ TEST_F(UpdateWorkerTest, CounterLineCountsThisUpdateBeforeItsBoxOpens) {
 TEST_F(UpdateWorkerTest, OlderAcknowledgementMakesTheBlockGoAgain) {
     const Bytes file = MakeFile(1500);
     clock_.AcknowledgeEarlierOnce(2, 1);
-    EXPECT_EQ(Run().exitCode, kWorkerSucceeded);
+    EXPECT_EQ(Run().exitCode, WorkerExit::kSucceeded);
     EXPECT_EQ(DataBlocks(), (std::vector<std::uint16_t>{1, 2, 2, 3}));
     EXPECT_EQ(clock_.image, file);
-    EXPECT_EQ(page_.EventsStartingWith("progress: "),
+    EXPECT_EQ(reporter_.EventsStartingWith("progress: "),
               (std::vector<std::string>{"progress: Block# 1 , Size#512 bytes ( 34.13 % )",
                                         "progress: Block# 1 , Size#512 bytes ( 34.13 % )",
                                         "progress: Block# 2 , Size#1024 bytes ( 68.27 % )",
@@ -326,7 +319,7 @@ TEST_F(UpdateWorkerTest, OlderAcknowledgementMakesTheBlockGoAgain) {
 TEST_F(UpdateWorkerTest, OlderAcknowledgementOfTheLastBlockIsNotSuccess) {
     const Bytes file = MakeFile(700);
     clock_.AcknowledgeEarlierOnce(2, 1);
-    EXPECT_EQ(Run().exitCode, kWorkerSucceeded);
+    EXPECT_EQ(Run().exitCode, WorkerExit::kSucceeded);
     EXPECT_EQ(DataBlocks(), (std::vector<std::uint16_t>{1, 2, 2}));
     EXPECT_EQ(clock_.image, file);
 }
@@ -341,7 +334,7 @@ TEST_F(UpdateWorkerTest, LateCopyOfTheRequestAcknowledgementResendsBlockOneWitho
         }
         return clock_.Plain(d);
     };
-    EXPECT_EQ(Run().exitCode, kWorkerSucceeded);
+    EXPECT_EQ(Run().exitCode, WorkerExit::kSucceeded);
     EXPECT_EQ(DataBlocks(), (std::vector<std::uint16_t>{1, 1, 2}));
     const auto sent = Sent();
     EXPECT_EQ(sent[2].timeMs, sent[1].timeMs);  // no second 3 s pause
@@ -357,7 +350,7 @@ TEST_F(UpdateWorkerTest, DuplicateAcknowledgementLeftFromAnEarlierBlockIsDiscard
         }
         return replies;
     };
-    EXPECT_EQ(Run().exitCode, kWorkerSucceeded);
+    EXPECT_EQ(Run().exitCode, WorkerExit::kSucceeded);
     EXPECT_EQ(DataBlocks(), (std::vector<std::uint16_t>{1, 2, 3}));
     EXPECT_EQ(clock_.image, file);
 }
@@ -365,14 +358,14 @@ TEST_F(UpdateWorkerTest, DuplicateAcknowledgementLeftFromAnEarlierBlockIsDiscard
 TEST_F(UpdateWorkerTest, SilentClockGetsTheRequestSixtyTimesASecondApart) {
     MakeFile(700);
     clock_.onRequest = [](const SentDatagram&) { return std::vector<Bytes>{}; };
-    EXPECT_EQ(Run().exitCode, kWorkerFailed);
+    EXPECT_EQ(Run().exitCode, WorkerExit::kFailed);
     const auto sent = Sent();
     ASSERT_EQ(sent.size(), 60u);
     for (std::size_t i = 1; i < sent.size(); ++i) {
         EXPECT_EQ(sent[i].timeMs - sent[i - 1].timeMs, 1000u);
         EXPECT_EQ(sent[i].bytes, sent[0].bytes);
     }
-    EXPECT_EQ(page_.Events(), (std::vector<std::string>{"progress: ", kFalse}));
+    EXPECT_EQ(reporter_.Events(), (std::vector<std::string>{"progress: ", kFalse}));
 }
 
 TEST_F(UpdateWorkerTest, SilenceDuringDataShowsTheNetworkMessage) {
@@ -383,9 +376,9 @@ TEST_F(UpdateWorkerTest, SilenceDuringDataShowsTheNetworkMessage) {
         }
         return clock_.Plain(d);
     };
-    EXPECT_EQ(Run().exitCode, kWorkerFailed);
+    EXPECT_EQ(Run().exitCode, WorkerExit::kFailed);
     EXPECT_EQ(DataBlocks().size(), 61u);  // block 1 once, block 2 sixty times
-    const auto events = page_.Events();
+    const auto events = reporter_.Events();
     ASSERT_GE(events.size(), 3u);
     EXPECT_EQ(std::vector<std::string>(events.end() - 3, events.end()),
               (std::vector<std::string>{kNetwork, "progress: ", kFalse}));
@@ -405,10 +398,10 @@ class NotAnAcknowledgementTest : public UpdateWorkerTest,
 TEST_P(NotAnAcknowledgementTest, CountsAsNoAnswer) {
     MakeFile(700);
     clock_.onRequest = [](const SentDatagram&) { return std::vector<Bytes>{GetParam().reply}; };
-    EXPECT_EQ(Run().exitCode, kWorkerFailed);
+    EXPECT_EQ(Run().exitCode, WorkerExit::kFailed);
     EXPECT_EQ(CountRequests(), 60);
     EXPECT_EQ(DataBlocks().size(), 0u);
-    EXPECT_EQ(page_.Events(),
+    EXPECT_EQ(reporter_.Events(),
               (std::vector<std::string>{"progress: ", kFalse + GetParam().refusal}));
 }
 
@@ -442,9 +435,9 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(UpdateWorkerTest, BreakSetBeforeTheRequestFailsWithoutAsking) {
     MakeFile(700);
     state_.breakFlag = true;
-    EXPECT_EQ(Run().exitCode, kWorkerFailed);
+    EXPECT_EQ(Run().exitCode, WorkerExit::kFailed);
     EXPECT_TRUE(Sent().empty());
-    EXPECT_EQ(page_.Events(), (std::vector<std::string>{"progress: ", kFalse}));
+    EXPECT_EQ(reporter_.Events(), (std::vector<std::string>{"progress: ", kFalse}));
     EXPECT_TRUE(state_.breakFlag.load());
 }
 
@@ -474,20 +467,20 @@ TEST_P(BreakTest, QuestionBeforeTheNextSend) {
     } else {
         clock_.onRequest = pressBreak;
     }
-    page_.answers = {c.yes};
+    reporter_.answers = {c.yes};
     const UpdateOutcome outcome = Run();
 
-    const auto asks = page_.EventsStartingWith("ask: ");
+    const auto asks = reporter_.EventsStartingWith("ask: ");
     EXPECT_EQ(asks, std::vector<std::string>{"ask: Do you want to break update?"});
     if (c.yes) {
-        EXPECT_EQ(outcome.exitCode, kWorkerFailed);
+        EXPECT_EQ(outcome.exitCode, WorkerExit::kFailed);
         EXPECT_TRUE(state_.breakFlag.load());  // left for the update monitor
         EXPECT_EQ(Sent().size(), c.duringData ? 2u : 1u);
-        const auto events = page_.Events();
+        const auto events = reporter_.Events();
         EXPECT_EQ(events.back(), kFalse);
-        EXPECT_EQ(page_.EventsStartingWith("message: ").size(), c.duringData ? 1u : 0u);
+        EXPECT_EQ(reporter_.EventsStartingWith("message: ").size(), c.duringData ? 1u : 0u);
     } else {
-        EXPECT_EQ(outcome.exitCode, kWorkerSucceeded);
+        EXPECT_EQ(outcome.exitCode, WorkerExit::kSucceeded);
         EXPECT_FALSE(state_.breakFlag.load());
         EXPECT_EQ(clock_.image, file);
         const auto sent = Sent();
@@ -506,7 +499,7 @@ INSTANTIATE_TEST_SUITE_P(Phases, BreakTest,
 
 TEST_F(UpdateWorkerTest, BroadcastModeSkipsOtherDatagramsWithinOneWait) {
     const Bytes file = MakeFile(700);
-    page_.address = MakeIpv4(198, 18, 0, 255);
+    target_.address = MakeIpv4(198, 18, 0, 255);
     // Each packet is first answered by something that is not an acknowledgement.
     auto noisy = [&](const SentDatagram& d) {
         auto replies = clock_.Plain(d);
@@ -515,7 +508,7 @@ TEST_F(UpdateWorkerTest, BroadcastModeSkipsOtherDatagramsWithinOneWait) {
     };
     clock_.onRequest = noisy;
     clock_.onData = noisy;
-    EXPECT_EQ(Run().exitCode, kWorkerSucceeded);
+    EXPECT_EQ(Run().exitCode, WorkerExit::kSucceeded);
     EXPECT_EQ(clock_.image, file);
     const auto sent = Sent();
     ASSERT_EQ(sent.size(), 3u);  // no packet sent twice
@@ -535,7 +528,7 @@ TEST_F(UpdateWorkerTest, UnicastModeSendsAgainAfterADatagramThatIsNoAcknowledgem
         }
         return clock_.Plain(d);
     };
-    EXPECT_EQ(Run().exitCode, kWorkerSucceeded);
+    EXPECT_EQ(Run().exitCode, WorkerExit::kSucceeded);
     EXPECT_EQ(CountRequests(), 2);
 }
 
@@ -564,7 +557,7 @@ TEST_P(StrangerTest, IsToldUnknownTransferIdAndNeverTaken) {
             n.deliver(d.from.port, c.stranger, Ack(IsRequest(d) ? 0 : BlockOf(d)));
         }
     });
-    EXPECT_EQ(Run().exitCode, c.succeeds ? kWorkerSucceeded : kWorkerFailed);
+    EXPECT_EQ(Run().exitCode, c.succeeds ? WorkerExit::kSucceeded : WorkerExit::kFailed);
 
     const Bytes refusal = BuildErrorPacket(5, "Unknown transfer ID");
     int toClock = 0;
@@ -585,7 +578,7 @@ TEST_P(StrangerTest, IsToldUnknownTransferIdAndNeverTaken) {
     } else {
         EXPECT_EQ(CountRequests(), 60);
         EXPECT_EQ(toClock, 60);  // not a single data block
-        EXPECT_EQ(page_.Events(), (std::vector<std::string>{"progress: ", kFalse}));
+        EXPECT_EQ(reporter_.Events(), (std::vector<std::string>{"progress: ", kFalse}));
     }
 }
 
@@ -619,7 +612,7 @@ TEST_F(UpdateWorkerTest, AStrangerFloodNeitherShortensNorStretchesTheWaits) {
         }
     });
     const std::uint64_t began = net_.now();
-    EXPECT_EQ(Run().exitCode, kWorkerFailed);
+    EXPECT_EQ(Run().exitCode, WorkerExit::kFailed);
     EXPECT_EQ(CountRequests(), 60);
     EXPECT_EQ(net_.now() - began, 60u * 1000u);
     std::size_t refusals = 0;
@@ -637,7 +630,7 @@ TEST_F(UpdateWorkerTest, RefusalsBeforeAnyPacket) {
         std::vector<std::string> events;
     };
     MakeFile(700);
-    const std::string good = page_.path;
+    const std::string good = target_.firmwarePath;
     const std::vector<Case> cases = {
         {0, good, kMac, {"message: Please enter a valid IP!", "focus: address"}},
         {MakeIpv4(198, 18, 0, 0),
@@ -663,35 +656,33 @@ TEST_F(UpdateWorkerTest, RefusalsBeforeAnyPacket) {
     std::filesystem::create_directories(dir_ / "dir.bin");
     ASSERT_EQ(::mkfifo((dir_ / "pipe.bin").c_str(), 0600), 0);  // must not block the open
     for (const Case& c : cases) {
-        RecordingPage page;
-        page.address = c.address;
-        page.path = c.path;
-        page.mac = c.mac;
-        UpdateWorker worker(net_, state_, page, nullptr);
+        RecordingReporter reporter;
+        UpdateWorker worker(net_, state_, UpdateTarget{c.address, c.path, c.mac}, reporter,
+                            nullptr);
         const UpdateOutcome outcome = worker.Run();
-        EXPECT_EQ(outcome.exitCode, kWorkerFailed) << c.path << " " << c.mac;
+        EXPECT_EQ(outcome.exitCode, WorkerExit::kFailed) << c.path << " " << c.mac;
         EXPECT_TRUE(outcome.refused) << c.path << " " << c.mac;
-        EXPECT_EQ(page.Events(), c.events) << c.path << " " << c.mac;
+        EXPECT_EQ(reporter.Events(), c.events) << c.path << " " << c.mac;
     }
     EXPECT_TRUE(Sent().empty());
 }
 
 TEST_F(UpdateWorkerTest, FileOf65535BlocksOrMoreIsRefused) {
     MakeFile(0);
-    std::filesystem::resize_file(page_.path, kMaxFileSize + 1);  // 33,553,920 bytes
-    EXPECT_EQ(Run().exitCode, kWorkerFailed);
-    EXPECT_EQ(page_.Events(),
+    std::filesystem::resize_file(target_.firmwarePath, kMaxFileSize + 1);  // 33,553,920 bytes
+    EXPECT_EQ(Run().exitCode, WorkerExit::kFailed);
+    EXPECT_EQ(reporter_.Events(),
               std::vector<std::string>{std::string("message: ") + kFileTooLargeMessage});
     EXPECT_TRUE(Sent().empty());
 }
 
 TEST_F(UpdateWorkerTest, EmptyMacFieldIsFilledFromTheNeighbourTable) {
     const Bytes file = MakeFile(700);
-    page_.mac.clear();
+    target_.macAddressText.clear();
     lookupAnswer_ = platform::MacAddress{0x41, 0x42, 0x43, 0x44, 0x45, 0x46};
-    EXPECT_EQ(Run().exitCode, kWorkerSucceeded);
+    EXPECT_EQ(Run().exitCode, WorkerExit::kSucceeded);
     EXPECT_EQ(lookups_, std::vector<Ipv4>{kClock});
-    EXPECT_EQ(page_.Events().front(), "mac: 41-42-43-44-45-46");
+    EXPECT_EQ(reporter_.Events().front(), "mac: 41-42-43-44-45-46");
     EXPECT_EQ(Sent()[0].bytes, BuildWriteRequest(*lookupAnswer_, 700));
 }
 
@@ -699,13 +690,13 @@ TEST_F(UpdateWorkerTest, EmptyMacFieldIsFilledFromTheNeighbourTable) {
 // its update fails (it is no refused entry), and nothing is sent.
 TEST_F(UpdateWorkerTest, EmptyMacFieldWithoutNeighbourEntryFailsTheUpdate) {
     MakeFile(700);
-    page_.mac.clear();
+    target_.macAddressText.clear();
     const UpdateOutcome outcome = Run();
-    EXPECT_EQ(outcome.exitCode, kWorkerFailed);
+    EXPECT_EQ(outcome.exitCode, WorkerExit::kFailed);
     EXPECT_TRUE(outcome.macUnknown);
     EXPECT_FALSE(outcome.refused);
     EXPECT_EQ(
-        page_.Events(),
+        reporter_.Events(),
         (std::vector<std::string>{
             "progress: ", kFalse + "\nNo MAC address known for 198.18.0.10 (no answer to ARP)"}));
     EXPECT_TRUE(Sent().empty());
@@ -714,36 +705,36 @@ TEST_F(UpdateWorkerTest, EmptyMacFieldWithoutNeighbourEntryFailsTheUpdate) {
 TEST_F(UpdateWorkerTest, FileThatShrinksEndsTheUpdate) {
     MakeFile(1500);
     clock_.onData = [&](const SentDatagram& d) {
-        std::filesystem::resize_file(page_.path, 600);
+        std::filesystem::resize_file(target_.firmwarePath, 600);
         return clock_.Plain(d);
     };
-    EXPECT_EQ(Run().exitCode, kWorkerFailed);
+    EXPECT_EQ(Run().exitCode, WorkerExit::kFailed);
     EXPECT_EQ(DataBlocks(), std::vector<std::uint16_t>{1});
-    const auto events = page_.Events();
+    const auto events = reporter_.Events();
     EXPECT_EQ(std::vector<std::string>(events.end() - 2, events.end()),
               (std::vector<std::string>{"progress: ", kFalse}));
-    EXPECT_TRUE(page_.EventsStartingWith("message: ").empty());
+    EXPECT_TRUE(reporter_.EventsStartingWith("message: ").empty());
 }
 
 TEST_F(UpdateWorkerTest, FileIsNeverChanged) {
     const Bytes file = MakeFile(2000);
-    const auto before = std::filesystem::last_write_time(page_.path);
-    EXPECT_EQ(Run().exitCode, kWorkerSucceeded);
-    std::ifstream in(page_.path, std::ios::binary);
+    const auto before = std::filesystem::last_write_time(target_.firmwarePath);
+    EXPECT_EQ(Run().exitCode, WorkerExit::kSucceeded);
+    std::ifstream in(target_.firmwarePath, std::ios::binary);
     const Bytes after((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_EQ(after, file);
-    EXPECT_EQ(std::filesystem::last_write_time(page_.path), before);
+    EXPECT_EQ(std::filesystem::last_write_time(target_.firmwarePath), before);
 }
 
 TEST_F(UpdateWorkerTest, RunsOnItsOwnThreadAndSaysWhenItHasEnded) {
     const Bytes file = MakeFile(5000);
-    UpdateWorker worker(net_, state_, page_, nullptr);
+    UpdateWorker worker(net_, state_, target_, reporter_, nullptr);
     EXPECT_FALSE(worker.IsRunning());
     worker.Start();
     EXPECT_TRUE(worker.WaitFor(milliseconds(10000)));
     EXPECT_FALSE(worker.IsRunning());
     worker.Join();
-    EXPECT_EQ(worker.Outcome().exitCode, kWorkerSucceeded);
+    EXPECT_EQ(worker.Outcome().exitCode, WorkerExit::kSucceeded);
     EXPECT_EQ(worker.Outcome().fileLength, 5000u);
     EXPECT_EQ(clock_.image, file);
 }
@@ -756,14 +747,14 @@ TEST_F(UpdateWorkerTest, DestroyingARunningWorkerStopsItQuietly) {
         return std::vector<Bytes>{};
     };
     {
-        UpdateWorker worker(net_, state_, page_, nullptr);
+        UpdateWorker worker(net_, state_, target_, reporter_, nullptr);
         worker.Start();
         while (Sent().empty()) {
             std::this_thread::yield();
         }
     }
     EXPECT_LT(CountRequests(), 60);
-    EXPECT_TRUE(page_.Events().empty());
+    EXPECT_TRUE(reporter_.Events().empty());
 }
 
 }  // namespace

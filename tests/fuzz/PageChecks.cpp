@@ -1,10 +1,13 @@
 #include "tests/fuzz/PageChecks.h"
 
+#include <span>
 #include <string>
 #include <string_view>
 
 #include "platform/Ipv4.h"
+#include "platform/TextCodec.h"
 #include "protocol/Frames.h"
+#include "settings/ByteFields.h"
 #include "settings/ClockSettings.h"
 #include "settings/ValueText.h"
 #include "wifi/WifiSettings.h"
@@ -199,17 +202,24 @@ void CheckWifiStore(const wifi::WifiPageModel& model) {
     const wifi::ConstWifiSettings stored(request);
     const wifi::WifiFields fields = stored.fields();
     // An empty box keeps the password of the clock shown; without "Wifi_Pattern" its
-    // association stays as it was read.
-    if (model.read && model.password.text.empty()) {
+    // association stays as it was read. A box holding the clock's own text keeps its field.
+    const auto readText = [](std::span<const std::uint8_t> field) {
+        return platform::Cp936ToUtf8(settings::ReadText(field, 0, field.size()));
+    };
+    if (model.read &&
+        (model.password.text.empty() || model.password.text == readText(model.read->password))) {
         FUZZ_CHECK(fields.password == model.read->password &&
                    fields.passwordLength == model.read->passwordLength);
     } else {
         FUZZ_CHECK(stored.password() ==
                    settings::FieldBytes(model.password.text, wifi::kPasswordSize));
     }
+    if (model.read &&
+        (!model.wifiPattern.checked || model.ssid.text == readText(model.read->ssid))) {
+        FUZZ_CHECK(fields.ssid == model.read->ssid && fields.ssidLength == model.read->ssidLength);
+    }
     if (model.read && !model.wifiPattern.checked) {
-        FUZZ_CHECK(fields.ssid == model.read->ssid && fields.ssidLength == model.read->ssidLength &&
-                   fields.cipherCode == model.read->cipherCode &&
+        FUZZ_CHECK(fields.cipherCode == model.read->cipherCode &&
                    fields.authenticationCode == model.read->authenticationCode);
     }
 

@@ -672,10 +672,11 @@ TEST_F(DiscoveryTest, WorkerDestroyedDuringWifiUnicastSweepStopsAndJoins) {
     HoldOnProbe reporter(state);
     {
         SearchWorker worker(net, protocol, state, Unicast("192.168.1.1", true), reporter);
+        worker.start();
         std::unique_lock lock(reporter.mutex);
         ASSERT_TRUE(reporter.changed.wait_for(lock, std::chrono::seconds(30),
                                               [&] { return reporter.probed; }));
-        EXPECT_TRUE(worker.running());
+        EXPECT_TRUE(worker.isRunning());
     }
     EXPECT_TRUE(reporter.ended);
     EXPECT_EQ(state.SearchStopFlag.load(), kSearchIdle);
@@ -686,8 +687,9 @@ TEST_F(DiscoveryTest, WorkerDestroyedDuringWifiUnicastSweepStopsAndJoins) {
 TEST_F(DiscoveryTest, StopAfterTheSearchEndedDoesNotStopTheNextOne) {
     {
         SearchWorker worker(net, protocol, state, Broadcast(false), recorder);
+        worker.start();
         worker.join();
-        EXPECT_FALSE(worker.running());
+        EXPECT_FALSE(worker.isRunning());
         EXPECT_EQ(worker.outcome(), SearchOutcome::kCompleted);
         worker.requestStop();  // a late click on "Stop to Search"
     }

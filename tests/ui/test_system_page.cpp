@@ -276,8 +276,8 @@ class TestSystemPage : public QObject {
             << ClockFamily::kWifi << true << clock << true << false << false << clock << found;
         QTest::newRow("no family")
             << ClockFamily::kNone << false << clock << true << false << true << clock << found;
-        QTest::newRow("no MAC found")
-            << ClockFamily::kWired << false << clock << false << true << false << clock << kept;
+        QTest::newRow("no MAC found") << ClockFamily::kWired << false << clock << false << true
+                                      << false << clock << QString();
         QTest::newRow("broadcast")
             << ClockFamily::kWired << false << QStringLiteral("255.255.255.255") << true << true
             << false << before << kept;
@@ -338,9 +338,10 @@ class TestSystemPage : public QObject {
         f.page->setUpdateControlState(true, mode);
         f.c().firmwareFile->setText(file);
         f.c().macAddress->setText(mac);
-        for (int flag : {firmware::kFreshStart, firmware::kPoll}) {
+        for (const firmware::StoreFlag flag :
+             {firmware::StoreFlag::kFreshStart, firmware::StoreFlag::kPoll}) {
             f.prompter.clear();
-            QCOMPARE(f.page->StoreSystemPage(flag), firmware::kUpdateEndedOrRefused);
+            QCOMPARE(f.page->StoreSystemPage(flag), firmware::UpdateStatus::kEndedOrRefused);
             QCOMPARE(f.prompter.texts(), QStringList{message});
             QCOMPARE(f.prompter.messages()[0].caption, kAppCaption);
         }
@@ -358,7 +359,8 @@ class TestSystemPage : public QObject {
         f.c().macAddress->setText(QStringLiteral("   "));  // any text passes the page's check
         f.c().macAddress->setText(QString::fromLatin1(kMac));
         f.update.updateCounter = 4;
-        QCOMPARE(f.page->StoreSystemPage(firmware::kFreshStart), firmware::kUpdateRunning);
+        QCOMPARE(f.page->StoreSystemPage(firmware::StoreFlag::kFreshStart),
+                 firmware::UpdateStatus::kRunning);
         QCOMPARE(f.c().progressLine->text(), QStringLiteral("Waiting"));
         QCOMPARE(f.c().counterLine->text(), QStringLiteral("Total Update: 4"));
         QVERIFY(f.waitForEnd());
@@ -372,10 +374,12 @@ class TestSystemPage : public QObject {
         QVERIFY(test::SavePageScreenshot(*f.page, QStringLiteral("system-page-updated.png"),
                                          test::kPageAreaSize));
 
-        QCOMPARE(f.page->StoreSystemPage(firmware::kPoll), firmware::kUpdateEndedOrRefused);
+        QCOMPARE(f.page->StoreSystemPage(firmware::StoreFlag::kPoll),
+                 firmware::UpdateStatus::kEndedOrRefused);
         QCOMPARE(f.c().counterLine->text(), QStringLiteral("Total Update: 5"));
         QCOMPARE(f.clock.requests(), 1);
-        QCOMPARE(f.page->StoreSystemPage(firmware::kPoll), firmware::kUpdateRunning);
+        QCOMPARE(f.page->StoreSystemPage(firmware::StoreFlag::kPoll),
+                 firmware::UpdateStatus::kRunning);
         QCOMPARE(f.c().progressLine->text(), QStringLiteral("Waiting"));
         QVERIFY(f.waitForEnd());
         QCOMPARE(f.clock.requests(), 2);
@@ -393,17 +397,21 @@ class TestSystemPage : public QObject {
             }
             return true;
         });
-        QCOMPARE(f.page->StoreSystemPage(firmware::kFreshStart), firmware::kUpdateRunning);
+        QCOMPARE(f.page->StoreSystemPage(firmware::StoreFlag::kFreshStart),
+                 firmware::UpdateStatus::kRunning);
         QTRY_VERIFY(gate.reached());
-        QCOMPARE(f.page->StoreSystemPage(firmware::kPoll), firmware::kUpdateRunning);
+        QCOMPARE(f.page->StoreSystemPage(firmware::StoreFlag::kPoll),
+                 firmware::UpdateStatus::kRunning);
         QCOMPARE(f.clock.requests(), 1);
-        QCOMPARE(f.page->StoreSystemPage(firmware::kFreshStart), firmware::kUpdateRunning);
+        QCOMPARE(f.page->StoreSystemPage(firmware::StoreFlag::kFreshStart),
+                 firmware::UpdateStatus::kRunning);
         QTRY_COMPARE(f.clock.requests(), 2);
         gate.open();
         QVERIFY(f.waitForEnd());
         QCOMPARE(f.clock.images().size(), std::size_t{2});
         QCOMPARE(f.update.updateCounter.load(), 2);
-        QCOMPARE(f.page->StoreSystemPage(firmware::kPoll), firmware::kUpdateEndedOrRefused);
+        QCOMPARE(f.page->StoreSystemPage(firmware::StoreFlag::kPoll),
+                 firmware::UpdateStatus::kEndedOrRefused);
     }
 
     // "Break" while block 2 is with the clock, answered No or Yes; and a clock that falls
@@ -447,7 +455,8 @@ class TestSystemPage : public QObject {
         if (answer >= 0) {
             f.prompter.queueAnswer(answer == 1);
         }
-        QCOMPARE(f.page->StoreSystemPage(firmware::kFreshStart), firmware::kUpdateRunning);
+        QCOMPARE(f.page->StoreSystemPage(firmware::StoreFlag::kFreshStart),
+                 firmware::UpdateStatus::kRunning);
         QTRY_VERIFY(gate.reached());
         if (answer >= 0) {
             f.page->setBreakEnabled(true);
@@ -470,7 +479,8 @@ class TestSystemPage : public QObject {
         f.prepare(2 * 512 + 1);
         f.prompter.holdOpenBoxes(true);
         f.clock.setBeforeAnswer([](std::uint16_t block) { return block < 2; });
-        QCOMPARE(f.page->StoreSystemPage(firmware::kFreshStart), firmware::kUpdateRunning);
+        QCOMPARE(f.page->StoreSystemPage(firmware::StoreFlag::kFreshStart),
+                 firmware::UpdateStatus::kRunning);
         QTRY_COMPARE_WITH_TIMEOUT(f.prompter.openCaptions(), QStringList{kAppCaption},
                                   kUpdateTimeoutMs);
         f.page->StartCloseBoxTimer();
@@ -511,7 +521,8 @@ class TestSystemPage : public QObject {
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
             return true;
         });
-        QCOMPARE(f.page->StoreSystemPage(firmware::kFreshStart), firmware::kUpdateRunning);
+        QCOMPARE(f.page->StoreSystemPage(firmware::StoreFlag::kFreshStart),
+                 firmware::UpdateStatus::kRunning);
         if (boxOpen) {
             QTRY_COMPARE_WITH_TIMEOUT(f.prompter.openCaptions(), QStringList{kAppCaption},
                                       kUpdateTimeoutMs);
@@ -559,7 +570,8 @@ class TestSystemPage : public QObject {
         });
         clock.start();
         heartbeat.start();
-        QCOMPARE(f.page->StoreSystemPage(firmware::kFreshStart), firmware::kUpdateRunning);
+        QCOMPARE(f.page->StoreSystemPage(firmware::StoreFlag::kFreshStart),
+                 firmware::UpdateStatus::kRunning);
         QVERIFY(f.waitForEnd());
         const qint64 elapsed = clock.elapsed();
         heartbeat.stop();

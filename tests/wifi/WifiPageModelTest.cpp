@@ -103,11 +103,12 @@ TEST(OnWifiPattern, UnlocksTheAssociationAndLocksTheScanArea) {
 
 // What the operator leaves alone goes back to the clock as its read reply carried it: without
 // "Wifi_Pattern" the SSID, its length byte and both codes (one outside the lists too), with an
-// empty password box the password and its length byte. A page that shows no clock sends what
-// it holds.
+// empty password box the password and its length byte, and so does a box still holding the
+// clock's own text. A page that shows no clock sends what it holds.
 TEST(StoreWifiPage, KeepsTheClockValuesTheOperatorLeftAlone) {
     SettingsFrame reply = Reply("clocks", 9, 3);
-    WifiSettings(reply).setSsidLength(7);  // the length byte as the clock keeps it
+    WifiSettings(reply).setSsidLength(7);  // the length bytes as the clock keeps them
+    WifiSettings(reply).setPasswordLength(10);
     const struct {
         const char* name;
         std::function<void(WifiPageModel&)> edit;
@@ -118,7 +119,7 @@ TEST(StoreWifiPage, KeepsTheClockValuesTheOperatorLeftAlone) {
         std::string password;
         std::uint8_t passwordLength;
     } cases[] = {
-        {"nothing set", [](WifiPageModel&) {}, "clocks", 7, 9, 3, "clockpass", 9},
+        {"nothing set", [](WifiPageModel&) {}, "clocks", 7, 9, 3, "clockpass", 10},
         {"password only", [](WifiPageModel& m) { m.password.text = "pa55"; }, "clocks", 7, 9, 3,
          "pa55", 4},
         {"Wifi_Pattern and SSID",
@@ -126,7 +127,14 @@ TEST(StoreWifiPage, KeepsTheClockValuesTheOperatorLeftAlone) {
              ClickWifiPattern(m);
              m.ssid.text = "hall";
          },
-         "hall", 4, 9, 3, "clockpass", 9},
+         "hall", 4, 9, 3, "clockpass", 10},
+        {"Wifi_Pattern, cipher, the SSID and password as the clock has them",
+         [](WifiPageModel& m) {
+             ClickWifiPattern(m);
+             m.cipher.selectExact("TKIP");
+             m.password.text = "clockpass";
+         },
+         "clocks", 7, 2, 3, "clockpass", 10},
         {"everything",
          [](WifiPageModel& m) {
              ClickWifiPattern(m);

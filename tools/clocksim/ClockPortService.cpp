@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
+#include <vector>
 
 #include "platform/Ipv4.h"
 #include "protocol/Frames.h"
@@ -220,6 +222,8 @@ void ClockPortService::Handle(const ReceivedDatagram& datagram,
     }
 
     json::Json answered = json::Json::array();
+    // Replies to send once the request is logged, each with the address it leaves from.
+    std::vector<std::pair<platform::Ipv4, ScheduledDatagram>> outgoing;
     json::Json decoded;
     std::string request;
     for (SimClock* clock : targets) {
@@ -274,13 +278,7 @@ void ClockPortService::Handle(const ReceivedDatagram& datagram,
         }
         answered.push_back(std::move(entry));
         for (auto& out : shaped) {
-            if (out.delayMs <= 0) {
-                Send(replyFrom, datagram.from, out.bytes);
-            } else {
-                context_.loop.After(std::chrono::milliseconds(out.delayMs),
-                                    [this, from = replyFrom, to = datagram.from,
-                                     bytes = std::move(out.bytes)] { Send(from, to, bytes); });
-            }
+            outgoing.push_back({replyFrom, std::move(out)});
         }
     }
     if (!request.empty()) {
@@ -290,7 +288,17 @@ void ClockPortService::Handle(const ReceivedDatagram& datagram,
     if (!decoded.is_null()) {
         line["frame"] = std::move(decoded);
     }
+    // The request is in the log before any reply leaves: whoever got the reply finds the line.
     context_.log.Write(line);
+    for (auto& [from, out] : outgoing) {
+        if (out.delayMs <= 0) {
+            Send(from, datagram.from, out.bytes);
+        } else {
+            context_.loop.After(std::chrono::milliseconds(out.delayMs),
+                                [this, from = from, to = datagram.from,
+                                 bytes = std::move(out.bytes)] { Send(from, to, bytes); });
+        }
+    }
 }
 
 }  // namespace tavlo::clocksim

@@ -1,11 +1,10 @@
 // tavlo firmware: loads a firmware file into one clock or several over TFTP with the same
 // engine the System page uses. Several clocks are updated one after the other, as the
 // window's batch does, or up to N at once (--parallel N), each transfer with its own socket,
-// update state and page. A terminal sees a progress bar (one line for the whole batch); each
+// update state and reporter. A terminal sees a progress bar (one line for the whole batch); each
 // clock's outcome is one line on standard output as it ends. Ctrl-C works like the page's
 // "Break" button: every running update asks (one question for all, on a terminal) or stops
 // (otherwise) before its next packet, and no further clock is started after a break.
-#include <signal.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -15,8 +14,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
-#include <ctime>
-#include <filesystem>
 #include <functional>
 #include <iostream>
 #include <list>
@@ -27,13 +24,15 @@
 #include <string>
 #include <vector>
 
+#include "firmware/FirmwareFile.h"
 #include "firmware/TftpPacket.h"
-#include "firmware/UpdatePage.h"
+#include "firmware/UpdateReporter.h"
 #include "firmware/UpdateState.h"
 #include "firmware/UpdateWorker.h"
 #include "platform/Ipv4.h"
 #include "platform/MacLookup.h"
 #include "platform/Network.h"
+#include "tools/tavlo/BlockedSignals.h"
 #include "tools/tavlo/Cli.h"
 #include "tools/tavlo/Commands.h"
 
@@ -41,14 +40,14 @@ namespace tavlo::cli {
 namespace {
 
 constexpr std::string_view kCommand = "firmware";
-constexpr long kSignalPollNanoseconds = 1'000'000;  // 1 ms
+// How often a running batch looks for Ctrl-C.
+constexpr std::chrono::milliseconds kSignalPoll{1};
 constexpr std::chrono::milliseconds kEndWait{20};
 constexpr int kBarWidth = 30;
 constexpr double kPermille = 1000.0;
 constexpr double kMillisecondsPerSecond = 1000.0;
 // Transfers at once: each is a thread and a socket.
 constexpr int kMaxParallel = 64;
-constexpr std::uint8_t kNetworkAddressOctet = 0;
 
 constexpr const char* kFirmwareFooter =
     "Loads the firmware FILE (a path containing \".bin\" or \".hex\") into the wired clock at\n"
@@ -70,29 +69,6 @@ struct FirmwareArguments {
     std::vector<std::string> positional;  // ADDRESS... FILE
     std::optional<std::string> mac;
     std::optional<std::string> parallel;
-};
-
-// SIGINT and SIGTERM are blocked for the whole process while the updates run (the worker
-// threads inherit the mask) and taken here with sigtimedwait.
-class BlockedSignals {
-  public:
-    BlockedSignals() {
-        sigemptyset(&set_);
-        sigaddset(&set_, SIGINT);
-        sigaddset(&set_, SIGTERM);
-        pthread_sigmask(SIG_BLOCK, &set_, &previous_);
-    }
-    ~BlockedSignals() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
-    BlockedSignals(const BlockedSignals&) = delete;
-    BlockedSignals& operator=(const BlockedSignals&) = delete;
-    bool poll() {
-        const timespec wait{0, kSignalPollNanoseconds};
-        return sigtimedwait(&set_, nullptr, &wait) > 0;
-    }
-
-  private:
-    sigset_t set_{};
-    sigset_t previous_{};
 };
 
 std::string OneLine(std::string text) {
@@ -314,20 +290,12 @@ class BreakQuestion {
 
 // The System page of one transfer as the command line shows it. Every call but Mac() and
 // Result() (after the transfer) comes from the transfer's worker thread.
-class CliUpdatePage final : public firmware::UpdatePage {
+class CliUpdateReporter final : public firmware::UpdateReporter {
   public:
-    CliUpdatePage(Console& console, BreakQuestion& question, std::size_t index,
-                  platform::Ipv4 address, std::string path, std::string mac)
-        : console_(console),
-          question_(question),
-          index_(index),
-          address_(address),
-          path_(std::move(path)),
-          mac_(std::move(mac)) {}
+    // `mac`: the MAC address given on the command line, if any.
+    CliUpdateReporter(Console& console, BreakQuestion& question, std::size_t index, std::string mac)
+        : console_(console), question_(question), index_(index), mac_(std::move(mac)) {}
 
-    platform::Ipv4 TargetAddress() override { return address_; }
-    std::string FirmwarePath() override { return path_; }
-    std::string MacAddressText() override { return Mac(); }
     void SetMacAddressText(const std::string& text) override {
         std::lock_guard lock(mutex_);
         mac_ = text;
@@ -372,8 +340,6 @@ class CliUpdatePage final : public firmware::UpdatePage {
     Console& console_;
     BreakQuestion& question_;
     const std::size_t index_;
-    const platform::Ipv4 address_;
-    const std::string path_;
     std::mutex mutex_;
     std::string mac_;
     std::string result_;
@@ -386,15 +352,15 @@ struct Transfer {
         : index(clock),
           address(target),
           network(platform::makeSystemNetwork()),
-          page(console, question, clock, target, path, mac),
-          worker(*network, state, page,
+          reporter(console, question, clock, mac),
+          worker(*network, state, firmware::UpdateTarget{target, path, mac}, reporter,
                  [](platform::Ipv4 clock) { return platform::LookupMacAddress(clock); }) {}
 
     const std::size_t index;  // in the command line's order
     const platform::Ipv4 address;
     std::unique_ptr<platform::Network> network;
     firmware::UpdateState state;
-    CliUpdatePage page;
+    CliUpdateReporter reporter;
     firmware::UpdateWorker worker;
 };
 
@@ -406,11 +372,11 @@ std::string ResultLine(Transfer& transfer, const firmware::UpdateOutcome& outcom
     if (outcome.macUnknown) {
         return firmware::NoMacKnownText(transfer.address);
     }
-    const std::string mac = transfer.page.Mac();
+    const std::string mac = transfer.reporter.Mac();
     const std::string target =
         platform::FormatIpv4(transfer.address) + (mac.empty() ? "" : " (" + mac + ")");
-    const std::string result = transfer.page.Result();
-    if (outcome.exitCode == firmware::kWorkerSucceeded) {
+    const std::string result = transfer.reporter.Result();
+    if (outcome.exitCode == firmware::WorkerExit::kSucceeded) {
         std::array<char, 64> seconds{};
         std::snprintf(seconds.data(), seconds.size(), "%.3f s",
                       outcome.dataPhaseMs / kMillisecondsPerSecond);
@@ -422,27 +388,6 @@ std::string ResultLine(Transfer& transfer, const firmware::UpdateOutcome& outcom
         line += " " + firmware::ClockRefusedText(*outcome.clockRefusal) + ",";
     }
     return line + " " + target + ", " + std::to_string(outcome.datagramsSent) + " packets sent";
-}
-
-// The firmware file, checked once for a whole batch with the update's own rules and
-// messages, so that a bad file is one message rather than one per clock.
-std::optional<std::string> FileRefusal(const std::string& path) {
-    if (!firmware::IsFirmwarePath(path)) {
-        return firmware::kSelectFileErrorMessage;
-    }
-    std::error_code error;
-    const bool regular = std::filesystem::is_regular_file(path, error);
-    if (!regular || ::access(path.c_str(), R_OK) != 0) {
-        return firmware::kFileMissingMessage;
-    }
-    const std::uintmax_t size = std::filesystem::file_size(path, error);
-    if (size > firmware::kMaxFileSize) {
-        return firmware::kFileTooLargeMessage;
-    }
-    if (size == 0) {
-        return firmware::kFileEmptyMessage;
-    }
-    return std::nullopt;
 }
 
 std::optional<int> ParseParallel(const std::string& text) {
@@ -472,7 +417,7 @@ int RunTransfers(Io& io, const std::vector<platform::Ipv4>& addresses, const std
     auto finish = [&](Transfer& transfer) {
         transfer.worker.Join();
         const firmware::UpdateOutcome outcome = transfer.worker.Outcome();
-        const bool ok = outcome.exitCode == firmware::kWorkerSucceeded;
+        const bool ok = outcome.exitCode == firmware::WorkerExit::kSucceeded;
         refused = refused || outcome.refused;
         updated += ok ? 1 : 0;
         // A refused single clock has said why; the line would only repeat it.
@@ -499,7 +444,7 @@ int RunTransfers(Io& io, const std::vector<platform::Ipv4>& addresses, const std
             }
             // Ctrl-C is looked for between short waits for the end of an update.
             running.front()->worker.WaitFor(kEndWait);
-            if (signals.poll()) {
+            if (signals.poll(kSignalPoll)) {
                 question.Raise();
                 for (const auto& transfer : running) {
                     transfer->state.breakFlag.store(true);
@@ -562,7 +507,7 @@ int RunFirmware(const FirmwareArguments& arguments, Io& io) {
             return UsageError(io, kCommand, "'" + Printable(word) + "' is not an address");
         }
         // One clock alone is refused by the update itself, as on the System page.
-        if (batch && platform::LastOctet(*address) == kNetworkAddressOctet) {
+        if (batch && platform::LastOctet(*address) == platform::kNetworkAddressOctet) {
             return UsageError(io, kCommand,
                               "'" + word + "' is a network address (a group label), not a clock");
         }
@@ -572,8 +517,10 @@ int RunFirmware(const FirmwareArguments& arguments, Io& io) {
         addresses.push_back(*address);
     }
     const std::string& path = positional.back();
+    // A batch checks the file once with the update's own rules and messages, so that a bad
+    // file is one message rather than one per clock.
     if (batch) {
-        if (const auto refusal = FileRefusal(path)) {
+        if (const auto refusal = firmware::FirmwareFileRefusal(path)) {
             return Failure(io, kCommand, *refusal, kExitUsage);
         }
     }

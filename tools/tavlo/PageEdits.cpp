@@ -575,6 +575,12 @@ EditResult ApplyValues(const std::vector<KeyValue>& values,
         if (value == toApply.end()) {
             continue;
         }
+        // The clock's own Wi-Fi password goes into the box as the clock has it, even where the
+        // keyboard could not type it: a write then keeps the clock's field as it is.
+        if (value->first == kWifiPasswordKey && unchanged(*value) && models.wifi.password.enabled) {
+            models.wifi.password.text = value->second;
+            continue;
+        }
         if (Problem problem = key.apply(models, value->second)) {
             result.error = key.name + ": " + Quoted(value->second) + " refused; " + *problem;
             return result;

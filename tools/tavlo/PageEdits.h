@@ -46,7 +46,8 @@ struct EditResult {
 // read reply (settings::FieldText, as `tavlo read` prints them). The WIFI page first gets
 // "Wifi_Pattern" clicked when the input gives "ssid", "cipher" or "authentication"; whatever
 // the input does not give (the Wi-Fi password too) the page's store keeps as the clock
-// reported it, so that a write never blanks it.
+// reported it, so that a write never blanks it. A "wifiPassword" equal to the clock's is put
+// into the box as it is (a batch sends it), which the store also keeps as the clock has it.
 EditResult ApplyValues(const std::vector<KeyValue>& values,
                        const std::vector<settings::FieldText>& reported, workflow::ClockKind kind,
                        workflow::WritePage page, workflow::PageModels& models);

@@ -1,10 +1,8 @@
 // tavlo search: the window's search, printed. Groups appear as each one is finished (sorted,
 // de-duplicated and labelled), in the window's own texts; a terminal also sees a progress
 // line. Ctrl-C stops the search the way "Stop to Search" does: the groups are still labelled.
-#include <signal.h>
-
 #include <CLI/CLI.hpp>
-#include <ctime>
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <set>
@@ -15,6 +13,7 @@
 #include "protocol/Discovery.h"
 #include "protocol/ProtocolState.h"
 #include "tools/common/Json.h"
+#include "tools/tavlo/BlockedSignals.h"
 #include "tools/tavlo/Cli.h"
 #include "tools/tavlo/Commands.h"
 
@@ -25,7 +24,7 @@ constexpr std::string_view kCommand = "search";
 // A unicast sweep probes up to a.b.c.254.
 constexpr int kLastSweepNumber = 254;
 // How soon the command notices the end of the search (or a Ctrl-C).
-constexpr long kSignalPollNanoseconds = 5'000'000;  // 5 ms
+constexpr std::chrono::milliseconds kSignalPoll{5};
 
 constexpr const char* kSearchFooter =
     "Finds the clocks of one family and the clocks of the early firmware versions, as the\n"
@@ -158,30 +157,6 @@ class CliReporter final : public protocol::SearchReporter {
     std::string networkError_;
 };
 
-// Blocks SIGINT and SIGTERM in this thread (and so in the worker it starts) for its lifetime;
-// the command takes them with sigtimedwait instead.
-class BlockedSignals {
-  public:
-    BlockedSignals() {
-        sigemptyset(&set_);
-        sigaddset(&set_, SIGINT);
-        sigaddset(&set_, SIGTERM);
-        pthread_sigmask(SIG_BLOCK, &set_, &previous_);
-    }
-    ~BlockedSignals() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
-    BlockedSignals(const BlockedSignals&) = delete;
-    BlockedSignals& operator=(const BlockedSignals&) = delete;
-    // True when one of the signals came within the poll interval.
-    bool poll() const {
-        const timespec wait{0, kSignalPollNanoseconds};
-        return sigtimedwait(&set_, nullptr, &wait) > 0;
-    }
-
-  private:
-    sigset_t set_{};
-    sigset_t previous_{};
-};
-
 int RunSearch(const SearchArguments& arguments, Io& io) {
     if (arguments.wired + arguments.wifi > 1) {
         return UsageError(io, kCommand, "give at most one of --wired and --wifi");
@@ -212,8 +187,9 @@ int RunSearch(const SearchArguments& arguments, Io& io) {
     {
         BlockedSignals signals;
         protocol::SearchWorker worker(*network, protocolState, searchState, options, reporter);
-        while (worker.running()) {
-            if (signals.poll()) {
+        worker.start();
+        while (worker.isRunning()) {
+            if (signals.poll(kSignalPoll)) {
                 worker.requestStop();
             }
         }

@@ -192,6 +192,7 @@ TEST_F(DiscoveryNetworkTest, StopDuringSearchEndsPromptlyAndStillLabels) {
     };
     {
         protocol::SearchWorker worker(*system_, protocolState, state, Broadcast(false), recorder);
+        worker.start();
         worker.join();
     }
     const auto afterStop = std::chrono::steady_clock::now() - stoppedAt;

@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "firmware/UpdatePage.h"
+#include "firmware/UpdateReporter.h"
 #include "firmware/UpdateState.h"
 #include "firmware/UpdateWorker.h"
 #include "platform/Ipv4.h"
@@ -63,15 +63,11 @@ std::optional<Bytes> AwaitFile(const std::string& path, std::size_t size) {
     return std::nullopt;
 }
 
-// The System page of a test: fixed fields, answers Yes, remembers the result box.
-class FixedPage : public UpdatePage {
+// The System page of a test: answers Yes, remembers the MAC address the neighbour table gave
+// and the result box.
+class FixedReporter : public UpdateReporter {
   public:
-    FixedPage(platform::Ipv4 address, std::string path, std::string mac)
-        : address_(address), path_(std::move(path)), mac_(std::move(mac)) {}
-    platform::Ipv4 TargetAddress() override { return address_; }
-    std::string FirmwarePath() override { return path_; }
-    std::string MacAddressText() override { return mac_; }
-    void SetMacAddressText(const std::string& text) override { mac_ = text; }
+    void SetMacAddressText(const std::string& text) override { mac = text; }
     void SetProgressLine(const std::string&) override {}
     void SetCounterLine(const std::string&) override {}
     void ShowMessage(const std::string& text) override { messages.push_back(text); }
@@ -82,12 +78,7 @@ class FixedPage : public UpdatePage {
 
     std::vector<std::string> messages;
     std::string result;
-    const std::string& Mac() const { return mac_; }
-
-  private:
-    platform::Ipv4 address_;
-    std::string path_;
-    std::string mac_;
+    std::string mac;
 };
 
 // Makes a test network with `clocks` clock addresses, or says why the test cannot run.
@@ -101,10 +92,12 @@ class FixedPage : public UpdatePage {
     }                                        \
     TestNetwork& net = *made.network
 
-UpdateOutcome Transfer(FixedPage& page) {
+// The update of the first clock with the file at `path`.
+UpdateOutcome Transfer(const std::string& path, const std::string& mac, FixedReporter& reporter) {
     auto network = platform::makeSystemNetwork();
     UpdateState state;
-    UpdateWorker worker(*network, state, page,
+    const UpdateTarget target{platform::ParseIpv4(testnet::kFirstClockAddress), path, mac};
+    UpdateWorker worker(*network, state, target, reporter,
                         [](platform::Ipv4 address) { return platform::LookupMacAddress(address); });
     return worker.Run();
 }
@@ -121,12 +114,12 @@ TEST(FirmwareNetworkTest, SimulatedClockReceivesTheFileByteForByte) {
     ASSERT_EQ(net.EnterPc(), "");
 
     // An empty MAC field: the address comes from the neighbour table, as on the page.
-    FixedPage page(platform::ParseIpv4(testnet::kFirstClockAddress), dir.File("image.bin"), "");
-    const UpdateOutcome outcome = Transfer(page);
+    FixedReporter reporter;
+    const UpdateOutcome outcome = Transfer(dir.File("image.bin"), "", reporter);
     net.LeavePc();
-    EXPECT_EQ(outcome.exitCode, kWorkerSucceeded) << page.result;
-    EXPECT_EQ(page.result, kUpdateSuccessfulMessage);
-    EXPECT_EQ(page.Mac().size(), 17u) << "the neighbour table gave no MAC address";
+    EXPECT_EQ(outcome.exitCode, WorkerExit::kSucceeded) << reporter.result;
+    EXPECT_EQ(reporter.result, kUpdateSuccessfulMessage);
+    EXPECT_EQ(reporter.mac.size(), 17u) << "the neighbour table gave no MAC address";
     const auto stored =
         AwaitFile(dir.File(std::string(testnet::kFirstClockAddress) + ".img"), file.size());
     ASSERT_TRUE(stored);
@@ -144,10 +137,10 @@ TEST(FirmwareNetworkTest, TenPercentLossStillDeliversTheFileByteForByte) {
     const Bytes file = Pattern(20 * 512 + 100, 2);
     WriteFile(dir.File("image.bin"), file);
     ASSERT_EQ(net.EnterPc(), "");
-    FixedPage page(platform::ParseIpv4(testnet::kFirstClockAddress), dir.File("image.bin"), "");
-    const UpdateOutcome outcome = Transfer(page);
+    FixedReporter reporter;
+    const UpdateOutcome outcome = Transfer(dir.File("image.bin"), "", reporter);
     net.LeavePc();
-    EXPECT_EQ(outcome.exitCode, kWorkerSucceeded) << page.result;
+    EXPECT_EQ(outcome.exitCode, WorkerExit::kSucceeded) << reporter.result;
     EXPECT_GT(outcome.datagramsSent, 22) << "no datagram was lost; the loss option did nothing";
     const auto stored =
         AwaitFile(dir.File(std::string(testnet::kFirstClockAddress) + ".img"), file.size());
@@ -181,11 +174,10 @@ TEST(FirmwareNetworkTest, DebianTftpServerStoresTheFileByteForByte) {
     const Bytes file = Pattern(3 * 512, 3);  // whole blocks: ends with an empty block
     WriteFile(source.File("image.bin"), file);
     ASSERT_EQ(net.EnterPc(), "");
-    FixedPage page(platform::ParseIpv4(testnet::kFirstClockAddress), source.File("image.bin"),
-                   "41-42-43-44-45-46");
-    const UpdateOutcome outcome = Transfer(page);
+    FixedReporter reporter;
+    const UpdateOutcome outcome = Transfer(source.File("image.bin"), "41-42-43-44-45-46", reporter);
     net.LeavePc();
-    EXPECT_EQ(outcome.exitCode, kWorkerSucceeded) << page.result;
+    EXPECT_EQ(outcome.exitCode, WorkerExit::kSucceeded) << reporter.result;
     const auto stored = AwaitFile(dir.File("ABCDEF"), file.size());
     ASSERT_TRUE(stored) << "tftpd-hpa stored no file named ABCDEF";
     EXPECT_EQ(*stored, file);

@@ -385,7 +385,8 @@ class MainWindowNetworkTest : public QObject {
         firmware::SystemPage* system = dialog_->pages().system;
         QVERIFY(prepareUpdate(*system, file, "198.18.0.11", "02-54-56-00-00-0B"));
         prompter_.clear();
-        QCOMPARE(system->StoreSystemPage(firmware::kFreshStart), firmware::kUpdateRunning);
+        QCOMPARE(system->StoreSystemPage(firmware::StoreFlag::kFreshStart),
+                 firmware::UpdateStatus::kRunning);
         QTRY_VERIFY_WITH_TIMEOUT(!system->updateRunning(), kUpdateTimeoutMs);
         QCoreApplication::processEvents();
         QCOMPARE(prompter_.texts(), QStringList{QStringLiteral("Update Successful!")});
@@ -394,7 +395,8 @@ class MainWindowNetworkTest : public QObject {
         QTRY_VERIFY(stored.exists() && stored.size() == file.size());
         QVERIFY(stored.open(QIODevice::ReadOnly));
         QCOMPARE(stored.readAll(), file);
-        QCOMPARE(system->StoreSystemPage(firmware::kPoll), firmware::kUpdateEndedOrRefused);
+        QCOMPARE(system->StoreSystemPage(firmware::StoreFlag::kPoll),
+                 firmware::UpdateStatus::kEndedOrRefused);
     }
 
     // Stopping the update while it gives the clock its 3 s after the write request does not
@@ -402,7 +404,8 @@ class MainWindowNetworkTest : public QObject {
     void stoppingDuringThePauseIsPrompt() {
         firmware::SystemPage* system = dialog_->pages().system;
         QVERIFY(prepareUpdate(*system, QByteArray(512, 'p'), "198.18.0.12", "02-54-56-00-00-0C"));
-        QCOMPARE(system->StoreSystemPage(firmware::kFreshStart), firmware::kUpdateRunning);
+        QCOMPARE(system->StoreSystemPage(firmware::StoreFlag::kFreshStart),
+                 firmware::UpdateStatus::kRunning);
         QTest::qWait(kIntoThePauseMs);
         QVERIFY(system->updateRunning());
         QElapsedTimer timer;

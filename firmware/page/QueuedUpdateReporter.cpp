@@ -1,4 +1,4 @@
-#include "firmware/page/QueuedUpdatePage.h"
+#include "firmware/page/QueuedUpdateReporter.h"
 
 #include <utility>
 
@@ -13,25 +13,10 @@ QString FromUtf8(const std::string& text) {
 
 }  // namespace
 
-QueuedUpdatePage::QueuedUpdatePage(QObject* context, UpdateView& view, UpdateTarget target)
-    : context_(context), view_(view), target_(std::move(target)) {}
+QueuedUpdateReporter::QueuedUpdateReporter(QObject* context, UpdateView& view)
+    : context_(context), view_(view) {}
 
-platform::Ipv4 QueuedUpdatePage::TargetAddress() {
-    std::lock_guard lock(mutex_);
-    return target_.address;
-}
-
-std::string QueuedUpdatePage::FirmwarePath() {
-    std::lock_guard lock(mutex_);
-    return target_.firmwarePath;
-}
-
-std::string QueuedUpdatePage::MacAddressText() {
-    std::lock_guard lock(mutex_);
-    return target_.macAddressText;
-}
-
-void QueuedUpdatePage::Post(std::function<void()> call) {
+void QueuedUpdateReporter::Post(std::function<void()> call) {
     {
         std::lock_guard lock(mutex_);
         if (cancelled_) {
@@ -41,15 +26,11 @@ void QueuedUpdatePage::Post(std::function<void()> call) {
     ui::PostQueuedCall(context_, std::move(call));
 }
 
-void QueuedUpdatePage::SetMacAddressText(const std::string& text) {
-    {
-        std::lock_guard lock(mutex_);
-        target_.macAddressText = text;
-    }
+void QueuedUpdateReporter::SetMacAddressText(const std::string& text) {
     Post([view = &view_, line = FromUtf8(text)] { view->showMacAddressText(line); });
 }
 
-void QueuedUpdatePage::SetProgressLine(const std::string& text) {
+void QueuedUpdateReporter::SetProgressLine(const std::string& text) {
     {
         // A line written now replaces any block progress not yet drawn.
         std::lock_guard lock(mutex_);
@@ -58,12 +39,12 @@ void QueuedUpdatePage::SetProgressLine(const std::string& text) {
     Post([view = &view_, line = FromUtf8(text)] { view->showProgressLine(line); });
 }
 
-void QueuedUpdatePage::SetBlockProgress(int block, int bytes, double percent, std::uint32_t) {
+void QueuedUpdateReporter::SetBlockProgress(int block, int bytes, double percent, std::uint32_t) {
     std::lock_guard lock(mutex_);
     pendingProgress_ = BlockProgress{block, bytes, percent};
 }
 
-std::optional<QString> QueuedUpdatePage::TakeBlockProgress() {
+std::optional<QString> QueuedUpdateReporter::TakeBlockProgress() {
     std::optional<BlockProgress> progress;
     {
         std::lock_guard lock(mutex_);
@@ -75,38 +56,38 @@ std::optional<QString> QueuedUpdatePage::TakeBlockProgress() {
     return FromUtf8(FormatProgressLine(progress->block, progress->bytes, progress->percent));
 }
 
-void QueuedUpdatePage::SetCounterLine(const std::string& text) {
+void QueuedUpdateReporter::SetCounterLine(const std::string& text) {
     Post([view = &view_, line = FromUtf8(text)] { view->showCounterLine(line); });
 }
 
-void QueuedUpdatePage::FocusAddressControl() {
+void QueuedUpdateReporter::FocusAddressControl() {
     Post([view = &view_] { view->focusAddressControl(); });
 }
 
-void QueuedUpdatePage::FocusMacAddressField() {
+void QueuedUpdateReporter::FocusMacAddressField() {
     Post([view = &view_] { view->focusMacAddressField(); });
 }
 
-void QueuedUpdatePage::ShowMessage(const std::string& text) {
+void QueuedUpdateReporter::ShowMessage(const std::string& text) {
     WaitForBox(WorkerBox::kMessage, text);
 }
 
-void QueuedUpdatePage::ShowUpdateResult(const std::string& text) {
+void QueuedUpdateReporter::ShowUpdateResult(const std::string& text) {
     WaitForBox(WorkerBox::kResult, text);
 }
 
-bool QueuedUpdatePage::AskYesNo(const std::string& text) {
+bool QueuedUpdateReporter::AskYesNo(const std::string& text) {
     return WaitForBox(WorkerBox::kQuestion, text);
 }
 
-bool QueuedUpdatePage::WaitForBox(WorkerBox box, const std::string& text) {
+bool QueuedUpdateReporter::WaitForBox(WorkerBox box, const std::string& text) {
     std::unique_lock lock(mutex_);
     if (cancelled_) {
         return true;
     }
     const std::uint64_t ticket = ++boxesOpened_;
     lock.unlock();
-    std::weak_ptr<QueuedUpdatePage> self = weak_from_this();
+    std::weak_ptr<QueuedUpdateReporter> self = weak_from_this();
     Post([view = &view_, box, line = FromUtf8(text), self, ticket] {
         const auto page = self.lock();
         if (!page || page->Cancelled()) {
@@ -123,7 +104,7 @@ bool QueuedUpdatePage::WaitForBox(WorkerBox box, const std::string& text) {
     return cancelled_ || boxAccepted_;
 }
 
-void QueuedUpdatePage::BoxClosed(std::uint64_t ticket, bool accepted) {
+void QueuedUpdateReporter::BoxClosed(std::uint64_t ticket, bool accepted) {
     {
         std::lock_guard lock(mutex_);
         boxClosedTicket_ = ticket;
@@ -132,12 +113,12 @@ void QueuedUpdatePage::BoxClosed(std::uint64_t ticket, bool accepted) {
     boxClosed_.notify_all();
 }
 
-bool QueuedUpdatePage::Cancelled() const {
+bool QueuedUpdateReporter::Cancelled() const {
     std::lock_guard lock(mutex_);
     return cancelled_;
 }
 
-void QueuedUpdatePage::Cancel() {
+void QueuedUpdateReporter::Cancel() {
     {
         std::lock_guard lock(mutex_);
         cancelled_ = true;

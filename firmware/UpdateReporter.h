@@ -1,13 +1,11 @@
-// Everything the update worker reads from and shows on the System page. The page
-// implements it for the window (handing each call to the user-interface thread); the
-// command line and the tests have their own implementations. Every call is made from the
-// worker's thread.
+// Everything the update worker shows on the System page: its lines, its boxes and the break
+// question. The page implements it for the window (QueuedUpdateReporter hands each call to
+// the user-interface thread); the command line and the tests have their own
+// implementations. Every call is made from the worker's thread.
 #pragma once
 
 #include <cstdint>
 #include <string>
-
-#include "platform/Network.h"
 
 namespace tavlo::firmware {
 
@@ -20,17 +18,12 @@ std::string FormatFinalProgressLine(int block, int bytes, int percent);
 // "Total Update: %d".
 std::string FormatCounterLine(int updateCounter);
 
-class UpdatePage {
+class UpdateReporter {
   public:
-    virtual ~UpdatePage() = default;
+    virtual ~UpdateReporter() = default;
 
-    // The address control, network byte order (0 when empty).
-    virtual platform::Ipv4 TargetAddress() = 0;
-    // The firmware file field.
-    virtual std::string FirmwarePath() = 0;
-    // The "MAC Address:" field.
-    virtual std::string MacAddressText() = 0;
-    // Writes the "MAC Address:" field and repaints the page.
+    // Writes the "MAC Address:" field (the neighbour table's answer for an empty field) and
+    // repaints the page.
     virtual void SetMacAddressText(const std::string& text) = 0;
 
     virtual void SetProgressLine(const std::string& text) = 0;

@@ -1,9 +1,8 @@
-// Carries one update worker's calls to the System page: the worker reads a snapshot of the
-// page taken when it started, and everything it shows is posted to the GUI thread as a queued
-// call on `context`. Nothing here touches a widget on the worker's thread. The worker waits
-// for the boxes it shows (the page opens them without a message loop of its own, so the GUI
-// thread never waits for the worker); Cancel() answers every such wait at once, so the page
-// can stop and join its worker without a deadlock.
+// Carries one update worker's reports to the System page: everything the worker shows is
+// posted to the GUI thread as a queued call on `context`. Nothing here touches a widget on the
+// worker's thread. The worker waits for the boxes it shows (the page opens them without a message
+// loop of its own, so the GUI thread never waits for the worker); Cancel() answers every such wait
+// at once, so the page can stop and join its worker without a deadlock.
 #pragma once
 
 #include <QObject>
@@ -16,8 +15,7 @@
 #include <optional>
 #include <string>
 
-#include "firmware/UpdatePage.h"
-#include "platform/Network.h"
+#include "firmware/UpdateReporter.h"
 
 namespace tavlo::firmware {
 
@@ -44,24 +42,14 @@ class UpdateView {
     virtual void openWorkerBox(WorkerBox box, const QString& text, BoxClosed closed) = 0;
 };
 
-// What the worker reads from the page, taken on the GUI thread when it starts.
-struct UpdateTarget {
-    platform::Ipv4 address = 0;
-    std::string firmwarePath;
-    std::string macAddressText;
-};
-
-class QueuedUpdatePage final : public UpdatePage,
-                               public std::enable_shared_from_this<QueuedUpdatePage> {
+class QueuedUpdateReporter final : public UpdateReporter,
+                                   public std::enable_shared_from_this<QueuedUpdateReporter> {
   public:
     // `view` must live as long as `context` (usually they are the same page), and the
     // context must outlive every worker using this object.
-    QueuedUpdatePage(QObject* context, UpdateView& view, UpdateTarget target);
+    QueuedUpdateReporter(QObject* context, UpdateView& view);
 
-    // UpdatePage: called on the worker's thread.
-    platform::Ipv4 TargetAddress() override;
-    std::string FirmwarePath() override;
-    std::string MacAddressText() override;
+    // UpdateReporter: called on the worker's thread.
     void SetMacAddressText(const std::string& text) override;
     void SetProgressLine(const std::string& text) override;
     void SetCounterLine(const std::string& text) override;
@@ -96,7 +84,6 @@ class QueuedUpdatePage final : public UpdatePage,
     UpdateView& view_;
     mutable std::mutex mutex_;
     std::condition_variable boxClosed_;
-    UpdateTarget target_;
     bool cancelled_ = false;
     std::uint64_t boxesOpened_ = 0;  // tickets handed out
     std::uint64_t boxClosedTicket_ = 0;
