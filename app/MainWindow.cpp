@@ -125,7 +125,7 @@ MainWindow::MainWindow(MainDialogContext context, QWidget* parent)
 }
 
 MainWindow::~MainWindow() {
-    monitor_->Abandon();
+    monitor_->abandon();
     jobs_->stopAndJoin();
     stopSearchAndWait();
     if (waitCursor_) {
@@ -318,10 +318,10 @@ void MainWindow::done(int result) {
     // stops within tens of ms) and a running firmware update: the monitor lets go of it, the
     // page sets the break flag, answers the boxes its workers wait for and joins them (about
     // a second at most). No thread is left to report to the pages.
-    monitor_->Abandon();
+    monitor_->abandon();
     jobs_->stopAndJoin();
     stopSearchAndWait();
-    pages_.system->StopUpdates();
+    pages_.system->stopUpdates();
     // Nothing runs any more that the flag could stop.
     context_.update.breakFlag = false;
     updateOperation_ = UpdateOperation::kNone;
@@ -769,7 +769,7 @@ void MainWindow::showWrite(const workflow::WriteRequest& request,
 
 void MainWindow::startSingleUpdate() {
     setUpdateOperation(UpdateOperation::kSingle);
-    if (!monitor_->StartSingle()) {
+    if (!monitor_->startSingle()) {
         setUpdateOperation(UpdateOperation::kNone);  // refused: the page said why
     }
 }
@@ -782,7 +782,7 @@ void MainWindow::startBatchUpdate(const ModifyPlan& plan) {
     }
     // The worker starts once the page holds the first clock's address and MAC address.
     lookUpUpdateTarget(plan.first, plan.family, firmware::UpdateControlCheck::kKept, [this] {
-        if (!monitor_->StartBatch()) {
+        if (!monitor_->startBatch()) {
             setUpdateOperation(UpdateOperation::kNone);
         }
     });
@@ -836,8 +836,8 @@ bool MainWindow::updateRunning() const {
     return pages_.system->updateRunning();
 }
 
-void MainWindow::StartCloseBoxTimer() {
-    pages_.system->StartCloseBoxTimer();
+void MainWindow::startCloseBoxTimer() {
+    pages_.system->startCloseBoxTimer();
 }
 
 void MainWindow::setBreakEnabled(bool enabled) {

@@ -232,7 +232,7 @@ class MainWindow final : public QDialog, private SearchView, private UpdateMonit
     void giveControlsBack() override;
     firmware::UpdateStatus StoreSystemPage(firmware::StoreFlag flag) override;
     bool updateRunning() const override;
-    void StartCloseBoxTimer() override;
+    void startCloseBoxTimer() override;
     void setBreakEnabled(bool enabled) override;
 
     // SearchView (GUI thread).

@@ -16,14 +16,14 @@ UpdateMonitor::UpdateMonitor(UpdateMonitorHost& host, firmware::UpdateState& upd
     : QObject(parent), host_(host), update_(update), prompter_(prompter) {
     timer_ = new QTimer(this);
     timer_->setInterval(interval);
-    connect(timer_, &QTimer::timeout, this, &UpdateMonitor::OnTimer);
+    connect(timer_, &QTimer::timeout, this, &UpdateMonitor::onTimer);
 }
 
-bool UpdateMonitor::StartSingle() {
+bool UpdateMonitor::startSingle() {
     return start(Operation::kSingle);
 }
 
-bool UpdateMonitor::StartBatch() {
+bool UpdateMonitor::startBatch() {
     return start(Operation::kBatch);
 }
 
@@ -45,7 +45,7 @@ bool UpdateMonitor::start(Operation operation) {
     return true;
 }
 
-void UpdateMonitor::Abandon() {
+void UpdateMonitor::abandon() {
     timer_->stop();
     operation_ = Operation::kNone;
     nextClockSelected_ = false;
@@ -55,7 +55,7 @@ bool UpdateMonitor::ticking() const {
     return timer_->isActive();
 }
 
-void UpdateMonitor::OnTimer() {
+void UpdateMonitor::onTimer() {
     if (operation_ == Operation::kNone) {
         return;
     }
@@ -94,7 +94,7 @@ bool UpdateMonitor::tickBatch() {
         // refused poll; its result box is closed like the others) and for the page to hold
         // the clock.
         if (host_.updateRunning()) {
-            host_.StartCloseBoxTimer();
+            host_.startCloseBoxTimer();
             return true;
         }
         if (host_.readingSelectedClock()) {
@@ -106,7 +106,7 @@ bool UpdateMonitor::tickBatch() {
     }
     const bool nextClock = !update_.breakFlag && host_.hasNextClock();
     if (nextClock) {
-        host_.StartCloseBoxTimer();
+        host_.startCloseBoxTimer();
     }
     if (pollSaysRunning()) {
         return true;

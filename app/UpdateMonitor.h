@@ -64,21 +64,21 @@ class UpdateMonitorHost {
     virtual firmware::UpdateStatus StoreSystemPage(firmware::StoreFlag flag) = 0;
     // True while any worker the page started still runs.
     virtual bool updateRunning() const = 0;
-    virtual void StartCloseBoxTimer() = 0;
+    virtual void startCloseBoxTimer() = 0;
     virtual void setBreakEnabled(bool enabled) = 0;
 };
 
 // Use from the window:
 //   - Modify with the System page in front and "Update Control" checked: disable the three
-//     buttons and the tree, then StartSingle(); when it returns false the update was refused
+//     buttons and the tree, then startSingle(); when it returns false the update was refused
 //     (the page showed why) and the window gives the controls back itself.
 //   - Batch Modify likewise: disable the controls, select the first clock of the batch and make
-//     it the System page's target (SetUpdateTarget), then StartBatch().
+//     it the System page's target (SetUpdateTarget), then startBatch().
 //   - Once a start returned true the monitor owns the operation: it gives the controls back
 //     through the host when the operation ends.
 //   - While operation() is kBatch, the tree's selection handling keeps "Update Control"
 //     checked (the monitor is the one selecting); an operator's own choice resets it.
-//   - Closing the window: Abandon(), then stop the page's workers.
+//   - Closing the window: abandon(), then stop the page's workers.
 //
 // A single update's tick polls the page until the worker has ended, then ends the operation.
 // A batch tick enables "Break"; while the break flag is clear and the selected clock has a
@@ -109,16 +109,16 @@ class UpdateMonitor final : public QObject {
     // Sets the update counter to 0 and starts the update of the System page's target (a fresh
     // start). True when the worker runs and the monitor has taken over; false when the page
     // refused (its message shown) and the monitor stays idle. Only while idle.
-    bool StartSingle();
-    // As StartSingle, for a batch that begins at the selected clock of the tree and goes on
+    bool startSingle();
+    // As startSingle, for a batch that begins at the selected clock of the tree and goes on
     // over its following siblings.
-    bool StartBatch();
+    bool startBatch();
     // Ends the operation at once without a message and without giving anything back (the
     // window is closing).
-    void Abandon();
+    void abandon();
 
     // One expiry of the timer: a poll of the page, and for a batch the move to the next clock.
-    void OnTimer();
+    void onTimer();
 
     Operation operation() const { return operation_; }
     // The timer runs (false while idle, and while a tick is under way).

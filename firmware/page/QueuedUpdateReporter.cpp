@@ -16,7 +16,7 @@ QString FromUtf8(const std::string& text) {
 QueuedUpdateReporter::QueuedUpdateReporter(QObject* context, UpdateView& view)
     : context_(context), view_(view) {}
 
-void QueuedUpdateReporter::Post(std::function<void()> call) {
+void QueuedUpdateReporter::post(std::function<void()> call) {
     {
         std::lock_guard lock(mutex_);
         if (cancelled_) {
@@ -27,7 +27,7 @@ void QueuedUpdateReporter::Post(std::function<void()> call) {
 }
 
 void QueuedUpdateReporter::SetMacAddressText(const std::string& text) {
-    Post([view = &view_, line = FromUtf8(text)] { view->showMacAddressText(line); });
+    post([view = &view_, line = FromUtf8(text)] { view->showMacAddressText(line); });
 }
 
 void QueuedUpdateReporter::SetProgressLine(const std::string& text) {
@@ -36,7 +36,7 @@ void QueuedUpdateReporter::SetProgressLine(const std::string& text) {
         std::lock_guard lock(mutex_);
         pendingProgress_.reset();
     }
-    Post([view = &view_, line = FromUtf8(text)] { view->showProgressLine(line); });
+    post([view = &view_, line = FromUtf8(text)] { view->showProgressLine(line); });
 }
 
 void QueuedUpdateReporter::SetBlockProgress(int block, int bytes, double percent, std::uint32_t) {
@@ -44,7 +44,7 @@ void QueuedUpdateReporter::SetBlockProgress(int block, int bytes, double percent
     pendingProgress_ = BlockProgress{block, bytes, percent};
 }
 
-std::optional<QString> QueuedUpdateReporter::TakeBlockProgress() {
+std::optional<QString> QueuedUpdateReporter::takeBlockProgress() {
     std::optional<BlockProgress> progress;
     {
         std::lock_guard lock(mutex_);
@@ -57,30 +57,30 @@ std::optional<QString> QueuedUpdateReporter::TakeBlockProgress() {
 }
 
 void QueuedUpdateReporter::SetCounterLine(const std::string& text) {
-    Post([view = &view_, line = FromUtf8(text)] { view->showCounterLine(line); });
+    post([view = &view_, line = FromUtf8(text)] { view->showCounterLine(line); });
 }
 
 void QueuedUpdateReporter::FocusAddressControl() {
-    Post([view = &view_] { view->focusAddressControl(); });
+    post([view = &view_] { view->focusAddressControl(); });
 }
 
 void QueuedUpdateReporter::FocusMacAddressField() {
-    Post([view = &view_] { view->focusMacAddressField(); });
+    post([view = &view_] { view->focusMacAddressField(); });
 }
 
 void QueuedUpdateReporter::ShowMessage(const std::string& text) {
-    WaitForBox(WorkerBox::kMessage, text);
+    waitForBox(WorkerBox::kMessage, text);
 }
 
 void QueuedUpdateReporter::ShowUpdateResult(const std::string& text) {
-    WaitForBox(WorkerBox::kResult, text);
+    waitForBox(WorkerBox::kResult, text);
 }
 
 bool QueuedUpdateReporter::AskYesNo(const std::string& text) {
-    return WaitForBox(WorkerBox::kQuestion, text);
+    return waitForBox(WorkerBox::kQuestion, text);
 }
 
-bool QueuedUpdateReporter::WaitForBox(WorkerBox box, const std::string& text) {
+bool QueuedUpdateReporter::waitForBox(WorkerBox box, const std::string& text) {
     std::unique_lock lock(mutex_);
     if (cancelled_) {
         return true;
@@ -88,14 +88,14 @@ bool QueuedUpdateReporter::WaitForBox(WorkerBox box, const std::string& text) {
     const std::uint64_t ticket = ++boxesOpened_;
     lock.unlock();
     std::weak_ptr<QueuedUpdateReporter> self = weak_from_this();
-    Post([view = &view_, box, line = FromUtf8(text), self, ticket] {
+    post([view = &view_, box, line = FromUtf8(text), self, ticket] {
         const auto page = self.lock();
-        if (!page || page->Cancelled()) {
+        if (!page || page->cancelled()) {
             return;  // cancelled while this call was on its way
         }
         view->openWorkerBox(box, line, [self, ticket](bool accepted) {
             if (auto page = self.lock()) {
-                page->BoxClosed(ticket, accepted);
+                page->boxClosed(ticket, accepted);
             }
         });
     });
@@ -104,7 +104,7 @@ bool QueuedUpdateReporter::WaitForBox(WorkerBox box, const std::string& text) {
     return cancelled_ || boxAccepted_;
 }
 
-void QueuedUpdateReporter::BoxClosed(std::uint64_t ticket, bool accepted) {
+void QueuedUpdateReporter::boxClosed(std::uint64_t ticket, bool accepted) {
     {
         std::lock_guard lock(mutex_);
         boxClosedTicket_ = ticket;
@@ -113,12 +113,12 @@ void QueuedUpdateReporter::BoxClosed(std::uint64_t ticket, bool accepted) {
     boxClosed_.notify_all();
 }
 
-bool QueuedUpdateReporter::Cancelled() const {
+bool QueuedUpdateReporter::cancelled() const {
     std::lock_guard lock(mutex_);
     return cancelled_;
 }
 
-void QueuedUpdateReporter::Cancel() {
+void QueuedUpdateReporter::cancel() {
     {
         std::lock_guard lock(mutex_);
         cancelled_ = true;

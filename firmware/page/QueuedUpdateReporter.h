@@ -1,7 +1,7 @@
 // Carries one update worker's reports to the System page: everything the worker shows is
 // posted to the GUI thread as a queued call on `context`. Nothing here touches a widget on the
 // worker's thread. The worker waits for the boxes it shows (the page opens them without a message
-// loop of its own, so the GUI thread never waits for the worker); Cancel() answers every such wait
+// loop of its own, so the GUI thread never waits for the worker); cancel() answers every such wait
 // at once, so the page can stop and join its worker without a deadlock.
 #pragma once
 
@@ -30,7 +30,7 @@ enum class WorkerBox {
 class UpdateView {
   public:
     // Runs on the GUI thread when a worker's box is closed: true for OK or Yes.
-    using BoxClosed = std::function<void(bool accepted)>;
+    using boxClosed = std::function<void(bool accepted)>;
 
     virtual ~UpdateView() = default;
     virtual void showMacAddressText(const QString& text) = 0;
@@ -39,7 +39,7 @@ class UpdateView {
     virtual void focusAddressControl() = 0;
     virtual void focusMacAddressField() = 0;
     // Shows the box and returns at once; `closed` runs when it is closed.
-    virtual void openWorkerBox(WorkerBox box, const QString& text, BoxClosed closed) = 0;
+    virtual void openWorkerBox(WorkerBox box, const QString& text, boxClosed closed) = 0;
 };
 
 class QueuedUpdateReporter final : public UpdateReporter,
@@ -62,11 +62,11 @@ class QueuedUpdateReporter final : public UpdateReporter,
     void SetBlockProgress(int block, int bytes, double percent, std::uint32_t fileLength) override;
 
     // GUI thread: the progress line of the latest block not yet drawn, if any.
-    std::optional<QString> TakeBlockProgress();
+    std::optional<QString> takeBlockProgress();
     // Any thread: every box the worker waits for counts as closed now, a question as
     // answered Yes, and so does every later one; nothing more reaches the page.
-    void Cancel();
-    bool Cancelled() const;
+    void cancel();
+    bool cancelled() const;
 
   private:
     struct BlockProgress {
@@ -75,10 +75,10 @@ class QueuedUpdateReporter final : public UpdateReporter,
         double percent = 0.0;
     };
     // Posts `call` to the GUI thread unless cancelled.
-    void Post(std::function<void()> call);
+    void post(std::function<void()> call);
     // Shows a box and waits until it is closed (or the page cancels); true for OK or Yes.
-    bool WaitForBox(WorkerBox box, const std::string& text);
-    void BoxClosed(std::uint64_t ticket, bool accepted);
+    bool waitForBox(WorkerBox box, const std::string& text);
+    void boxClosed(std::uint64_t ticket, bool accepted);
 
     QObject* context_;
     UpdateView& view_;

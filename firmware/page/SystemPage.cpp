@@ -70,14 +70,14 @@ SystemPage::SystemPage(SystemPageContext context, QWidget* parent)
       context_(std::move(context)),
       update_(context_.update),
       prompter_(context_.prompter),
-      chooseFile_(&SystemPage::ChooseFirmwareFile) {
+      chooseFile_(&SystemPage::chooseFirmwareFile) {
     progressTimer_ = new QTimer(this);
     progressTimer_->setInterval(kProgressRepaintInterval);
     connect(progressTimer_, &QTimer::timeout, this, &SystemPage::onProgressTick);
     closeBoxTimer_ = new QTimer(this);
     closeBoxTimer_->setSingleShot(true);
     closeBoxTimer_->setInterval(kCloseBoxDelay);
-    connect(closeBoxTimer_, &QTimer::timeout, this, &SystemPage::OnCloseBoxTimer);
+    connect(closeBoxTimer_, &QTimer::timeout, this, &SystemPage::onCloseBoxTimer);
     modeGroup_ = new QButtonGroup(this);
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(kPageMargin, kPageMargin, kPageMargin, kPageMargin);
@@ -90,7 +90,7 @@ SystemPage::SystemPage(SystemPageContext context, QWidget* parent)
 }
 
 SystemPage::~SystemPage() {
-    StopUpdates();
+    stopUpdates();
 }
 
 QWidget* SystemPage::buildPasswordGroup(const char* mode, QRadioButton*& button,
@@ -133,7 +133,7 @@ QWidget* SystemPage::buildGlobalPasswordGroup() {
 QWidget* SystemPage::buildUpdateGroup() {
     controls_.updateControl = new QRadioButton(QStringLiteral("Update Control"));
     modeGroup_->addButton(controls_.updateControl);
-    connect(controls_.updateControl, &QRadioButton::clicked, this, &SystemPage::OnUpdateControl);
+    connect(controls_.updateControl, &QRadioButton::clicked, this, &SystemPage::onUpdateControl);
     QGridLayout* grid = nullptr;
     QGroupBox* box = MakeModeGroup(this, controls_.updateControl, grid);
 
@@ -145,13 +145,13 @@ QWidget* SystemPage::buildUpdateGroup() {
     controls_.browse->setAutoDefault(false);
     controls_.browse->setMaximumWidth(
         controls_.browse->fontMetrics().horizontalAdvance(QStringLiteral("....")) + kButtonPadding);
-    connect(controls_.browse, &QPushButton::clicked, this, &SystemPage::OnBrowse);
+    connect(controls_.browse, &QPushButton::clicked, this, &SystemPage::onBrowse);
     controls_.counterLine = new QLabel(box);
     controls_.counterLine->setAlignment(Qt::AlignCenter);
     controls_.breakButton = new QPushButton(QStringLiteral("Break"), box);
     controls_.breakButton->setAutoDefault(false);
     controls_.breakButton->setEnabled(false);
-    connect(controls_.breakButton, &QPushButton::clicked, this, &SystemPage::OnBreak);
+    connect(controls_.breakButton, &QPushButton::clicked, this, &SystemPage::onBreak);
     controls_.progressLine = new QLabel(box);
 
     grid->addWidget(controls_.address, 1, 0);
@@ -168,16 +168,16 @@ QWidget* SystemPage::buildUpdateGroup() {
 }
 
 void SystemPage::setFileChooser(FileChooser chooser) {
-    chooseFile_ = chooser ? std::move(chooser) : FileChooser(&SystemPage::ChooseFirmwareFile);
+    chooseFile_ = chooser ? std::move(chooser) : FileChooser(&SystemPage::chooseFirmwareFile);
 }
 
-QString SystemPage::ChooseFirmwareFile(QWidget* parent) {
+QString SystemPage::chooseFirmwareFile(QWidget* parent) {
     return QFileDialog::getOpenFileName(parent, QString(), QString(),
                                         QString::fromLatin1(kFirmwareFileFilter), nullptr,
                                         QFileDialog::HideNameFilterDetails);
 }
 
-void SystemPage::OnUpdateControl() {
+void SystemPage::onUpdateControl() {
     if (!controls_.updateControl->isChecked()) {
         return;
     }
@@ -190,7 +190,7 @@ void SystemPage::OnUpdateControl() {
     }
 }
 
-void SystemPage::OnBrowse() {
+void SystemPage::onBrowse() {
     const QString path = chooseFile_(this);
     if (path.isEmpty()) {
         return;
@@ -202,7 +202,7 @@ void SystemPage::OnBrowse() {
     controls_.firmwareFile->setText(path);
 }
 
-void SystemPage::OnBreak() {
+void SystemPage::onBreak() {
     update_.breakFlag = true;
 }
 
@@ -281,7 +281,7 @@ void SystemPage::onProgressTick() {
         runs.push_back(current_.get());
     }
     for (WorkerRun* run : runs) {
-        if (const auto line = run->reporter->TakeBlockProgress()) {
+        if (const auto line = run->reporter->takeBlockProgress()) {
             controls_.progressLine->setText(*line);
         }
     }
@@ -291,11 +291,11 @@ void SystemPage::onProgressTick() {
     }
 }
 
-void SystemPage::StartCloseBoxTimer() {
+void SystemPage::startCloseBoxTimer() {
     closeBoxTimer_->start();
 }
 
-void SystemPage::OnCloseBoxTimer() {
+void SystemPage::onCloseBoxTimer() {
     prompter_.dismissOpen(Text(kUpdateResultTitle));
 }
 
@@ -337,7 +337,7 @@ void SystemPage::setUpdateControlState(bool enabled, bool checked) {
     modeGroup_->setExclusive(true);
 }
 
-void SystemPage::StopUpdates() {
+void SystemPage::stopUpdates() {
     std::vector<std::unique_ptr<WorkerRun>> runs = std::move(forgotten_);
     forgotten_.clear();
     if (current_) {
@@ -357,7 +357,7 @@ void SystemPage::stopRunsAndJoin(std::vector<std::unique_ptr<WorkerRun>> runs) {
     // they left open, then wait for them.
     for (const auto& run : runs) {
         run->worker->RequestStop();
-        run->reporter->Cancel();
+        run->reporter->cancel();
     }
     const std::map<QString, int> open = std::move(openWorkerBoxes_);
     openWorkerBoxes_.clear();
@@ -389,7 +389,7 @@ void SystemPage::focusMacAddressField() {
     controls_.macAddress->setFocus();
 }
 
-void SystemPage::openWorkerBox(WorkerBox box, const QString& text, BoxClosed closed) {
+void SystemPage::openWorkerBox(WorkerBox box, const QString& text, boxClosed closed) {
     const bool result = box == WorkerBox::kResult;
     const QString caption = result ? Text(kUpdateResultTitle) : Text(ui::kProgramName);
     ++openWorkerBoxes_[caption];

@@ -113,7 +113,7 @@ struct SystemPageControls {
 // (UpdateTarget) and reaches the page only through a QueuedUpdateReporter, which posts its
 // lines and boxes to the GUI thread. The GUI
 // thread never waits for a worker, except when the page stops its workers for good
-// (StopUpdates, and the destructor).
+// (stopUpdates, and the destructor).
 class SystemPage final : public ui::PageWidget, private UpdateView {
     Q_OBJECT
 
@@ -154,7 +154,7 @@ class SystemPage final : public ui::PageWidget, private UpdateView {
 
     // Closes the result box titled exactly "Update" kCloseBoxDelay from now, once; starting
     // it again before it fired starts the wait again.
-    void StartCloseBoxTimer();
+    void startCloseBoxTimer();
     // "Break" is disabled at start; the batch update enables it.
     void setBreakEnabled(bool enabled);
     // The "Update Control" radio button.
@@ -163,12 +163,12 @@ class SystemPage final : public ui::PageWidget, private UpdateView {
 
     // Sets the break flag when an update runs, answers every box its workers wait for, asks
     // them to stop and joins them (about a second at most). The page stays usable.
-    void StopUpdates();
+    void stopUpdates();
 
     // Replaces the system file-open dialog behind "..." (tests script the choice).
     void setFileChooser(FileChooser chooser);
     // The system file-open dialog with the firmware filters.
-    static QString ChooseFirmwareFile(QWidget* parent);
+    static QString chooseFirmwareFile(QWidget* parent);
 
   private:
     // A caption and the field it labels.
@@ -180,10 +180,10 @@ class SystemPage final : public ui::PageWidget, private UpdateView {
     QWidget* buildGlobalPasswordGroup();
     QWidget* buildUpdateGroup();
 
-    void OnUpdateControl();
-    void OnBrowse();
-    void OnBreak();
-    void OnCloseBoxTimer();
+    void onUpdateControl();
+    void onBrowse();
+    void onBreak();
+    void onCloseBoxTimer();
 
     // One update worker and the reporter it reports through; the worker is destroyed
     // (joined) first.
@@ -204,7 +204,7 @@ class SystemPage final : public ui::PageWidget, private UpdateView {
     void showCounterLine(const QString& text) override;
     void focusAddressControl() override;
     void focusMacAddressField() override;
-    void openWorkerBox(WorkerBox box, const QString& text, BoxClosed closed) override;
+    void openWorkerBox(WorkerBox box, const QString& text, boxClosed closed) override;
 
     SystemPageContext context_;
     UpdateState& update_;

@@ -76,7 +76,7 @@ class FakeWindow final : public app::UpdateMonitorHost {
         return page_.StoreSystemPage(flag);
     }
     bool updateRunning() const override { return page_.updateRunning(); }
-    void StartCloseBoxTimer() override { page_.StartCloseBoxTimer(); }
+    void startCloseBoxTimer() override { page_.startCloseBoxTimer(); }
     void setBreakEnabled(bool enabled) override { page_.setBreakEnabled(enabled); }
 
     std::vector<int> selections;
@@ -160,7 +160,7 @@ class UpdateMonitorTest : public QObject {
         Fixture f(first, kShortInterval);
         f.prompter.holdOpenBoxes(true);
         f.update.updateCounter = 7;  // set to 0 by the start: the batch counts from there
-        QVERIFY(f.monitor.StartBatch());
+        QVERIFY(f.monitor.startBatch());
         QTRY_COMPARE_WITH_TIMEOUT(f.clocks[kClockCount - 1]->images().size(), std::size_t{1},
                                   kUpdateTimeoutMs);
         QTRY_COMPARE(f.prompter.openCaptions(), QStringList{kUpdateCaption});
@@ -223,7 +223,7 @@ class UpdateMonitorTest : public QObject {
             return true;
         });
         f.prompter.queueAnswer(yes);
-        QVERIFY(f.monitor.StartBatch());
+        QVERIFY(f.monitor.startBatch());
         QTRY_VERIFY_WITH_TIMEOUT(gate.reached(), kUpdateTimeoutMs);
         QVERIFY(f.breakButton()->isEnabled());
         f.breakButton()->click();
@@ -246,12 +246,12 @@ class UpdateMonitorTest : public QObject {
     void singleUpdate() {
         Fixture f(1, kTestTicks);
         f.prompter.holdOpenBoxes(true);
-        QVERIFY(f.monitor.StartSingle());
+        QVERIFY(f.monitor.startSingle());
         QCOMPARE(f.monitor.operation(), UpdateMonitor::Operation::kSingle);
         QVERIFY(f.monitor.ticking());
         QTRY_COMPARE_WITH_TIMEOUT(f.prompter.openCaptions(), QStringList{kUpdateCaption},
                                   kUpdateTimeoutMs);
-        f.monitor.OnTimer();  // the worker waits for its box
+        f.monitor.onTimer();  // the worker waits for its box
         QTest::qWait(std::chrono::milliseconds(firmware::kCloseBoxDelay).count() + 200);
         QCOMPARE(f.prompter.openCaptions(), QStringList{kUpdateCaption});
         QVERIFY(f.monitor.ticking());
@@ -260,7 +260,7 @@ class UpdateMonitorTest : public QObject {
         QVERIFY(f.prompter.closeOpen(kUpdateCaption, true));
         QTRY_VERIFY(!f.page->updateRunning());
         QCOMPARE(f.window.controlsGivenBack, 0);
-        f.monitor.OnTimer();
+        f.monitor.onTimer();
         QCOMPARE(f.window.controlsGivenBack, 1);
         QVERIFY(!f.monitor.ticking());
         QVERIFY(!f.breakButton()->isEnabled());
@@ -277,7 +277,7 @@ class UpdateMonitorTest : public QObject {
     void refusedPollDuringABatch() {
         Fixture f(0, kTestTicks, 3 * 512 + 100);
         f.page->controls().macAddress->clear();
-        QVERIFY(!f.monitor.StartBatch());
+        QVERIFY(!f.monitor.startBatch());
         QCOMPARE(f.monitor.operation(), UpdateMonitor::Operation::kNone);
         QVERIFY(!f.monitor.ticking());
 
@@ -289,7 +289,7 @@ class UpdateMonitorTest : public QObject {
             return true;
         });
         f.window.setUpdateTarget(ClockAddress(0));
-        QVERIFY(f.monitor.StartBatch());
+        QVERIFY(f.monitor.startBatch());
         QTRY_VERIFY_WITH_TIMEOUT(gate.reached(), kUpdateTimeoutMs);
         const QString refusal = QStringLiteral("Please enter a valid MAC address!");
         std::optional<bool> tickingWhileOpen;
@@ -300,7 +300,7 @@ class UpdateMonitorTest : public QObject {
         });
         f.prompter.clear();
         f.page->controls().macAddress->clear();  // the operator empties it during the batch
-        f.monitor.OnTimer();
+        f.monitor.onTimer();
         QCOMPARE(f.prompter.texts(), QStringList{refusal});
         QVERIFY(tickingWhileOpen.has_value() && !*tickingWhileOpen);
         QVERIFY(f.monitor.ticking());
@@ -309,23 +309,23 @@ class UpdateMonitorTest : public QObject {
 
         const int polls = f.window.polls;
         f.window.reading = true;
-        f.monitor.OnTimer();
+        f.monitor.onTimer();
         f.window.reading = false;
-        f.monitor.OnTimer();  // the first clock's worker still runs
+        f.monitor.onTimer();  // the first clock's worker still runs
         QCOMPARE(f.window.polls, polls);
         f.prompter.holdOpenBoxes(true);
         gate.open();
         QTRY_COMPARE_WITH_TIMEOUT(f.prompter.openCaptions(), QStringList{kUpdateCaption},
                                   kUpdateTimeoutMs);
-        f.monitor.OnTimer();  // the close-box timer ends the first clock's box
+        f.monitor.onTimer();  // the close-box timer ends the first clock's box
         QTRY_VERIFY(!f.page->updateRunning());
         QCOMPARE(f.window.polls, polls);
-        f.monitor.OnTimer();
+        f.monitor.onTimer();
         QTRY_COMPARE_WITH_TIMEOUT(f.prompter.openCaptions(), QStringList{kUpdateCaption},
                                   kUpdateTimeoutMs);
         QVERIFY(f.updated({0, 1}));
         QCOMPARE(f.window.selections, std::vector<int>{1});
-        f.monitor.Abandon();
+        f.monitor.abandon();
         QVERIFY(!f.monitor.ticking());
     }
 };

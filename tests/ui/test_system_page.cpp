@@ -228,7 +228,7 @@ class TestSystemPage : public QObject {
             QVERIFY(dialog->testOption(QFileDialog::HideNameFilterDetails));
             dialog->reject();
         });
-        QVERIFY(SystemPage::ChooseFirmwareFile(nullptr).isEmpty());
+        QVERIFY(SystemPage::chooseFirmwareFile(nullptr).isEmpty());
         QCOMPARE(filters, tavlo::test::Texts({"*.bin (*.bin)", "*.hex (*.hex)"}));
     }
 
@@ -483,7 +483,7 @@ class TestSystemPage : public QObject {
                  firmware::UpdateStatus::kRunning);
         QTRY_COMPARE_WITH_TIMEOUT(f.prompter.openCaptions(), QStringList{kAppCaption},
                                   kUpdateTimeoutMs);
-        f.page->StartCloseBoxTimer();
+        f.page->startCloseBoxTimer();
         QTRY_COMPARE(f.prompter.dismissRequests().size(), std::size_t{1});
         QCOMPARE(f.prompter.openCaptions(), QStringList{kAppCaption});
         QVERIFY(f.page->updateRunning());
@@ -492,7 +492,7 @@ class TestSystemPage : public QObject {
         QTRY_COMPARE(f.prompter.openCaptions(), QStringList{kUpdateCaption});
         QElapsedTimer timer;
         timer.start();
-        f.page->StartCloseBoxTimer();
+        f.page->startCloseBoxTimer();
         QTRY_VERIFY(f.prompter.openCaptions().isEmpty());
         const qint64 waited = timer.elapsed();
         QVERIFY2(waited >= 450 && waited < 1500, qPrintable(QString::number(waited)));

@@ -15,7 +15,7 @@ BlockedSignals::~BlockedSignals() {
     pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
 }
 
-bool BlockedSignals::poll(std::chrono::nanoseconds wait) const {
+bool BlockedSignals::Poll(std::chrono::nanoseconds wait) const {
     const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(wait);
     const timespec timeout{static_cast<std::time_t>(seconds.count()),
                            static_cast<long>((wait - seconds).count())};

@@ -1,6 +1,6 @@
 // Ctrl-C for the commands that run workers: SIGINT and SIGTERM are blocked in the calling
 // thread for the object's lifetime (and so in every worker thread started meanwhile, which
-// inherits the mask) and taken with poll() instead, so the command decides what a signal
+// inherits the mask) and taken with Poll() instead, so the command decides what a signal
 // stops.
 #pragma once
 
@@ -18,7 +18,7 @@ class BlockedSignals {
     BlockedSignals& operator=(const BlockedSignals&) = delete;
 
     // True when one of the signals came within `wait`.
-    bool poll(std::chrono::nanoseconds wait) const;
+    bool Poll(std::chrono::nanoseconds wait) const;
 
   private:
     sigset_t set_{};

@@ -58,7 +58,7 @@ CLI::App* AddSubcommand(CLI::App& tavlo, Invocation& invocation, std::string_vie
     return command;
 }
 
-void ProgressLine::show(const std::string& text) {
+void ProgressLine::Show(const std::string& text) {
     if (!io_.errIsTerminal) {
         return;
     }
@@ -67,7 +67,7 @@ void ProgressLine::show(const std::string& text) {
     shown_ = true;
 }
 
-void ProgressLine::clear() {
+void ProgressLine::Clear() {
     std::lock_guard lock(mutex_);
     if (shown_) {
         io_.err << kClearLine << std::flush;

@@ -73,9 +73,9 @@ using platform::Printable;
 class ProgressLine {
   public:
     explicit ProgressLine(Io& io) : io_(io) {}
-    ~ProgressLine() { clear(); }
-    void show(const std::string& text);
-    void clear();
+    ~ProgressLine() { Clear(); }
+    void Show(const std::string& text);
+    void Clear();
 
   private:
     Io& io_;

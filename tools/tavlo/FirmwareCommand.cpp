@@ -107,7 +107,7 @@ class Console {
         if (Batch()) {
             DrawSummary();
         } else {
-            progress_.show("Waiting");
+            progress_.Show("Waiting");
         }
     }
     void Started() {
@@ -134,18 +134,18 @@ class Console {
             return;
         }
         lastPermille_ = permille;
-        progress_.show(Bar(share) + line());
+        progress_.Show(Bar(share) + line());
     }
     // The page cleared its progress line (one clock only: a batch keeps its summary).
     void ClearProgress() {
         std::lock_guard lock(mutex_);
         if (!Batch()) {
-            progress_.clear();
+            progress_.Clear();
         }
     }
     void Message(std::size_t index, const std::string& text) {
         std::lock_guard lock(mutex_);
-        progress_.clear();
+        progress_.Clear();
         io_.err << Prefix() << (Batch() ? clocks_[index] + ": " : "") << OneLine(text) << '\n'
                 << std::flush;
         DrawSummary(true);
@@ -153,7 +153,7 @@ class Console {
     // Transfer `index` has ended; `line` tells how (nothing for a refused single clock).
     void Ended(std::size_t index, bool updated, const std::string& line) {
         std::lock_guard lock(mutex_);
-        progress_.clear();
+        progress_.Clear();
         if (!line.empty()) {
             io_.out << line << '\n' << std::flush;
         }
@@ -166,19 +166,19 @@ class Console {
     // the progress line goes first.
     void Say(const std::string& text) {
         std::lock_guard lock(mutex_);
-        progress_.clear();
+        progress_.Clear();
         io_.err << Prefix() << text << '\n' << std::flush;
     }
     void Conclude(const std::string& line) {
         std::lock_guard lock(mutex_);
-        progress_.clear();
+        progress_.Clear();
         io_.out << line << '\n' << std::flush;
     }
     // Asks `text` on the terminal; true for yes (and when standard input has ended).
     bool AskYesNo(const std::string& text) {
         {
             std::lock_guard lock(mutex_);
-            progress_.clear();
+            progress_.Clear();
             questionOpen_ = true;
             io_.err << text << " [y/N] " << std::flush;
         }
@@ -208,7 +208,7 @@ class Console {
             return;
         }
         lastSummary_ = now;
-        progress_.show(Bar(share) + std::to_string(clocks_.size()) + " clocks: " +
+        progress_.Show(Bar(share) + std::to_string(clocks_.size()) + " clocks: " +
                        std::to_string(updated_) + " updated, " + std::to_string(failed_) +
                        " failed, " + std::to_string(sending_) + " sending");
     }
@@ -444,7 +444,7 @@ int RunTransfers(Io& io, const std::vector<platform::Ipv4>& addresses, const std
             }
             // Ctrl-C is looked for between short waits for the end of an update.
             running.front()->worker.WaitFor(kEndWait);
-            if (signals.poll(kSignalPoll)) {
+            if (signals.Poll(kSignalPoll)) {
                 question.Raise();
                 for (const auto& transfer : running) {
                     transfer->state.breakFlag.store(true);

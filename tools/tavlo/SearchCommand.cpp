@@ -60,7 +60,7 @@ class CliReporter final : public protocol::SearchReporter {
     void networkError(const std::string& text) override { networkError_ = text; }
     void searchStarted() override {
         probing_ = sweepStart_.empty() ? "broadcast" : sweepStart_;
-        showProgress();
+        ShowProgress();
     }
     void addressProbed(const std::string& address) override {
         // A unicast sweep ends at .254 of the network; say how far it has come.
@@ -71,20 +71,20 @@ class CliReporter final : public protocol::SearchReporter {
             probing_ += " (" + std::to_string(last - first + 1) + " of " +
                         std::to_string(kLastSweepNumber - first + 1) + ")";
         }
-        showProgress();
+        ShowProgress();
     }
     void itemAdded(protocol::SearchGroup group, const std::string& text) override {
         if (seen_.insert({group, text}).second) {
             ++found_;
-            showProgress();
+            ShowProgress();
         }
     }
     void groupFinished(protocol::SearchGroup group, const std::vector<std::string>& items,
                        const std::string& label) override {
-        progress_.clear();
+        progress_.Clear();
         clocks_ += items.size();
         if (json_) {
-            printJson(group, items, label);
+            PrintJson(group, items, label);
         } else {
             io_.out << Printable(label) << '\n';
             for (const std::string& item : items) {
@@ -92,21 +92,21 @@ class CliReporter final : public protocol::SearchReporter {
             }
         }
         io_.out.flush();
-        showProgress();
+        ShowProgress();
     }
-    void searchEnded() override { progress_.clear(); }
+    void searchEnded() override { progress_.Clear(); }
 
-    const std::string& messageText() const { return message_; }
-    const std::string& networkErrorText() const { return networkError_; }
-    std::size_t clocks() const { return clocks_; }
+    const std::string& MessageText() const { return message_; }
+    const std::string& NetworkErrorText() const { return networkError_; }
+    std::size_t Clocks() const { return clocks_; }
 
   private:
-    void showProgress() {
-        progress_.show(std::string("Searching ") + (wifi_ ? "Wi-Fi" : "wired") +
+    void ShowProgress() {
+        progress_.Show(std::string("Searching ") + (wifi_ ? "Wi-Fi" : "wired") +
                        " clocks: " + probing_ + ", " + std::to_string(found_) + " found");
     }
 
-    void printJson(protocol::SearchGroup group, const std::vector<std::string>& items,
+    void PrintJson(protocol::SearchGroup group, const std::vector<std::string>& items,
                    const std::string& label) {
         const bool early = group == protocol::SearchGroup::kEarly;
         json::Json clocks = json::Json::array();
@@ -189,7 +189,7 @@ int RunSearch(const SearchArguments& arguments, Io& io) {
         protocol::SearchWorker worker(*network, protocolState, searchState, options, reporter);
         worker.start();
         while (worker.isRunning()) {
-            if (signals.poll(kSignalPoll)) {
+            if (signals.Poll(kSignalPoll)) {
                 worker.requestStop();
             }
         }
@@ -199,17 +199,17 @@ int RunSearch(const SearchArguments& arguments, Io& io) {
 
     switch (outcome) {
         case protocol::SearchOutcome::kInvalidAddress:
-            return UsageError(io, kCommand, reporter.messageText());
+            return UsageError(io, kCommand, reporter.MessageText());
         case protocol::SearchOutcome::kNoLocalAddress:
             return Failure(io, kCommand, "this machine has no IPv4 address", kExitNoAnswer);
         case protocol::SearchOutcome::kSocketFailed:
             return Failure(io, kCommand, "cannot open a UDP socket", kExitNoAnswer);
         case protocol::SearchOutcome::kBindFailed:
-            return Failure(io, kCommand, reporter.networkErrorText(), kExitNoAnswer);
+            return Failure(io, kCommand, reporter.NetworkErrorText(), kExitNoAnswer);
         case protocol::SearchOutcome::kCompleted:
             break;
     }
-    if (reporter.clocks() == 0) {
+    if (reporter.Clocks() == 0) {
         return Failure(io, kCommand, "no clock answered", kExitNoAnswer);
     }
     return kExitSuccess;

@@ -410,7 +410,7 @@ class MainWindowNetworkTest : public QObject {
         QVERIFY(system->updateRunning());
         QElapsedTimer timer;
         timer.start();
-        system->StopUpdates();
+        system->stopUpdates();
         qInfo("stopping during the pause took %lld ms", timer.elapsed());
         QVERIFY2(timer.elapsed() < kPromptStopMs, qPrintable(QString::number(timer.elapsed())));
         QVERIFY(!system->updateRunning());

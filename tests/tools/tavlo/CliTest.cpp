@@ -156,13 +156,13 @@ TEST(CliProgress, SilentWhenNotATerminal) {
     Io io{out, err, false};
     {
         ProgressLine line(io);
-        line.show("Searching wired clocks: 192.0.2.5, 0 found");
+        line.Show("Searching wired clocks: 192.0.2.5, 0 found");
     }
     EXPECT_TRUE(err.str().empty());
     Io terminal{out, err, true};
     {
         ProgressLine line(terminal);
-        line.show("probing");
+        line.Show("probing");
     }
     EXPECT_EQ(err.str(), "\r\033[Kprobing\r\033[K");
 }
