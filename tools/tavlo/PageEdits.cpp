@@ -359,14 +359,15 @@ void AddAddressKeys(std::vector<Key>& keys) {
     const auto basic = [&](std::string name, std::uint8_t generations, Apply apply) {
         keys.push_back({std::move(name), Role::kBasic, generations, std::move(apply)});
     };
+    const auto box = [](TextControl BasicPageModel::*member) -> TextOf {
+        return [member](PageModels& m) -> TextControl& { return m.basic.*member; };
+    };
     const std::string dynamicIp = "while ipMode is \"Dynamic IP\"";
-    for (const auto& [name, member] : {std::pair{"ipAddress", &BasicPageModel::ipAddress},
-                                       std::pair{"subnetMask", &BasicPageModel::subnetMask},
-                                       std::pair{"gateway", &BasicPageModel::gateway},
-                                       std::pair{"dnsServer", &BasicPageModel::dnsServer}}) {
-        basic(name, kBoth,
-              TypeInto([member](PageModels& m) -> TextControl& { return m.basic.*member; },
-                       dynamicIp));
+    for (const auto& address : {std::pair{"ipAddress", &BasicPageModel::ipAddress},
+                                std::pair{"subnetMask", &BasicPageModel::subnetMask},
+                                std::pair{"gateway", &BasicPageModel::gateway},
+                                std::pair{"dnsServer", &BasicPageModel::dnsServer}}) {
+        basic(address.first, kBoth, TypeInto(box(address.second), dynamicIp));
     }
     using R = settings::TimeServerRowModel;
     for (std::size_t i = 0; i < settings::kTimeServerRows; ++i) {
