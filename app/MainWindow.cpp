@@ -818,7 +818,7 @@ bool MainWindow::readingSelectedClock() const {
     return jobRunning();
 }
 
-void MainWindow::setUpdateTarget(platform::Ipv4 address) {
+void MainWindow::aimUpdateAt(platform::Ipv4 address) {
     const std::optional<TreeChoice> choice = ChoiceOf(selectedItem());
     lookUpUpdateTarget(address, choice ? FamilyOfItem(*choice, radios()) : radios(),
                        firmware::UpdateControlCheck::kKept);

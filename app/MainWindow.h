@@ -144,7 +144,7 @@ class MainWindow final : public QDialog, private SearchView, private UpdateMonit
     // thread right after the page was filled. For a batch firmware update:
     //   - Batch Modify: lookUpUpdateTarget(first, family, kKept, [..] { StoreSystemPage(...) })
     //     so that the worker starts with the new address and MAC address;
-    //   - the update monitor (UpdateMonitorHost::setUpdateTarget): select the next sibling in
+    //   - the update monitor (UpdateMonitorHost::aimUpdateAt): select the next sibling in
     //     the tree (the program's selection reads nothing), then lookUpUpdateTarget(next, its
     //     group's family, kKept); while jobRunning() (UpdateMonitorHost::readingSelectedClock)
     //     no worker may start, or it would take the clock still in the page.
@@ -228,7 +228,7 @@ class MainWindow final : public QDialog, private SearchView, private UpdateMonit
     void selectNextClock() override;
     platform::Ipv4 selectedClockAddress() const override;
     bool readingSelectedClock() const override;
-    void setUpdateTarget(platform::Ipv4 address) override;
+    void aimUpdateAt(platform::Ipv4 address) override;
     void giveControlsBack() override;
     firmware::UpdateStatus StoreSystemPage(firmware::StoreFlag flag) override;
     bool updateRunning() const override;

@@ -115,7 +115,7 @@ bool UpdateMonitor::tickBatch() {
         // The clock is done, well or not: the next one becomes the target, and the next tick
         // starts its update.
         host_.selectNextClock();
-        host_.setUpdateTarget(host_.selectedClockAddress());
+        host_.aimUpdateAt(host_.selectedClockAddress());
         nextClockSelected_ = true;
         return true;
     }

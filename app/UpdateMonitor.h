@@ -56,7 +56,7 @@ class UpdateMonitorHost {
 
     // The window.
     // The System page's SetUpdateTarget with the address, keeping "Update Control" checked.
-    virtual void setUpdateTarget(platform::Ipv4 address) = 0;
+    virtual void aimUpdateAt(platform::Ipv4 address) = 0;
     // Enables "Modify", "Batch Modify", "Search" and the device tree again.
     virtual void giveControlsBack() = 0;
 

@@ -63,7 +63,7 @@ class FakeWindow final : public app::UpdateMonitorHost {
         return platform::ParseIpv4(text);
     }
     bool readingSelectedClock() const override { return reading; }
-    void setUpdateTarget(platform::Ipv4 address) override {
+    void aimUpdateAt(platform::Ipv4 address) override {
         page_.controls().address->setText(QString::fromStdString(platform::FormatIpv4(address)));
         page_.controls().macAddress->setText(
             QStringLiteral("02-54-56-00-00-%1")
@@ -105,7 +105,7 @@ struct Fixture {
         }
         page->controls().updateControl->click();
         page->controls().firmwareFile->setText(path);
-        window.setUpdateTarget(ClockAddress(first));
+        window.aimUpdateAt(ClockAddress(first));
     }
 
     QPushButton* breakButton() const { return page->controls().breakButton; }
@@ -288,7 +288,7 @@ class UpdateMonitorTest : public QObject {
             }
             return true;
         });
-        f.window.setUpdateTarget(ClockAddress(0));
+        f.window.aimUpdateAt(ClockAddress(0));
         QVERIFY(f.monitor.startBatch());
         QTRY_VERIFY_WITH_TIMEOUT(gate.reached(), kUpdateTimeoutMs);
         const QString refusal = QStringLiteral("Please enter a valid MAC address!");
