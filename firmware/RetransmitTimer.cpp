@@ -34,7 +34,8 @@ void RetransmitTimer::Sample(std::chrono::milliseconds roundTrip) {
     const long long waitUs =
         smoothedUs_ + std::max(kGranularityUs, kVariationFactor * variationUs_);
     const long long waitMs = (waitUs + kMicrosecondsPerMs - 1) / kMicrosecondsPerMs;
-    wait_ = std::clamp(std::chrono::milliseconds(waitMs), kMinimumWait, kMaximumWait);
+    measured_ = std::clamp(std::chrono::milliseconds(waitMs), kMinimumWait, kMaximumWait);
+    wait_ = measured_;
 }
 
 void RetransmitTimer::TimedOut(int resends) {
@@ -42,6 +43,12 @@ void RetransmitTimer::TimedOut(int resends) {
         return;
     }
     wait_ = std::min(wait_ * kBackoffFactor, kMaximumWait);
+}
+
+void RetransmitTimer::ResentBlockAcknowledged(std::chrono::milliseconds afterLastSend) {
+    if (afterLastSend < measured_) {
+        wait_ = measured_;
+    }
 }
 
 }  // namespace tavlo::firmware

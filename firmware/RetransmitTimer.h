@@ -5,6 +5,13 @@
 // only a block that went unanswered three resends in a row doubles it, so random loss costs
 // about one short wait per lost packet while a clock that stopped answering is soon asked
 // only once a second. The fixed wait is always kMaximumWait.
+//
+// A doubled wait stays for the blocks that follow until one of them, sent once, gives a
+// round trip (a clock whose round trip grew is then measured anew), except when the resent
+// block's acknowledgement came as quickly after the last send as the measured wait allows:
+// then the last send was answered, the round trip is as it was, and the wait returns to the
+// measured one. Without that, under heavy random loss every run of four losses would slow
+// the next blocks down as if the clock had.
 #pragma once
 
 #include <chrono>
@@ -33,6 +40,8 @@ class RetransmitTimer {
     // The wait after the `resends`-th resend of one block ran out with no acknowledgement
     // (0: the first send's wait).
     void TimedOut(int resends);
+    // A block that went more than once was acknowledged `afterLastSend` after its last send.
+    void ResentBlockAcknowledged(std::chrono::milliseconds afterLastSend);
 
   private:
     WaitPolicy policy_;
@@ -41,7 +50,8 @@ class RetransmitTimer {
     // of millisecond samples are kept.
     long long smoothedUs_ = 0;
     long long variationUs_ = 0;
-    std::chrono::milliseconds wait_ = kMaximumWait;
+    std::chrono::milliseconds measured_ = kMaximumWait;  // from the round trips alone
+    std::chrono::milliseconds wait_ = kMaximumWait;      // measured_, or doubled from it
 };
 
 }  // namespace tavlo::firmware

@@ -157,9 +157,12 @@ void TftpClient::CountRepeatOfAnswered(std::span<const std::uint8_t> datagram,
 }
 
 void TftpClient::Acknowledged(ExchangeKind kind) {
+    const std::chrono::milliseconds afterLastSend(network_.tickCount() - outstanding_.lastSendTick);
     if (kind == ExchangeKind::kData && outstanding_.sends == 1 && !outstanding_.repeat) {
         // Karn's rule: only a block that went once tells the round trip.
-        timer_.Sample(std::chrono::milliseconds(network_.tickCount() - outstanding_.lastSendTick));
+        timer_.Sample(afterLastSend);
+    } else if (kind == ExchangeKind::kData) {
+        timer_.ResentBlockAcknowledged(afterLastSend);
     }
     answered_ = Answered{true, outstanding_.block, outstanding_.sends, 1};
 }
