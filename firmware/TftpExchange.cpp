@@ -77,10 +77,6 @@ void TftpClient::RefuseStranger(const platform::Endpoint& from) {
     socket_->sendTo(BuildErrorPacket(kErrorUnknownTransferId, kUnknownTransferIdMessage), from);
 }
 
-std::chrono::milliseconds TftpClient::DataWait() const {
-    return broadcast_ ? kAcknowledgementWait : timer_.Wait();
-}
-
 bool TftpClient::FixedWait(ExchangeKind kind) const {
     return kind == ExchangeKind::kRequest || broadcast_ || timer_.Policy() == WaitPolicy::kFixed;
 }

@@ -89,8 +89,6 @@ class TftpClient {
     bool PeerPortFixed() const { return peerFixed_; }
     // Datagrams sent so far in this transfer.
     int SendCount() const { return sendCount_; }
-    // The wait after the next send of a data block.
-    std::chrono::milliseconds DataWait() const;
     // The clock's last answer, when it was an error packet (a clock that refuses the file);
     // nothing once the clock has answered otherwise since.
     const std::optional<ErrorPacket>& LastRefusal() const { return lastRefusal_; }
