@@ -478,7 +478,7 @@ class ModifyTest : public QObject {
         QCOMPARE(w.password->placeholderText(), text("unchanged"));
         const auto written = [this] {
             protocol::SettingsFrame frame{};
-            const std::vector<std::uint8_t>& bytes = net_->sent().back().bytes;
+            const std::vector<std::uint8_t> bytes = net_->sent().back().bytes;
             std::copy_n(bytes.begin(), std::min(bytes.size(), frame.size()), frame.begin());
             return frame;
         };
