@@ -54,7 +54,7 @@ class UpdateRun {
           stop_(stop),
           client_(
               network, target.address, state, [this] { return reporter_.AskYesNo(kBreakQuestion); },
-              stop) {}
+              stop, target.waitPolicy) {}
 
     UpdateOutcome Run();
 

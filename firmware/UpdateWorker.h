@@ -11,6 +11,7 @@
 #include <stop_token>
 #include <string>
 
+#include "firmware/RetransmitTimer.h"
 #include "firmware/TftpPacket.h"
 #include "firmware/UpdateReporter.h"
 #include "firmware/UpdateState.h"
@@ -70,6 +71,8 @@ struct UpdateTarget {
     platform::Ipv4 address = 0;  // the address control, network byte order (0 when empty)
     std::string firmwarePath;    // the firmware file field
     std::string macAddressText;  // the "MAC Address:" field
+    // The wait before a data block goes again (the page's "fixed wait" setting).
+    WaitPolicy waitPolicy = WaitPolicy::kAdaptive;
 };
 
 class UpdateWorker {

@@ -1,5 +1,6 @@
 #include "firmware/page/SystemPage.h"
 
+#include <QAction>
 #include <QButtonGroup>
 #include <QFileDialog>
 #include <QGridLayout>
@@ -87,6 +88,10 @@ SystemPage::SystemPage(SystemPageContext context, QWidget* parent)
     column->addLayout(passwords);
     column->addWidget(buildUpdateGroup());
     column->addStretch(1);
+    controls_.fixedWait = new QAction(QString::fromLatin1(kFixedWaitAction), this);
+    controls_.fixedWait->setCheckable(true);
+    addAction(controls_.fixedWait);
+    setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
 SystemPage::~SystemPage() {
@@ -242,6 +247,7 @@ void SystemPage::startWorker() {
     target.address = platform::ParseIpv4(controls_.address->text().toStdString());
     target.firmwarePath = controls_.firmwareFile->text().toStdString();
     target.macAddressText = controls_.macAddress->text().toStdString();
+    target.waitPolicy = controls_.fixedWait->isChecked() ? WaitPolicy::kFixed : WaitPolicy::kAdaptive;
     auto run = std::make_unique<WorkerRun>();
     UpdateView& view = *this;
     run->reporter = std::make_shared<QueuedUpdateReporter>(this, view);

@@ -19,6 +19,7 @@
 #include "protocol/ClockFamily.h"
 #include "ui/PageWidget.h"
 
+class QAction;
 class QButtonGroup;
 class QLabel;
 class QLineEdit;
@@ -44,6 +45,10 @@ inline constexpr std::size_t kMacAddressMaxBytes = 17;
 inline constexpr char kFirmwareFileFilter[] = "*.bin (*.bin);;*.hex (*.hex)";
 inline constexpr char kSelectModeMessage[] = "Select at least one Mode!";
 inline constexpr char kWaitingText[] = "Waiting";
+// The page's context menu: resend a data block after a fixed second, as clocks have always
+// seen, instead of after the measured round trip (for a clock that misbehaves with quicker
+// resends). Off at start; it holds for the run.
+inline constexpr char kFixedWaitAction[] = "Fixed 1 s wait before a resend";
 
 // StoreSystemPage's flag.
 enum class StoreFlag : std::uint8_t {
@@ -99,6 +104,7 @@ struct SystemPageControls {
     QLabel* counterLine = nullptr;           // "Total Update: %d"
     QPushButton* breakButton = nullptr;      // "Break"
     QLabel* progressLine = nullptr;          // "Waiting", block progress, or nothing
+    QAction* fixedWait = nullptr;            // the context menu's check, kFixedWaitAction
 
     // The seven password fields of both groups.
     std::array<QLineEdit*, 7> passwordFields() const;

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -117,6 +118,8 @@ struct FakeClock {
     Ipv4 address = kClock;
     Bytes image;
     std::uint16_t lastBlock = 0;
+    // Every answer arrives this long after the packet it answers left.
+    milliseconds delay{0};
     // Return the datagrams to answer with (empty: stay silent). Default: plain behaviour.
     std::function<std::vector<Bytes>(const SentDatagram&)> onRequest;
     std::function<std::vector<Bytes>(const SentDatagram&)> onData;
@@ -156,7 +159,8 @@ struct FakeClock {
             replies = onData ? onData(d) : Plain(d);
         }
         for (auto& bytes : replies) {
-            net.deliver(d.from.port, Endpoint{address, kClockTransferPort}, std::move(bytes));
+            net.deliver(d.from.port, Endpoint{address, kClockTransferPort}, std::move(bytes),
+                        delay);
         }
     }
 };
@@ -199,6 +203,20 @@ class UpdateWorkerTest : public ::testing::Test {
             count += IsRequest(d) ? 1 : 0;
         }
         return count;
+    }
+    // The gaps between the sends of data block `block`, in ms.
+    std::vector<std::uint64_t> GapsBetweenSendsOf(std::uint16_t block) const {
+        std::vector<std::uint64_t> gaps;
+        std::optional<std::uint64_t> last;
+        for (const auto& d : Sent()) {
+            if (!IsRequest(d) && BlockOf(d) == block) {
+                if (last) {
+                    gaps.push_back(d.timeMs - *last);
+                }
+                last = d.timeMs;
+            }
+        }
+        return gaps;
     }
     std::vector<std::uint16_t> DataBlocks() const {
         std::vector<std::uint16_t> blocks;
@@ -368,7 +386,10 @@ TEST_F(UpdateWorkerTest, SilentClockGetsTheRequestSixtyTimesASecondApart) {
     EXPECT_EQ(reporter_.Events(), (std::vector<std::string>{"progress: ", kFalse}));
 }
 
-TEST_F(UpdateWorkerTest, SilenceDuringDataShowsTheNetworkMessage) {
+// A data block that gets no answer is sent again after the same short wait three times, then
+// after doubling waits up to a second, until no acknowledgement has come for 60 s: then the
+// network message and "Update False!".
+TEST_F(UpdateWorkerTest, SilenceDuringDataBacksOffAndGivesUpAfterSixtySeconds) {
     MakeFile(1500);
     clock_.onData = [&](const SentDatagram& d) -> std::vector<Bytes> {
         if (BlockOf(d) == 2) {
@@ -377,12 +398,177 @@ TEST_F(UpdateWorkerTest, SilenceDuringDataShowsTheNetworkMessage) {
         return clock_.Plain(d);
     };
     EXPECT_EQ(Run().exitCode, WorkerExit::kFailed);
-    EXPECT_EQ(DataBlocks().size(), 61u);  // block 1 once, block 2 sixty times
+    const std::vector<std::uint64_t> gaps = GapsBetweenSendsOf(2);
+    const std::vector<std::uint64_t> first(gaps.begin(), gaps.begin() + 10);
+    EXPECT_EQ(first, (std::vector<std::uint64_t>{20, 20, 20, 20, 40, 80, 160, 320, 640, 1000}));
+    std::uint64_t waited = 0;
+    for (const std::uint64_t gap : gaps) {
+        EXPECT_LE(gap, 1000u);
+        waited += gap;
+    }
+    // From the first send of block 2 to the end of the last wait.
+    const auto sent = Sent();
+    EXPECT_EQ(net_.now() - (sent.back().timeMs - waited), 60000u);
     const auto events = reporter_.Events();
     ASSERT_GE(events.size(), 3u);
     EXPECT_EQ(std::vector<std::string>(events.end() - 3, events.end()),
               (std::vector<std::string>{kNetwork, "progress: ", kFalse}));
     EXPECT_EQ(state_.updateCounter.load(), 0);
+}
+
+// A clock that stops answering for 10 s (erasing its flash) is asked once a second and
+// waited for.
+TEST_F(UpdateWorkerTest, ClockSilentForTenSecondsIsWaitedFor) {
+    const Bytes file = MakeFile(2000);
+    std::optional<std::uint64_t> silentSince;
+    clock_.onData = [&](const SentDatagram& d) -> std::vector<Bytes> {
+        if (BlockOf(d) == 3 && !silentSince) {
+            silentSince = d.timeMs;
+        }
+        if (silentSince && d.timeMs - *silentSince < 10000) {
+            return {};
+        }
+        return clock_.Plain(d);
+    };
+    EXPECT_EQ(Run().exitCode, WorkerExit::kSucceeded);
+    EXPECT_EQ(clock_.image, file);
+    const std::vector<std::uint64_t> gaps = GapsBetweenSendsOf(3);
+    ASSERT_FALSE(gaps.empty());
+    EXPECT_EQ(gaps.back(), 1000u);
+    EXPECT_LE(gaps.size(), 20u);
+}
+
+// The wait before a block goes again: a second before the first round trip was measured,
+// then the smoothed round trip plus four times its variation, from 20 ms to 1 s; a second
+// always with the fixed wait and in broadcast mode.
+TEST_F(UpdateWorkerTest, WaitBeforeAResendFollowsTheRoundTrip) {
+    struct Case {
+        const char* name;
+        milliseconds delay;  // every answer's
+        std::uint16_t lost;  // the first answer to this block is lost
+        WaitPolicy policy;
+        Ipv4 address;
+        std::vector<std::uint64_t> gaps;  // between the sends of the block whose answer was lost
+    };
+    const Ipv4 broadcast = MakeIpv4(198, 18, 0, 255);
+    const std::vector<Case> cases = {
+        {"no round trip measured yet", milliseconds(0), 1, WaitPolicy::kAdaptive, kClock, {1000}},
+        {"quick clock", milliseconds(0), 5, WaitPolicy::kAdaptive, kClock, {20}},
+        // One sample of 100 ms: 100 + 4 x 50.
+        {"100 ms round trip", milliseconds(100), 2, WaitPolicy::kAdaptive, kClock, {300}},
+        // Two of 100 ms: 100 + 4 x 37.5.
+        {"two samples", milliseconds(100), 3, WaitPolicy::kAdaptive, kClock, {250}},
+        {"slow clock", milliseconds(600), 3, WaitPolicy::kAdaptive, kClock, {1000}},
+        {"fixed wait", milliseconds(0), 5, WaitPolicy::kFixed, kClock, {1000}},
+        {"broadcast", milliseconds(0), 5, WaitPolicy::kAdaptive, broadcast, {1000}},
+    };
+    for (const Case& c : cases) {
+        FakeNetwork net;
+        FakeClock clock;
+        clock.delay = c.delay;
+        clock.onData = [&clock, &c, lost = false](const SentDatagram& d) mutable {
+            auto replies = clock.Plain(d);
+            if (BlockOf(d) == c.lost && !lost) {
+                lost = true;
+                replies.clear();
+            }
+            return replies;
+        };
+        clock.Attach(net);
+        const Bytes file = MakeFile(6 * 512);
+        RecordingReporter reporter;
+        UpdateTarget target{c.address, target_.firmwarePath, kMac, c.policy};
+        UpdateWorker worker(net, state_, target, reporter, nullptr);
+        EXPECT_EQ(worker.Run().exitCode, WorkerExit::kSucceeded) << c.name;
+        EXPECT_EQ(clock.image, file) << c.name;
+        std::vector<std::uint64_t> gaps;
+        std::optional<std::uint64_t> last;
+        for (const auto& d : net.sent()) {
+            if (!IsRequest(d) && BlockOf(d) == c.lost) {
+                if (last) {
+                    gaps.push_back(d.timeMs - *last);
+                }
+                last = d.timeMs;
+            }
+        }
+        EXPECT_EQ(gaps, c.gaps) << c.name;
+    }
+}
+
+// Karn's rule: a block that went twice tells no round trip. Answers take 10 ms (a wait of
+// 30 ms after the first block); block 2's first send is lost and its resend answered, so
+// the wait stays 30 ms (a sample from the first send would make it 59, from the resend 25).
+TEST_F(UpdateWorkerTest, AResentBlockTellsNoRoundTrip) {
+    const Bytes file = MakeFile(5 * 512);
+    clock_.delay = milliseconds(10);
+    std::map<std::uint16_t, int> seen;
+    clock_.onData = [&](const SentDatagram& d) -> std::vector<Bytes> {
+        auto replies = clock_.Plain(d);
+        const int times = ++seen[BlockOf(d)];
+        if ((BlockOf(d) == 2 || BlockOf(d) == 3) && times == 1) {
+            replies.clear();
+        }
+        return replies;
+    };
+    EXPECT_EQ(Run().exitCode, WorkerExit::kSucceeded);
+    EXPECT_EQ(clock_.image, file);
+    EXPECT_EQ(GapsBetweenSendsOf(2), std::vector<std::uint64_t>{30});
+    EXPECT_EQ(GapsBetweenSendsOf(3), std::vector<std::uint64_t>{30});
+}
+
+// Acknowledgements of the block before the one out: the clock asking for it again is
+// answered once per block; a repeat of that, or the clock's answer to an extra send of ours,
+// sends nothing (no packet ever goes twice for one duplicate). The clock answers after 10 ms,
+// so late answers come while the next block is out; block 4 waits 22 ms.
+TEST_F(UpdateWorkerTest, DuplicateAcknowledgementsSendNothing) {
+    struct Case {
+        const char* name;
+        // The answers to block 4's first send: each an acknowledged block and its delay.
+        std::vector<std::pair<std::uint16_t, milliseconds>> answers;
+        std::vector<std::uint16_t> blocks;
+    };
+    const std::vector<Case> cases = {
+        {"asked again once", {{3, milliseconds(0)}}, {1, 2, 3, 4, 4, 5, 6}},
+        {"asked again twice", {{3, milliseconds(0)}, {3, milliseconds(5)}}, {1, 2, 3, 4, 4, 5, 6}},
+        // A second acknowledgement of a block that went once asks for the next again, once;
+        // the answer to that second send does not make block 6 go twice.
+        {"acknowledged twice", {{4, milliseconds(0)}, {4, milliseconds(5)}}, {1, 2, 3, 4, 5, 5, 6}},
+        // Block 4 goes again after 22 ms; the answer to that resend comes while block 5 is out.
+        {"acknowledgement later than the wait", {{4, milliseconds(30)}}, {1, 2, 3, 4, 4, 5, 6}},
+    };
+    for (const Case& c : cases) {
+        FakeNetwork net;
+        FakeClock clock;
+        clock.delay = milliseconds(10);
+        clock.onData = [&clock, &c, first = true](const SentDatagram& d) mutable {
+            if (BlockOf(d) != 4 || !first) {
+                return clock.Plain(d);
+            }
+            first = false;
+            clock.Plain(d);
+            return std::vector<Bytes>{};
+        };
+        net.onSend([&c, sends = 0](const SentDatagram& d, FakeNetwork& n) mutable {
+            if (!IsRequest(d) && BlockOf(d) == 4 && ++sends == 1) {
+                for (const auto& [block, delay] : c.answers) {
+                    n.deliver(d.from.port, Endpoint{kClock, kClockTransferPort}, Ack(block), delay);
+                }
+            }
+        });
+        clock.Attach(net);
+        const Bytes file = MakeFile(6 * 512 - 1);
+        RecordingReporter reporter;
+        UpdateWorker worker(net, state_, target_, reporter, nullptr);
+        EXPECT_EQ(worker.Run().exitCode, WorkerExit::kSucceeded) << c.name;
+        EXPECT_EQ(clock.image, file) << c.name;
+        std::vector<std::uint16_t> blocks;
+        for (const auto& d : net.sent()) {
+            if (!IsRequest(d)) {
+                blocks.push_back(BlockOf(d));
+            }
+        }
+        EXPECT_EQ(blocks, c.blocks) << c.name;
+    }
 }
 
 struct NotAnAckCase {

@@ -115,11 +115,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         script.sends = 0;
         const bool fixedBefore = client.PeerPortFixed();
         const Endpoint clockBefore{kClock, client.PeerPort()};
+        const std::uint64_t began = net.now();
         const int result = exchange == 0
                                ? client.TftpExchange(request, 0, firmware::ExchangeKind::kRequest)
                                : client.TftpExchange(block, next, firmware::ExchangeKind::kData);
 
-        FUZZ_CHECK(script.sends >= 1 && script.sends <= firmware::kMaxSends);
+        // The request and every packet in broadcast mode go at most 60 times; a data block
+        // with the adaptive wait goes until no acknowledgement has come for a minute.
+        FUZZ_CHECK(script.sends >= 1);
+        if (exchange == 0 || broadcast) {
+            FUZZ_CHECK(script.sends <= firmware::kMaxSends);
+        } else {
+            FUZZ_CHECK(net.now() - began <=
+                       static_cast<std::uint64_t>(firmware::kGiveUpAfter.count()));
+        }
         if (result == firmware::kExchangeGaveUp) {
             break;
         }

@@ -14,12 +14,14 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <optional>
 #include <thread>
 
 #include "PageTestSupport.h"
+#include "firmware/TftpPacket.h"
 #include "firmware/UpdateState.h"
 #include "firmware/page/SystemPage.h"
 #include "platform/Ipv4.h"
@@ -470,6 +472,40 @@ class TestSystemPage : public QObject {
         const bool succeeded = texts.last() == QStringLiteral("Update Successful!");
         QCOMPARE(f.c().progressLine->text().isEmpty(), !succeeded);
         QCOMPARE(f.clock.images().size(), std::size_t{succeeded ? 1u : 0u});
+    }
+
+    // The context menu's "fixed wait" makes a block that got no answer go again after a
+    // second; without it after the measured round trip (20 ms at least).
+    void fixedWaitSetting_data() {
+        QTest::addColumn<bool>("fixed");
+        QTest::addColumn<std::uint64_t>("gap");
+        QTest::newRow("measured") << false << std::uint64_t{20};
+        QTest::newRow("fixed") << true << std::uint64_t{1000};
+    }
+    void fixedWaitSetting() {
+        QFETCH(bool, fixed);
+        QFETCH(std::uint64_t, gap);
+        Fixture f;
+        const QByteArray file = f.prepare(3 * 512);
+        std::atomic<bool> answered{false};  // the first send of block 2 goes unanswered
+        f.clock.setBeforeAnswer(
+            [&answered](std::uint16_t block) { return block != 2 || answered.exchange(true); });
+        QVERIFY(f.page->actions().contains(f.c().fixedWait));
+        QCOMPARE(f.page->contextMenuPolicy(), Qt::ActionsContextMenu);
+        QVERIFY(!f.c().fixedWait->isChecked());
+        f.c().fixedWait->setChecked(fixed);
+        QCOMPARE(f.page->StoreSystemPage(firmware::StoreFlag::kFreshStart),
+                 firmware::UpdateStatus::kRunning);
+        QVERIFY(f.waitForEnd());
+        QVERIFY(f.clock.images() == Images{Bytes(file)});
+        std::vector<std::uint64_t> times;
+        for (const auto& d : f.net.sent()) {
+            if (firmware::ReadBe16(d.bytes, 0) == 3 && firmware::ReadBe16(d.bytes, 2) == 2) {
+                times.push_back(d.timeMs);
+            }
+        }
+        QCOMPARE(times.size(), std::size_t{2});
+        QCOMPARE(times[1] - times[0], gap);
     }
 
     // The close-box timer fires once, 500 ms after each start, and ends only the box titled

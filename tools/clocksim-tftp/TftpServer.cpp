@@ -152,8 +152,8 @@ std::string DescribeImage(const ReceivedImage& image) {
            Sha256Hex(image.bytes);
 }
 
-TftpServer::TftpServer(TftpFaults faults, ImageHandler onImage)
-    : faults_(faults), onImage_(std::move(onImage)), random_(faults.seed) {}
+TftpServer::TftpServer(TftpFaults faults, ImageHandler onImage, Now now)
+    : faults_(faults), onImage_(std::move(onImage)), now_(std::move(now)), random_(faults.seed) {}
 
 void TftpServer::AddClock(Ipv4 address, const MacAddress& mac) {
     clocks_.push_back(Clock{address, mac, std::nullopt});
@@ -299,6 +299,9 @@ void TftpServer::OnData(Ipv4 clock, bool broadcast, Endpoint from,
     if (payload.size() > kTftpBlockSize) {
         return;  // not a block of this transfer's size
     }
+    if (Paused(clock, transfer, block)) {
+        return;
+    }
     if (block == transfer.lastBlock && block != 0) {
         ++transfer.image.duplicates;
         Send(clock, from, MakeAcknowledgement(block), replies);  // our acknowledgement was lost
@@ -329,6 +332,18 @@ void TftpServer::OnData(Ipv4 clock, bool broadcast, Endpoint from,
             onImage_(transfer.image);
         }
     }
+}
+
+bool TftpServer::Paused(Ipv4 clock, Transfer& transfer, std::uint16_t block) {
+    if (transfer.pausedUntil) {
+        return now_() < *transfer.pausedUntil;
+    }
+    if (faults_.pauseAtBlock == 0 || block != faults_.pauseAtBlock ||
+        block != static_cast<std::uint16_t>(transfer.lastBlock + 1) || !faults_.Hit(clock)) {
+        return false;
+    }
+    transfer.pausedUntil = now_() + faults_.pause;
+    return true;
 }
 
 void TftpServer::ForgetOldest() {
@@ -546,6 +561,35 @@ void TftpService::Store(const ReceivedImage& image) {
 namespace {
 
 constexpr int kMaxAcknowledgeOlderEvery = 65535;
+constexpr int kMaxBlock = 65535;
+constexpr int kMaxPauseSeconds = 3600;
+
+// A whole number from `low` to `high` that is all of `text`.
+std::optional<int> WholeNumber(const std::string& text, int low, int high) {
+    try {
+        std::size_t used = 0;
+        const long parsed = std::stol(text, &used);
+        if (used == text.size() && parsed >= low && parsed <= high) {
+            return static_cast<int>(parsed);
+        }
+    } catch (const std::logic_error&) {
+    }
+    return std::nullopt;
+}
+
+// "BLOCK:SECONDS" of --tftp-pause-at.
+std::optional<std::pair<std::uint16_t, std::chrono::seconds>> ParsePause(const std::string& text) {
+    const std::size_t colon = text.find(':');
+    if (colon == std::string::npos) {
+        return std::nullopt;
+    }
+    const auto block = WholeNumber(text.substr(0, colon), 1, kMaxBlock);
+    const auto seconds = WholeNumber(text.substr(colon + 1), 1, kMaxPauseSeconds);
+    if (!block || !seconds) {
+        return std::nullopt;
+    }
+    return std::pair{static_cast<std::uint16_t>(*block), std::chrono::seconds(*seconds)};
+}
 constexpr const char* kTftpGroup = "TFTP (firmware updates of wired clocks, UDP port 69)";
 constexpr const char* kTftpNotes =
     R"(TFTP needs root or CAP_NET_BIND_SERVICE; without it the clocks run on without TFTP. A
@@ -561,14 +605,9 @@ void AddBoundedInteger(CLI::App& app, const std::string& name, const std::string
     app.add_option_function<std::string>(
            name,
            [=](const std::string& text) {
-               try {
-                   std::size_t used = 0;
-                   const long parsed = std::stol(text, &used);
-                   if (used == text.size() && parsed >= low && parsed <= high) {
-                       set(static_cast<int>(parsed));
-                       return;
-                   }
-               } catch (const std::logic_error&) {
+               if (const auto value = WholeNumber(text, low, high)) {
+                   set(*value);
+                   return;
                }
                throw CLI::ValidationError(name + " takes " + what + ", not '" + text + "'");
            },
@@ -594,6 +633,23 @@ void AddTftpOptions(CLI::App& app, TftpSettings& settings) {
                       "block before, so the tool sends them again",
                       1, kMaxAcknowledgeOlderEvery, "a block count from 1 to 65535",
                       [&settings](int every) { settings.faults.acknowledgeOlderEvery = every; });
+    app.add_option_function<std::string>(
+           "--tftp-pause-at",
+           [&settings](const std::string& text) {
+               const auto pause = ParsePause(text);
+               if (!pause) {
+                   throw CLI::ValidationError(
+                       "--tftp-pause-at takes BLOCK:SECONDS (a block from 1 to 65535, "
+                       "seconds from 1 to " +
+                       std::to_string(kMaxPauseSeconds) + "), not '" + text + "'");
+               }
+               settings.faults.pauseAtBlock = pause->first;
+               settings.faults.pause = pause->second;
+           },
+           "when block BLOCK first comes, take and answer nothing of that\n"
+           "transfer for SECONDS (a clock erasing its flash), then go on")
+        ->type_name("BLOCK:SECONDS")
+        ->group(kTftpGroup);
     app.add_flag("--tftp-silent", settings.faults.silent, "take nothing, answer nothing")
         ->group(kTftpGroup);
     app.add_flag("--tftp-oack", settings.faults.optionAcknowledgement,

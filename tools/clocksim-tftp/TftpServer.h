@@ -51,6 +51,9 @@ struct TftpFaults {
                                          // acknowledgement of the block before it
     bool optionAcknowledgement = false;  // answer write requests with an option acknowledgement
     bool errorReply = false;             // answer write requests with an error packet
+    std::uint16_t pauseAtBlock = 0;      // 0: off; N: block N (first time) makes the clock
+    std::chrono::seconds pause{0};       // take and answer nothing of that transfer this long
+                                         // (erasing its flash), then go on as before
     std::uint32_t seed = 1;              // for the loss draws
     std::vector<Ipv4> faultyClocks;      // the clocks the faults above hit; empty: every clock
 
@@ -73,8 +76,10 @@ struct TftpReply {
 class TftpServer {
   public:
     using ImageHandler = std::function<void(const ReceivedImage&)>;
+    using Now = std::function<std::chrono::steady_clock::time_point()>;
 
-    TftpServer(TftpFaults faults, ImageHandler onImage);
+    // `now` tells the time for the pause fault.
+    TftpServer(TftpFaults faults, ImageHandler onImage, Now now = std::chrono::steady_clock::now);
 
     void AddClock(Ipv4 address, const MacAddress& mac);
     // A second name a clock answers to in unicast requests: the hardware address of the
@@ -93,6 +98,7 @@ class TftpServer {
         std::uint64_t expectedSize = 0;  // tsize, 0 when not given
         ReceivedImage image;
         std::uint64_t age = 0;
+        std::optional<std::chrono::steady_clock::time_point> pausedUntil;
     };
     using TransferKey = std::tuple<Ipv4, Ipv4, std::uint16_t>;  // clock, peer address, port
 
@@ -111,10 +117,13 @@ class TftpServer {
     void Send(Ipv4 clock, Endpoint to, std::vector<std::uint8_t> bytes,
               std::vector<TftpReply>& replies);
     bool Lost();
+    // The pause fault: true while the transfer takes nothing (it starts at its block).
+    bool Paused(Ipv4 clock, Transfer& transfer, std::uint16_t block);
     void ForgetOldest();
 
     TftpFaults faults_;
     ImageHandler onImage_;
+    Now now_;
     std::vector<Clock> clocks_;
     std::map<TransferKey, Transfer> transfers_;
     std::uint64_t clock_ = 0;

@@ -242,6 +242,8 @@ TEST(FirmwareNetworkTest, CommandLineUpdatesSeveralClocks) {
     } runs[] = {
         {{clocks[0], clocks[3], absent, clocks[1]}, {}, 1, "2 of 4 clocks updated"},
         {{clocks[0], clocks[1], clocks[2]}, {"--parallel", "3"}, 0, "3 of 3 clocks updated"},
+        // The absent clock is tried once more, after the others, with a line of its own.
+        {{clocks[2], absent}, {"--retries", "1"}, 1, "1 of 2 clocks updated"},
     };
     for (const auto& run : runs) {
         for (const std::string& clock : clocks) {
@@ -258,6 +260,11 @@ TEST(FirmwareNetworkTest, CommandLineUpdatesSeveralClocks) {
         ASSERT_TRUE(status) << output;
         EXPECT_EQ(*status, run.status) << output;
         EXPECT_NE(output.find(std::string("\n") + run.summary + "\n"), std::string::npos) << output;
+        if (!run.options.empty() && run.options[0] == "--retries") {
+            EXPECT_NE(output.find("for " + absent + " (no answer to ARP), try 2\n" + run.summary),
+                      std::string::npos)
+                << output;
+        }
         for (const std::string& clock : run.clocks) {
             if (clock == clocks[3]) {
                 EXPECT_NE(output.find("Update False! The clock refused the file: Update refused "

@@ -160,6 +160,29 @@ TEST_F(TftpServerTest, Faults) {
     ASSERT_EQ(images_.size(), 1u);
     EXPECT_EQ(images_[0].bytes.size(), 1100u);
 
+    // A pause at block 2: nothing of the transfer is taken or answered for 5 s, then it goes
+    // on; another transfer is not held up.
+    std::chrono::steady_clock::time_point now{};
+    TftpFaults pausing;
+    pausing.pauseAtBlock = 2;
+    pausing.pause = std::chrono::seconds(5);
+    server_ = TftpServer(
+        pausing, [this](const ReceivedImage& image) { images_.push_back(image); },
+        [&now] { return now; });
+    AddClocks();
+    images_.clear();
+    Send(kClockA, firmware::BuildWriteRequest(kMacA, 600));
+    Send(kClockB, firmware::BuildWriteRequest(kMacB, 100));
+    EXPECT_EQ(One(Send(kClockA, Data(1, 512, 1))), MakeAcknowledgement(1));
+    EXPECT_TRUE(Send(kClockA, Data(2, 88, 2)).empty());
+    now += std::chrono::milliseconds(4999);
+    EXPECT_TRUE(Send(kClockA, Data(1, 512, 1)).empty());
+    EXPECT_EQ(One(Send(kClockB, Data(1, 100, 1))), MakeAcknowledgement(1));
+    now += std::chrono::milliseconds(1);
+    EXPECT_EQ(One(Send(kClockA, Data(2, 88, 2))), MakeAcknowledgement(2));
+    ASSERT_EQ(images_.size(), 2u);
+    EXPECT_EQ(images_[1].bytes.size(), 600u);
+
     TftpFaults lossy;
     lossy.lossPercent = 50;
     Make(lossy);
@@ -181,7 +204,8 @@ TEST(TftpOptionsTest, TakesItsOptionsAndRefusesBadValues) {
     };
     TftpSettings settings;
     parse({"--tftp-loss", "10", "--tftp-store", "/tmp/{mac}.bin", "--tftp-oack", "--tftp-seed", "7",
-           "--tftp-ack-older=3", "--tftp-faulty", "198.18.0.11-12", "--no-tftp"},
+           "--tftp-ack-older=3", "--tftp-faulty", "198.18.0.11-12", "--tftp-pause-at", "40:12",
+           "--no-tftp"},
           settings);
     EXPECT_EQ(settings.faults.faultyClocks, (std::vector<Ipv4>{kClockB, MakeIpv4(198, 18, 0, 12)}));
     EXPECT_EQ(settings.faults.lossPercent, 10);
@@ -189,12 +213,18 @@ TEST(TftpOptionsTest, TakesItsOptionsAndRefusesBadValues) {
     EXPECT_EQ(settings.storePath, "/tmp/{mac}.bin");
     EXPECT_EQ(settings.faults.seed, 7u);
     EXPECT_EQ(settings.faults.acknowledgeOlderEvery, 3);
+    EXPECT_EQ(settings.faults.pauseAtBlock, 40);
+    EXPECT_EQ(settings.faults.pause, std::chrono::seconds(12));
     EXPECT_FALSE(settings.enabled);
     for (const auto& bad : std::vector<std::vector<std::string>>{{"--tftp-loss", "101"},
                                                                  {"--tftp-loss"},
                                                                  {"--tftp-ack-older", "0"},
                                                                  {"--tftp-seed", "x"},
-                                                                 {"--tftp-faulty", "198.18.0"}}) {
+                                                                 {"--tftp-faulty", "198.18.0"},
+                                                                 {"--tftp-pause-at", "40"},
+                                                                 {"--tftp-pause-at", "0:5"},
+                                                                 {"--tftp-pause-at", "4:0"},
+                                                                 {"--tftp-pause-at", "4:5s"}}) {
         EXPECT_THROW(parse(bad, settings), CLI::ParseError) << bad[0];
     }
 }
