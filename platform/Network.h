@@ -24,6 +24,17 @@ struct Endpoint {
     friend bool operator==(const Endpoint&, const Endpoint&) = default;
 };
 
+// One local IPv4 address and the interface it lives on.
+struct NetworkInterface {
+    std::string name;         // the interface's name ("eth0"; a Windows adapter's name)
+    std::uint32_t index = 0;  // the system's interface index, 0 when unknown
+    Ipv4 address = 0;         // network byte order
+    Ipv4 netmask = 0;         // network byte order, 0 when unknown
+    Ipv4 broadcast = 0;       // network byte order, 0 when the interface has none
+    bool loopback = false;
+    friend bool operator==(const NetworkInterface&, const NetworkInterface&) = default;
+};
+
 enum class WaitResult { kReadable, kTimeout, kError };
 
 // What kind of failure lastError() describes.
@@ -72,6 +83,15 @@ class UdpSocket {
         }
         return -1;
     }
+    // Sends one datagram out of the interface with the system index `interfaceIndex`, so that
+    // a broadcast reaches that interface's segment only; as sendTo otherwise.
+    virtual long sendOn(std::span<const std::uint8_t> data, Endpoint to,
+                        std::uint32_t interfaceIndex) {
+        static_cast<void>(interfaceIndex);
+        return sendTo(data, to);
+    }
+    // The receive buffer the system granted (after setReceiveBuffer), 0 when unknown.
+    virtual int receiveBufferSize() const { return 0; }
     // Text of the last failure (bind, send, receive), empty when none.
     virtual std::string lastError() const = 0;
     // Kind of the last failure.
@@ -94,6 +114,15 @@ class Network {
     virtual std::int64_t timeSeconds() = 0;
     // Every IPv4 address of this machine, on every interface, network byte order.
     virtual std::vector<Ipv4> localAddresses() = 0;
+    // Every IPv4 address of this machine that is up, with its interface: one entry per
+    // address. Without interface facts, the local addresses with no name, index or broadcast.
+    virtual std::vector<NetworkInterface> interfaces() {
+        std::vector<NetworkInterface> result;
+        for (const Ipv4 address : localAddresses()) {
+            result.push_back(NetworkInterface{.address = address});
+        }
+        return result;
+    }
 };
 
 // The real network over POSIX sockets.
