@@ -529,6 +529,35 @@ struct RunSettings {
 
 // Runs the updates, at most `parallel` at once, in the order given; a clock whose transfer
 // failed goes to the end of the queue while it has retries left. Returns the exit status.
+// What the ended tries of one run add up to, and the clocks that wait for a try.
+struct RunTally {
+    std::deque<std::size_t> queue;
+    int updated = 0;
+    bool refused = false;
+};
+
+// Joins an ended transfer, counts it, queues its clock again when a retry is due, and prints
+// its line.
+void FinishTransfer(Transfer& transfer, const RunSettings& run, Console& console,
+                    BreakQuestion& question, RunTally& tally) {
+    transfer.worker.Join();
+    const firmware::UpdateOutcome outcome = transfer.worker.Outcome();
+    const bool ok = outcome.exitCode == firmware::WorkerExit::kSucceeded;
+    tally.refused = tally.refused || outcome.refused;
+    tally.updated += ok ? 1 : 0;
+    // A refused entry or file fails the same way again; a break ends the run.
+    const bool retry = !ok && !outcome.refused && transfer.tries <= run.retries &&
+                       !question.Broken() && !question.Pending();
+    if (retry) {
+        tally.queue.push_back(transfer.index);
+    }
+    // A refused single clock has said why; the line would only repeat it.
+    const bool silent = outcome.refused && !console.Batch();
+    console.Ended(transfer.index,
+                  ok ? TryEnd::kUpdated : (retry ? TryEnd::kRetry : TryEnd::kFailed),
+                  silent ? "" : ResultLine(transfer, outcome));
+}
+
 int RunTransfers(Io& io, const std::vector<platform::Ipv4>& addresses, const RunSettings& run) {
     std::vector<std::string> clocks;
     for (const platform::Ipv4 address : addresses) {
@@ -537,32 +566,12 @@ int RunTransfers(Io& io, const std::vector<platform::Ipv4>& addresses, const Run
     Console console(io, clocks);
     BreakQuestion question(console, ::isatty(STDIN_FILENO) == 1 && io.errIsTerminal);
     std::list<std::unique_ptr<Transfer>> running;
-    std::deque<std::size_t> queue;
+    RunTally tally;
     for (std::size_t i = 0; i < addresses.size(); ++i) {
-        queue.push_back(i);
+        tally.queue.push_back(i);
     }
     std::vector<int> tries(addresses.size(), 0);
-    int updated = 0;
-    bool refused = false;
 
-    auto finish = [&](Transfer& transfer) {
-        transfer.worker.Join();
-        const firmware::UpdateOutcome outcome = transfer.worker.Outcome();
-        const bool ok = outcome.exitCode == firmware::WorkerExit::kSucceeded;
-        refused = refused || outcome.refused;
-        updated += ok ? 1 : 0;
-        // A refused entry or file fails the same way again; a break ends the run.
-        const bool retry = !ok && !outcome.refused && transfer.tries <= run.retries &&
-                           !question.Broken() && !question.Pending();
-        if (retry) {
-            queue.push_back(transfer.index);
-        }
-        // A refused single clock has said why; the line would only repeat it.
-        const bool silent = outcome.refused && !console.Batch();
-        console.Ended(transfer.index,
-                      ok ? TryEnd::kUpdated : (retry ? TryEnd::kRetry : TryEnd::kFailed),
-                      silent ? "" : ResultLine(transfer, outcome));
-    };
     {
         BlockedSignals signals;
         console.Waiting();
@@ -570,10 +579,10 @@ int RunTransfers(Io& io, const std::vector<platform::Ipv4>& addresses, const Run
             if (running.empty() && question.Pending()) {
                 question.Ask(firmware::kBreakQuestion);  // a Ctrl-C between two clocks
             }
-            while (running.size() < run.parallel && !queue.empty() && !question.Broken() &&
+            while (running.size() < run.parallel && !tally.queue.empty() && !question.Broken() &&
                    !question.Pending()) {
-                const std::size_t clock = queue.front();
-                queue.pop_front();
+                const std::size_t clock = tally.queue.front();
+                tally.queue.pop_front();
                 running.push_back(std::make_unique<Transfer>(console, question, clock,
                                                              addresses[clock], run.path, run.mac,
                                                              run.policy, ++tries[clock]));
@@ -595,23 +604,23 @@ int RunTransfers(Io& io, const std::vector<platform::Ipv4>& addresses, const Run
                 if ((*it)->worker.IsRunning()) {
                     ++it;
                 } else {
-                    finish(**it);
+                    FinishTransfer(**it, run, console, question, tally);
                     it = running.erase(it);
                 }
             }
         }
     }
-    if (!queue.empty()) {
+    if (!tally.queue.empty()) {
         console.Say(firmware::kUserBreakMessage);
     }
     if (console.Batch()) {
-        console.Conclude(std::to_string(updated) + " of " + std::to_string(addresses.size()) +
+        console.Conclude(std::to_string(tally.updated) + " of " + std::to_string(addresses.size()) +
                          " clocks updated");
     }
-    if (refused) {
+    if (tally.refused) {
         return kExitUsage;
     }
-    return updated == static_cast<int>(addresses.size()) ? kExitSuccess : kExitNoAnswer;
+    return tally.updated == static_cast<int>(addresses.size()) ? kExitSuccess : kExitNoAnswer;
 }
 
 int RunFirmware(const FirmwareArguments& arguments, Io& io) {
