@@ -57,6 +57,13 @@ class PosixUdpSocket final : public UdpSocket {
         return check(::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes) == 0);
     }
 
+    bool setSendBuffer(int bytes) override {
+        if (::setsockopt(fd_, SOL_SOCKET, SO_SNDBUFFORCE, &bytes, sizeof bytes) == 0) {
+            return true;
+        }
+        return check(::setsockopt(fd_, SOL_SOCKET, SO_SNDBUF, &bytes, sizeof bytes) == 0);
+    }
+
     bool bind(Ipv4 address, std::uint16_t port) override {
         const sockaddr_in sa = MakeSockaddr(address, port);
         return check(::bind(fd_, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == 0);
@@ -71,11 +78,13 @@ class PosixUdpSocket final : public UdpSocket {
         return ntohs(sa.sin_port);
     }
 
+    // MSG_DONTWAIT: a send buffer full of datagrams waiting for their neighbours (a sweep of
+    // silent addresses) fails the send with EAGAIN instead of holding the caller for seconds.
     long sendTo(std::span<const std::uint8_t> data, Endpoint to) override {
         const sockaddr_in sa = MakeSockaddr(to.address, to.port);
         ssize_t sent = 0;
         do {
-            sent = ::sendto(fd_, data.data(), data.size(), 0,
+            sent = ::sendto(fd_, data.data(), data.size(), MSG_DONTWAIT,
                             reinterpret_cast<const sockaddr*>(&sa), sizeof sa);
         } while (sent < 0 && errno == EINTR);
         check(sent >= 0);
@@ -105,7 +114,7 @@ class PosixUdpSocket final : public UdpSocket {
         std::memcpy(CMSG_DATA(header), &info, sizeof info);
         ssize_t sent = 0;
         do {
-            sent = ::sendmsg(fd_, &message, 0);
+            sent = ::sendmsg(fd_, &message, MSG_DONTWAIT);
         } while (sent < 0 && errno == EINTR);
         check(sent >= 0);
         return static_cast<long>(sent);

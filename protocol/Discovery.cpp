@@ -697,6 +697,8 @@ void SearchRun::prepareSocket() {
     }
     if (plan_.broadcastStart) {
         socket_->enableBroadcast();
+    } else {
+        socket_->setSendBuffer(kSweepSendBuffer);
     }
 }
 

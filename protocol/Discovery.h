@@ -72,6 +72,9 @@ inline constexpr std::uint32_t kWifiProbesPerSecond = 1500;   // 772-byte frames
 inline constexpr std::uint32_t kEarlyProbesPerSecond = 9000;  // 95-byte command frames
 // Receive buffer a search asks for, so that hundreds of clocks answering at once lose nothing.
 inline constexpr int kSearchReceiveBuffer = 4 << 20;
+// Send buffer of a sweep: probes to silent addresses wait in it until their neighbour's
+// address resolution gives up (about 3 s), and a full buffer refuses every further probe.
+inline constexpr int kSweepSendBuffer = 16 << 20;
 
 // The controls after the engine changed them. The engine checks "Broadcast" and disables the
 // IP-address control for a broadcast search, checks "WIRED" when no family was chosen (and
