@@ -12,6 +12,7 @@
 
 #include "platform/Ipv4.h"
 #include "platform/TextCodec.h"
+#include "protocol/Broadcast.h"
 #include "protocol/Chunks.h"
 #include "protocol/CommandFrames.h"
 #include "protocol/Exchanges.h"
@@ -227,6 +228,7 @@ class SearchRun {
     SearchControls controls_;
     SearchPlan plan_;
     std::vector<platform::NetworkInterface> interfaces_;
+    std::vector<std::uint32_t> broadcastIndexes_;
     std::unique_ptr<platform::UdpSocket> socket_;
     Group current_;
     Group early_;
@@ -409,23 +411,10 @@ bool SearchRun::sweepRound(std::span<const std::uint8_t> probe, std::uint16_t po
 
 bool SearchRun::sendProbe(std::span<const std::uint8_t> bytes, std::uint32_t host,
                           std::uint16_t port) {
-    const auto size = static_cast<long>(bytes.size());
     const platform::Endpoint to{platform::HostToNetwork32(host), port};
-    bool sent = false;
-    if (host == kHostBroadcast && !interfaces_.empty()) {
-        // One send per interface, so that every segment hears the broadcast once.
-        std::set<std::uint32_t> done;
-        for (const platform::NetworkInterface& in : interfaces_) {
-            if (!in.loopback && in.broadcast != 0 && in.index != 0 &&
-                done.insert(in.index).second) {
-                sent = socket_->sendOn(bytes, to, in.index) == size || sent;
-            }
-        }
-        if (!done.empty()) {
-            return sent;
-        }
-    }
-    sent = socket_->sendTo(bytes, to) == size;
+    const bool sent = host == kHostBroadcast
+                          ? SendOutOfEach(*socket_, bytes, to, broadcastIndexes_)
+                          : socket_->sendTo(bytes, to) == static_cast<long>(bytes.size());
     if (!sent) {
         // A full neighbour table or an unreachable address fails this probe alone.
         ++failedSends_;
@@ -622,6 +611,7 @@ SearchOutcome SearchRun::run() {
     }
     protocol_.LocalAddressList = std::move(local);
     interfaces_ = network_.interfaces();
+    broadcastIndexes_ = BroadcastInterfaces(interfaces_);
     socket_ = network_.openUdp();
     if (!socket_) {
         return SearchOutcome::kSocketFailed;

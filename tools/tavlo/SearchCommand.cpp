@@ -286,7 +286,8 @@ void AddSearchCommand(CLI::App& tavlo, Invocation& invocation) {
         ->add_option("--range", arguments->ranges,
                      "sweep A.B.C.D/N (N from 16 to 32) or FIRST-LAST\n"
                      "instead of broadcasting; repeatable")
-        ->type_name("R");
+        ->type_name("R")
+        ->allow_extra_args(false);
     search
         ->add_option_function<std::uint32_t>(
             "--rate", [arguments](std::uint32_t rate) { arguments->rate = rate; },

@@ -1,0 +1,35 @@
+#include "protocol/Broadcast.h"
+
+#include <algorithm>
+
+namespace tavlo::protocol {
+
+std::vector<std::uint32_t> BroadcastInterfaces(
+    const std::vector<platform::NetworkInterface>& interfaces,
+    const std::vector<std::string>& names) {
+    std::vector<std::uint32_t> indexes;
+    for (const platform::NetworkInterface& in : interfaces) {
+        const bool named =
+            names.empty() || std::find(names.begin(), names.end(), in.name) != names.end();
+        if (!in.loopback && in.broadcast != 0 && in.index != 0 && named &&
+            std::find(indexes.begin(), indexes.end(), in.index) == indexes.end()) {
+            indexes.push_back(in.index);
+        }
+    }
+    return indexes;
+}
+
+bool SendOutOfEach(platform::UdpSocket& socket, std::span<const std::uint8_t> bytes,
+                   platform::Endpoint to, const std::vector<std::uint32_t>& indexes) {
+    const auto size = static_cast<long>(bytes.size());
+    if (indexes.empty()) {
+        return socket.sendTo(bytes, to) == size;
+    }
+    bool sent = false;
+    for (const std::uint32_t index : indexes) {
+        sent = socket.sendOn(bytes, to, index) == size || sent;
+    }
+    return sent;
+}
+
+}  // namespace tavlo::protocol
