@@ -10,9 +10,9 @@
 #include <string_view>
 #include <utility>
 
+#include "platform/Broadcast.h"
 #include "platform/Ipv4.h"
 #include "platform/TextCodec.h"
-#include "protocol/Broadcast.h"
 #include "protocol/Chunks.h"
 #include "protocol/CommandFrames.h"
 #include "protocol/Exchanges.h"
@@ -413,7 +413,7 @@ bool SearchRun::sendProbe(std::span<const std::uint8_t> bytes, std::uint32_t hos
                           std::uint16_t port) {
     const platform::Endpoint to{platform::HostToNetwork32(host), port};
     const bool sent = host == kHostBroadcast
-                          ? SendOutOfEach(*socket_, bytes, to, broadcastIndexes_)
+                          ? platform::SendOutOfEach(*socket_, bytes, to, broadcastIndexes_)
                           : socket_->sendTo(bytes, to) == static_cast<long>(bytes.size());
     if (!sent) {
         // A full neighbour table or an unreachable address fails this probe alone.
@@ -611,7 +611,7 @@ SearchOutcome SearchRun::run() {
     }
     protocol_.LocalAddressList = std::move(local);
     interfaces_ = network_.interfaces();
-    broadcastIndexes_ = BroadcastInterfaces(interfaces_);
+    broadcastIndexes_ = platform::BroadcastInterfaces(interfaces_);
     socket_ = network_.openUdp();
     if (!socket_) {
         return SearchOutcome::kSocketFailed;

@@ -7,8 +7,8 @@
 #include <unordered_set>
 #include <utility>
 
+#include "platform/Broadcast.h"
 #include "platform/Ipv4.h"
-#include "protocol/Broadcast.h"
 #include "protocol/CommandFrames.h"
 #include "protocol/Frames.h"
 
@@ -138,7 +138,7 @@ struct ClockExchanges::Opened {
     // A broadcast goes out once on each of its interfaces; true when a send went out whole.
     bool send(std::span<const std::uint8_t> bytes) const {
         if (broadcast) {
-            return SendOutOfEach(*socket, bytes, to, interfaces);
+            return platform::SendOutOfEach(*socket, bytes, to, interfaces);
         }
         return socket->sendTo(bytes, to) == static_cast<long>(bytes.size());
     }
@@ -198,7 +198,8 @@ bool ClockExchanges::startExchange(Ipv4 target, std::uint16_t port, const MovedC
     // unicast address whose first octet is 255.
     opened.longWait = platform::FirstOctet(opened.to.address) == kBroadcastOctet;
     if (opened.broadcast) {
-        opened.interfaces = BroadcastInterfaces(network_.interfaces(), broadcastInterfaceNames_);
+        opened.interfaces =
+            platform::BroadcastInterfaces(network_.interfaces(), broadcastInterfaceNames_);
         opened.socket->enableBroadcast();
         // Hundreds of clocks may answer at once; the kernel must not drop their replies.
         opened.socket->setReceiveBuffer(kBroadcastReceiveBuffer);

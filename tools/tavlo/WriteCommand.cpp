@@ -6,8 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/Broadcast.h"
 #include "platform/Ipv4.h"
-#include "protocol/Broadcast.h"
 #include "tools/common/Json.h"
 #include "tools/tavlo/Cli.h"
 #include "tools/tavlo/ClockOptions.h"
@@ -147,7 +147,7 @@ std::optional<WriteTarget> CheckUsage(const WriteArguments& arguments, Io& io) {
     const std::vector<platform::NetworkInterface> interfaces =
         platform::makeSystemNetwork()->interfaces();
     for (const std::string& name : arguments.interfaces) {
-        if (protocol::BroadcastInterfaces(interfaces, {name}).empty()) {
+        if (platform::BroadcastInterfaces(interfaces, {name}).empty()) {
             UsageError(io, kCommand,
                        "no interface '" + Printable(name) +
                            "' with a broadcast address ('tavlo interfaces' lists them)");

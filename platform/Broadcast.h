@@ -9,18 +9,17 @@
 
 #include "platform/Network.h"
 
-namespace tavlo::protocol {
+namespace tavlo::platform {
 
 // The interfaces a broadcast leaves by, one index per interface: those that are no loopback
 // and have a broadcast address, and of them only the ones named in `names` unless it is
 // empty.
-std::vector<std::uint32_t> BroadcastInterfaces(
-    const std::vector<platform::NetworkInterface>& interfaces,
-    const std::vector<std::string>& names = {});
+std::vector<std::uint32_t> BroadcastInterfaces(const std::vector<NetworkInterface>& interfaces,
+                                               const std::vector<std::string>& names = {});
 
 // Sends `bytes` to `to` once out of each interface of `indexes`, or with a plain send when
 // there is none. True when at least one send went out whole.
-bool SendOutOfEach(platform::UdpSocket& socket, std::span<const std::uint8_t> bytes,
-                   platform::Endpoint to, const std::vector<std::uint32_t>& indexes);
+bool SendOutOfEach(UdpSocket& socket, std::span<const std::uint8_t> bytes, Endpoint to,
+                   const std::vector<std::uint32_t>& indexes);
 
-}  // namespace tavlo::protocol
+}  // namespace tavlo::platform

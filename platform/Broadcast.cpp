@@ -1,14 +1,13 @@
-#include "protocol/Broadcast.h"
+#include "platform/Broadcast.h"
 
 #include <algorithm>
 
-namespace tavlo::protocol {
+namespace tavlo::platform {
 
-std::vector<std::uint32_t> BroadcastInterfaces(
-    const std::vector<platform::NetworkInterface>& interfaces,
-    const std::vector<std::string>& names) {
+std::vector<std::uint32_t> BroadcastInterfaces(const std::vector<NetworkInterface>& interfaces,
+                                               const std::vector<std::string>& names) {
     std::vector<std::uint32_t> indexes;
-    for (const platform::NetworkInterface& in : interfaces) {
+    for (const NetworkInterface& in : interfaces) {
         const bool named =
             names.empty() || std::find(names.begin(), names.end(), in.name) != names.end();
         if (!in.loopback && in.broadcast != 0 && in.index != 0 && named &&
@@ -19,8 +18,8 @@ std::vector<std::uint32_t> BroadcastInterfaces(
     return indexes;
 }
 
-bool SendOutOfEach(platform::UdpSocket& socket, std::span<const std::uint8_t> bytes,
-                   platform::Endpoint to, const std::vector<std::uint32_t>& indexes) {
+bool SendOutOfEach(UdpSocket& socket, std::span<const std::uint8_t> bytes, Endpoint to,
+                   const std::vector<std::uint32_t>& indexes) {
     const auto size = static_cast<long>(bytes.size());
     if (indexes.empty()) {
         return socket.sendTo(bytes, to) == size;
@@ -32,4 +31,4 @@ bool SendOutOfEach(platform::UdpSocket& socket, std::span<const std::uint8_t> by
     return sent;
 }
 
-}  // namespace tavlo::protocol
+}  // namespace tavlo::platform
