@@ -367,6 +367,7 @@ void MainWindow::onSearch() {
     search_.reset();
     statusLine_->clear();
     tree_->clearAll();
+    searchInterfaces_.clear();
     pages_.basic->ClearBasicPage();
     pages_.wifi->ResetWifiPage();
     shown_.reset();
@@ -636,6 +637,10 @@ void MainWindow::addItem(protocol::SearchGroup group, const QString& item) {
     tree_->addItem(group, item);
 }
 
+void MainWindow::noteItemInterface(protocol::SearchGroup group, const std::string& interfaceName) {
+    searchInterfaces_[group].insert(interfaceName);
+}
+
 void MainWindow::finishGroup(protocol::SearchGroup group, const QStringList& items,
                              const QString& label) {
     tree_->finishGroup(group, items, label);
@@ -700,6 +705,15 @@ void MainWindow::startModify(workflow::WriteScope scope) {
                 request.wifi = pages_.wifi->model();
             }
             request.known = knownPasswords_;
+            if (scope == workflow::WriteScope::kEveryClock) {
+                const auto heard =
+                    searchInterfaces_.find(plan.generation == workflow::Generation::kEarly
+                                               ? protocol::SearchGroup::kEarly
+                                               : protocol::SearchGroup::kCurrent);
+                if (heard != searchInterfaces_.end()) {
+                    request.broadcastInterfaces.assign(heard->second.begin(), heard->second.end());
+                }
+            }
             startWrite(std::move(request));
             return;
         }

@@ -4,7 +4,9 @@
 
 #include <QDialog>
 #include <functional>
+#include <map>
 #include <memory>
+#include <set>
 
 #include "app/ModifyPlan.h"
 #include "app/QueuedSearchReporter.h"
@@ -242,6 +244,7 @@ class MainWindow final : public QDialog, private SearchView, private UpdateMonit
     void showProbedAddress(const QString& dotted) override;
     void addGroup(protocol::SearchGroup group, const QString& text) override;
     void addItem(protocol::SearchGroup group, const QString& text) override;
+    void noteItemInterface(protocol::SearchGroup group, const std::string& interfaceName) override;
     void finishGroup(protocol::SearchGroup group, const QStringList& items,
                      const QString& label) override;
     void expandGroup(protocol::SearchGroup group) override;
@@ -276,6 +279,9 @@ class MainWindow final : public QDialog, private SearchView, private UpdateMonit
     UpdateOperation updateOperation_ = UpdateOperation::kNone;
     std::optional<ClockIdentity> shown_;
     workflow::KnownPasswords knownPasswords_;
+    // The local interfaces on which the last search heard the clocks of each group: Batch
+    // Modify broadcasts there alone (everywhere when none is known).
+    std::map<protocol::SearchGroup, std::set<std::string>> searchInterfaces_;
 
     // The search under way (or finished and not yet dropped). The worker is destroyed
     // (stopped and joined) before its reporter; `live` turns false when the search is dropped,

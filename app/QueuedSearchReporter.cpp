@@ -48,6 +48,11 @@ void QueuedSearchReporter::itemAdded(protocol::SearchGroup group, const std::str
     post([view = &view_, group, text = fromUtf8(text)] { view->addItem(group, text); });
 }
 
+void QueuedSearchReporter::itemHeardOn(protocol::SearchGroup group, const std::string& /*text*/,
+                                       const std::string& interfaceName) {
+    post([view = &view_, group, interfaceName] { view->noteItemInterface(group, interfaceName); });
+}
+
 void QueuedSearchReporter::groupFinished(protocol::SearchGroup group,
                                          const std::vector<std::string>& items,
                                          const std::string& label) {

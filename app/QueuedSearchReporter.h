@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <string>
 
 #include "protocol/Discovery.h"
 
@@ -24,6 +25,9 @@ class SearchView {
     virtual void showProbedAddress(const QString& dotted) = 0;
     virtual void addGroup(protocol::SearchGroup group, const QString& text) = 0;
     virtual void addItem(protocol::SearchGroup group, const QString& text) = 0;
+    // A clock of the group was heard on the local interface `interfaceName`.
+    virtual void noteItemInterface(protocol::SearchGroup group,
+                                   const std::string& interfaceName) = 0;
     virtual void finishGroup(protocol::SearchGroup group, const QStringList& items,
                              const QString& label) = 0;
     virtual void expandGroup(protocol::SearchGroup group) = 0;
@@ -42,6 +46,8 @@ class QueuedSearchReporter final : public protocol::SearchReporter {
     void addressProbed(const std::string& dottedAddress) override;
     void groupCreated(protocol::SearchGroup group, const std::string& text) override;
     void itemAdded(protocol::SearchGroup group, const std::string& text) override;
+    void itemHeardOn(protocol::SearchGroup group, const std::string& text,
+                     const std::string& interfaceName) override;
     void groupFinished(protocol::SearchGroup group, const std::vector<std::string>& items,
                        const std::string& label) override;
     void groupExpanded(protocol::SearchGroup group) override;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "firmware/TftpPacket.h"
+#include "platform/Broadcast.h"
 #include "platform/Ipv4.h"
 
 namespace tavlo::firmware {
@@ -37,6 +38,9 @@ bool TftpClient::Open() {
     if ((broadcast_ && !socket_->enableBroadcast()) || !socket_->bind(platform::kAnyAddress, 0)) {
         socket_.reset();
         return false;
+    }
+    if (broadcast_) {
+        broadcastInterfaces_ = platform::BroadcastInterfaces(network_.interfaces());
     }
     return true;
 }
@@ -267,7 +271,12 @@ int TftpClient::TftpExchange(std::span<const std::uint8_t> payload, std::uint32_
         if (!MaySend(kind, attempt)) {
             return kExchangeGaveUp;
         }
-        socket_->sendTo(datagram, destination);
+        if (broadcast_) {
+            // Once out of every interface, so that the clock is reached on any segment.
+            platform::SendOutOfEach(*socket_, datagram, destination, broadcastInterfaces_);
+        } else {
+            socket_->sendTo(datagram, destination);
+        }
         ++sendCount_;
         ++outstanding_.sends;
         outstanding_.lastSendTick = network_.tickCount();

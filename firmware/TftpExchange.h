@@ -150,6 +150,7 @@ class TftpClient {
     std::stop_token stop_;
     std::unique_ptr<platform::UdpSocket> socket_;
     bool broadcast_ = false;
+    std::vector<std::uint32_t> broadcastInterfaces_;  // a broadcast leaves by each of them
     std::uint16_t peerPort_ = 0;
     bool peerFixed_ = false;
     int sendCount_ = 0;

@@ -92,6 +92,13 @@ class UdpSocket {
     }
     // The receive buffer the system granted (after setReceiveBuffer), 0 when unknown.
     virtual int receiveBufferSize() const { return 0; }
+    // Asks the system for a send buffer of at least `bytes`: datagrams waiting for their
+    // neighbour's address to resolve hold it, so a sweep of many silent addresses needs a
+    // big one. False when the system has no such setting or refused it.
+    virtual bool setSendBuffer(int bytes) {
+        static_cast<void>(bytes);
+        return false;
+    }
     // Text of the last failure (bind, send, receive), empty when none.
     virtual std::string lastError() const = 0;
     // Kind of the last failure.

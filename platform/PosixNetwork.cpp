@@ -1,13 +1,16 @@
 #include "platform/PosixNetwork.h"
 
 #include <ifaddrs.h>
+#include <net/if.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
+#include <cstring>
 #include <ctime>
 #include <system_error>
 #include <thread>
@@ -21,6 +24,16 @@ sockaddr_in MakeSockaddr(Ipv4 address, std::uint16_t port) {
     sa.sin_addr.s_addr = address;
     sa.sin_port = htons(port);
     return sa;
+}
+
+// The IPv4 address in a getifaddrs entry's socket address, 0 for none.
+Ipv4 AddressOf(const sockaddr* address) {
+    if (address == nullptr || address->sa_family != AF_INET) {
+        return 0;
+    }
+    sockaddr_in sa{};
+    std::memcpy(&sa, address, sizeof sa);
+    return sa.sin_addr.s_addr;
 }
 
 class PosixUdpSocket final : public UdpSocket {
@@ -44,6 +57,13 @@ class PosixUdpSocket final : public UdpSocket {
         return check(::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes) == 0);
     }
 
+    bool setSendBuffer(int bytes) override {
+        if (::setsockopt(fd_, SOL_SOCKET, SO_SNDBUFFORCE, &bytes, sizeof bytes) == 0) {
+            return true;
+        }
+        return check(::setsockopt(fd_, SOL_SOCKET, SO_SNDBUF, &bytes, sizeof bytes) == 0);
+    }
+
     bool bind(Ipv4 address, std::uint16_t port) override {
         const sockaddr_in sa = MakeSockaddr(address, port);
         return check(::bind(fd_, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == 0);
@@ -58,15 +78,56 @@ class PosixUdpSocket final : public UdpSocket {
         return ntohs(sa.sin_port);
     }
 
+    // MSG_DONTWAIT: a send buffer full of datagrams waiting for their neighbours (a sweep of
+    // silent addresses) fails the send with EAGAIN instead of holding the caller for seconds.
     long sendTo(std::span<const std::uint8_t> data, Endpoint to) override {
         const sockaddr_in sa = MakeSockaddr(to.address, to.port);
         ssize_t sent = 0;
         do {
-            sent = ::sendto(fd_, data.data(), data.size(), 0,
+            sent = ::sendto(fd_, data.data(), data.size(), MSG_DONTWAIT,
                             reinterpret_cast<const sockaddr*>(&sa), sizeof sa);
         } while (sent < 0 && errno == EINTR);
         check(sent >= 0);
         return static_cast<long>(sent);
+    }
+
+    // The interface goes with the datagram as IP_PKTINFO: the kernel routes it out of that
+    // interface, a limited broadcast included, whatever the routing table prefers.
+    long sendOn(std::span<const std::uint8_t> data, Endpoint to,
+                std::uint32_t interfaceIndex) override {
+        sockaddr_in sa = MakeSockaddr(to.address, to.port);
+        iovec part{const_cast<std::uint8_t*>(data.data()), data.size()};
+        std::array<std::uint8_t, CMSG_SPACE(sizeof(in_pktinfo))> control{};
+        msghdr message{};
+        message.msg_name = &sa;
+        message.msg_namelen = sizeof sa;
+        message.msg_iov = &part;
+        message.msg_iovlen = 1;
+        message.msg_control = control.data();
+        message.msg_controllen = control.size();
+        cmsghdr* header = CMSG_FIRSTHDR(&message);
+        header->cmsg_level = IPPROTO_IP;
+        header->cmsg_type = IP_PKTINFO;
+        header->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
+        in_pktinfo info{};
+        info.ipi_ifindex = static_cast<int>(interfaceIndex);
+        std::memcpy(CMSG_DATA(header), &info, sizeof info);
+        ssize_t sent = 0;
+        do {
+            sent = ::sendmsg(fd_, &message, MSG_DONTWAIT);
+        } while (sent < 0 && errno == EINTR);
+        check(sent >= 0);
+        return static_cast<long>(sent);
+    }
+
+    // As the kernel reports it: Linux counts its bookkeeping too and doubles what was asked.
+    int receiveBufferSize() const override {
+        int size = 0;
+        socklen_t length = sizeof size;
+        if (::getsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &size, &length) != 0) {
+            return 0;
+        }
+        return size;
     }
 
     WaitResult waitReadable(std::chrono::milliseconds timeout) override {
@@ -210,13 +271,36 @@ std::vector<Ipv4> PosixNetwork::localAddresses() {
         if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_INET) {
             continue;
         }
-        sockaddr_in sa{};
-        std::copy_n(reinterpret_cast<const std::uint8_t*>(entry->ifa_addr), sizeof sa,
-                    reinterpret_cast<std::uint8_t*>(&sa));
-        const Ipv4 address = sa.sin_addr.s_addr;
+        const Ipv4 address = AddressOf(entry->ifa_addr);
         if (std::find(result.begin(), result.end(), address) == result.end()) {
             result.push_back(address);
         }
+    }
+    ::freeifaddrs(list);
+    return result;
+}
+
+std::vector<NetworkInterface> PosixNetwork::interfaces() {
+    std::vector<NetworkInterface> result;
+    ifaddrs* list = nullptr;
+    if (::getifaddrs(&list) != 0) {
+        return result;
+    }
+    for (const ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
+        if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_INET ||
+            (entry->ifa_flags & IFF_UP) == 0) {
+            continue;
+        }
+        NetworkInterface in;
+        in.name = entry->ifa_name != nullptr ? entry->ifa_name : "";
+        in.index = in.name.empty() ? 0 : ::if_nametoindex(in.name.c_str());
+        in.address = AddressOf(entry->ifa_addr);
+        in.netmask = AddressOf(entry->ifa_netmask);
+        if ((entry->ifa_flags & IFF_BROADCAST) != 0) {
+            in.broadcast = AddressOf(entry->ifa_broadaddr);
+        }
+        in.loopback = (entry->ifa_flags & IFF_LOOPBACK) != 0;
+        result.push_back(std::move(in));
     }
     ::freeifaddrs(list);
     return result;

@@ -14,6 +14,7 @@ class PosixNetwork final : public Network {
     std::uint32_t tickCount() override;
     std::int64_t timeSeconds() override;
     std::vector<Ipv4> localAddresses() override;
+    std::vector<NetworkInterface> interfaces() override;
 };
 
 }  // namespace tavlo::platform

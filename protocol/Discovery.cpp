@@ -10,6 +10,7 @@
 #include <string_view>
 #include <utility>
 
+#include "platform/Broadcast.h"
 #include "platform/Ipv4.h"
 #include "platform/TextCodec.h"
 #include "protocol/Chunks.h"
@@ -23,26 +24,28 @@ namespace {
 using platform::Ipv4;
 using std::chrono::milliseconds;
 
-// Rounds and waits of one probed address.
+// Rounds and waits, the same for a broadcast and a sweep (a sweep's wait counted from the
+// round's last probe).
 constexpr int kWifiRounds = 3;
 constexpr int kWiredRounds = 5;
-constexpr milliseconds kWifiBroadcastWait{1000};
-constexpr milliseconds kWifiUnicastWait{20000};
-constexpr milliseconds kWiredBroadcastWait{500};
-constexpr milliseconds kWiredUnicastWait{200};
+constexpr milliseconds kWifiWait{1000};
+constexpr milliseconds kWiredWait{500};
 constexpr milliseconds kWiredRoundPause{500};
-constexpr milliseconds kWifiEarlyBroadcastWait{1000};
-constexpr milliseconds kWiredEarlyBroadcastWait{2000};
-constexpr milliseconds kEarlyUnicastWait{100};
+constexpr milliseconds kWifiEarlyWait{1000};
+constexpr milliseconds kWiredEarlyWait{2000};
 // Waits and pauses look at the stop request at least this often.
 constexpr milliseconds kStopPollInterval{50};
+// A sweep shows the address it reached at most this often.
+constexpr milliseconds kProgressInterval{100};
+// Datagrams a sweep takes between two probes at most, so that a flood cannot stall it.
+constexpr int kMaxRepliesPerProbe = 64;
+constexpr std::uint64_t kMillisecondsPerSecond = 1000;
 
-// Sweep arithmetic, in host byte order.
+// Address arithmetic, in host byte order.
 constexpr std::uint32_t kHostBroadcast = 0xFFFFFFFFu;
 constexpr std::uint32_t kLastOctetMask = 0x000000FFu;
 constexpr std::uint32_t kNetworkPartMask = 0xFFFFFF00u;
 constexpr std::uint32_t kLastOctetBroadcast = 255;
-constexpr std::uint32_t kLastOctetFinal = 254;
 
 // Group labels: "%s (WIRED:%d)", "%s (WIFI:%d)" and "%s: %d" with "Early Versions".
 constexpr const char* kWiredLabelStart = " (WIRED:";
@@ -105,6 +108,16 @@ struct Group {
     std::vector<std::string> items;
 };
 
+// What a search sends to: a broadcast, or a sweep of ranges.
+struct SearchPlan {
+    // Broadcast: the address the early pass sends to (255.255.255.255, or a.b.c.255 typed
+    // for "Unicast"); the current clocks are asked with the limited broadcast. Nothing for
+    // a sweep.
+    std::optional<std::uint32_t> broadcastStart;
+    // A sweep's ranges, joined.
+    std::vector<AddressRange> ranges;
+};
+
 class SearchRun {
   public:
     SearchRun(platform::Network& network, ProtocolState& protocol, SearchState& state,
@@ -123,6 +136,10 @@ class SearchRun {
     bool stopRequested() const {
         return state_.SearchStopFlag.load() == kSearchStopRequested || stop_.stop_requested();
     }
+    milliseconds since(std::uint32_t tick) {
+        // Tick arithmetic wraps at 2^32; the differences stay right across the wrap.
+        return milliseconds(network_.tickCount() - tick);
+    }
 
     // Waits for the next reply of a round that began at tick `roundStart` until the line has
     // been quiet for `timeout` since tick `quietSince`. A round never collects for longer
@@ -131,48 +148,74 @@ class SearchRun {
     platform::WaitResult waitForReply(milliseconds timeout, std::uint32_t quietSince,
                                       std::uint32_t roundStart);
     void pause(milliseconds duration);
-    // Receives the replies of one round into `buffer`, cleared before each, until no new
-    // sender has been heard for `wait` or a stop is requested. The first datagram of each
-    // sender keeps the round open; its repeats do not, so a peer that floods the segment
-    // costs a round no more time than one that answers once. Datagrams from 255.255.255.255, of a
-    // size other than the buffer's or from this machine are dropped; take(sender) gets the others.
+    // Receives the replies of one broadcast round into `buffer`, cleared before each, until
+    // no new sender has been heard for `wait` or a stop is requested. The first datagram of
+    // each sender keeps the round open; its repeats do not, so a peer that floods the segment
+    // costs a round no more time than one that answers once. take(sender) gets every reply
+    // that isDropped lets through.
     template <typename Take>
     void receiveRound(milliseconds wait, std::span<std::uint8_t> buffer, Take&& take);
+    // Datagrams from 255.255.255.255, of a size other than the buffer's or from this
+    // machine are no replies; in a sweep neither is one from outside its ranges.
+    bool isDropped(platform::Endpoint from, long size, std::size_t expected) const;
 
-    // Walks the sweep from `first` (host order), calling probe(current) for every address.
-    template <typename Probe>
-    void sweep(std::uint32_t first, Probe&& probe);
+    // One round of a sweep: `probe` to every swept address of the ranges at the sweep's
+    // pace, the replies taken meanwhile, then the replies of `wait` after the round's last
+    // probe. False when a stop ended it.
+    template <typename Take>
+    bool sweepRound(std::span<const std::uint8_t> probe, std::uint16_t port, milliseconds wait,
+                    std::span<std::uint8_t> buffer, Take&& take);
+    // Waits up to `slice` for a datagram and takes it when it is a reply; then takes up to
+    // `more` further datagrams that are already there.
+    template <typename Take>
+    void takeReplies(milliseconds slice, int more, std::span<std::uint8_t> buffer, Take& take);
+    // Takes replies until `wait` has passed since tick `from`. False when a stop ended it.
+    template <typename Take>
+    bool takeRepliesFor(std::uint32_t from, milliseconds wait, std::span<std::uint8_t> buffer,
+                        Take& take);
+    // Probes per second of a sweep with probes of `probeSize` bytes.
+    std::uint32_t paceFor(std::size_t probeSize) const;
+    // Shows `host` as the address reached, at most every kProgressInterval; a later call of
+    // showProgress() shows what was held back.
+    void progress(std::uint32_t host);
+    void showProgress();
 
     void probeWifi(std::uint32_t host);
     void probeWired(std::uint32_t host);
     void probeEarly(std::uint32_t host, std::uint16_t port, milliseconds broadcastWait,
                     bool insertItems);
+    void sweepWifi();
+    void sweepWired();
+    void sweepEarly(std::uint16_t port, milliseconds wait, bool insertItems);
 
-    // The first address of the sweep (host order): the typed one for "Unicast", else the
-    // limited broadcast ("Broadcast" checked, the address control locked). Nothing when the
-    // typed text is no address to start from.
-    std::optional<std::uint32_t> chooseStart();
-    // Sets the socket up for many answers at once, and for broadcasts when `start` ends in
-    // 255; returns the first address of the current clocks' sweep.
-    std::uint32_t prepareSocket(std::uint32_t start);
-    // Checks both generations when neither is, and "WIRED" when no family is; selects the
-    // family searched. True for Wi-Fi.
+    // The addresses to search: the typed one for "Unicast" to .254 of its network (a.b.c.255
+    // turns the search into a broadcast) and the options' ranges, else the limited
+    // broadcast ("Broadcast" checked, the address control locked). Nothing when the typed
+    // text is no address to start from.
+    std::optional<SearchPlan> choosePlan();
+    // Sets the socket up for the plan: the receive buffer, SO_BROADCAST for a broadcast.
+    void prepareSocket();
+    // Chooses the generations and the family and reports the controls; true for Wi-Fi.
     bool chooseFamily();
-    // The pass over current clocks (when "V3.2" is checked), from `first`.
-    void searchCurrent(std::uint32_t first, bool wifi);
-    // The pass over early clocks, from `start`, and their group.
-    void searchEarly(std::uint32_t start, bool wifi);
+    // The pass over current clocks (when "V3.2" is checked).
+    void searchCurrent(bool wifi);
+    // The pass over early clocks and their group.
+    void searchEarly(bool wifi);
 
     void takeCurrent(Ipv4 sender, std::span<const std::uint8_t> serialField);
+    void takeEarly(Ipv4 sender, std::span<const std::uint8_t> frame, bool insertItems);
+    void addItem(SearchGroup which, Group& group, Ipv4 sender, std::string text);
     // Sorts and de-duplicates the group, then labels it labelStart + count + labelEnd.
     void finishGroup(SearchGroup which, Group& group, const std::string& labelStart,
                      const std::string& labelEnd);
     void reportControls() { reporter_.controlsChanged(controls_); }
+    void reportWarnings();
     bool isLocal(Ipv4 address) const { return IsLocalSender(protocol_, address); }
-    bool sendProbe(std::span<const std::uint8_t> bytes, std::uint32_t host, std::uint16_t port) {
-        const platform::Endpoint to{platform::HostToNetwork32(host), port};
-        return socket_->sendTo(bytes, to) == static_cast<long>(bytes.size());
-    }
+    // Sends a probe to `host`: a limited broadcast once out of every interface that has a
+    // broadcast address. False when nothing went out.
+    bool sendProbe(std::span<const std::uint8_t> bytes, std::uint32_t host, std::uint16_t port);
+    // The name of the local interface whose network holds `address`, empty for none.
+    std::string interfaceOf(Ipv4 address) const;
 
     platform::Network& network_;
     ProtocolState& protocol_;
@@ -183,9 +226,17 @@ class SearchRun {
     ClockNonceSource nonces_;
 
     SearchControls controls_;
+    SearchPlan plan_;
+    std::vector<platform::NetworkInterface> interfaces_;
+    std::vector<std::uint32_t> broadcastIndexes_;
     std::unique_ptr<platform::UdpSocket> socket_;
     Group current_;
     Group early_;
+    std::uint64_t failedSends_ = 0;
+    std::string sendError_;
+    std::optional<std::uint32_t> progressShown_;
+    std::optional<std::uint32_t> progressHeld_;
+    std::uint32_t progressTick_ = 0;
 };
 
 platform::WaitResult SearchRun::waitForReply(milliseconds timeout, std::uint32_t quietSince,
@@ -195,10 +246,8 @@ platform::WaitResult SearchRun::waitForReply(milliseconds timeout, std::uint32_t
         if (stopRequested()) {
             return platform::WaitResult::kTimeout;
         }
-        // Tick arithmetic wraps at 2^32; the differences stay right across the wrap.
-        const std::uint32_t now = network_.tickCount();
-        const auto elapsed = milliseconds(now - quietSince);
-        const auto roundElapsed = milliseconds(now - roundStart);
+        const auto elapsed = since(quietSince);
+        const auto roundElapsed = since(roundStart);
         if (elapsed >= timeout || roundElapsed >= roundLimit) {
             return platform::WaitResult::kTimeout;
         }
@@ -217,12 +266,25 @@ void SearchRun::pause(milliseconds duration) {
         if (stopRequested()) {
             return;
         }
-        const auto elapsed = milliseconds(network_.tickCount() - start);
+        const auto elapsed = since(start);
         if (elapsed >= duration) {
             return;
         }
         network_.sleep(std::min(duration - elapsed, kStopPollInterval));
     }
+}
+
+bool SearchRun::isDropped(platform::Endpoint from, long size, std::size_t expected) const {
+    if (from.address == platform::kLimitedBroadcast || size != static_cast<long>(expected) ||
+        isLocal(from.address)) {
+        return true;
+    }
+    if (plan_.broadcastStart) {
+        return false;
+    }
+    const std::uint32_t host = platform::NetworkToHost32(from.address);
+    return std::none_of(plan_.ranges.begin(), plan_.ranges.end(),
+                        [host](const AddressRange& range) { return range.contains(host); });
 }
 
 template <typename Take>
@@ -240,32 +302,143 @@ void SearchRun::receiveRound(milliseconds wait, std::span<std::uint8_t> buffer, 
         if (size >= 0 && heard.insert(from.address).second) {
             quietSince = network_.tickCount();
         }
-        if (from.address == platform::kLimitedBroadcast ||
-            size != static_cast<long>(buffer.size()) || isLocal(from.address)) {
-            continue;
+        if (!isDropped(from, size, buffer.size())) {
+            take(from.address);
         }
-        take(from.address);
     }
 }
 
-template <typename Probe>
-void SearchRun::sweep(std::uint32_t first, Probe&& probe) {
-    std::uint32_t current = first;
+template <typename Take>
+void SearchRun::takeReplies(milliseconds slice, int more, std::span<std::uint8_t> buffer,
+                            Take& take) {
+    for (int taken = 0; taken <= more && !stopRequested(); ++taken) {
+        const platform::WaitResult ready =
+            socket_->waitReadable(taken == 0 ? slice : milliseconds(0));
+        if (ready == platform::WaitResult::kError) {
+            // Nothing to read until the wait would have ended; the time still passes.
+            network_.sleep(slice);
+            return;
+        }
+        if (ready == platform::WaitResult::kTimeout) {
+            return;
+        }
+        std::fill(buffer.begin(), buffer.end(), std::uint8_t{0});
+        platform::Endpoint from;
+        const long size = socket_->receiveFrom(buffer, from);
+        if (!isDropped(from, size, buffer.size())) {
+            take(from.address);
+        }
+    }
+}
+
+template <typename Take>
+bool SearchRun::takeRepliesFor(std::uint32_t from, milliseconds wait,
+                               std::span<std::uint8_t> buffer, Take& take) {
     for (;;) {
-        // A network address (last octet 0) is never sent to; the sweep moves past it.
-        if (current == kHostBroadcast ||
-            LastOctetOfHost(current) != platform::kNetworkAddressOctet) {
-            probe(current);
-        }
-        const std::uint8_t last = LastOctetOfHost(current);
-        if (current == kHostBroadcast || last == kLastOctetBroadcast || last == kLastOctetFinal) {
-            return;
-        }
-        ++current;
-        reporter_.addressProbed(platform::FormatIpv4(platform::HostToNetwork32(current)));
+        showProgress();
         if (stopRequested()) {
-            return;
+            return false;
         }
+        const milliseconds elapsed = since(from);
+        if (elapsed >= wait) {
+            return true;
+        }
+        takeReplies(std::min(wait - elapsed, kStopPollInterval), 0, buffer, take);
+    }
+}
+
+std::uint32_t SearchRun::paceFor(std::size_t probeSize) const {
+    if (options_.probesPerSecond != 0) {
+        return options_.probesPerSecond;
+    }
+    switch (probeSize) {
+        case kChunkSize:
+            return kWiredProbesPerSecond;
+        case kSettingsFrameSize:
+            return kWifiProbesPerSecond;
+        default:
+            return kEarlyProbesPerSecond;
+    }
+}
+
+void SearchRun::progress(std::uint32_t host) {
+    progressHeld_ = host;
+    showProgress();
+}
+
+void SearchRun::showProgress() {
+    if (!progressHeld_ || progressHeld_ == progressShown_ ||
+        (progressShown_ && since(progressTick_) < kProgressInterval)) {
+        return;
+    }
+    progressShown_ = progressHeld_;
+    progressTick_ = network_.tickCount();
+    reporter_.addressProbed(platform::FormatIpv4(platform::HostToNetwork32(*progressShown_)));
+}
+
+template <typename Take>
+bool SearchRun::sweepRound(std::span<const std::uint8_t> probe, std::uint16_t port,
+                           milliseconds wait, std::span<std::uint8_t> buffer, Take&& take) {
+    const std::uint64_t pace = paceFor(probe.size());
+    const std::uint32_t roundStart = network_.tickCount();
+    std::uint64_t sent = 0;
+    for (const AddressRange& range : plan_.ranges) {
+        for (std::uint64_t next = range.first; next <= range.last; ++next) {
+            const auto host = static_cast<std::uint32_t>(next);
+            if (!IsSweptAddress(host)) {
+                continue;
+            }
+            // Probe n of the round goes no earlier than n / pace seconds into it.
+            const milliseconds due(sent * kMillisecondsPerSecond / pace);
+            for (milliseconds elapsed = since(roundStart); elapsed < due;
+                 elapsed = since(roundStart)) {
+                if (stopRequested()) {
+                    return false;
+                }
+                takeReplies(std::min(due - elapsed, kStopPollInterval), 0, buffer, take);
+            }
+            if (stopRequested()) {
+                return false;
+            }
+            sendProbe(probe, host, port);
+            ++sent;
+            progress(host);
+            takeReplies(milliseconds(0), kMaxRepliesPerProbe, buffer, take);
+        }
+    }
+    return takeRepliesFor(network_.tickCount(), wait, buffer, take);
+}
+
+bool SearchRun::sendProbe(std::span<const std::uint8_t> bytes, std::uint32_t host,
+                          std::uint16_t port) {
+    const platform::Endpoint to{platform::HostToNetwork32(host), port};
+    const bool sent = host == kHostBroadcast
+                          ? platform::SendOutOfEach(*socket_, bytes, to, broadcastIndexes_)
+                          : socket_->sendTo(bytes, to) == static_cast<long>(bytes.size());
+    if (!sent) {
+        // A full neighbour table or an unreachable address fails this probe alone.
+        ++failedSends_;
+        sendError_ = socket_->lastError();
+    }
+    return sent;
+}
+
+std::string SearchRun::interfaceOf(Ipv4 address) const {
+    for (const platform::NetworkInterface& in : interfaces_) {
+        if (!in.loopback && in.netmask != 0 &&
+            (in.address & in.netmask) == (address & in.netmask)) {
+            return in.name;
+        }
+    }
+    return {};
+}
+
+void SearchRun::addItem(SearchGroup which, Group& group, Ipv4 sender, std::string text) {
+    const std::string shown = ToDisplayText(text);
+    group.items.push_back(std::move(text));
+    reporter_.itemAdded(which, shown);
+    if (const std::string name = interfaceOf(sender); !name.empty()) {
+        reporter_.itemHeardOn(which, shown, name);
     }
 }
 
@@ -276,51 +449,78 @@ void SearchRun::takeCurrent(Ipv4 sender, std::span<const std::uint8_t> serialFie
         current_.text = platform::FormatIpv4(platform::HostToNetwork32(masked));
         reporter_.groupCreated(SearchGroup::kCurrent, current_.text);
     }
-    const std::string text = ItemText(sender, serialField);
-    current_.items.push_back(text);
-    reporter_.itemAdded(SearchGroup::kCurrent, ToDisplayText(text));
+    addItem(SearchGroup::kCurrent, current_, sender, ItemText(sender, serialField));
 }
 
+void SearchRun::takeEarly(Ipv4 sender, std::span<const std::uint8_t> frame, bool insertItems) {
+    // The checksum of an answer is not looked at; its request marker must not be 0.
+    if (frame[kRequestMarkerOffset] == 0 || !insertItems) {
+        return;
+    }
+    addItem(SearchGroup::kEarly, early_, sender,
+            ItemText(sender, frame.subspan(kEarlySerialNumberOffset, kEarlySerialNumberSize)));
+}
+
+// The probe frames: a Wi-Fi discovery frame, a wired one as its single chunk, an early read.
+namespace probes {
+
+void Wifi(SettingsFrame& frame) {
+    frame.fill(0);
+    frame[kFrameTypeOffset] = ToByte(FrameType::kDiscovery);
+    std::copy(kMagic.begin(), kMagic.end(), frame.begin() + kMagicOffset);
+}
+
+void Wired(ProtocolState& protocol, FrameChunk& chunk, NonceSource& nonces) {
+    ResetReassembly(protocol.chunks);
+    SettingsFrame& frame = protocol.settingsFrame;
+    frame.fill(0);
+    frame[kFlagsOffset] |= kFlagCarriedOut;
+    frame[kFrameTypeOffset] = ToByte(FrameType::kDiscovery);
+    chunk.fill(0);
+    BuildNextChunk(protocol, chunk, nonces);
+}
+
+void Early(CommandFrame& frame) {
+    frame.fill(0);
+    SealCommandFrame(frame, ToByte(CommandCode::kRead), RequestMarker::kLeave);
+}
+
+// A wired announcement in `chunk` rebuilt into the cleared frame with the reassembly idle,
+// so that nothing a previous datagram left behind may shift it. True for a discovery reply.
+bool TakeWiredAnnouncement(ProtocolState& protocol, const FrameChunk& chunk) {
+    SettingsFrame& frame = protocol.settingsFrame;
+    frame.fill(0);
+    ResetReassembly(protocol.chunks);
+    AcceptChunk(protocol, chunk);
+    return (frame[kFlagsOffset] & kFlagCarriedOut) != 0 &&
+           frame[kFrameTypeOffset] == ToByte(FrameType::kDiscovery);
+}
+
+std::span<const std::uint8_t> SerialField(const SettingsFrame& frame) {
+    return std::span<const std::uint8_t>(frame).subspan(kSerialNumberOffset, kSerialNumberSize);
+}
+
+}  // namespace probes
+
 void SearchRun::probeWifi(std::uint32_t host) {
-    const bool broadcast = host == kHostBroadcast;
-    const milliseconds wait = broadcast ? kWifiBroadcastWait : kWifiUnicastWait;
     SettingsFrame& frame = protocol_.settingsFrame;
     for (int round = 0; round < kWifiRounds; ++round) {
-        frame.fill(0);
-        frame[kFrameTypeOffset] = ToByte(FrameType::kDiscovery);
-        std::copy(kMagic.begin(), kMagic.end(), frame.begin() + kMagicOffset);
+        probes::Wifi(frame);
         sendProbe(frame, host, kFullFramePort);
         // Neither flags nor type of a Wi-Fi reply are looked at.
-        receiveRound(wait, frame, [&](Ipv4 sender) {
-            takeCurrent(sender, std::span<const std::uint8_t>(frame).subspan(kSerialNumberOffset,
-                                                                             kSerialNumberSize));
-        });
+        receiveRound(kWifiWait, frame,
+                     [&](Ipv4 sender) { takeCurrent(sender, probes::SerialField(frame)); });
     }
 }
 
 void SearchRun::probeWired(std::uint32_t host) {
-    const bool broadcast = host == kHostBroadcast;
-    const milliseconds wait = broadcast ? kWiredBroadcastWait : kWiredUnicastWait;
-    SettingsFrame& frame = protocol_.settingsFrame;
     FrameChunk chunk{};
     for (int round = 0; round < kWiredRounds; ++round) {
-        ResetReassembly(protocol_.chunks);
-        frame.fill(0);
-        frame[kFlagsOffset] |= kFlagCarriedOut;
-        frame[kFrameTypeOffset] = ToByte(FrameType::kDiscovery);
-        chunk.fill(0);
-        BuildNextChunk(protocol_, chunk, nonces_);
+        probes::Wired(protocol_, chunk, nonces_);
         sendProbe(chunk, host, kChunkPort);
-        receiveRound(wait, chunk, [&](Ipv4 sender) {
-            // Every announcement is one whole chunk: rebuilt into a cleared frame with the
-            // reassembly idle, nothing a previous datagram left behind may shift it.
-            frame.fill(0);
-            ResetReassembly(protocol_.chunks);
-            AcceptChunk(protocol_, chunk);
-            if ((frame[kFlagsOffset] & kFlagCarriedOut) != 0 &&
-                frame[kFrameTypeOffset] == ToByte(FrameType::kDiscovery)) {
-                takeCurrent(sender, std::span<const std::uint8_t>(frame).subspan(
-                                        kSerialNumberOffset, kSerialNumberSize));
+        receiveRound(kWiredWait, chunk, [&](Ipv4 sender) {
+            if (probes::TakeWiredAnnouncement(protocol_, chunk)) {
+                takeCurrent(sender, probes::SerialField(protocol_.settingsFrame));
             }
         });
         pause(kWiredRoundPause);
@@ -329,24 +529,46 @@ void SearchRun::probeWired(std::uint32_t host) {
 
 void SearchRun::probeEarly(std::uint32_t host, std::uint16_t port, milliseconds broadcastWait,
                            bool insertItems) {
-    // A subnet broadcast (a.b.c.255) collects answers from many clocks, as the limited one.
-    const bool broadcast = LastOctetOfHost(host) == kLastOctetBroadcast;
-    const milliseconds wait = broadcast ? broadcastWait : kEarlyUnicastWait;
     CommandFrame& frame = protocol_.commandFrame;
-    frame.fill(0);
-    SealCommandFrame(frame, ToByte(CommandCode::kRead), RequestMarker::kLeave);
+    probes::Early(frame);
     sendProbe(frame, host, port);
-    // The checksum of an answer is not looked at; its request marker must not be 0.
-    receiveRound(wait, frame, [&](Ipv4 sender) {
-        if (frame[kRequestMarkerOffset] == 0 || !insertItems) {
+    receiveRound(broadcastWait, frame, [&](Ipv4 sender) { takeEarly(sender, frame, insertItems); });
+}
+
+void SearchRun::sweepWifi() {
+    SettingsFrame probe{};
+    probes::Wifi(probe);
+    SettingsFrame& frame = protocol_.settingsFrame;
+    for (int round = 0; round < kWifiRounds; ++round) {
+        if (!sweepRound(probe, kFullFramePort, kWifiWait, frame,
+                        [&](Ipv4 sender) { takeCurrent(sender, probes::SerialField(frame)); })) {
             return;
         }
-        const std::string text =
-            ItemText(sender, std::span<const std::uint8_t>(frame).subspan(kEarlySerialNumberOffset,
-                                                                          kEarlySerialNumberSize));
-        early_.items.push_back(text);
-        reporter_.itemAdded(SearchGroup::kEarly, ToDisplayText(text));
-    });
+    }
+}
+
+void SearchRun::sweepWired() {
+    FrameChunk probe{};
+    FrameChunk chunk{};
+    for (int round = 0; round < kWiredRounds; ++round) {
+        probes::Wired(protocol_, probe, nonces_);
+        // The pause after a round's wait is a wait too: a late reply is as good as any.
+        if (!sweepRound(probe, kChunkPort, kWiredWait + kWiredRoundPause, chunk, [&](Ipv4 sender) {
+                if (probes::TakeWiredAnnouncement(protocol_, chunk)) {
+                    takeCurrent(sender, probes::SerialField(protocol_.settingsFrame));
+                }
+            })) {
+            return;
+        }
+    }
+}
+
+void SearchRun::sweepEarly(std::uint16_t port, milliseconds wait, bool insertItems) {
+    CommandFrame probe{};
+    probes::Early(probe);
+    CommandFrame& frame = protocol_.commandFrame;
+    sweepRound(probe, port, wait, frame,
+               [&](Ipv4 sender) { takeEarly(sender, frame, insertItems); });
 }
 
 void SearchRun::finishGroup(SearchGroup which, Group& group, const std::string& labelStart,
@@ -364,27 +586,37 @@ void SearchRun::finishGroup(SearchGroup which, Group& group, const std::string& 
     reporter_.groupExpanded(which);
 }
 
+void SearchRun::reportWarnings() {
+    if (failedSends_ != 0) {
+        reporter_.warning(std::to_string(failedSends_) +
+                          " probes could not be sent and were skipped (" + sendError_ + ")");
+    }
+}
+
 SearchOutcome SearchRun::run() {
     controls_ = SearchControls{options_.broadcastChecked,  options_.unicastChecked,
                                !options_.broadcastChecked, options_.wiredChecked,
                                options_.wifiChecked,       options_.earlyVersionsChecked,
                                options_.v32Checked};
-    const std::optional<std::uint32_t> start = chooseStart();
-    if (!start) {
+    std::optional<SearchPlan> plan = choosePlan();
+    if (!plan) {
         reporter_.message(kPleaseSelectValidIp);
         return SearchOutcome::kInvalidAddress;
     }
+    plan_ = std::move(*plan);
     // Every address of this machine, so that our own broadcasts coming back are never taken.
     std::vector<Ipv4> local = network_.localAddresses();
     if (local.empty()) {
         return SearchOutcome::kNoLocalAddress;
     }
     protocol_.LocalAddressList = std::move(local);
+    interfaces_ = network_.interfaces();
+    broadcastIndexes_ = platform::BroadcastInterfaces(interfaces_);
     socket_ = network_.openUdp();
     if (!socket_) {
         return SearchOutcome::kSocketFailed;
     }
-    const std::uint32_t first = prepareSocket(*start);
+    prepareSocket();
 
     // The search starts. A stop asked for before this point stays asked for.
     std::uint8_t idle = kSearchIdle;
@@ -395,8 +627,9 @@ SearchOutcome SearchRun::run() {
     SearchOutcome outcome = SearchOutcome::kCompleted;
     const std::uint16_t port = wifi ? kFullFramePort : kChunkPort;
     if (socket_->bind(platform::kAnyAddress, port)) {
-        searchCurrent(first, wifi);
-        searchEarly(*start, wifi);
+        searchCurrent(wifi);
+        searchEarly(wifi);
+        reportWarnings();
     } else {
         reporter_.networkError("Cannot use UDP port " + std::to_string(port) + ": " +
                                socket_->lastError());
@@ -408,12 +641,18 @@ SearchOutcome SearchRun::run() {
     return outcome;
 }
 
-std::optional<std::uint32_t> SearchRun::chooseStart() {
+std::optional<SearchPlan> SearchRun::choosePlan() {
+    SearchPlan plan;
+    plan.ranges = options_.ranges;
     if (!options_.unicastChecked) {
-        controls_.broadcastChecked = true;
-        controls_.ipAddressEnabled = false;
-        reportControls();
-        return kHostBroadcast;
+        if (plan.ranges.empty()) {
+            controls_.broadcastChecked = true;
+            controls_.ipAddressEnabled = false;
+            reportControls();
+            plan.broadcastStart = kHostBroadcast;
+        }
+        plan.ranges = JoinRanges(std::move(plan.ranges));
+        return plan;
     }
     const Ipv4 parsed = platform::ParseIpv4(options_.ipAddressText);
     // Text that is no address at all reads as 255.255.255.255; it must not turn a unicast
@@ -424,17 +663,33 @@ std::optional<std::uint32_t> SearchRun::chooseStart() {
                         !platform::ParseDottedAddress(typed).has_value())) {
         return std::nullopt;
     }
-    return platform::NetworkToHost32(parsed);
+    const std::uint32_t start = platform::NetworkToHost32(parsed);
+    if (LastOctetOfHost(start) == kLastOctetBroadcast) {
+        // a.b.c.255: the current clocks are asked with a broadcast, the early ones at a.b.c.255.
+        plan.ranges.clear();
+        plan.broadcastStart = start;
+        return plan;
+    }
+    plan.ranges.push_back(SweepToEndOfNetwork(start));
+    plan.ranges = JoinRanges(std::move(plan.ranges));
+    return plan;
 }
 
-std::uint32_t SearchRun::prepareSocket(std::uint32_t start) {
-    // Hundreds of clocks may answer a broadcast at once.
-    socket_->setReceiveBuffer(kBroadcastReceiveBuffer);
-    if (LastOctetOfHost(start) != kLastOctetBroadcast) {
-        return start;
+void SearchRun::prepareSocket() {
+    // Hundreds of clocks may answer at once.
+    socket_->setReceiveBuffer(kSearchReceiveBuffer);
+    const int granted = socket_->receiveBufferSize();
+    if (granted != 0 && granted < kSearchReceiveBuffer) {
+        reporter_.warning("The system gave the search a receive buffer of " +
+                          std::to_string(granted) + " bytes instead of " +
+                          std::to_string(kSearchReceiveBuffer) +
+                          ": the replies of many clocks at once may be lost");
     }
-    socket_->enableBroadcast();
-    return kHostBroadcast;
+    if (plan_.broadcastStart) {
+        socket_->enableBroadcast();
+    } else {
+        socket_->setSendBuffer(kSweepSendBuffer);
+    }
 }
 
 bool SearchRun::chooseFamily() {
@@ -453,24 +708,28 @@ bool SearchRun::chooseFamily() {
     return wifi;
 }
 
-void SearchRun::searchCurrent(std::uint32_t first, bool wifi) {
+void SearchRun::searchCurrent(bool wifi) {
     if (!controls_.v32Checked) {
         return;
     }
-    sweep(first, [this, wifi](std::uint32_t host) {
+    if (plan_.broadcastStart) {
         if (wifi) {
-            probeWifi(host);
+            probeWifi(kHostBroadcast);
         } else {
-            probeWired(host);
+            probeWired(kHostBroadcast);
         }
-    });
+    } else if (wifi) {
+        sweepWifi();
+    } else {
+        sweepWired();
+    }
     if (current_.exists) {
         finishGroup(SearchGroup::kCurrent, current_,
                     current_.text + (wifi ? kWifiLabelStart : kWiredLabelStart), kLabelEnd);
     }
 }
 
-void SearchRun::searchEarly(std::uint32_t start, bool wifi) {
+void SearchRun::searchEarly(bool wifi) {
     const bool early = controls_.earlyVersionsChecked;
     if (early) {
         early_.exists = true;
@@ -481,10 +740,12 @@ void SearchRun::searchEarly(std::uint32_t start, bool wifi) {
     // "Early versions". Early Wi-Fi clocks listen on the whole-frame port.
     if (!stopRequested() && (early || (wifi && controls_.v32Checked))) {
         const std::uint16_t earlyPort = wifi ? kFullFramePort : kCommandPort;
-        const milliseconds earlyWait = wifi ? kWifiEarlyBroadcastWait : kWiredEarlyBroadcastWait;
-        sweep(start, [this, earlyPort, earlyWait, early](std::uint32_t host) {
-            probeEarly(host, earlyPort, earlyWait, early);
-        });
+        const milliseconds earlyWait = wifi ? kWifiEarlyWait : kWiredEarlyWait;
+        if (plan_.broadcastStart) {
+            probeEarly(*plan_.broadcastStart, earlyPort, earlyWait, early);
+        } else {
+            sweepEarly(earlyPort, earlyWait, early);
+        }
     }
     if (early) {
         finishGroup(SearchGroup::kEarly, early_,

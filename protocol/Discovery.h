@@ -5,6 +5,12 @@
 // firmware versions (command-1 probes). Every answer becomes an item text "address (SN)" under
 // a group; each group ends sorted by text, de-duplicated and labelled with its count.
 //
+// A broadcast goes out once on every local interface that has a broadcast address. A sweep
+// of address ranges is pipelined: each round sends the probe to every address of the ranges
+// at a steady pace (replies are taken meanwhile, whatever round they answer), then waits as
+// long as a broadcast round does. So a sweep of a /24 costs about what a broadcast costs,
+// and nothing is kept per silent address.
+//
 // The engine never touches widgets: it reads a snapshot of the window's search controls when
 // it starts (SearchOptions), tells the window which of those controls it changed
 // (SearchControls) and reports everything else through SearchReporter, on the worker thread.
@@ -20,6 +26,7 @@
 
 #include "platform/Network.h"
 #include "platform/WorkerThread.h"
+#include "protocol/AddressRange.h"
 #include "protocol/ProtocolState.h"
 
 namespace tavlo::protocol {
@@ -51,7 +58,23 @@ struct SearchOptions {
     bool wifiChecked = false;           // "WIFI" radio
     bool earlyVersionsChecked = false;  // "Early versions" check box
     bool v32Checked = false;            // "V3.2" check box
+    // Ranges swept besides the "Unicast" sweep (`tavlo search --range`). With ranges and
+    // neither radio checked the search sweeps them alone and broadcasts nothing.
+    std::vector<AddressRange> ranges;
+    // Probes per second of a sweep; 0: the default for the probe's size, about 10 Mbit/s.
+    std::uint32_t probesPerSecond = 0;
 };
+
+// Default pace of a sweep: about 10 Mbit/s of probes of each size, so that a sweep never
+// floods a segment or a Wi-Fi bridge.
+inline constexpr std::uint32_t kWiredProbesPerSecond = 8000;  // 106-byte chunks
+inline constexpr std::uint32_t kWifiProbesPerSecond = 1500;   // 772-byte frames
+inline constexpr std::uint32_t kEarlyProbesPerSecond = 9000;  // 95-byte command frames
+// Receive buffer a search asks for, so that hundreds of clocks answering at once lose nothing.
+inline constexpr int kSearchReceiveBuffer = 4 << 20;
+// Send buffer of a sweep: probes to silent addresses wait in it until their neighbour's
+// address resolution gives up (about 3 s), and a full buffer refuses every further probe.
+inline constexpr int kSweepSendBuffer = 16 << 20;
 
 // The controls after the engine changed them. The engine checks "Broadcast" and disables the
 // IP-address control for a broadcast search, checks "WIRED" when no family was chosen (and
@@ -91,7 +114,9 @@ class SearchReporter {
     virtual void message(const std::string& /*text*/) {}
     // The search started: hide and disable "Search", show "Stop to Search", disable the tree.
     virtual void searchStarted() {}
-    // A unicast sweep moved on: the IP-address control now shows this dotted address.
+    // A sweep moved on: the IP-address control now shows this dotted address, the last one
+    // probed. Reported at most ten times a second; the last address of a round is shown
+    // within a tenth of a second after it.
     virtual void addressProbed(const std::string& /*dottedAddress*/) {}
     // A root group item was created with this text ("192.168.1.0" or "Early Versions").
     virtual void groupCreated(SearchGroup /*group*/, const std::string& /*text*/) {}
@@ -105,6 +130,13 @@ class SearchReporter {
                                const std::string& /*label*/) {}
     // The group item is to be expanded.
     virtual void groupExpanded(SearchGroup /*group*/) {}
+    // A local interface heard the clock of an item just added (`text` as in itemAdded); not
+    // called when no interface's network holds the clock's address (a routed clock).
+    virtual void itemHeardOn(SearchGroup /*group*/, const std::string& /*text*/,
+                             const std::string& /*interfaceName*/) {}
+    // Something an operator should know that did not stop the search: probes the system
+    // would not send, a receive buffer smaller than asked for.
+    virtual void warning(const std::string& /*text*/) {}
     // The search's socket could not take its port (another program holds it), so no reply
     // can arrive; the search ends at once. `text` says why, for an operator.
     virtual void networkError(const std::string& /*text*/) {}
@@ -124,8 +156,8 @@ enum class SearchOutcome : std::uint8_t {
 // Runs one whole search on the calling thread and returns when it is over. `stop` is a
 // second stop request besides SearchStopFlag (the one of a SearchWorker's thread, so a stale
 // flag can never stop a later search). Once a stop is requested, nothing more is received, a
-// wait or pause that is running ends within 50 ms, the remaining rounds of the current
-// address are still sent (without waiting), no further address or pass is probed, and the
+// wait or pause that is running ends within 50 ms, the remaining rounds of a broadcast are
+// still sent (without waiting), a sweep sends no further probe, no further pass runs, and the
 // groups are still sorted and labelled ("Early Versions: 0").
 SearchOutcome RunSearch(platform::Network& network, ProtocolState& protocol, SearchState& state,
                         const SearchOptions& options, SearchReporter& reporter,

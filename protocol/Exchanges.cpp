@@ -5,7 +5,9 @@
 #include <memory>
 #include <string_view>
 #include <unordered_set>
+#include <utility>
 
+#include "platform/Broadcast.h"
 #include "platform/Ipv4.h"
 #include "protocol/CommandFrames.h"
 #include "protocol/Frames.h"
@@ -131,6 +133,15 @@ struct ClockExchanges::Opened {
     bool broadcast = false;
     bool longWait = false;  // first octet of the address sent to is 255
     MovedClock moved;
+    std::vector<std::uint32_t> interfaces;  // a broadcast leaves by each of them
+
+    // A broadcast goes out once on each of its interfaces; true when a send went out whole.
+    bool send(std::span<const std::uint8_t> bytes) const {
+        if (broadcast) {
+            return platform::SendOutOfEach(*socket, bytes, to, interfaces);
+        }
+        return socket->sendTo(bytes, to) == static_cast<long>(bytes.size());
+    }
 
     std::chrono::milliseconds timeout(std::chrono::milliseconds longTimeout,
                                       std::chrono::milliseconds shortTimeout) const {
@@ -187,6 +198,8 @@ bool ClockExchanges::startExchange(Ipv4 target, std::uint16_t port, const MovedC
     // unicast address whose first octet is 255.
     opened.longWait = platform::FirstOctet(opened.to.address) == kBroadcastOctet;
     if (opened.broadcast) {
+        opened.interfaces =
+            platform::BroadcastInterfaces(network_.interfaces(), broadcastInterfaceNames_);
         opened.socket->enableBroadcast();
         // Hundreds of clocks may answer at once; the kernel must not drop their replies.
         opened.socket->setReceiveBuffer(kBroadcastReceiveBuffer);
@@ -260,7 +273,7 @@ int ClockExchanges::ExchangeFullFrame(Ipv4 target, const MovedClock& moved) {
     SettingsFrame& frame = state_.settingsFrame;
     const std::uint8_t type = frame[kFrameTypeOffset];
     std::copy(kMagic.begin(), kMagic.end(), frame.begin() + kMagicOffset);
-    opened.socket->sendTo(frame, opened.to);
+    opened.send(frame);
     if (opened.broadcast) {
         network_.sleep(kBroadcastSendPause);
     }
@@ -309,7 +322,7 @@ int ClockExchanges::ExchangeChunkedFrame(Ipv4 target, const MovedClock& moved) {
     int failedSends = 0;
     for (;;) {
         const std::uint8_t remaining = BuildNextChunk(state_, chunk, nonces_);
-        if (opened.socket->sendTo(chunk, opened.to) != static_cast<long>(kChunkSize)) {
+        if (!opened.send(chunk)) {
             // The failed chunk is not repeated: the next one follows.
             if (++failedSends >= kMaxFailedChunkSends) {
                 ResetChunkSending(state_.chunks);
@@ -368,7 +381,7 @@ int ClockExchanges::ExchangeCommandFrame(std::uint8_t command, Ipv4 target,
         frame.fill(0);
     }
     SealCommandFrame(frame, command, RequestMarker::kSet);
-    opened.socket->sendTo(frame, opened.to);
+    opened.send(frame);
 
     bool answered = false;
     CommandFrame received{};

@@ -26,6 +26,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/Network.h"
@@ -116,6 +117,13 @@ class ClockExchanges {
     int ExchangeCommandFrame(std::uint8_t command, platform::Ipv4 target,
                              const MovedClock& moved = {});
 
+    // The interfaces the next broadcasts leave by: those named (an interface's name, as
+    // platform::NetworkInterface gives it), or every interface with a broadcast address when
+    // `names` is empty (the start).
+    void setBroadcastInterfaces(std::vector<std::string> names) {
+        broadcastInterfaceNames_ = std::move(names);
+    }
+
     // The clocks the last broadcast counted, in the order they answered.
     const std::vector<platform::Ipv4>& lastAcknowledgers() const { return acknowledgers_; }
 
@@ -146,6 +154,7 @@ class ClockExchanges {
     ExchangeFailure failure_ = ExchangeFailure::kNone;
     std::string failureText_;
     std::vector<platform::Ipv4> acknowledgers_;
+    std::vector<std::string> broadcastInterfaceNames_;
 };
 
 // Checks once that a UDP socket can be opened; false means the program cannot talk to clocks

@@ -277,6 +277,7 @@ std::string BatchCountMessage(int count) {
 }
 
 WriteOutcome RunWrite(const WriteRequest& request, ClockLine& line, const std::stop_token& stop) {
+    line.exchanges.setBroadcastInterfaces(request.broadcastInterfaces);
     return Writer(request, line.exchanges, line.state, line.network, stop).run();
 }
 

@@ -84,6 +84,9 @@ struct WriteRequest {
     wifi::WifiPageModel wifi;
     // The selected clock's passwords from its last read.
     KnownPasswords known;
+    // Batch Modify: the interfaces its broadcast leaves by (their names); empty: every
+    // interface with a broadcast address.
+    std::vector<std::string> broadcastInterfaces;
     // Store and check everything but send nothing (status kReady).
     bool dryRun = false;
 };

@@ -263,6 +263,27 @@ class ModifyTest : public QObject {
         net_.reset();
     }
 
+    // On a PC with two adapters, Batch Modify broadcasts on the one where the search heard
+    // the clocks, not on the office network beside it.
+    void batchBroadcastsWhereTheSearchFoundTheClocks() {
+        const platform::Ipv4 mask = MakeIpv4(255, 255, 255, 0);
+        net_->setInterfaces(
+            {{"office", 2, MakeIpv4(192, 168, 1, 2), mask, MakeIpv4(192, 168, 1, 255), false},
+             {"clocks", 3, kPc, mask, MakeIpv4(198, 18, 0, 255), false}});
+        control<QPushButton>("searchButton")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(
+            tree()->topLevelItemCount() == 2 && !window_->searchRunning() && controlsEnabled(),
+            10000);
+        click(itemText(kWiredClocks[0]));
+        net_->clearSent();
+        press(Scope::kBatch);
+        const auto sent = net_->sent();
+        QVERIFY(!sent.empty());
+        for (const auto& datagram : sent) {
+            QCOMPARE(datagram.interfaceIndex, 3u);
+        }
+    }
+
     // Every branch of both buttons with the Basic or WIFI page in front, and the System page
     // without "Update Control": what the operator is told, how much is sent, where the focus
     // goes, and what the clock then holds.

@@ -75,6 +75,24 @@ TEST(PosixNetwork, SecondBindOfAPortReportsAddressInUse) {
     EXPECT_FALSE(third->lastError().empty());
     EXPECT_TRUE(third->enableBroadcast());
     EXPECT_TRUE(third->setReceiveBuffer(1 << 20));
+    EXPECT_GT(third->receiveBufferSize(), 0);
+}
+
+// The loopback interface is listed with its index, and a datagram sent out of it arrives.
+TEST(PosixNetwork, InterfacesAndASendOutOfOne) {
+    auto net = makeSystemNetwork();
+    const auto interfaces = net->interfaces();
+    const auto lo =
+        std::find_if(interfaces.begin(), interfaces.end(),
+                     [](const NetworkInterface& in) { return in.address == kLoopback; });
+    ASSERT_NE(lo, interfaces.end());
+    EXPECT_TRUE(lo->loopback);
+    EXPECT_NE(lo->index, 0u);
+    EXPECT_EQ(lo->netmask, MakeIpv4(255, 0, 0, 0));
+    Pair pair = MakePair(*net);
+    const std::array<std::uint8_t, 3> datagram{1, 2, 3};
+    ASSERT_EQ(pair.sender->sendOn(datagram, {kLoopback, pair.port}, lo->index), 3);
+    ASSERT_EQ(pair.receiver->waitReadable(2000ms), WaitResult::kReadable);
 }
 
 TEST(PosixNetwork, HostFacts) {

@@ -65,6 +65,10 @@ class Recorder final : public SearchReporter {
         add(line + "]");
     }
     void groupExpanded(SearchGroup g) override { add("expanded " + name(g)); }
+    void itemHeardOn(SearchGroup, const std::string& text, const std::string& in) override {
+        add("heard " + text + " on " + in);
+    }
+    void warning(const std::string& text) override { add("warning " + text); }
     void networkError(const std::string& text) override { add("error " + text); }
     void searchEnded() override { add("ended"); }
 
@@ -281,15 +285,6 @@ TEST_F(DiscoveryTest, WifiBroadcastIsThreeRoundsOfOneSecondThenTheEarlyPassOnIts
     EXPECT_EQ(sent[0].bytes[0], kMagic[0]);
 }
 
-TEST_F(DiscoveryTest, WifiUnicastWaitsTwentySecondsPerRound) {
-    Run(Unicast("192.168.1.254", true));
-    EXPECT_EQ(Sends(), (std::vector<std::string>{
-                           "0 192.168.1.254:6866 772", "20000 192.168.1.254:6866 772",
-                           "40000 192.168.1.254:6866 772", "60000 192.168.1.254:6866 95"}));
-    EXPECT_EQ(net.now(), 60100u);
-    EXPECT_FALSE(net.sockets()[0].broadcastEnabled);
-}
-
 // Which generations are probed, by family and by the two generation boxes. Wi-Fi sweeps the
 // early pass while either box is checked but lists early clocks only with "Early versions";
 // wired probes early clocks only with "Early versions".
@@ -375,30 +370,146 @@ INSTANTIATE_TEST_SUITE_P(
         return name;
     });
 
-TEST_F(DiscoveryTest, UnicastSweepFrom250StopsAfter254AndTheEarlyPassStartsAgain) {
-    Run(Unicast("192.168.1.250"));
-    EXPECT_EQ(recorder.linesStartingWith("probed "),
-              (std::vector<std::string>{"probed 192.168.1.251", "probed 192.168.1.252",
-                                        "probed 192.168.1.253", "probed 192.168.1.254",
-                                        "probed 192.168.1.251", "probed 192.168.1.252",
-                                        "probed 192.168.1.253", "probed 192.168.1.254"}));
-    std::vector<std::string> expected;
-    std::uint64_t t = 0;
-    for (int last = 250; last <= 254; ++last) {
-        for (int round = 0; round < 5; ++round) {
-            expected.push_back(std::to_string(t) + " 192.168.1." + std::to_string(last) +
-                               ":6869 106");
-            t += 700;  // 200 ms wait + 500 ms pause
+// A sweep sends each round to every address at the default pace and then waits as a
+// broadcast round does; the early pass sweeps again.
+TEST_F(DiscoveryTest, UnicastSweepRoundsCostWhatBroadcastRoundsCost) {
+    struct Case {
+        bool wifi;
+        int rounds;
+        std::uint64_t roundMs;
+        std::string port;
+        std::string size;
+        std::uint64_t earlyWaitMs;
+        std::uint64_t pace;
+    };
+    for (const Case& c : {Case{false, 5, 1000, "6869", "106", 2000, kWiredProbesPerSecond},
+                          Case{true, 3, 1000, "6866", "772", 1000, kWifiProbesPerSecond}}) {
+        FakeNetwork fresh;
+        fresh.setLocalAddresses({kPcAddress});
+        Recorder r;
+        RunSearch(fresh, protocol, state, Unicast("192.168.1.250", c.wifi), r);
+        std::vector<std::string> expected;
+        std::uint64_t t = 0;
+        for (int round = 0; round <= c.rounds; ++round) {
+            const bool early = round == c.rounds;
+            const std::uint64_t pace = early ? kEarlyProbesPerSecond : c.pace;
+            std::uint64_t due = 0;
+            for (std::uint64_t n = 0; n < 5; ++n) {
+                due = n * 1000 / pace;
+                expected.push_back(std::to_string(t + due) + " 192.168.1." +
+                                   std::to_string(250 + n) + ":" + c.port + " " +
+                                   (early ? "95" : c.size));
+            }
+            t += due + (early ? c.earlyWaitMs : c.roundMs);
         }
+        std::vector<std::string> sends;
+        for (const auto& sent : fresh.sent()) {
+            sends.push_back(std::to_string(sent.timeMs) + " " + FormatIpv4(sent.to.address) + ":" +
+                            std::to_string(sent.to.port) + " " + std::to_string(sent.bytes.size()));
+        }
+        EXPECT_EQ(sends, expected);
+        EXPECT_EQ(fresh.now(), t);
+        EXPECT_FALSE(fresh.sockets()[0].broadcastEnabled);
+        // The control shows the first and then the last address of each round.
+        const auto probed = r.linesStartingWith("probed ");
+        ASSERT_EQ(probed.size(), 2u * static_cast<std::size_t>(c.rounds + 1));
+        EXPECT_EQ(probed[0], "probed 192.168.1.250");
+        EXPECT_EQ(probed[1], "probed 192.168.1.254");
+        EXPECT_FALSE(r.last.broadcastChecked);
+        EXPECT_TRUE(r.last.unicastChecked);
     }
-    for (int last = 250; last <= 254; ++last) {
-        expected.push_back(std::to_string(t) + " 192.168.1." + std::to_string(last) + ":6869 95");
-        t += 100;
+}
+
+// A clock that answers late (its reply to round 1 comes during round 3) is still found, and
+// a reply from outside the swept ranges is dropped.
+TEST_F(DiscoveryTest, SweepTakesLateRepliesAndDropsRepliesFromOutsideItsRanges) {
+    const Ipv4 late = MakeIpv4(192, 168, 1, 20);
+    bool answered = false;
+    net.addPeer(late, [&](const SentDatagram& request, FakeNetwork& n) {
+        if (!answered && request.bytes.size() == kSettingsFrameSize) {
+            answered = true;
+            n.reply(request, late, WifiAnnouncement("LATE"), milliseconds(2200));
+        }
+    });
+    const Ipv4 outside = MakeIpv4(192, 168, 2, 20);
+    net.onSend([&](const SentDatagram& request, FakeNetwork& n) {
+        if (request.bytes.size() == kSettingsFrameSize) {
+            n.reply(request, outside, WifiAnnouncement("OUT"), milliseconds(1));
+        }
+    });
+    SearchOptions options;
+    options.wifiChecked = true;
+    options.ranges = {AddressRange{0xC0A80110u, 0xC0A80120u}};  // 192.168.1.16-32
+    Run(options);
+    EXPECT_TRUE(recorder.has("finished current 192.168.1.0 (WIFI:1) [192.168.1.20 (LATE);]"));
+    EXPECT_TRUE(std::none_of(net.sent().begin(), net.sent().end(),
+                             [](const SentDatagram& s) { return s.broadcast; }));
+}
+
+// Probe n of a round leaves n / rate seconds into it; a probe the system refuses (a full
+// neighbour table) is counted and skipped.
+TEST_F(DiscoveryTest, SweepKeepsItsPaceAndSkipsProbesThatCannotBeSent) {
+    SearchOptions options;
+    options.ranges = {AddressRange{0x0A000000u, 0x0A0000FFu}};  // 10.0.0.0/24
+    options.probesPerSecond = 1000;
+    options.v32Checked = true;
+    net.failSends(10);
+    Run(options);
+    const auto sent = net.sent();
+    ASSERT_EQ(sent.size(), 5u * 254u - 10u);
+    // The first ten probes failed; every other left exactly on its millisecond.
+    for (std::size_t k = 0; k + 10 < 254; ++k) {
+        EXPECT_EQ(sent[k].timeMs, k + 10) << k;
     }
-    EXPECT_EQ(Sends(), expected);
-    EXPECT_EQ(net.now(), t);
-    EXPECT_FALSE(recorder.last.broadcastChecked);
-    EXPECT_TRUE(recorder.last.unicastChecked);
+    EXPECT_EQ(FormatIpv4(sent[0].to.address), "10.0.0.11");
+    EXPECT_EQ(sent[243].timeMs + 1000, sent[244].timeMs);  // the round's wait and pause
+    EXPECT_TRUE(recorder.has(
+        "warning 10 probes could not be sent and were skipped (Network is unreachable)"));
+}
+
+// A PC with two adapters broadcasts out of each; a clock heard on both is listed once.
+TEST_F(DiscoveryTest, BroadcastGoesOutOfEveryAdapterAndEachClockIsListedOnce) {
+    platform::NetworkInterface lo{"lo", 1, MakeIpv4(127, 0, 0, 1), MakeIpv4(255, 0, 0, 0), 0, true};
+    platform::NetworkInterface office{
+        "office", 2, kPcAddress, MakeIpv4(255, 255, 255, 0), MakeIpv4(192, 168, 1, 255), false};
+    platform::NetworkInterface clocks{
+        "clocks", 3, kPcSecondAddress, MakeIpv4(255, 255, 255, 0), MakeIpv4(10, 1, 1, 255), false};
+    net.setInterfaces({lo, office, clocks});
+    AddClock(net, Kind::kWifi, MakeIpv4(192, 168, 1, 20), "BOTH");  // hears both adapters
+    net.addPeer(
+        MakeIpv4(10, 1, 1, 30),
+        [](const SentDatagram& request, FakeNetwork& n) {
+            if (request.bytes.size() == kSettingsFrameSize) {
+                n.reply(request, MakeIpv4(10, 1, 1, 30), WifiAnnouncement("VLAN"));
+            }
+        },
+        3);
+    SearchOptions options = Broadcast(true);
+    options.v32Checked = true;
+    Run(options);
+    std::vector<std::uint32_t> outOf;
+    for (const auto& s : net.sent()) {
+        outOf.push_back(s.interfaceIndex);
+    }
+    EXPECT_EQ(outOf, (std::vector<std::uint32_t>{2, 3, 2, 3, 2, 3, 2, 3}));
+    EXPECT_TRUE(
+        recorder.has("finished current 10.1.1.0 (WIFI:2) [10.1.1.30 (VLAN);192.168.1.20 (BOTH);]"));
+    EXPECT_TRUE(recorder.has("heard 10.1.1.30 (VLAN) on clocks"));
+    EXPECT_TRUE(recorder.has("heard 192.168.1.20 (BOTH) on office"));
+}
+
+// Hundreds of clocks answering a broadcast in the same instant all fit the receive buffer.
+TEST_F(DiscoveryTest, FiveHundredRepliesAtOnceLoseNone) {
+    net.limitReceiveBuffers(true);
+    constexpr int kClocks = 500;
+    for (int i = 0; i < kClocks; ++i) {
+        AddClock(net, Kind::kWifi,
+                 MakeIpv4(10, 2, static_cast<std::uint8_t>(i / 250),
+                          static_cast<std::uint8_t>(1 + i % 250)),
+                 "S" + std::to_string(i));
+    }
+    Run(Broadcast(true));
+    EXPECT_FALSE(recorder.linesStartingWith("finished current 10.2.0.0 (WIFI:500) ").empty());
 }
 
 TEST_F(DiscoveryTest, UnicastStartAt255BroadcastsAndTheEarlyPassSendsToItOnce) {
@@ -606,16 +717,15 @@ TEST_F(DiscoveryTest, StopDuringSearchFinishesTheRoundsAndStillLabelsTheEarlyGro
     EXPECT_EQ(net.now(), 5u);
 }
 
-TEST_F(DiscoveryTest, StopDuringUnicastSweepEndsBeforeTheNextAddress) {
+TEST_F(DiscoveryTest, StopDuringASweepEndsItWithinTheCurrentWait) {
     AddClock(net, Kind::kWired, MakeIpv4(192, 168, 1, 3), "C3");
     recorder.onItem = [&] { state.SearchStopFlag.store(kSearchStopRequested); };
     Run(Unicast("192.168.1.1"));
-    EXPECT_EQ(recorder.linesStartingWith("probed "),
-              (std::vector<std::string>{"probed 192.168.1.2", "probed 192.168.1.3",
-                                        "probed 192.168.1.4"}));
-    const auto sent = net.sent();
-    EXPECT_EQ(FormatIpv4(sent.back().to.address), "192.168.1.3");
-    EXPECT_EQ(sent.size(), 15u);
+    // The reply came 5 ms into round 1, with the probes of 40 addresses out (eight a
+    // millisecond): no further probe, round or early pass.
+    EXPECT_EQ(net.sent().size(), 40u);
+    EXPECT_EQ(net.now(), 5u);
+    EXPECT_TRUE(recorder.has("finished current 192.168.1.0 (WIRED:1) [192.168.1.3 (C3);]"));
     EXPECT_TRUE(recorder.has("finished early Early Versions: 0 []"));
 }
 
@@ -680,8 +790,8 @@ TEST_F(DiscoveryTest, WorkerDestroyedDuringWifiUnicastSweepStopsAndJoins) {
     }
     EXPECT_TRUE(reporter.ended);
     EXPECT_EQ(state.SearchStopFlag.load(), kSearchIdle);
-    // The three rounds of the first address; the next address and the early pass never ran.
-    EXPECT_EQ(net.sent().size(), 3u);
+    // The first probe; no further probe and no early pass.
+    EXPECT_EQ(net.sent().size(), 1u);
 }
 
 TEST_F(DiscoveryTest, StopAfterTheSearchEndedDoesNotStopTheNextOne) {

@@ -546,6 +546,32 @@ TEST_F(ExchangesTest, CommandBroadcastCountsClocksWithAValidReplyToTheCommand) {
     EXPECT_EQ(net.sent().at(0).timeMs, 0u);
 }
 
+// A batch on a PC with two adapters goes out once on each, or on the named one alone, and
+// counts the clocks of both segments.
+TEST_F(ExchangesTest, BroadcastLeavesByEveryInterfaceOrTheNamedOnes) {
+    const Ipv4 mask = MakeIpv4(255, 255, 255, 0);
+    net.setInterfaces({{"lo", 1, MakeIpv4(127, 0, 0, 1), MakeIpv4(255, 0, 0, 0), 0, true},
+                       {"office", 2, kPc, mask, MakeIpv4(192, 168, 1, 255), false},
+                       {"clocks", 3, MakeIpv4(10, 1, 1, 2), mask, MakeIpv4(10, 1, 1, 255), false}});
+    for (const auto& [address, segment] : {std::pair{kClockA, 2u}, std::pair{kClockB, 3u}}) {
+        const Ipv4 clock = address;
+        net.addPeer(
+            clock,
+            [clock](const SentDatagram& request, FakeNetwork& n) {
+                n.reply(request, clock, CommandReply(1, 0, 2), 10ms);
+            },
+            segment);
+    }
+    EXPECT_EQ(exchanges.ExchangeCommandFrame(2, kSubnetBroadcast), 2);
+    exchanges.setBroadcastInterfaces({"clocks"});
+    EXPECT_EQ(exchanges.ExchangeCommandFrame(2, kSubnetBroadcast), 1);
+    std::vector<std::uint32_t> outOf;
+    for (const SentDatagram& sent : net.sent()) {
+        outOf.push_back(sent.interfaceIndex);
+    }
+    EXPECT_EQ(outOf, (std::vector<std::uint32_t>{2, 3, 3}));
+}
+
 // --- Socket failures ---
 
 TEST_F(ExchangesTest, BindFailureEndsAtOnceAndSaysWhy) {

@@ -42,7 +42,15 @@ class FakeNetwork::Socket final : public platform::UdpSocket {
         return network_.portOfLocked(id_);
     }
     long sendTo(std::span<const std::uint8_t> data, Endpoint to) override {
-        return network_.sendFrom(id_, data, to, error_, kind_);
+        return network_.sendFrom(id_, data, to, 0, error_, kind_);
+    }
+    long sendOn(std::span<const std::uint8_t> data, Endpoint to,
+                std::uint32_t interfaceIndex) override {
+        return network_.sendFrom(id_, data, to, interfaceIndex, error_, kind_);
+    }
+    int receiveBufferSize() const override {
+        std::lock_guard lock(network_.mutex_);
+        return network_.sockets_[static_cast<std::size_t>(id_)].receiveBuffer;
     }
     WaitResult waitReadable(std::chrono::milliseconds timeout) override {
         return network_.waitOn(id_, timeout);
@@ -96,6 +104,30 @@ std::vector<Ipv4> FakeNetwork::localAddresses() {
     return localAddresses_;
 }
 
+std::vector<platform::NetworkInterface> FakeNetwork::interfaces() {
+    {
+        std::lock_guard lock(mutex_);
+        if (!interfaces_.empty()) {
+            return interfaces_;
+        }
+    }
+    return Network::interfaces();
+}
+
+void FakeNetwork::setInterfaces(std::vector<platform::NetworkInterface> interfaces) {
+    std::lock_guard lock(mutex_);
+    localAddresses_.clear();
+    for (const platform::NetworkInterface& in : interfaces) {
+        localAddresses_.push_back(in.address);
+    }
+    interfaces_ = std::move(interfaces);
+}
+
+void FakeNetwork::limitReceiveBuffers(bool limit) {
+    std::lock_guard lock(mutex_);
+    limitReceiveBuffers_ = limit;
+}
+
 std::uint64_t FakeNetwork::now() const {
     std::lock_guard lock(mutex_);
     return now_;
@@ -143,9 +175,9 @@ void FakeNetwork::onSend(SendHandler handler) {
     sendHandlers_.push_back(std::move(handler));
 }
 
-void FakeNetwork::addPeer(Ipv4 address, SendHandler handler) {
+void FakeNetwork::addPeer(Ipv4 address, SendHandler handler, std::uint32_t interfaceIndex) {
     std::lock_guard lock(mutex_);
-    peers_.push_back(Peer{address, std::move(handler)});
+    peers_.push_back(Peer{address, std::move(handler), interfaceIndex});
 }
 
 void FakeNetwork::echoBroadcastsFrom(Ipv4 address) {
@@ -231,7 +263,7 @@ bool FakeNetwork::bindSocket(int id, Ipv4 address, std::uint16_t port, std::stri
 }
 
 long FakeNetwork::sendFrom(int id, std::span<const std::uint8_t> data, Endpoint to,
-                           std::string& error, SocketError& kind) {
+                           std::uint32_t interfaceIndex, std::string& error, SocketError& kind) {
     SentDatagram record;
     std::vector<SendHandler> handlers;
     {
@@ -261,6 +293,7 @@ long FakeNetwork::sendFrom(int id, std::span<const std::uint8_t> data, Endpoint 
         record.bytes.assign(data.begin(), data.end());
         record.broadcast = broadcast;
         record.socketId = id;
+        record.interfaceIndex = interfaceIndex;
         sent_.push_back(record);
         if (broadcast && echoFrom_ != 0) {
             scheduleLocked(record.from.port, Endpoint{echoFrom_, record.from.port}, record.bytes,
@@ -269,7 +302,8 @@ long FakeNetwork::sendFrom(int id, std::span<const std::uint8_t> data, Endpoint 
         }
         handlers = sendHandlers_;
         for (const Peer& peer : peers_) {
-            if (broadcast || peer.address == to.address) {
+            if ((broadcast && hearsBroadcastLocked(peer.interfaceIndex, interfaceIndex)) ||
+                (!broadcast && peer.address == to.address)) {
                 handlers.push_back(peer.handler);
             }
         }
@@ -346,7 +380,14 @@ void FakeNetwork::settleLocked() {
     // socket it is lost.
     for (auto it = deliveries_.begin(); it != deliveries_.end();) {
         if (it->owner < 0 && it->due <= now_) {
-            it->owner = holderOfPortLocked(it->toPort);
+            const int holder = holderOfPortLocked(it->toPort);
+            const bool full = holder >= 0 && limitReceiveBuffers_ &&
+                              queuedBytesLocked(holder) + it->bytes.size() >
+                                  static_cast<std::size_t>(
+                                      sockets_[static_cast<std::size_t>(holder)].receiveBuffer != 0
+                                          ? sockets_[static_cast<std::size_t>(holder)].receiveBuffer
+                                          : kDefaultReceiveBuffer);
+            it->owner = full ? -1 : holder;
             if (it->owner < 0) {
                 it = deliveries_.erase(it);
                 continue;
@@ -365,6 +406,26 @@ std::deque<FakeNetwork::Delivery>::iterator FakeNetwork::firstOwnedLocked(int id
         }
     }
     return best;
+}
+
+bool FakeNetwork::hearsBroadcastLocked(std::uint32_t peerInterface, std::uint32_t sentOn) const {
+    if (peerInterface == 0) {
+        return true;
+    }
+    if (sentOn != 0) {
+        return peerInterface == sentOn;
+    }
+    return !interfaces_.empty() && interfaces_.front().index == peerInterface;
+}
+
+std::size_t FakeNetwork::queuedBytesLocked(int id) const {
+    std::size_t bytes = 0;
+    for (const Delivery& d : deliveries_) {
+        if (d.owner == id) {
+            bytes += d.bytes.size();
+        }
+    }
+    return bytes;
 }
 
 int FakeNetwork::holderOfPortLocked(std::uint16_t port) const {

@@ -30,12 +30,22 @@
 //     - onSend(handler): sees every send;
 //     - addPeer(address, handler): sees sends addressed to `address` and every broadcast
 //       (to 255.255.255.255); this is how a test scripts a clock at `address`.
+//   A peer added with an interface index sits on that interface's segment: it hears the
+//   broadcasts sent out of that interface (sendOn), and those sent with sendTo only when its
+//   interface is the first of setInterfaces() (a limited broadcast leaves by one interface).
 //   A peer answers with reply(request, fromAddress, bytes, delay), which delivers `bytes` to the
 //   requesting socket's port from fromAddress:request.to.port.
 //   echoBroadcastsFrom(address) makes every broadcast come back to the sending port from
 //   address:port at once, as the kernel loops a broadcast back to a listening socket; pass 0
 //   to stop. The echo is scheduled before the handlers run, so it arrives before any reply
 //   that is due at the same time.
+//
+// Interfaces
+//   setInterfaces() gives interfaces() its list and the local addresses theirs; without it
+//   interfaces() lists the local addresses without names. A socket's receiveBufferSize() is
+//   what it asked for. After limitReceiveBuffers(true) a socket holds at most that many bytes
+//   of datagrams that fell due and were not received yet (kDefaultReceiveBuffer when it asked
+//   for none); further datagrams are lost, as the kernel drops them.
 //
 // Failure injection
 //   failOpenUdp(bool), failBind(reason, kind) (every bind fails until clearBindFailure()),
@@ -64,8 +74,9 @@ struct SentDatagram {
     platform::Endpoint from;   // the sending socket's bound address (0 for any) and port
     platform::Endpoint to;     // as passed to sendTo
     std::vector<std::uint8_t> bytes;
-    bool broadcast = false;  // sent to 255.255.255.255
-    int socketId = 0;        // index into sockets()
+    bool broadcast = false;            // sent to 255.255.255.255
+    int socketId = 0;                  // index into sockets()
+    std::uint32_t interfaceIndex = 0;  // sendOn's interface, 0 for sendTo
 };
 
 struct SocketRecord {
@@ -81,6 +92,7 @@ class FakeNetwork final : public platform::Network {
     using SendHandler = std::function<void(const SentDatagram&, FakeNetwork&)>;
     static constexpr int kAlways = -1;
     static constexpr std::uint16_t kFirstEphemeralPort = 49152;
+    static constexpr int kDefaultReceiveBuffer = 212992;
 
     FakeNetwork();
     ~FakeNetwork() override;
@@ -91,6 +103,7 @@ class FakeNetwork final : public platform::Network {
     std::uint32_t tickCount() override;
     std::int64_t timeSeconds() override;
     std::vector<platform::Ipv4> localAddresses() override;
+    std::vector<platform::NetworkInterface> interfaces() override;
 
     // --- clock ---
     std::uint64_t now() const;
@@ -100,6 +113,8 @@ class FakeNetwork final : public platform::Network {
 
     // --- host ---
     void setLocalAddresses(std::vector<platform::Ipv4> addresses);
+    void setInterfaces(std::vector<platform::NetworkInterface> interfaces);
+    void limitReceiveBuffers(bool limit);
 
     // --- deliveries and peers ---
     void deliver(std::uint16_t toPort, platform::Endpoint from, std::vector<std::uint8_t> bytes,
@@ -108,7 +123,7 @@ class FakeNetwork final : public platform::Network {
                std::vector<std::uint8_t> bytes,
                std::chrono::milliseconds delay = std::chrono::milliseconds(0));
     void onSend(SendHandler handler);
-    void addPeer(platform::Ipv4 address, SendHandler handler);
+    void addPeer(platform::Ipv4 address, SendHandler handler, std::uint32_t interfaceIndex = 0);
     void echoBroadcastsFrom(platform::Ipv4 address);
     // Datagrams scheduled and not yet received or lost.
     std::size_t pendingDeliveries() const;
@@ -141,13 +156,14 @@ class FakeNetwork final : public platform::Network {
     struct Peer {
         platform::Ipv4 address = 0;
         SendHandler handler;
+        std::uint32_t interfaceIndex = 0;
     };
 
     // Called by Socket, with the lock NOT held.
     bool bindSocket(int id, platform::Ipv4 address, std::uint16_t port, std::string& error,
                     platform::SocketError& kind);
     long sendFrom(int id, std::span<const std::uint8_t> data, platform::Endpoint to,
-                  std::string& error, platform::SocketError& kind);
+                  std::uint32_t interfaceIndex, std::string& error, platform::SocketError& kind);
     platform::WaitResult waitOn(int id, std::chrono::milliseconds timeout);
     long receiveOn(int id, std::span<std::uint8_t> buffer, platform::Endpoint& from);
     void closeSocket(int id);
@@ -158,6 +174,10 @@ class FakeNetwork final : public platform::Network {
     int holderOfPortLocked(std::uint16_t port) const;
     std::uint16_t portOfLocked(int id) const;
     std::uint16_t ephemeralPortLocked();
+    // Whether a peer on `peerInterface` hears a broadcast sent out of `sentOn` (0: sendTo).
+    bool hearsBroadcastLocked(std::uint32_t peerInterface, std::uint32_t sentOn) const;
+    // Bytes fallen due for socket `id` and not received yet.
+    std::size_t queuedBytesLocked(int id) const;
     void scheduleLocked(std::uint16_t toPort, platform::Endpoint from,
                         std::vector<std::uint8_t> bytes, std::uint64_t due);
 
@@ -166,6 +186,8 @@ class FakeNetwork final : public platform::Network {
     std::uint32_t tickBase_ = 0;
     std::int64_t epochBase_ = 0;
     std::vector<platform::Ipv4> localAddresses_;
+    std::vector<platform::NetworkInterface> interfaces_;
+    bool limitReceiveBuffers_ = false;
     std::vector<SocketRecord> sockets_;
     std::deque<Delivery> deliveries_;
     std::uint64_t nextSequence_ = 0;

@@ -9,11 +9,8 @@ namespace tavlo::cli {
 namespace {
 
 // Every subcommand: its own source file, and one line here.
-constexpr std::array<CommandAdder, 4> kCommands = {
-    AddSearchCommand,
-    AddReadCommand,
-    AddWriteCommand,
-    AddFirmwareCommand,
+constexpr std::array<CommandAdder, 5> kCommands = {
+    AddSearchCommand, AddInterfacesCommand, AddReadCommand, AddWriteCommand, AddFirmwareCommand,
 };
 
 constexpr const char* kDescription =

@@ -7,6 +7,7 @@ namespace tavlo::cli {
 
 // tavlo search [--wired|--wifi] [--unicast FROM] [--json]
 void AddSearchCommand(CLI::App& tavlo, Invocation& invocation);
+void AddInterfacesCommand(CLI::App& tavlo, Invocation& invocation);
 // tavlo read ADDRESS --wired|--wifi|--early [--json] [--passwords]
 void AddReadCommand(CLI::App& tavlo, Invocation& invocation);
 // tavlo write [--batch] ADDRESS --wired|--wifi|--early [--page basic|wifi] [--dry-run [--json]]

@@ -1,15 +1,19 @@
 // tavlo search: the window's search, printed. Groups appear as each one is finished (sorted,
 // de-duplicated and labelled), in the window's own texts; a terminal also sees a progress
 // line. Ctrl-C stops the search the way "Stop to Search" does: the groups are still labelled.
+// Besides the window's broadcast and "Unicast" sweep it sweeps address ranges (--range).
 #include <CLI/CLI.hpp>
 #include <chrono>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "platform/Ipv4.h"
 #include "platform/Network.h"
+#include "protocol/AddressRange.h"
 #include "protocol/Discovery.h"
 #include "protocol/ProtocolState.h"
 #include "tools/common/Json.h"
@@ -21,10 +25,12 @@ namespace tavlo::cli {
 namespace {
 
 constexpr std::string_view kCommand = "search";
-// A unicast sweep probes up to a.b.c.254.
-constexpr int kLastSweepNumber = 254;
 // How soon the command notices the end of the search (or a Ctrl-C).
 constexpr std::chrono::milliseconds kSignalPoll{5};
+// --rate: probes per second.
+constexpr std::uint32_t kMinRate = 1;
+constexpr std::uint32_t kMaxRate = 1'000'000;
+constexpr std::uint32_t kLastOctetBroadcast = 255;
 
 constexpr const char* kSearchFooter =
     "Finds the clocks of one family and the clocks of the early firmware versions, as the\n"
@@ -34,14 +40,23 @@ constexpr const char* kSearchFooter =
     "    192.0.2.10 (SN0042)        one line per clock: address (serial number)\n"
     "  Early Versions: 0\n"
     "\n"
-    "A unicast sweep is slow: a silent address costs 3.6 s for wired clocks and 60 s for\n"
-    "Wi-Fi clocks. Ctrl-C stops the search; the groups found so far are still printed.\n"
+    "A broadcast goes out on every network interface that has a broadcast address ('tavlo\n"
+    "interfaces' lists them) but never crosses a router: --range sweeps addresses anywhere.\n"
+    "A sweep asks every address of its ranges in each round, at --rate probes a second, and\n"
+    "then waits as long as a broadcast round: a /24 costs about what a broadcast costs (7 s\n"
+    "wired, 4.5 s Wi-Fi); a /16 about 55 s wired and 140 s Wi-Fi at the default rate (about\n"
+    "10 Mbit/s of probes: 8000 wired, 1500 Wi-Fi and 9000 early probes a second), 17 s and\n"
+    "11 s at --rate 40000 where the network takes it. --range and --unicast together ask\n"
+    "at most 65536 addresses.\n"
+    "Ctrl-C stops the search; the groups found so far are still printed.\n"
     "Exit status: 0 when a clock answered, 1 when none did, 2 on bad usage.";
 
 struct SearchArguments {
     int wired = 0;
     int wifi = 0;
     std::optional<std::string> unicastFrom;
+    std::vector<std::string> ranges;
+    std::optional<std::uint32_t> rate;
     bool json = false;
 };
 
@@ -52,26 +67,40 @@ struct Group {
 
 class CliReporter final : public protocol::SearchReporter {
   public:
-    // `sweepStart`: the first address of a unicast sweep, empty for a broadcast.
-    CliReporter(Io& io, bool json, bool wifi, std::string sweepStart)
-        : io_(io), json_(json), wifi_(wifi), progress_(io), sweepStart_(std::move(sweepStart)) {}
+    // `sweep`: the ranges of a sweep (joined), empty for a broadcast.
+    CliReporter(Io& io, bool json, bool wifi, std::vector<protocol::AddressRange> sweep)
+        : io_(io), json_(json), wifi_(wifi), progress_(io), sweep_(std::move(sweep)) {}
 
     void message(const std::string& text) override { message_ = text; }
     void networkError(const std::string& text) override { networkError_ = text; }
+    void warning(const std::string& text) override {
+        progress_.Clear();
+        io_.err << kProgramName << ' ' << kCommand << ": " << text << '\n';
+        io_.err.flush();
+    }
     void searchStarted() override {
-        probing_ = sweepStart_.empty() ? "broadcast" : sweepStart_;
+        probing_ = sweep_.empty() ? "broadcast" : "sweep";
         ShowProgress();
     }
     void addressProbed(const std::string& address) override {
-        // A unicast sweep ends at .254 of the network; say how far it has come.
+        // Say how far the round has come.
         probing_ = address;
-        const int last = LastNumber(address);
-        const int first = LastNumber(sweepStart_);
-        if (first >= 0 && last >= first) {
-            probing_ += " (" + std::to_string(last - first + 1) + " of " +
-                        std::to_string(kLastSweepNumber - first + 1) + ")";
+        const std::optional<platform::Ipv4> probed = platform::ParseDottedAddress(address);
+        std::uint64_t before = 0;
+        for (const protocol::AddressRange& range : sweep_) {
+            const std::uint32_t host = probed ? platform::NetworkToHost32(*probed) : 0;
+            if (range.contains(host)) {
+                probing_ += " (" + std::to_string(before + host - range.first + 1) + " of " +
+                            std::to_string(protocol::CountAddresses(sweep_)) + ")";
+                break;
+            }
+            before += range.size();
         }
         ShowProgress();
+    }
+    void itemHeardOn(protocol::SearchGroup group, const std::string& text,
+                     const std::string& interfaceName) override {
+        interfaces_[{group, text}] = interfaceName;
     }
     void itemAdded(protocol::SearchGroup group, const std::string& text) override {
         if (seen_.insert({group, text}).second) {
@@ -117,8 +146,11 @@ class CliReporter final : public protocol::SearchReporter {
                 // "address (serial)"
                 serial = text.substr(blank + 2, text.size() - blank - 3);
             }
-            clocks.push_back(
-                {{"text", text}, {"address", text.substr(0, blank)}, {"serial", serial}});
+            const auto heard = interfaces_.find({group, text});
+            clocks.push_back({{"text", text},
+                              {"address", text.substr(0, blank)},
+                              {"serial", serial},
+                              {"interface", heard == interfaces_.end() ? "" : heard->second}});
         }
         const json::Json line = {{"group", label},
                                  {"generation", early ? "early" : "current"},
@@ -128,28 +160,13 @@ class CliReporter final : public protocol::SearchReporter {
         io_.out << json::Write(line) << '\n';
     }
 
-    // The last number of a dotted address, -1 when there is none.
-    static int LastNumber(const std::string& dotted) {
-        const std::size_t dot = dotted.rfind('.');
-        if (dot == std::string::npos || dot + 1 >= dotted.size()) {
-            return -1;
-        }
-        int value = 0;
-        for (char c : dotted.substr(dot + 1)) {
-            if (c < '0' || c > '9') {
-                return -1;
-            }
-            value = value * 10 + (c - '0');
-        }
-        return value;
-    }
-
     Io& io_;
     bool json_;
     bool wifi_;
     ProgressLine progress_;
-    std::string sweepStart_;
+    std::vector<protocol::AddressRange> sweep_;
     std::string probing_;
+    std::map<std::pair<protocol::SearchGroup, std::string>, std::string> interfaces_;
     std::set<std::pair<protocol::SearchGroup, std::string>> seen_;
     std::size_t found_ = 0;
     std::size_t clocks_ = 0;
@@ -165,24 +182,59 @@ int RunSearch(const SearchArguments& arguments, Io& io) {
     options.broadcastChecked = true;
     options.wiredChecked = arguments.wired != 0;
     options.wifiChecked = arguments.wifi != 0;
+    std::vector<protocol::AddressRange> sweep;
+    for (const std::string& text : arguments.ranges) {
+        std::string error;
+        const std::optional<protocol::AddressRange> range =
+            protocol::ParseAddressRange(text, error);
+        if (!range) {
+            return UsageError(io, kCommand, Printable(error));
+        }
+        sweep.push_back(*range);
+    }
+    options.ranges = sweep;
     if (arguments.unicastFrom) {
         const std::string& from = *arguments.unicastFrom;
         // 0.0.0.0 goes on to the search, which refuses it with the window's own message.
-        if (!platform::ParseDottedAddress(from)) {
+        const std::optional<platform::Ipv4> start = platform::ParseDottedAddress(from);
+        if (!start) {
             return UsageError(io, kCommand,
                               "'" + Printable(from) + "' is not an address like 192.0.2.1");
         }
+        const std::uint32_t host = platform::NetworkToHost32(*start);
+        if (platform::LastOctet(*start) == kLastOctetBroadcast) {
+            if (!sweep.empty()) {
+                return UsageError(io, kCommand,
+                                  "--unicast " + from + " is a broadcast; it takes no --range");
+            }
+        } else if (host != 0) {
+            sweep.push_back(protocol::SweepToEndOfNetwork(host));
+        }
         options.unicastChecked = true;
-        options.broadcastChecked = false;
         options.ipAddressText = from;
+    }
+    sweep = protocol::JoinRanges(std::move(sweep));
+    if (protocol::CountAddresses(sweep) > protocol::kMaxSweptAddresses) {
+        return UsageError(io, kCommand,
+                          "the ranges hold " + std::to_string(protocol::CountAddresses(sweep)) +
+                              " addresses; a search sweeps at most " +
+                              std::to_string(protocol::kMaxSweptAddresses));
+    }
+    options.broadcastChecked = sweep.empty() && !options.unicastChecked;
+    if (arguments.rate) {
+        if (*arguments.rate < kMinRate || *arguments.rate > kMaxRate) {
+            return UsageError(io, kCommand,
+                              "--rate must be from " + std::to_string(kMinRate) + " to " +
+                                  std::to_string(kMaxRate) + " probes a second");
+        }
+        options.probesPerSecond = *arguments.rate;
     }
     const bool json = arguments.json;
 
     std::unique_ptr<platform::Network> network = platform::makeSystemNetwork();
     protocol::ProtocolState protocolState;
     protocol::SearchState searchState;
-    CliReporter reporter(io, json, options.wifiChecked,
-                         options.unicastChecked ? options.ipAddressText : std::string());
+    CliReporter reporter(io, json, options.wifiChecked, sweep);
     protocol::SearchOutcome outcome;
     {
         BlockedSignals signals;
@@ -227,9 +279,20 @@ void AddSearchCommand(CLI::App& tavlo, Invocation& invocation) {
     search
         ->add_option_function<std::string>(
             "--unicast", [arguments](const std::string& from) { arguments->unicastFrom = from; },
-            "probe FROM and every next address up to .254 of its\n"
-            "network, one by one, instead of one broadcast")
+            "sweep FROM and every next address up to .254 of its\n"
+            "network instead of broadcasting")
         ->type_name("FROM");
+    search
+        ->add_option("--range", arguments->ranges,
+                     "sweep A.B.C.D/N (N from 16 to 32) or FIRST-LAST\n"
+                     "instead of broadcasting; repeatable")
+        ->type_name("R")
+        ->allow_extra_args(false);
+    search
+        ->add_option_function<std::uint32_t>(
+            "--rate", [arguments](std::uint32_t rate) { arguments->rate = rate; },
+            "probes per second of a sweep (default: about 10 Mbit/s)")
+        ->type_name("N");
     search->add_flag("--json", arguments->json,
                      "one JSON object per group and line instead of text");
 }

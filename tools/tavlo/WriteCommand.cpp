@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/Broadcast.h"
 #include "platform/Ipv4.h"
 #include "tools/common/Json.h"
 #include "tools/tavlo/Cli.h"
@@ -36,6 +37,8 @@ constexpr const char* kWriteFooter =
     "keep what the clock reported. The clock is read first, each value is entered on the page\n"
     "as the operator would, and the page's own checks run before anything is written.\n"
     "--page wifi writes the WIFI page instead of the Basic page.\n"
+    "A batch broadcasts on every network interface that has a broadcast address ('tavlo\n"
+    "interfaces' lists them); --interface NAME (repeatable) keeps it to the named ones.\n"
     "Exit status: 0 acknowledged, 1 no answer (or no clock acknowledged the batch), 2 bad\n"
     "usage or a refused entry, 3 refused by the password check.";
 
@@ -43,6 +46,7 @@ struct WriteArguments {
     std::vector<std::string> words;  // ADDRESS FILE
     ClockKindFlags kinds;
     bool batch = false;
+    std::vector<std::string> interfaces;  // --interface: where a batch broadcasts
     bool dryRun = false;
     bool json = false;
     std::string page = std::string(kBasicPage);
@@ -136,6 +140,20 @@ std::optional<WriteTarget> CheckUsage(const WriteArguments& arguments, Io& io) {
         UsageError(io, kCommand, "early-version clocks have no WIFI page");
         return std::nullopt;
     }
+    if (!arguments.interfaces.empty() && !arguments.batch) {
+        UsageError(io, kCommand, "--interface goes with --batch");
+        return std::nullopt;
+    }
+    const std::vector<platform::NetworkInterface> interfaces =
+        platform::makeSystemNetwork()->interfaces();
+    for (const std::string& name : arguments.interfaces) {
+        if (platform::BroadcastInterfaces(interfaces, {name}).empty()) {
+            UsageError(io, kCommand,
+                       "no interface '" + Printable(name) +
+                           "' with a broadcast address ('tavlo interfaces' lists them)");
+            return std::nullopt;
+        }
+    }
     if (arguments.json && !arguments.dryRun) {
         UsageError(io, kCommand, "--json prints the request of --dry-run; give both");
         return std::nullopt;
@@ -215,6 +233,7 @@ int RunWriteCommand(const WriteArguments& arguments, Io& io) {
     request.basic = models.basic;
     request.wifi = models.wifi;
     request.dryRun = arguments.dryRun;
+    request.broadcastInterfaces = arguments.interfaces;
     return Report(io, workflow::RunWrite(request, line.line()), dotted, arguments.json);
 }
 
@@ -230,6 +249,11 @@ void AddWriteCommand(CLI::App& tavlo, Invocation& invocation) {
     AddClockKindFlags(*write, arguments->kinds);
     write->add_flag("--batch", arguments->batch,
                     "Batch Modify: send to every clock of ADDRESS's kind at once");
+    write
+        ->add_option("--interface", arguments->interfaces,
+                     "with --batch: broadcast on this interface only; repeatable")
+        ->type_name("NAME")
+        ->allow_extra_args(false);
     write->add_option("--page", arguments->page, "the page to write: basic (default) or wifi")
         ->check(CLI::IsMember({std::string(kBasicPage), std::string(kWifiPage)}).description(""))
         ->type_name("basic|wifi");

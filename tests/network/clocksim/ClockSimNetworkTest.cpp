@@ -417,7 +417,7 @@ TEST(SimulatorCommandLineTest, HelpUsageErrorsAndForeignAddresses) {
 
 TEST(NetnsGuardTest, RefusesTheMachinesOwnNamespace) {
     // This process starts in the machine's namespace (eth0 and friends), or in some other
-    // namespace the runner made; either way it is not one of ours with only lo and a veth.
+    // namespace the runner made; either way it is not one of ours with only lo and veths.
     const std::string problem = testnet::IsolationProblem();
     if (problem.empty()) {
         GTEST_SKIP() << "the test runs inside an isolated namespace already";

@@ -216,11 +216,12 @@ TEST_F(DiscoveryNetworkTest, SearchCommandPrintsTheGroups) {
     EXPECT_EQ(json,
               "{\"group\":\"198.18.0.0 (WIFI:2)\",\"generation\":\"current\",\"family\":\"wifi\","
               "\"count\":2,\"clocks\":[{\"text\":\"198.18.0.15 (SN0015)\",\"address\":"
-              "\"198.18.0.15\",\"serial\":\"SN0015\"},{\"text\":\"198.18.0.16 (SN0016)\","
-              "\"address\":\"198.18.0.16\",\"serial\":\"SN0016\"}]}\n"
+              "\"198.18.0.15\",\"serial\":\"SN0015\",\"interface\":\"tvpc0\"},{\"text\":"
+              "\"198.18.0.16 (SN0016)\",\"address\":\"198.18.0.16\",\"serial\":\"SN0016\","
+              "\"interface\":\"tvpc0\"}]}\n"
               "{\"group\":\"Early Versions: 1\",\"generation\":\"early\",\"family\":\"wifi\","
               "\"count\":1,\"clocks\":[{\"text\":\"198.18.0.17 (SN0017)\",\"address\":"
-              "\"198.18.0.17\",\"serial\":\"SN0017\"}]}\n");
+              "\"198.18.0.17\",\"serial\":\"SN0017\",\"interface\":\"tvpc0\"}]}\n");
 }
 
 // `tavlo read --json --passwords` prints exactly what the simulator's record holds.
@@ -341,6 +342,93 @@ TEST_F(DiscoveryFaultsTest, UnicastSweepFindsTheClocksOfTheRange) {
     const Found r = Search(options);
     EXPECT_EQ(r.current, (GroupRecorder::Group{"198.18.0.0 (WIRED:2)", {Item(250), Item(253)}}));
     EXPECT_EQ(r.early, (GroupRecorder::Group{"Early Versions: 1", {Item(251)}}));
+}
+
+// A PC with two adapters and a router: clocks on 198.18.0.0/24, on 198.18.2.0/24 behind the
+// second adapter, and scattered over 198.19.0.0/16 behind the router.
+class SiteNetworkTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        auto made = TestNetwork::Create(1, {.secondClocks = 2, .routedClocks = 3});
+        if (!made.network) {
+            skipReason_ = made.skipped ? made.message : "";
+            setupError_ = made.skipped ? "" : made.message;
+            return;
+        }
+        network_ = std::move(made.network);
+        const auto& routed = network_->RoutedAddresses();
+        std::string error;
+        for (const auto& [side, arguments] :
+             {std::pair{Side::kClocks, std::vector<std::string>{"--wired", "198.18.0.10"}},
+              std::pair{Side::kSecondClocks, std::vector<std::string>{"--wired", "198.18.2.10-11"}},
+              std::pair{Side::kRoutedClocks,
+                        std::vector<std::string>{"--wired", routed[0], "--wired", routed[1],
+                                                 "--wifi", routed[2]}}}) {
+            simulators_.push_back(network_->StartSimulator(arguments, error, side));
+            if (!simulators_.back()) {
+                setupError_ = error;
+                return;
+            }
+        }
+    }
+    static void TearDownTestSuite() {
+        simulators_.clear();
+        network_.reset();
+    }
+    void SetUp() override {
+        if (!skipReason_.empty()) {
+            GTEST_SKIP() << skipReason_;
+        }
+        ASSERT_TRUE(setupError_.empty()) << setupError_;
+    }
+    // tavlo in the pc namespace: its standard output and exit status.
+    static std::pair<std::string, int> RunCli(const std::vector<std::string>& args) {
+        std::vector<std::string> argv{TAVLO_CLI_PATH};
+        argv.insert(argv.end(), args.begin(), args.end());
+        std::string error;
+        auto process = network_->Start(Side::kPc, argv, error);
+        if (!process) {
+            return {error, -1};
+        }
+        std::string out = process->ReadAll(std::chrono::seconds(120));
+        return {out, process->Wait(std::chrono::seconds(10)).value_or(-1)};
+    }
+
+    static inline std::unique_ptr<TestNetwork> network_;
+    static inline std::vector<std::unique_ptr<testnet::ClockSimulator>> simulators_;
+    static inline std::string skipReason_;
+    static inline std::string setupError_;
+};
+
+TEST_F(SiteNetworkTest, BroadcastSearchHearsBothAdaptersAndNamesThem) {
+    const auto [out, status] = RunCli({"search", "--json"});
+    EXPECT_EQ(status, 0);
+    EXPECT_NE(out.find(R"("count":3,)"), std::string::npos) << out;
+    for (const char* clock : {R"("address":"198.18.0.10","serial":"SN0010","interface":"tvpc0")",
+                              R"("address":"198.18.2.10","serial":"SN0522","interface":"tvpc1")",
+                              R"("address":"198.18.2.11","serial":"SN0523","interface":"tvpc1")"}) {
+        EXPECT_NE(out.find(clock), std::string::npos) << out;
+    }
+}
+
+// The routed clocks' /24s and one without a clock, at a high rate; the Wi-Fi clock behind
+// the router is of the other family and stays out.
+TEST_F(SiteNetworkTest, SweepOfRoutedRangesFindsTheClocksBehindTheRouter) {
+    const auto& routed = network_->RoutedAddresses();
+    const auto network24 = [](const std::string& address) {
+        return address.substr(0, address.rfind('.')) + ".0/24";
+    };
+    const auto [out, status] =
+        RunCli({"search", "--range", network24(routed[0]), "--range", network24(routed[1]),
+                "--range", "198.19.250.0/24", "--rate", "40000"});
+    EXPECT_EQ(status, 0);
+    const std::string first = network24(routed[0]);
+    EXPECT_EQ(out.substr(0, out.find('\n')), first.substr(0, first.size() - 3) + " (WIRED:2)")
+        << out;
+    for (const std::string& clock : {routed[0], routed[1]}) {
+        EXPECT_NE(out.find("  " + clock + " (SN"), std::string::npos) << out;
+    }
+    EXPECT_EQ(out.find(routed[2]), std::string::npos) << out;
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <algorithm>
 
 #include <array>
 #include <atomic>
@@ -114,9 +115,8 @@ std::string IsolationProblem() {
         (DriverOf(name) == "veth" ? veths : others).push_back(name);
     }
     ::if_freenameindex(names);
-    if (!others.empty() || veths.size() != 1) {
-        std::string text =
-            "refusing to send: this network namespace must hold only lo and one veth;";
+    if (!others.empty() || veths.empty()) {
+        std::string text = "refusing to send: this network namespace must hold only lo and veths;";
         text += " veth:";
         for (const auto& name : veths) {
             text += " " + name;
@@ -134,13 +134,13 @@ std::string IsolationProblem() {
     std::string problem;
     for (ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
         if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_INET ||
-            veths.front() != entry->ifa_name) {
+            std::find(veths.begin(), veths.end(), entry->ifa_name) == veths.end()) {
             continue;
         }
         sockaddr_in address{};
         std::memcpy(&address, entry->ifa_addr, sizeof address);
         if ((ntohl(address.sin_addr.s_addr) & kTestRangeMask) != kTestRange) {
-            problem = "refusing to send: " + veths.front() + " has the address " +
+            problem = std::string("refusing to send: ") + entry->ifa_name + " has the address " +
                       inet_ntoa(address.sin_addr) + " outside 198.18.0.0/15";
             break;
         }
@@ -312,7 +312,7 @@ std::string TestNetwork::SimulatorPath() {
     return TAVLO_CLOCKSIM_PATH;
 }
 
-TestNetwork::Made TestNetwork::Create(int clocks) {
+TestNetwork::Made TestNetwork::Create(int clocks, NetworkLayout layout) {
     Made made;
     std::string output;
     int status = RunCommand({"/bin/bash", ScriptPath(), "check"}, output);
@@ -322,9 +322,10 @@ TestNetwork::Made TestNetwork::Create(int clocks) {
         return made;
     }
     auto network = std::unique_ptr<TestNetwork>(new TestNetwork(UniqueName()));
-    status = RunCommand(
-        {"/bin/bash", ScriptPath(), "up", network->name_, "--clocks", std::to_string(clocks)},
-        output);
+    status = RunCommand({"/bin/bash", ScriptPath(), "up", network->name_, "--clocks",
+                         std::to_string(clocks), "--second", std::to_string(layout.secondClocks),
+                         "--routed", std::to_string(layout.routedClocks)},
+                        output);
     if (status != 0) {
         made.skipped = status == kExitUnavailable;
         made.message = "cannot make the test network: " + Trim(output);
@@ -338,6 +339,18 @@ TestNetwork::Made TestNetwork::Create(int clocks) {
             network->clockAddresses_.push_back(line);
         }
     }
+    const auto addressesOf = [](const std::string& command, int count) {
+        std::string text;
+        RunCommand({"/bin/bash", ScriptPath(), command, std::to_string(count)}, text);
+        std::vector<std::string> addresses;
+        std::istringstream words(text);
+        for (std::string word; words >> word;) {
+            addresses.push_back(word);
+        }
+        return addresses;
+    };
+    network->secondAddresses_ = addressesOf("second-addresses", layout.secondClocks);
+    network->routedAddresses_ = addressesOf("routed-addresses", layout.routedClocks);
     made.network = std::move(network);
     return made;
 }
@@ -351,7 +364,17 @@ TestNetwork::~TestNetwork() {
 }
 
 std::string TestNetwork::NamespacePath(Side side) const {
-    return "/run/netns/" + name_ + (side == Side::kPc ? "-pc" : "-clocks");
+    switch (side) {
+        case Side::kPc:
+            return "/run/netns/" + name_ + "-pc";
+        case Side::kClocks:
+            break;
+        case Side::kSecondClocks:
+            return "/run/netns/" + name_ + "-clocks2";
+        case Side::kRoutedClocks:
+            return "/run/netns/" + name_ + "-far";
+    }
+    return "/run/netns/" + name_ + "-clocks";
 }
 
 std::string TestNetwork::Enter(Side side) {
@@ -391,10 +414,10 @@ std::unique_ptr<ChildProcess> TestNetwork::Start(Side side, const std::vector<st
 }
 
 std::unique_ptr<ClockSimulator> TestNetwork::StartSimulator(
-    const std::vector<std::string>& arguments, std::string& error) {
+    const std::vector<std::string>& arguments, std::string& error, Side side) {
     std::vector<std::string> argv{SimulatorPath()};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
-    auto process = Start(Side::kClocks, argv, error);
+    auto process = Start(side, argv, error);
     if (!process) {
         return nullptr;
     }

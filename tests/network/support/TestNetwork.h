@@ -34,12 +34,14 @@ namespace tavlo::testnet {
 inline constexpr const char* kPcAddress = "198.18.0.1";
 inline constexpr const char* kFirstClockAddress = "198.18.0.10";
 
-// Empty when the calling thread's network namespace holds nothing but lo and exactly one
-// veth whose IPv4 addresses all lie in 198.18.0.0/15; otherwise the reason to refuse.
+// Empty when the calling thread's network namespace holds nothing but lo and veths whose
+// IPv4 addresses all lie in 198.18.0.0/15; otherwise the reason to refuse.
 // Every network test calls this (TestNetwork::EnterPc does) before it sends anything.
 std::string IsolationProblem();
 
-enum class Side { kPc, kClocks };
+// kSecondClocks: the segment behind the PC's second adapter (198.18.2.0/24);
+// kRoutedClocks: the clocks behind the router (198.19.0.0/16).
+enum class Side { kPc, kClocks, kSecondClocks, kRoutedClocks };
 
 // A child process, optionally inside one of the test network's namespaces, with its standard
 // output readable line by line. Terminated (SIGTERM, then SIGKILL) and reaped on destruction.
@@ -95,6 +97,12 @@ class ClockSimulator {
     std::string ready_;
 };
 
+// What a network holds besides its first segment (scripts/testnet up --second, --routed).
+struct NetworkLayout {
+    int secondClocks = 0;  // a second adapter of the PC, this many clocks behind it
+    int routedClocks = 0;  // a router, this many clocks scattered over 198.19.0.0/16
+};
+
 class TestNetwork {
   public:
     struct Made;
@@ -102,7 +110,7 @@ class TestNetwork {
     // Makes a fresh network with `clocks` clock addresses (198.18.0.10 on). When networks
     // cannot be made here (not root, no `ip netns`) the result has `skipped` set and the
     // reason in `message`; any other failure leaves `skipped` clear.
-    static Made Create(int clocks);
+    static Made Create(int clocks, NetworkLayout layout = {});
 
     ~TestNetwork();
     TestNetwork(const TestNetwork&) = delete;
@@ -110,6 +118,8 @@ class TestNetwork {
 
     const std::string& Name() const { return name_; }
     const std::vector<std::string>& ClockAddresses() const { return clockAddresses_; }
+    const std::vector<std::string>& SecondAddresses() const { return secondAddresses_; }
+    const std::vector<std::string>& RoutedAddresses() const { return routedAddresses_; }
     std::string NamespacePath(Side side) const;
 
     // Moves the calling thread into the pc namespace and runs the guard there. Returns ""
@@ -120,10 +130,10 @@ class TestNetwork {
     // Moves the calling thread back to the namespace it came from (no-op when not entered).
     void LeavePc();
 
-    // Starts tavlo-clocksim in the clocks namespace with `arguments` and waits (up to 30 s)
-    // for its ready line. nullptr and `error` when it does not come up.
+    // Starts tavlo-clocksim in the clocks namespace (or `side`) with `arguments` and waits
+    // (up to 30 s) for its ready line. nullptr and `error` when it does not come up.
     std::unique_ptr<ClockSimulator> StartSimulator(const std::vector<std::string>& arguments,
-                                                   std::string& error);
+                                                   std::string& error, Side side = Side::kClocks);
     // Starts any program in either namespace.
     std::unique_ptr<ChildProcess> Start(Side side, const std::vector<std::string>& argv,
                                         std::string& error);
@@ -137,6 +147,8 @@ class TestNetwork {
 
     std::string name_;
     std::vector<std::string> clockAddresses_;
+    std::vector<std::string> secondAddresses_;
+    std::vector<std::string> routedAddresses_;
     int homeNamespace_ = -1;  // the entering thread's own namespace while in pc
 };
 

@@ -53,6 +53,17 @@ check "broadcast route in pc" "255.255.255.255 dev tvpc0" \
 check "environment" "198.18.0.10 198.18.0.11" \
     "$("$testnet" run --prefix "$tag" --clocks 2 -- sh -c 'echo $TAVLO_TESTNET_CLOCK_ADDRESSES')"
 
+# A second adapter and a routed range: the guard passes on every side, the routed clocks
+# are scattered one per /24 of 198.19.0.0/16 and reached through the router.
+# shellcheck disable=SC2016  # expanded by the inner shell
+check "second segment and routed range" "ok ok ok ok ok 198.19.11.7/32 198.19.48.108/32" \
+    "$("$testnet" run --prefix "$tag" --clocks 1 --second 1 --routed 2 -- sh -c '
+        for side in pc clocks clocks2 router far; do
+            "$0" exec "$TAVLO_TESTNET" $side "$0" guard >/dev/null && printf "ok "
+        done
+        "$0" exec "$TAVLO_TESTNET" far ip -o -4 addr show dev tvfar0 | awk "NR > 1 {print \$4}" |
+            tr "\n" " " | sed "s/ \$//"' "$testnet")"
+
 # The network goes away when the command fails, and its status comes through.
 check "failing command's status" 3 "$(status_of "$testnet" run --prefix "$tag" -- sh -c 'exit 3')"
 check "removed after failure" 0 "$(networks_tagged)"

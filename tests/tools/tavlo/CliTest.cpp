@@ -39,6 +39,18 @@ TEST(CliUsage, RefusedWithOneLineAndStatusTwo) {
         {{"search", "--unicast", "192.0.2.010"},
          "tavlo search: '192.0.2.010' is not an address like 192.0.2.1 (see 'tavlo search "
          "--help')\n"},
+        {{"search", "--range", "198.19.0.0/15"},
+         "tavlo search: '198.19.0.0/15': the prefix length must be from 16 to 32 (see 'tavlo "
+         "search --help')\n"},
+        {{"search", "--range", "198.19.0.0/16", "--range", "198.20.0.0-198.20.0.0"},
+         "tavlo search: the ranges hold 65537 addresses; a search sweeps at most 65536 (see "
+         "'tavlo search --help')\n"},
+        {{"search", "--unicast", "198.19.0.255", "--range", "198.19.1.0/24"},
+         "tavlo search: --unicast 198.19.0.255 is a broadcast; it takes no --range (see 'tavlo "
+         "search --help')\n"},
+        {{"search", "--range", "198.19.0.0/24", "--rate", "0"},
+         "tavlo search: --rate must be from 1 to 1000000 probes a second (see 'tavlo search "
+         "--help')\n"},
         {{"search", "--bogus"},
          "tavlo search: unknown option '--bogus' (see 'tavlo search --help')\n"},
         {{"search", "now"}, "tavlo search: unknown argument 'now' (see 'tavlo search --help')\n"},
@@ -62,6 +74,11 @@ TEST(CliUsage, RefusedWithOneLineAndStatusTwo) {
         {{"write", "--batch", "192.0.2.0", "--wired", "-"},
          "tavlo write: '192.0.2.0' is a network or broadcast address (a group label), not a "
          "clock (see 'tavlo write --help')\n"},
+        {{"write", "192.0.2.10", "--wired", "--interface", "eth0", "-"},
+         "tavlo write: --interface goes with --batch (see 'tavlo write --help')\n"},
+        {{"write", "--batch", "192.0.2.10", "--wired", "--interface", "no-such-if", "-"},
+         "tavlo write: no interface 'no-such-if' with a broadcast address ('tavlo interfaces' "
+         "lists them) (see 'tavlo write --help')\n"},
         {{"write", "192.0.2.10", "--early", "--page", "wifi", "-"},
          "tavlo write: early-version clocks have no WIFI page (see 'tavlo write --help')\n"},
         {{"write", "192.0.2.10", "--wired", "--json", "-"},
