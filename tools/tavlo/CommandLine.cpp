@@ -9,11 +9,9 @@ namespace tavlo::cli {
 namespace {
 
 // Every subcommand: its own source file, and one line here.
-constexpr std::array<CommandAdder, 4> kCommands = {
-    AddSearchCommand,
-    AddReadCommand,
-    AddWriteCommand,
-    AddFirmwareCommand,
+constexpr std::array<CommandAdder, 6> kCommands = {
+    AddSearchCommand, AddReadCommand,    AddWriteCommand,
+    AddBackupCommand, AddRestoreCommand, AddFirmwareCommand,
 };
 
 constexpr const char* kDescription =
