@@ -20,6 +20,7 @@
 #include "app/AppIcon.h"
 #include "app/ClockJobRunner.h"
 #include "app/DeviceTree.h"
+#include "app/ReadAllDialog.h"
 #include "app/TabControl.h"
 #include "platform/Ipv4.h"
 #include "protocol/Exchanges.h"
@@ -54,6 +55,15 @@ constexpr int kGroupMargin = 11;
 
 QString text(const char* s) {
     return QString::fromLatin1(s);
+}
+
+// The clocks that acknowledged a batch, one address a line, in the order of their addresses.
+QString acknowledgersText(const std::vector<platform::Ipv4>& clocks) {
+    QStringList lines;
+    for (const platform::Ipv4 clock : workflow::ByAddress(clocks)) {
+        lines << QString::fromStdString(platform::FormatIpv4(clock));
+    }
+    return lines.join(QLatin1Char('\n'));
 }
 
 template <typename W>
@@ -189,6 +199,15 @@ void MainWindow::createControls() {
     });
     connect(tree_, &DeviceTree::keyboardMoved, this, &MainWindow::onTreeKeyboardMove);
     connect(tree_, &DeviceTree::treeClicked, this, &MainWindow::onTreeClicked);
+    // The right button on the tree opens the tree's own menu; elsewhere the window's.
+    tree_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(tree_, &DeviceTree::customContextMenuRequested, this, [this](const QPoint& at) {
+        QMenu menu(this);
+        QAction* readAll = menu.addAction(text(kReadAllMenuText));
+        readAll->setEnabled(commandsFree() && !treeClocks().empty());
+        connect(readAll, &QAction::triggered, this, &MainWindow::onReadAllClocks);
+        menu.exec(tree_->viewport()->mapToGlobal(at));
+    });
 }
 
 void MainWindow::layOut() {
@@ -576,7 +595,35 @@ void MainWindow::showJobBox(const std::function<void()>& show) {
 }
 
 bool MainWindow::commandsFree() const {
-    return !searchUiRunning_ && !jobs_->busy() && updateOperation_ == UpdateOperation::kNone;
+    return !searchUiRunning_ && !jobs_->busy() && updateOperation_ == UpdateOperation::kNone &&
+           !readingAll_;
+}
+
+std::vector<ClockIdentity> MainWindow::treeClocks() const {
+    std::vector<ClockIdentity> clocks;
+    for (int group = 0; group < tree_->topLevelItemCount(); ++group) {
+        const QTreeWidgetItem* parent = tree_->topLevelItem(group);
+        for (int child = 0; child < parent->childCount(); ++child) {
+            if (const auto clock = IdentityOfItem(*ChoiceOf(parent->child(child)), radios())) {
+                clocks.push_back(*clock);
+            }
+        }
+    }
+    return clocks;
+}
+
+void MainWindow::onReadAllClocks() {
+    const std::vector<ClockIdentity> clocks = treeClocks();
+    if (!commandsFree() || clocks.empty()) {
+        return;
+    }
+    readingAll_ = true;
+    refreshCommandControls();
+    ReadAllDialog dialog(context_.network, clocks, context_.prompter, this);
+    dialog.start();
+    dialog.exec();
+    readingAll_ = false;
+    refreshCommandControls();
 }
 
 void MainWindow::refreshCommandControls() {
@@ -772,6 +819,12 @@ void MainWindow::showWrite(const workflow::WriteRequest& request,
             if (outcome.target && !outcome.failure.empty()) {
                 showNoAnswer(*outcome.target, outcome.failure);
             }
+            return;
+        case WriteStatus::kBatchAnswered:
+            showJobBox([&] {
+                context_.prompter.informWithDetails(QString::fromStdString(outcome.message),
+                                                    acknowledgersText(outcome.acknowledgedBy));
+            });
             return;
         default:
             break;

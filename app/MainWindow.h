@@ -139,6 +139,12 @@ class MainWindow final : public QDialog, private SearchView, private UpdateMonit
     void onTreeClicked(QTreeWidgetItem* hit);
     void onTreeKeyboardMove(QTreeWidgetItem* current);
 
+    // The device tree's context menu, "Read all clocks": every clock of the tree read into
+    // a table (ReadAllDialog), with the tree and the buttons locked until the dialog closes.
+    void onReadAllClocks();
+    // The clocks of the tree, in its order, each as the window reaches it.
+    std::vector<ClockIdentity> treeClocks() const;
+
     // Makes `address` the System page's update target (SystemPage::SetUpdateTarget): the rule
     // of the clock's `family` for "Update Control" with `check`, the address, and the MAC
     // address from the neighbour table. The lookup (up to a second) runs as a clock job (see
@@ -276,6 +282,7 @@ class MainWindow final : public QDialog, private SearchView, private UpdateMonit
     // The tree had the keyboard focus when a job locked it; it gets it back afterwards.
     bool treeHadFocus_ = false;
     bool searchUiRunning_ = false;
+    bool readingAll_ = false;
     UpdateOperation updateOperation_ = UpdateOperation::kNone;
     std::optional<ClockIdentity> shown_;
     workflow::KnownPasswords knownPasswords_;

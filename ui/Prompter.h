@@ -27,6 +27,10 @@ class Prompter {
 
     // A box with an OK button and the given caption; returns when it has been closed.
     virtual void inform(const QString& text, const QString& caption) = 0;
+    // A box with an OK button and a "Show Details..." button that unfolds `details` (the
+    // clocks a batch reached); returns when it has been closed.
+    virtual void informWithDetails(const QString& text, const QString& details,
+                                   const QString& caption) = 0;
     // A box with the buttons Yes and No; returns when it has been answered, true for Yes.
     virtual bool askYesNo(const QString& text, const QString& caption) = 0;
     // Shows a box and returns at once, without a message loop of its own; `closed` runs
@@ -39,6 +43,9 @@ class Prompter {
 
     void inform(const QString& text) { inform(text, QString::fromLatin1(kProgramName)); }
     bool askYesNo(const QString& text) { return askYesNo(text, QString::fromLatin1(kProgramName)); }
+    void informWithDetails(const QString& text, const QString& details) {
+        informWithDetails(text, details, QString::fromLatin1(kProgramName));
+    }
 };
 
 }  // namespace tavlo::ui

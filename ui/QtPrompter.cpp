@@ -62,6 +62,13 @@ void QtPrompter::inform(const QString& text, const QString& caption) {
     run(*box);
 }
 
+void QtPrompter::informWithDetails(const QString& text, const QString& details,
+                                   const QString& caption) {
+    std::unique_ptr<QMessageBox> box(makeBox(BoxKind::kInform, text, caption, parent_.data()));
+    box->setDetailedText(details);
+    run(*box);
+}
+
 bool QtPrompter::askYesNo(const QString& text, const QString& caption) {
     std::unique_ptr<QMessageBox> box(makeBox(BoxKind::kQuestion, text, caption, parent_.data()));
     return run(*box) == QMessageBox::Yes;

@@ -35,6 +35,9 @@ class QtPrompter final : public Prompter {
     using Prompter::askYesNo;
     using Prompter::inform;
     void inform(const QString& text, const QString& caption) override;
+    using Prompter::informWithDetails;
+    void informWithDetails(const QString& text, const QString& details,
+                           const QString& caption) override;
     bool askYesNo(const QString& text, const QString& caption) override;
     void open(BoxKind kind, const QString& text, const QString& caption, BoxMode mode,
               Closed closed) override;

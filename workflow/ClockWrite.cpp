@@ -1,5 +1,7 @@
 #include "workflow/ClockWrite.h"
 
+#include <algorithm>
+
 #include "platform/Ipv4.h"
 #include "protocol/Frames.h"
 #include "settings/ClockSettings.h"
@@ -268,6 +270,13 @@ protocol::MovedClock MovedClockOf(platform::Ipv4 target, platform::Ipv4 newAddre
         moved.serialNumber = serialNumber;
     }
     return moved;
+}
+
+std::vector<platform::Ipv4> ByAddress(std::vector<platform::Ipv4> clocks) {
+    std::sort(clocks.begin(), clocks.end(), [](platform::Ipv4 a, platform::Ipv4 b) {
+        return platform::NetworkToHost32(a) < platform::NetworkToHost32(b);
+    });
+    return clocks;
 }
 
 std::string BatchCountMessage(int count) {

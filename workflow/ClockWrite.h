@@ -137,6 +137,10 @@ struct WriteOutcome {
 protocol::MovedClock MovedClockOf(platform::Ipv4 target, platform::Ipv4 newAddress, bool dynamicIp,
                                   const std::string& serialNumber);
 
+// `clocks` in the order of their addresses (198.18.0.9 before 198.18.0.10): how the front
+// ends list the clocks that acknowledged a batch.
+std::vector<platform::Ipv4> ByAddress(std::vector<platform::Ipv4> clocks);
+
 // "%d clock have been setting successfully!" with `count`.
 std::string BatchCountMessage(int count);
 

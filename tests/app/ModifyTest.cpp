@@ -460,6 +460,16 @@ class ModifyTest : public QObject {
         QVERIFY(!waitCursorOverABox);
 
         QCOMPARE(prompter_.texts(), messages);
+        // A batch's count box unfolds the clocks that acknowledged, one address a line.
+        if (scope == Scope::kBatch && messages.size() == 1 &&
+            messages.front().endsWith(text("setting successfully!"))) {
+            const QStringList clocks =
+                prompter_.messages().front().details.split(QLatin1Char('\n'));
+            QCOMPARE(clocks.size(), messages.front().section(QLatin1Char(' '), 0, 0).toInt());
+            for (const QString& clock : clocks) {
+                QVERIFY2(clock.startsWith(text("198.18.0.")), qPrintable(clock));
+            }
+        }
         if (datagrams >= 0) {
             QCOMPARE(static_cast<int>(net_->sent().size()), datagrams);
         } else {

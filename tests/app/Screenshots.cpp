@@ -100,6 +100,11 @@ class PictureBoxes final : public ui::Prompter {
     void inform(const QString& text, const QString& caption) override {
         recorder.inform(text, caption);
     }
+    using Prompter::informWithDetails;
+    void informWithDetails(const QString& text, const QString& details,
+                           const QString& caption) override {
+        recorder.informWithDetails(text, details, caption);
+    }
     bool askYesNo(const QString& text, const QString& caption) override {
         return recorder.askYesNo(text, caption);
     }

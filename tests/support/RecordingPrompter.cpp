@@ -24,6 +24,13 @@ void RecordingPrompter::inform(const QString& text, const QString& caption) {
     record(Message{Kind::Inform, caption, text});
 }
 
+void RecordingPrompter::informWithDetails(const QString& text, const QString& details,
+                                          const QString& caption) {
+    Message message{Kind::Inform, caption, text};
+    message.details = details;
+    record(std::move(message));
+}
+
 bool RecordingPrompter::askYesNo(const QString& text, const QString& caption) {
     record(Message{Kind::Question, caption, text});
     return nextAnswer();

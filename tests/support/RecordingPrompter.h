@@ -23,11 +23,16 @@ class RecordingPrompter final : public ui::Prompter {
         // Shown with open(): the caller did not wait for it.
         bool opened = false;
         ui::BoxMode mode = ui::BoxMode::kModal;
+        // informWithDetails: what "Show Details..." unfolds.
+        QString details{};
     };
 
     using Prompter::askYesNo;
     using Prompter::inform;
     void inform(const QString& text, const QString& caption) override;
+    using Prompter::informWithDetails;
+    void informWithDetails(const QString& text, const QString& details,
+                           const QString& caption) override;
     bool askYesNo(const QString& text, const QString& caption) override;
     void open(ui::BoxKind kind, const QString& text, const QString& caption, ui::BoxMode mode,
               Closed closed) override;

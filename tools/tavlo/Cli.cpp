@@ -1,6 +1,7 @@
 #include "tools/tavlo/Cli.h"
 
 #include <CLI/CLI.hpp>
+#include <charconv>
 
 namespace tavlo::cli {
 namespace {
@@ -31,7 +32,7 @@ int Failure(Io& io, std::string_view command, std::string_view text, int code) {
 
 int NoAnswer(Io& io, std::string_view command, const std::string& failure,
              const std::string& dotted) {
-    return Failure(io, command, failure.empty() ? "no answer from " + dotted : failure,
+    return Failure(io, command, failure.empty() ? std::string(kNoAnswerFrom) + dotted : failure,
                    kExitNoAnswer);
 }
 
@@ -56,6 +57,23 @@ CLI::App* AddSubcommand(CLI::App& tavlo, Invocation& invocation, std::string_vie
                            Printable(word) + "'");
     });
     return command;
+}
+
+std::optional<int> ParseCount(const std::string& text, int low, int high) {
+    int value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc{} || end != text.data() + text.size() || value < low || value > high) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+void InOrder::Done(std::size_t index) {
+    std::lock_guard lock(mutex_);
+    done_.at(index) = true;
+    while (printed_ < done_.size() && done_[printed_]) {
+        print_(printed_++);
+    }
 }
 
 void ProgressLine::Show(const std::string& text) {

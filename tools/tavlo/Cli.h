@@ -61,12 +61,33 @@ int RunCommandLine(std::vector<std::string> args, Io& io);
 int UsageError(Io& io, std::string_view command, std::string_view text);
 // Prints "tavlo <command>: <text>" to stderr; returns `code`.
 int Failure(Io& io, std::string_view command, std::string_view text, int code);
-// Prints "tavlo <command>: no answer from <dotted>", or `failure` (why nothing could even be
+// The window's status line for a clock that did not answer, followed by its address.
+inline constexpr const char* kNoAnswerFrom = "No answer from ";
+// Prints "tavlo <command>: No answer from <dotted>", or `failure` (why nothing could even be
 // asked) when there is one; returns kExitNoAnswer.
 int NoAnswer(Io& io, std::string_view command, const std::string& failure,
              const std::string& dotted);
 
 using platform::Printable;
+
+// A count option's value from `low` to `high`; nothing otherwise.
+std::optional<int> ParseCount(const std::string& text, int low, int high);
+
+// The outputs of jobs that end in any order, printed in the order of their indexes: `print`
+// runs for each index as soon as it and every index before it are done. Safe to call from
+// any thread; `print` runs under the object's lock.
+class InOrder {
+  public:
+    InOrder(std::size_t count, std::function<void(std::size_t index)> print)
+        : done_(count, false), print_(std::move(print)) {}
+    void Done(std::size_t index);
+
+  private:
+    std::mutex mutex_;
+    std::vector<bool> done_;
+    std::size_t printed_ = 0;
+    std::function<void(std::size_t)> print_;
+};
 
 // One line on a terminal that is rewritten in place; does nothing when not a terminal.
 // Safe to call from any thread.

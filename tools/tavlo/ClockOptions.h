@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/Network.h"
 #include "workflow/ClockKind.h"
@@ -34,5 +35,21 @@ struct NamedClock {
 // label) or broadcast address. Nothing and the usage error's text otherwise.
 std::optional<NamedClock> ClockNamed(const ClockKindFlags& kinds, const std::string& address,
                                      std::string& error);
+
+// The clocks a command names: each address as ClockNamed takes it, none given twice, all of
+// the one kind the flags give. Nothing and the usage error's text otherwise.
+struct NamedClocks {
+    workflow::ClockKind kind = workflow::ClockKind::kWired;
+    std::vector<platform::Ipv4> addresses;
+};
+std::optional<NamedClocks> ClocksNamed(const ClockKindFlags& kinds,
+                                       const std::vector<std::string>& addresses,
+                                       std::string& error);
+
+// --parallel N: the clocks in flight at once.
+void AddParallelOption(CLI::App& command, std::optional<std::string>& parallel);
+// Its value, workflow::kDefaultParallel when not given; nothing and the usage error's text
+// when it is not a number from 1 to 64.
+std::optional<int> ParallelOf(const std::optional<std::string>& parallel, std::string& error);
 
 }  // namespace tavlo::cli

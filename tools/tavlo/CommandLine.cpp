@@ -9,8 +9,9 @@ namespace tavlo::cli {
 namespace {
 
 // Every subcommand: its own source file, and one line here.
-constexpr std::array<CommandAdder, 5> kCommands = {
-    AddSearchCommand, AddInterfacesCommand, AddReadCommand, AddWriteCommand, AddFirmwareCommand,
+constexpr std::array<CommandAdder, 7> kCommands = {
+    AddSearchCommand, AddInterfacesCommand, AddReadCommand,     AddWriteCommand,
+    AddBackupCommand, AddRestoreCommand,    AddFirmwareCommand,
 };
 
 constexpr const char* kDescription =

@@ -12,7 +12,6 @@
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -506,16 +505,6 @@ std::string FirstTryLine(Transfer& transfer, const firmware::UpdateOutcome& outc
 std::string ResultLine(Transfer& transfer, const firmware::UpdateOutcome& outcome) {
     const std::string line = FirstTryLine(transfer, outcome);
     return transfer.tries > 1 ? line + ", try " + std::to_string(transfer.tries) : line;
-}
-
-// A count option's value from `low` to `high`.
-std::optional<int> ParseCount(const std::string& text, int low, int high) {
-    int value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc{} || end != text.data() + text.size() || value < low || value > high) {
-        return std::nullopt;
-    }
-    return value;
 }
 
 // What the transfers of one run share.

@@ -491,6 +491,14 @@ std::uint8_t GenerationOf(ClockKind kind) {
 
 }  // namespace
 
+std::optional<WritePage> PageOfKey(std::string_view name) {
+    const Key* key = FindKey(name);
+    if (key == nullptr || key->role == Role::kIgnored) {
+        return std::nullopt;
+    }
+    return key->role == Role::kWifi ? WritePage::kWifi : WritePage::kBasic;
+}
+
 std::optional<std::vector<KeyValue>> TakeValues(const json::Json& input, ClockKind kind,
                                                 std::string& error) {
     if (!input.is_object()) {

@@ -10,7 +10,9 @@
 // unchanged even where the page cannot hold the clock's value (a brightness "not used (5)").
 #pragma once
 
+#include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -51,6 +53,9 @@ struct EditResult {
 EditResult ApplyValues(const std::vector<KeyValue>& values,
                        const std::vector<settings::FieldText>& reported, workflow::ClockKind kind,
                        workflow::WritePage page, workflow::PageModels& models);
+
+// The page whose control a key edits; nothing for a key no page edits (or no key at all).
+std::optional<workflow::WritePage> PageOfKey(std::string_view name);
 
 // The key of the control a store's refusal puts the focus on ("gateway", "timeServer2Address");
 // empty when the focus stays where it is.

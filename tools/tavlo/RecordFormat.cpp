@@ -4,25 +4,8 @@
 
 #include "tools/common/Json.h"
 #include "tools/tavlo/Cli.h"
-#include "wifi/WifiSettings.h"
 
 namespace tavlo::cli {
-
-std::vector<FieldText> ClockReplyFields(settings::ConstSettingsBytes frame) {
-    std::vector<FieldText> fields = settings::DescribeClockSettings(frame);
-    const std::vector<FieldText> wifiFields = wifi::DescribeWifiSettings(frame);
-    fields.insert(fields.end(), wifiFields.begin(), wifiFields.end());
-    return fields;
-}
-
-std::vector<FieldText> EarlyReplyFields(settings::ConstCommandBytes frame) {
-    return settings::DescribeEarlyClockSettings(frame);
-}
-
-std::vector<FieldText> ReplyFields(const workflow::ReadResult& read, workflow::ClockKind kind) {
-    return kind == workflow::ClockKind::kEarly ? EarlyReplyFields(read.commandFrame)
-                                               : ClockReplyFields(read.settingsFrame);
-}
 
 void PrintFieldsText(std::ostream& out, const std::vector<FieldText>& fields, bool withSecrets) {
     std::size_t width = 0;

@@ -10,17 +10,15 @@
 #include "settings/EarlyClockSettings.h"
 #include "settings/FieldText.h"
 #include "workflow/ClockRead.h"
+#include "workflow/ClockRecord.h"
 
 namespace tavlo::cli {
 
 using settings::FieldText;
 
-// The settings record of a current clock followed by its Wi-Fi fields.
-std::vector<FieldText> ClockReplyFields(settings::ConstSettingsBytes frame);
-// The settings record of an early-version clock.
-std::vector<FieldText> EarlyReplyFields(settings::ConstCommandBytes frame);
-// The reply of a read of a clock of `kind`: one of the two above.
-std::vector<FieldText> ReplyFields(const workflow::ReadResult& read, workflow::ClockKind kind);
+using workflow::ClockReplyFields;
+using workflow::EarlyReplyFields;
+using workflow::ReplyFields;
 
 // Secret fields (passwords, keys) are left out unless `withSecrets`.
 // "name  value" lines, names padded to one column, control characters made visible.

@@ -2,6 +2,7 @@
 // as a click in the device tree does, shows the reply on the page model, applies the input's
 // values as the operator would, then stores, checks and sends with the window's own workflow.
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -10,6 +11,7 @@
 #include "platform/Ipv4.h"
 #include "tools/common/Json.h"
 #include "tools/tavlo/Cli.h"
+#include "tools/tavlo/ClockEdit.h"
 #include "tools/tavlo/ClockOptions.h"
 #include "tools/tavlo/Commands.h"
 #include "tools/tavlo/PageEdits.h"
@@ -17,6 +19,7 @@
 #include "workflow/ClockLine.h"
 #include "workflow/ClockRead.h"
 #include "workflow/ClockWrite.h"
+#include "workflow/ManyClocks.h"
 #include "workflow/PageModels.h"
 
 namespace tavlo::cli {
@@ -25,8 +28,8 @@ namespace {
 constexpr std::string_view kCommand = "write";
 constexpr std::string_view kBasicPage = "basic";
 constexpr std::string_view kWifiPage = "wifi";
-// The clock's password check refused the write.
-constexpr int kExitPasswordRefused = 3;
+// The key whose value would give every clock of a run the same address.
+constexpr std::string_view kAddressKey = "ipAddress";
 
 constexpr const char* kWriteFooter =
     "Writes settings to the clock at ADDRESS as the window's \"Modify\" does, or with --batch\n"
@@ -37,10 +40,14 @@ constexpr const char* kWriteFooter =
     "keep what the clock reported. The clock is read first, each value is entered on the page\n"
     "as the operator would, and the page's own checks run before anything is written.\n"
     "--page wifi writes the WIFI page instead of the Basic page.\n"
+    "Several ADDRESSes are written at once (--parallel N, default 8), each read, edited and\n"
+    "written as one is, with one line per clock and then \"N of M clocks written\".\n"
     "A batch broadcasts on every network interface that has a broadcast address ('tavlo\n"
     "interfaces' lists them); --interface NAME (repeatable) keeps it to the named ones.\n"
-    "Exit status: 0 acknowledged, 1 no answer (or no clock acknowledged the batch), 2 bad\n"
-    "usage or a refused entry, 3 refused by the password check.";
+    "--batch also lists the clocks that acknowledged, one address per line.\n"
+    "Exit status: 0 acknowledged (by every clock), 1 no answer (or no clock acknowledged the\n"
+    "batch; with several clocks: any clock failed), 2 bad usage or a refused entry, 3 refused\n"
+    "by the password check (with several clocks: 2 and 3 only when nothing was sent).";
 
 struct WriteArguments {
     std::vector<std::string> words;  // ADDRESS FILE
@@ -50,6 +57,7 @@ struct WriteArguments {
     bool dryRun = false;
     bool json = false;
     std::string page = std::string(kBasicPage);
+    std::optional<std::string> parallel;
 };
 
 // The one-line note on the keys the page cannot edit.
@@ -86,8 +94,12 @@ int Report(Io& io, const workflow::WriteOutcome& outcome, const std::string& dot
         case WriteStatus::kReady:
             PrintRequest(io, outcome, json);
             return kExitSuccess;
-        case WriteStatus::kAcknowledged:
         case WriteStatus::kBatchAnswered:
+            for (const platform::Ipv4 clock : workflow::ByAddress(outcome.acknowledgedBy)) {
+                io.out << platform::FormatIpv4(clock) << '\n';
+            }
+            [[fallthrough]];
+        case WriteStatus::kAcknowledged:
             io.out << outcome.message << '\n';
             return kExitSuccess;
         case WriteStatus::kRefused: {
@@ -117,26 +129,33 @@ int Report(Io& io, const workflow::WriteOutcome& outcome, const std::string& dot
 
 // What the command line names, checked before anything is read.
 struct WriteTarget {
-    NamedClock clock;
+    NamedClocks clocks;
     workflow::WritePage page = workflow::WritePage::kBasic;
+    int parallel = workflow::kDefaultParallel;
 };
 
 // The command line's clock and page; nothing once a usage error has been printed.
 std::optional<WriteTarget> CheckUsage(const WriteArguments& arguments, Io& io) {
-    if (arguments.words.size() != 2) {
+    if (arguments.words.size() < 2) {
         UsageError(io, kCommand, "give ADDRESS and FILE (- for standard input)");
         return std::nullopt;
     }
     std::string error;
-    const std::optional<NamedClock> clock =
-        ClockNamed(arguments.kinds, arguments.words.front(), error);
-    if (!clock) {
+    const std::optional<NamedClocks> clocks =
+        ClocksNamed(arguments.kinds, {arguments.words.begin(), arguments.words.end() - 1}, error);
+    const std::optional<int> parallel = ParallelOf(arguments.parallel, error);
+    if (!clocks || !parallel) {
         UsageError(io, kCommand, error);
+        return std::nullopt;
+    }
+    if (clocks->addresses.size() > 1 && (arguments.batch || arguments.dryRun)) {
+        UsageError(io, kCommand,
+                   std::string(arguments.batch ? "--batch" : "--dry-run") + " takes one ADDRESS");
         return std::nullopt;
     }
     const workflow::WritePage page =
         arguments.page == kWifiPage ? workflow::WritePage::kWifi : workflow::WritePage::kBasic;
-    if (clock->kind == workflow::ClockKind::kEarly && page == workflow::WritePage::kWifi) {
+    if (clocks->kind == workflow::ClockKind::kEarly && page == workflow::WritePage::kWifi) {
         UsageError(io, kCommand, "early-version clocks have no WIFI page");
         return std::nullopt;
     }
@@ -158,7 +177,7 @@ std::optional<WriteTarget> CheckUsage(const WriteArguments& arguments, Io& io) {
         UsageError(io, kCommand, "--json prints the request of --dry-run; give both");
         return std::nullopt;
     }
-    return WriteTarget{*clock, page};
+    return WriteTarget{*clocks, page, *parallel};
 }
 
 // The input's values, refused before anything is sent when they are not what the read
@@ -183,16 +202,36 @@ std::optional<std::vector<KeyValue>> ReadValues(const std::string& path, workflo
     return values;
 }
 
-// The request for the clock a read answered: its generation, family and passwords.
-workflow::WriteRequest RequestFor(const workflow::ReadResult& read, workflow::ClockKind kind) {
-    workflow::WriteRequest request;
-    if (kind == workflow::ClockKind::kEarly) {
-        request.generation = workflow::Generation::kEarly;
-    } else {
-        request.family = workflow::FamilyOfKind(kind);
-        request.known = read.passwords.value_or(workflow::KnownPasswords{});
-    }
-    return request;
+// Several clocks: each read, edited and written on a line of its own, at once up to the
+// parallel count; one line per clock in the order given, then the count.
+int WriteMany(const WriteTarget& target, const std::vector<KeyValue>& values, Io& io) {
+    const std::vector<platform::Ipv4>& addresses = target.clocks.addresses;
+    std::vector<workflow::ReadResult> reads(addresses.size());
+    std::vector<ClockEdit> edits(addresses.size());
+    std::vector<ClockEnd> ends(addresses.size());
+    bool noted = false;
+    InOrder output(addresses.size(), [&](std::size_t index) {
+        const ClockLineText line = LineOf(reads[index], edits[index]);
+        ends[index] = line.end;
+        io.out << platform::FormatIpv4(addresses[index]) << ": " << line.text << '\n' << std::flush;
+        if (!noted && !edits[index].edits.ignored.empty()) {
+            NoteIgnored(io, edits[index].edits.ignored);
+            noted = true;
+        }
+    });
+    const std::unique_ptr<platform::Network> network = platform::makeSystemNetwork();
+    workflow::ForEachClock(
+        *network, addresses, target.parallel, [&](workflow::ClockLine& line, std::size_t index) {
+            const ClockEditRequest request{addresses[index], target.clocks.kind, target.page};
+            reads[index] = workflow::ReadClock(line, addresses[index], request.kind);
+            if (reads[index].answered) {
+                edits[index] = EditAndWrite(line, reads[index], values, request);
+            }
+            output.Done(index);
+        });
+    const auto written = std::count(ends.begin(), ends.end(), ClockEnd::kWritten);
+    io.out << CountLine(static_cast<std::size_t>(written), ends.size(), "written") << '\n';
+    return ManyClocksStatus(ends);
 }
 
 int RunWriteCommand(const WriteArguments& arguments, Io& io) {
@@ -200,41 +239,45 @@ int RunWriteCommand(const WriteArguments& arguments, Io& io) {
     if (!target) {
         return kExitUsage;
     }
-    const workflow::ClockKind kind = target->clock.kind;
-    const platform::Ipv4 address = target->clock.address;
+    const workflow::ClockKind kind = target->clocks.kind;
     const std::optional<std::vector<KeyValue>> values =
         ReadValues(arguments.words.back(), kind, io);
     if (!values) {
         return kExitUsage;
     }
+    if (target->clocks.addresses.size() > 1) {
+        if (std::any_of(values->begin(), values->end(),
+                        [](const KeyValue& value) { return value.first == kAddressKey; })) {
+            return Failure(io, kCommand,
+                           std::string(kAddressKey) +
+                               " would give every clock the same address; write it to one "
+                               "ADDRESS at a time",
+                           kExitUsage);
+        }
+        return WriteMany(*target, *values, io);
+    }
 
     // Read the clock as a click does, show it on both pages, and enter the values there.
+    const platform::Ipv4 address = target->clocks.addresses.front();
     workflow::OwnedClockLine line(platform::makeSystemNetwork());
     const std::string dotted = platform::FormatIpv4(address);
     const workflow::ReadResult read = workflow::ReadClock(line.line(), address, kind);
     if (!read.answered) {
         return NoAnswer(io, kCommand, read.failure, dotted);
     }
-    workflow::PageModels models;
-    workflow::ClearPagesForRead(kind, models);
-    workflow::ShowRead(read, kind, models);
-    const EditResult edits =
-        ApplyValues(*values, ReplyFields(read, kind), kind, target->page, models);
-    if (!edits.error.empty()) {
-        return Failure(io, kCommand, edits.error, kExitUsage);
+    const ClockEditRequest request{
+        address,
+        kind,
+        target->page,
+        arguments.batch ? workflow::WriteScope::kEveryClock : workflow::WriteScope::kOneClock,
+        arguments.dryRun,
+        arguments.interfaces};
+    const ClockEdit edit = EditAndWrite(line.line(), read, *values, request);
+    if (!edit.edits.error.empty()) {
+        return Failure(io, kCommand, edit.edits.error, kExitUsage);
     }
-    NoteIgnored(io, edits.ignored);
-
-    workflow::WriteRequest request = RequestFor(read, kind);
-    request.scope =
-        arguments.batch ? workflow::WriteScope::kEveryClock : workflow::WriteScope::kOneClock;
-    request.target = address;
-    request.page = target->page;
-    request.basic = models.basic;
-    request.wifi = models.wifi;
-    request.dryRun = arguments.dryRun;
-    request.broadcastInterfaces = arguments.interfaces;
-    return Report(io, workflow::RunWrite(request, line.line()), dotted, arguments.json);
+    NoteIgnored(io, edit.edits.ignored);
+    return Report(io, *edit.outcome, dotted, arguments.json);
 }
 
 }  // namespace
@@ -242,9 +285,9 @@ int RunWriteCommand(const WriteArguments& arguments, Io& io) {
 void AddWriteCommand(CLI::App& tavlo, Invocation& invocation) {
     auto arguments = std::make_shared<WriteArguments>();
     CLI::App* write = AddSubcommand(
-        tavlo, invocation, kCommand, "write settings to one clock, or to all with --batch",
+        tavlo, invocation, kCommand, "write settings to clocks, or to all with --batch",
         kWriteFooter, [arguments](Io& io) { return RunWriteCommand(*arguments, io); });
-    write->add_option("ADDRESS FILE", arguments->words, "the clock's address and the settings")
+    write->add_option("ADDRESS FILE", arguments->words, "the clocks' addresses and the settings")
         ->type_name("");
     AddClockKindFlags(*write, arguments->kinds);
     write->add_flag("--batch", arguments->batch,
@@ -260,6 +303,7 @@ void AddWriteCommand(CLI::App& tavlo, Invocation& invocation) {
     write->add_flag("--dry-run", arguments->dryRun,
                     "read, enter and check, then print the request instead of sending it");
     write->add_flag("--json", arguments->json, "with --dry-run: the request as one JSON object");
+    AddParallelOption(*write, arguments->parallel);
 }
 
 }  // namespace tavlo::cli

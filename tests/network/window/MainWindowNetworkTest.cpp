@@ -3,7 +3,8 @@
 // with their serial numbers, under the labelled groups, and never this PC's own echo; a click
 // on a clock reads it into the pages while the window keeps running; the System page updates a
 // simulated clock; Modify writes a setting that `tavlo read` then reads, and Batch Modify
-// updates the firmware of a whole group, with the GUI thread never held up meanwhile.
+// updates the firmware of a whole group, with the GUI thread never held up meanwhile; "Read
+// all clocks" fills its table from every clock of the tree.
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
@@ -21,8 +22,10 @@
 #include <string>
 #include <thread>
 
+#include "app/ClockTableModel.h"
 #include "app/DeviceTree.h"
 #include "app/MainWindow.h"
+#include "app/ReadAllDialog.h"
 #include "app/TabControl.h"
 #include "firmware/TftpPacket.h"
 #include "firmware/UpdateState.h"
@@ -350,6 +353,47 @@ class MainWindowNetworkTest : public QObject {
         QVERIFY2(t.withinBudget(), qPrintable(QString::number(t.stall)));
         QCOMPARE(dialog_->statusText(), QStringLiteral("No answer from 198.18.0.17"));
         QVERIFY(dialog_->pages().basic->controls().serialNumber->text().isEmpty());
+    }
+
+    // "Read all clocks" reads every clock of the tree at once into the table, the silent one
+    // named beneath it, with the tree locked meanwhile; the export is CSV with CRLF lines.
+    void readAllClocksShowsEveryClockOfTheTree() {
+        const QString csvPath = QString::fromStdString(sim_files_.File("clocks.csv"));
+        int rows = -1;
+        QString status;
+        bool treeLocked = false;
+        bool exported = false;
+        QTimer::singleShot(0, this, [&] {
+            auto* reading = dialog_->findChild<app::ReadAllDialog*>();
+            if (reading == nullptr) {
+                return;
+            }
+            treeLocked = !dialog_->deviceTree()->isEnabled();
+            QElapsedTimer timer;
+            timer.start();
+            while (reading->running() && timer.elapsed() < kReadTimeoutMs) {
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+            }
+            rows = reading->table().rowCount();
+            status = reading->statusText();
+            exported = reading->exportTo(csvPath);
+            reading->accept();
+        });
+        dialog_->onReadAllClocks();
+        QVERIFY(treeLocked);
+        QVERIFY(dialog_->deviceTree()->isEnabled());
+        QCOMPARE(rows, 5);
+        QCOMPARE(status, QStringLiteral("5 of 6 clocks read; no answer from 198.18.0.17"));
+        QVERIFY(exported);
+        QFile csv(csvPath);
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = csv.readAll().split('\n');
+        QCOMPARE(lines.size(), 7);  // the header, five rows, and nothing after the last CRLF
+        QVERIFY(lines.front().startsWith("address,"));
+        QVERIFY(lines.last().isEmpty());
+        for (int i = 0; i + 1 < lines.size(); ++i) {
+            QVERIFY(lines[i].endsWith('\r'));
+        }
     }
 
     void wifiSearchFindsWifiClocks() {

@@ -58,8 +58,17 @@ TEST(CliUsage, RefusedWithOneLineAndStatusTwo) {
          "tavlo read: give one of --wired, --wifi and --early (see 'tavlo read --help')\n"},
         {{"read", "192.0.2.10", "--wired", "--early"},
          "tavlo read: give exactly one of --wired, --wifi and --early (see 'tavlo read --help')\n"},
-        {{"read", "192.0.2.10", "192.0.2.11", "--wired"},
-         "tavlo read: give one address only (see 'tavlo read --help')\n"},
+        // Several clocks (loopback: should a refusal ever let a read start, nothing leaves the
+        // machine).
+        {{"read", "127.0.0.10", "127.0.0.10", "--wired"},
+         "tavlo read: '127.0.0.10' is given twice (see 'tavlo read --help')\n"},
+        {{"read", "127.0.0.10", "--wired", "--json", "--csv"},
+         "tavlo read: give --json or --csv, not both (see 'tavlo read --help')\n"},
+        {{"read", "127.0.0.10", "127.0.0.11", "--wired", "--parallel", "0"},
+         "tavlo read: --parallel takes a number of clocks from 1 to 64, not '0' (see 'tavlo read "
+         "--help')\n"},
+        {{"write", "127.0.0.10", "127.0.0.11", "--wired", "--batch", "-"},
+         "tavlo write: --batch takes one ADDRESS (see 'tavlo write --help')\n"},
         {{"read", "--wifi"},
          "tavlo read: give the address of the clock to read (see 'tavlo read --help')\n"},
         {{"read", "0.0.0.0", "--wifi"},
