@@ -6,11 +6,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
-#include <functional>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+
+#include "platform/UserFolder.h"
 
 namespace tavlo::login {
 
@@ -33,15 +34,11 @@ Md5Digest md5(std::span<const std::uint8_t> data);
 // MD5 of the password bytes immediately followed by the salt: the file's content.
 Md5Digest passwordDigest(PasswordBytes password);
 
-// Reads an environment variable; returns nothing when unset.
-using EnvironmentLookup = std::function<std::optional<std::string>(const char* name)>;
-
-// The process environment.
-std::optional<std::string> processEnvironment(const char* name);
-
-// $XDG_CONFIG_HOME/TavloAdmin/ORX.dat, or $HOME/.config/TavloAdmin/ORX.dat when
-// XDG_CONFIG_HOME is unset or empty (or not absolute). Nothing when neither gives a folder.
-std::optional<std::filesystem::path> passwordFilePath(const EnvironmentLookup& environment);
+// TavloAdmin/ORX.dat in the user's configuration folder (platform::UserConfigFolder): for
+// example $XDG_CONFIG_HOME/TavloAdmin/ORX.dat or %APPDATA%\TavloAdmin\ORX.dat. Nothing when
+// the environment gives no such folder.
+std::optional<std::filesystem::path> passwordFilePath(
+    const platform::EnvironmentLookup& environment);
 
 enum class LoginResult {
     kAccepted,

@@ -119,7 +119,9 @@ class Network {
     virtual std::vector<NetworkInterface> interfaces() {
         std::vector<NetworkInterface> result;
         for (const Ipv4 address : localAddresses()) {
-            result.push_back(NetworkInterface{.address = address});
+            NetworkInterface entry;
+            entry.address = address;
+            result.push_back(entry);
         }
         return result;
     }

@@ -59,7 +59,8 @@ TEST(PasswordDigestTest, SaltFollowsThePassword) {
 
 TEST(PasswordFilePathTest, ConfigHomeThenHome) {
     std::map<std::string, std::string> env;
-    const EnvironmentLookup lookup = [&env](const char* name) -> std::optional<std::string> {
+    const platform::EnvironmentLookup lookup =
+        [&env](const char* name) -> std::optional<std::string> {
         auto it = env.find(name);
         if (it == env.end()) {
             return std::nullopt;

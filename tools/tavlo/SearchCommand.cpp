@@ -8,12 +8,12 @@
 #include <set>
 #include <string>
 
+#include "platform/Console.h"
 #include "platform/Ipv4.h"
 #include "platform/Network.h"
 #include "protocol/Discovery.h"
 #include "protocol/ProtocolState.h"
 #include "tools/common/Json.h"
-#include "tools/tavlo/BlockedSignals.h"
 #include "tools/tavlo/Cli.h"
 #include "tools/tavlo/Commands.h"
 
@@ -185,7 +185,7 @@ int RunSearch(const SearchArguments& arguments, Io& io) {
                          options.unicastChecked ? options.ipAddressText : std::string());
     protocol::SearchOutcome outcome;
     {
-        BlockedSignals signals;
+        platform::ConsoleBreak signals;
         protocol::SearchWorker worker(*network, protocolState, searchState, options, reporter);
         worker.start();
         while (worker.isRunning()) {
