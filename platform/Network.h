@@ -127,7 +127,7 @@ class Network {
     }
 };
 
-// The real network over POSIX sockets.
+// The real network over the system's sockets.
 std::unique_ptr<Network> makeSystemNetwork();
 
 }  // namespace tavlo::platform
