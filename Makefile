@@ -82,8 +82,13 @@ windows:
 		$(CMAKE_FLAGS) >/dev/null
 	@cmake --build $(WINDOWS_BUILD)
 
+# Then tavlo.exe against the Linux build's simulator in a test network (as root; skipped
+# otherwise), its output compared with the Linux tavlo's.
 windows-test: windows
 	@cd $(WINDOWS_BUILD) && ctest --output-on-failure --timeout 600
+	@$(MAKE) --no-print-directory configure
+	@cmake --build $(BUILD) --target tavlo tavlo-clocksim
+	@tests/windows/wine-network-test $(BUILD) $(WINDOWS_BUILD) || [ $$? -eq 77 ]
 
 clean:
 	rm -rf $(BUILD)

@@ -1,5 +1,5 @@
-// The console of a command-line program: whether a standard stream is a terminal, standard
-// output carrying exactly the bytes written, the arguments as UTF-8, and the console break
+// The console of a command-line program: whether a standard stream is a terminal, output
+// carrying exactly the bytes written, the arguments as UTF-8, and the console break
 // (Ctrl-C, and on POSIX systems also SIGTERM) taken when the program asks for it.
 #pragma once
 
@@ -15,8 +15,9 @@ enum class StandardStream { kInput, kOutput, kError };
 // True when the stream is an interactive terminal (a console window on Windows).
 bool IsTerminal(StandardStream stream);
 
-// Standard output in binary mode: "\n" stays one byte, as on every system.
-void UseBinaryStandardOutput();
+// Standard output and standard error in binary mode: "\n" stays one byte, so a program prints
+// the same bytes on every system.
+void UseBinaryOutput();
 
 // The program's arguments (without the program's name) in UTF-8, whatever the system's code
 // page; `argv` is what main() received.

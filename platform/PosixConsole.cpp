@@ -19,8 +19,8 @@ bool IsTerminal(StandardStream stream) {
     return false;
 }
 
-void UseBinaryStandardOutput() {
-    // Standard output is always binary here.
+void UseBinaryOutput() {
+    // Output is always binary here.
 }
 
 std::vector<std::string> Utf8Arguments(int argc, char** argv) {

@@ -49,9 +49,11 @@ bool IsTerminal(StandardStream stream) {
     return ::GetConsoleMode(::GetStdHandle(StandardHandleOf(stream)), &mode) != 0;
 }
 
-void UseBinaryStandardOutput() {
+void UseBinaryOutput() {
     std::fflush(stdout);
+    std::fflush(stderr);
     ::_setmode(::_fileno(stdout), _O_BINARY);
+    ::_setmode(::_fileno(stderr), _O_BINARY);
 }
 
 std::vector<std::string> Utf8Arguments(int argc, char** argv) {

@@ -6,7 +6,7 @@
 #include "tools/tavlo/Cli.h"
 
 int main(int argc, char** argv) {
-    tavlo::platform::UseBinaryStandardOutput();
+    tavlo::platform::UseBinaryOutput();
     tavlo::cli::Io io{std::cout, std::cerr,
                       tavlo::platform::IsTerminal(tavlo::platform::StandardStream::kError)};
     return tavlo::cli::RunCommandLine(tavlo::platform::Utf8Arguments(argc, argv), io);
