@@ -11,7 +11,7 @@ PREFIX ?= /usr/local
 FUZZ_SECONDS ?= 60
 
 .PHONY: all deps configure build test tsan-build tsan demo screenshots install package fuzz clean \
-	windows windows-test
+	windows windows-test package-windows
 
 all: build
 
@@ -89,6 +89,10 @@ windows-test: windows
 	@$(MAKE) --no-print-directory configure
 	@cmake --build $(BUILD) --target tavlo tavlo-clocksim
 	@tests/windows/wine-network-test $(BUILD) $(WINDOWS_BUILD) || [ $$? -eq 77 ]
+
+# build-windows/tavlo-VERSION-windows-x86_64.zip: tavlo.exe, its manual as text, a README.
+package-windows: windows
+	@cmake --build $(WINDOWS_BUILD) --target package_windows
 
 clean:
 	rm -rf $(BUILD)
