@@ -1,7 +1,5 @@
 #include "login/PasswordFile.h"
 
-#include <nettle/md5.h>
-
 #include <algorithm>
 #include <fstream>
 #include <system_error>
@@ -54,13 +52,7 @@ bool writeDigest(std::ostream& out, const Md5Digest& digest) {
 }  // namespace
 
 Md5Digest md5(std::span<const std::uint8_t> data) {
-    static_assert(kMd5DigestSize == MD5_DIGEST_SIZE);
-    md5_ctx context{};
-    md5_init(&context);
-    md5_update(&context, data.size(), data.data());
-    Md5Digest digest{};
-    md5_digest(&context, digest.size(), digest.data());
-    return digest;
+    return platform::Md5(data);
 }
 
 Md5Digest passwordDigest(PasswordBytes password) {

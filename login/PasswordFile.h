@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/Md5.h"
 #include "platform/UserFolder.h"
 
 namespace tavlo::login {
@@ -25,8 +26,8 @@ inline constexpr std::string_view kPasswordFileName = "ORX.dat";
 // Password bytes (the entered text in code page 936, no terminator).
 using PasswordBytes = std::span<const std::uint8_t>;
 
-inline constexpr std::size_t kMd5DigestSize = 16;
-using Md5Digest = std::array<std::uint8_t, kMd5DigestSize>;
+inline constexpr std::size_t kMd5DigestSize = platform::kMd5DigestSize;
+using Md5Digest = platform::Md5Digest;
 
 // MD5 (RFC 1321) of one message.
 Md5Digest md5(std::span<const std::uint8_t> data);
