@@ -10,7 +10,8 @@ CMAKE_FLAGS ?=
 PREFIX ?= /usr/local
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build test tsan-build tsan demo screenshots install package fuzz clean
+.PHONY: all deps configure build test tsan-build tsan demo screenshots install package fuzz clean \
+	windows windows-test package-windows
 
 all: build
 
@@ -71,6 +72,27 @@ package: build
 # Every fuzz target of tests/fuzz for FUZZ_SECONDS (built with clang in build-fuzz).
 fuzz: deps
 	@FUZZ_SECONDS=$(FUZZ_SECONDS) scripts/fuzz
+
+# The core and tavlo for 64-bit Windows (MinGW-w64) in build-windows, their tests under Wine.
+WINDOWS_BUILD ?= build-windows
+windows:
+	@scripts/install-deps --windows
+	@cmake -S . -B $(WINDOWS_BUILD) -G $(GENERATOR) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
+		-DTAVLO_CORE_ONLY=ON -DCMAKE_BUILD_TYPE=Release "-DCMAKE_CXX_FLAGS_RELEASE=-O2 -DNDEBUG" \
+		$(CMAKE_FLAGS) >/dev/null
+	@cmake --build $(WINDOWS_BUILD)
+
+# Then tavlo.exe against the Linux build's simulator in a test network (as root; skipped
+# otherwise), its output compared with the Linux tavlo's.
+windows-test: windows
+	@cd $(WINDOWS_BUILD) && ctest --output-on-failure --timeout 600
+	@$(MAKE) --no-print-directory configure
+	@cmake --build $(BUILD) --target tavlo tavlo-clocksim
+	@tests/windows/wine-network-test $(BUILD) $(WINDOWS_BUILD) || [ $$? -eq 77 ]
+
+# build-windows/tavlo-VERSION-windows-x86_64.zip: tavlo.exe, its manual as text, a README.
+package-windows: windows
+	@cmake --build $(WINDOWS_BUILD) --target package_windows
 
 clean:
 	rm -rf $(BUILD)

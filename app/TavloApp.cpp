@@ -21,7 +21,8 @@ int TavloApp::run() {
     // The program ends when the login dialog's run ends, not when a window closes.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    login::LoginDialog loginDialog(prompter_, login::passwordFilePath(&login::processEnvironment),
+    login::LoginDialog loginDialog(prompter_,
+                                   login::passwordFilePath(&platform::ProcessEnvironment),
                                    [this] { runMainWindow(); });
     loginDialog.setWindowIcon(applicationIcon());
     prompter_.setParentWidget(&loginDialog);

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "firmware/TftpPacket.h"
+#include "platform/File.h"
 
 namespace tavlo::firmware {
 
@@ -30,11 +31,6 @@ bool IsFirmwarePath(const std::string& path);
 // that moment, so a file that shrinks during the transfer is noticed.
 class FirmwareFile {
   public:
-    FirmwareFile() = default;
-    ~FirmwareFile();
-    FirmwareFile(const FirmwareFile&) = delete;
-    FirmwareFile& operator=(const FirmwareFile&) = delete;
-
     // Opens the file at `path` (once). Returns the message that refuses it, in this order: a
     // path without a firmware mark, anything that is not a readable regular file, a file too
     // large for the block numbers, an empty file. Nothing when the file can be sent.
@@ -45,7 +41,7 @@ class FirmwareFile {
     bool ReadAt(std::uint64_t offset, std::span<std::uint8_t> out);
 
   private:
-    int fd_ = -1;
+    platform::ReadOnlyFile file_;
     std::uint32_t length_ = 0;
 };
 

@@ -1,9 +1,6 @@
 #include "login/PasswordFile.h"
 
-#include <nettle/md5.h>
-
 #include <algorithm>
-#include <cstdlib>
 #include <fstream>
 #include <system_error>
 #include <vector>
@@ -12,10 +9,6 @@ namespace tavlo::login {
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr std::string_view kConfigHomeVariable = "XDG_CONFIG_HOME";
-constexpr std::string_view kHomeVariable = "HOME";
-constexpr std::string_view kDefaultConfigFolder = ".config";
 
 std::span<const std::uint8_t> asBytes(std::string_view text) {
     return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
@@ -59,13 +52,7 @@ bool writeDigest(std::ostream& out, const Md5Digest& digest) {
 }  // namespace
 
 Md5Digest md5(std::span<const std::uint8_t> data) {
-    static_assert(kMd5DigestSize == MD5_DIGEST_SIZE);
-    md5_ctx context{};
-    md5_init(&context);
-    md5_update(&context, data.size(), data.data());
-    Md5Digest digest{};
-    md5_digest(&context, digest.size(), digest.data());
-    return digest;
+    return platform::Md5(data);
 }
 
 Md5Digest passwordDigest(PasswordBytes password) {
@@ -75,27 +62,12 @@ Md5Digest passwordDigest(PasswordBytes password) {
     return md5(message);
 }
 
-std::optional<std::string> processEnvironment(const char* name) {
-    const char* value = std::getenv(name);  // NOLINT(concurrency-mt-unsafe): read-only use
-    if (value == nullptr) {
+std::optional<fs::path> passwordFilePath(const platform::EnvironmentLookup& environment) {
+    const auto folder = platform::UserConfigFolder(environment);
+    if (!folder) {
         return std::nullopt;
     }
-    return std::string(value);
-}
-
-std::optional<fs::path> passwordFilePath(const EnvironmentLookup& environment) {
-    fs::path folder;
-    const auto configHome = environment(kConfigHomeVariable.data());
-    if (configHome && !configHome->empty() && fs::path(*configHome).is_absolute()) {
-        folder = fs::path(*configHome);
-    } else {
-        const auto home = environment(kHomeVariable.data());
-        if (!home || home->empty()) {
-            return std::nullopt;
-        }
-        folder = fs::path(*home) / kDefaultConfigFolder;
-    }
-    return folder / kPasswordFolderName / kPasswordFileName;
+    return *folder / kPasswordFolderName / kPasswordFileName;
 }
 
 LoginResult checkLogin(const std::optional<fs::path>& file, PasswordBytes password) {

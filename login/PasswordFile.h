@@ -6,11 +6,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
-#include <functional>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+
+#include "platform/Md5.h"
+#include "platform/UserFolder.h"
 
 namespace tavlo::login {
 
@@ -24,8 +26,8 @@ inline constexpr std::string_view kPasswordFileName = "ORX.dat";
 // Password bytes (the entered text in code page 936, no terminator).
 using PasswordBytes = std::span<const std::uint8_t>;
 
-inline constexpr std::size_t kMd5DigestSize = 16;
-using Md5Digest = std::array<std::uint8_t, kMd5DigestSize>;
+inline constexpr std::size_t kMd5DigestSize = platform::kMd5DigestSize;
+using Md5Digest = platform::Md5Digest;
 
 // MD5 (RFC 1321) of one message.
 Md5Digest md5(std::span<const std::uint8_t> data);
@@ -33,15 +35,11 @@ Md5Digest md5(std::span<const std::uint8_t> data);
 // MD5 of the password bytes immediately followed by the salt: the file's content.
 Md5Digest passwordDigest(PasswordBytes password);
 
-// Reads an environment variable; returns nothing when unset.
-using EnvironmentLookup = std::function<std::optional<std::string>(const char* name)>;
-
-// The process environment.
-std::optional<std::string> processEnvironment(const char* name);
-
-// $XDG_CONFIG_HOME/TavloAdmin/ORX.dat, or $HOME/.config/TavloAdmin/ORX.dat when
-// XDG_CONFIG_HOME is unset or empty (or not absolute). Nothing when neither gives a folder.
-std::optional<std::filesystem::path> passwordFilePath(const EnvironmentLookup& environment);
+// TavloAdmin/ORX.dat in the user's configuration folder (platform::UserConfigFolder): for
+// example $XDG_CONFIG_HOME/TavloAdmin/ORX.dat or %APPDATA%\TavloAdmin\ORX.dat. Nothing when
+// the environment gives no such folder.
+std::optional<std::filesystem::path> passwordFilePath(
+    const platform::EnvironmentLookup& environment);
 
 enum class LoginResult {
     kAccepted,

@@ -1,28 +1,17 @@
 #include "platform/MacLookup.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <array>
 #include <cstdio>
-#include <fstream>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <tuple>
+
+#include "platform/Ipv4.h"
 
 namespace tavlo::platform {
 namespace {
 
-// The calling thread's own view first: a thread may have entered another network namespace
-// than the process's main thread.
-constexpr const char* kThreadArpTablePath = "/proc/thread-self/net/arp";
-constexpr const char* kArpTablePath = "/proc/net/arp";
 constexpr unsigned kCompleteEntryFlag = 0x2;  // ATF_COM
-constexpr std::uint16_t kDiscardPort = 9;
-constexpr std::chrono::milliseconds kPollInterval{20};
 constexpr int kHexBase = 16;
 // Host-order address classes that never have a neighbour entry.
 constexpr std::uint32_t kClassMask = 0xF0000000u;
@@ -44,41 +33,13 @@ std::optional<MacAddress> ParseColonMac(const std::string& text) {
     return mac;
 }
 
+}  // namespace
+
 bool CanHaveNeighbourEntry(Ipv4 address) {
-    const std::uint32_t host = ntohl(address);
+    const std::uint32_t host = NetworkToHost32(address);
     return address != kAnyAddress && address != kLimitedBroadcast &&
            (host & kClassMask) != kMulticastClass && (host & kLoopbackMask) != kLoopbackNet;
 }
-
-std::optional<MacAddress> ReadArpTable(Ipv4 address) {
-    std::ifstream file(kThreadArpTablePath);
-    if (!file) {
-        file.open(kArpTablePath);
-    }
-    if (!file) {
-        return std::nullopt;
-    }
-    std::ostringstream text;
-    text << file.rdbuf();
-    return FindInArpTable(text.str(), address);
-}
-
-// One empty datagram to the discard port makes the kernel resolve the neighbour.
-void ProvokeResolution(Ipv4 address) {
-    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
-        return;
-    }
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(kDiscardPort);
-    to.sin_addr.s_addr = address;
-    static_cast<void>(
-        ::sendto(fd, nullptr, 0, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&to), sizeof to));
-    ::close(fd);
-}
-
-}  // namespace
 
 std::optional<MacAddress> FindInArpTable(std::string_view table, Ipv4 address) {
     std::istringstream lines{std::string(table)};
@@ -90,8 +51,8 @@ std::optional<MacAddress> FindInArpTable(std::string_view table, Ipv4 address) {
         if (!(fields >> ip >> hwType >> flags >> hwAddress)) {
             continue;
         }
-        in_addr parsed{};
-        if (::inet_pton(AF_INET, ip.c_str(), &parsed) != 1 || parsed.s_addr != address) {
+        const std::optional<Ipv4> parsed = ParseDottedAddress(ip);
+        if (!parsed || *parsed != address) {
             continue;
         }
         unsigned long flagBits = 0;
@@ -104,24 +65,6 @@ std::optional<MacAddress> FindInArpTable(std::string_view table, Ipv4 address) {
             continue;
         }
         if (auto mac = ParseColonMac(hwAddress)) {
-            return mac;
-        }
-    }
-    return std::nullopt;
-}
-
-std::optional<MacAddress> LookupMacAddress(Ipv4 address, std::chrono::milliseconds timeout) {
-    if (!CanHaveNeighbourEntry(address)) {
-        return std::nullopt;
-    }
-    if (auto mac = ReadArpTable(address)) {
-        return mac;
-    }
-    ProvokeResolution(address);
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(kPollInterval);
-        if (auto mac = ReadArpTable(address)) {
             return mac;
         }
     }

@@ -23,6 +23,10 @@ inline constexpr std::chrono::milliseconds kMacLookupTimeout{1000};
 std::optional<MacAddress> LookupMacAddress(Ipv4 address,
                                            std::chrono::milliseconds timeout = kMacLookupTimeout);
 
+// False for addresses that never have a neighbour entry: 0.0.0.0, broadcast, multicast and
+// loopback.
+bool CanHaveNeighbourEntry(Ipv4 address);
+
 // The hardware address of `address` in the text of a neighbour table in the format of
 // /proc/net/arp (one header line, then "IP  HW-type  Flags  HW-address  Mask  Device").
 // Only complete entries (flag 0x2) count. Exposed for tests.

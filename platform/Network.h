@@ -134,7 +134,7 @@ class Network {
     }
 };
 
-// The real network over POSIX sockets.
+// The real network over the system's sockets.
 std::unique_ptr<Network> makeSystemNetwork();
 
 }  // namespace tavlo::platform

@@ -1,26 +1,18 @@
-#include <grp.h>
+// The password file on every system: the digest, logins and changes in a folder of the test's
+// own.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <functional>
-#include <map>
 #include <string>
 #include <vector>
 
 #include "login/PasswordFile.h"
+#include "tests/login/PasswordFileFixture.h"
 
-namespace tavlo::login {
+namespace tavlo::login::test {
 namespace {
-
-namespace fs = std::filesystem;
-
-std::vector<std::uint8_t> bytes(std::string_view text) {
-    return {text.begin(), text.end()};
-}
 
 std::string hex(const Md5Digest& digest) {
     std::string out;
@@ -57,61 +49,6 @@ TEST(PasswordDigestTest, SaltFollowsThePassword) {
     EXPECT_EQ(passwordDigest({}), md5(bytes("qendrivasto")));
 }
 
-TEST(PasswordFilePathTest, ConfigHomeThenHome) {
-    std::map<std::string, std::string> env;
-    const EnvironmentLookup lookup = [&env](const char* name) -> std::optional<std::string> {
-        auto it = env.find(name);
-        if (it == env.end()) {
-            return std::nullopt;
-        }
-        return it->second;
-    };
-    EXPECT_FALSE(passwordFilePath(lookup).has_value());
-    env["HOME"] = "/home/op";
-    EXPECT_EQ(passwordFilePath(lookup), fs::path("/home/op/.config/TavloAdmin/ORX.dat"));
-    env["XDG_CONFIG_HOME"] = "";
-    EXPECT_EQ(passwordFilePath(lookup), fs::path("/home/op/.config/TavloAdmin/ORX.dat"));
-    env["XDG_CONFIG_HOME"] = "relative/dir";  // not absolute: ignored
-    EXPECT_EQ(passwordFilePath(lookup), fs::path("/home/op/.config/TavloAdmin/ORX.dat"));
-    env["XDG_CONFIG_HOME"] = "/srv/cfg";
-    EXPECT_EQ(passwordFilePath(lookup), fs::path("/srv/cfg/TavloAdmin/ORX.dat"));
-}
-
-class PasswordFileTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        root_ = fs::temp_directory_path() /
-                ("tavlo-pw-" + std::to_string(::getpid()) + "-" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(root_);
-        fs::create_directories(root_);
-        file_ = root_ / "TavloAdmin" / "ORX.dat";
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::permissions(root_, fs::perms::owner_all, ignored);
-        fs::permissions(root_ / "TavloAdmin", fs::perms::owner_all, ignored);
-        fs::remove_all(root_, ignored);
-    }
-    void writeFile(const std::vector<std::uint8_t>& content) {
-        fs::create_directories(file_.parent_path());
-        std::ofstream out(file_, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(content.data()),
-                  static_cast<std::streamsize>(content.size()));
-    }
-    std::vector<std::uint8_t> readFile() const {
-        std::ifstream in(file_, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
-    ChangeResult change(std::string_view oldPw, std::string_view newPw) {
-        return changePassword(file_, bytes(oldPw), bytes(newPw), bytes(newPw));
-    }
-    LoginResult login(std::string_view pw) { return checkLogin(file_, bytes(pw)); }
-
-    fs::path root_;
-    fs::path file_;
-};
-
 TEST_F(PasswordFileTest, DefaultPasswordWhileNoFile) {
     EXPECT_EQ(login("XKVnoctilume"), LoginResult::kAccepted);
     for (auto wrong : {"XKVnoctilume ", "XKVnoctilumeX", "xkvnoctilume", "XKVnoctilum", ""}) {
@@ -127,7 +64,6 @@ TEST_F(PasswordFileTest, ChangeCreatesSixteenByteFileAndRetiresDefault) {
     EXPECT_EQ(login("clock-room-7"), LoginResult::kAccepted);
     EXPECT_EQ(login("XKVnoctilume"), LoginResult::kRejected);
     EXPECT_EQ(change("XKVnoctilume", "x"), ChangeResult::kOldPasswordWrong);
-    EXPECT_EQ(fs::status(file_).permissions() & fs::perms::others_read, fs::perms::none);
 }
 
 TEST_F(PasswordFileTest, EmptyNewPasswordLogsInEmpty) {
@@ -189,64 +125,6 @@ TEST_F(PasswordFileTest, LongerFileUsesAndReplacesOnlyFirstSixteenBytes) {
     EXPECT_EQ(login("next"), LoginResult::kAccepted);
 }
 
-// File permissions do not bind root, so as root the check runs in a child process that has
-// given up its rights (uid/gid 65534); as another user it runs in place.
-constexpr uid_t kUnprivilegedId = 65534;
-
-int runUnprivileged(const std::function<int()>& body) {
-    if (::geteuid() != 0) {
-        return body();
-    }
-    const pid_t child = ::fork();
-    if (child == 0) {
-        if (::setgroups(0, nullptr) != 0 || ::setgid(kUnprivilegedId) != 0 ||
-            ::setuid(kUnprivilegedId) != 0) {
-            ::_exit(100);
-        }
-        ::_exit(body());
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-constexpr auto kReadAndSearch = fs::perms::owner_all | fs::perms::group_read |
-                                fs::perms::group_exec | fs::perms::others_read |
-                                fs::perms::others_exec;
-
-TEST_F(PasswordFileTest, UnwritableFolderGivesNoRight) {
-    fs::permissions(
-        root_, ::geteuid() == 0 ? kReadAndSearch : fs::perms::owner_read | fs::perms::owner_exec);
-    const int result =
-        runUnprivileged([this] { return static_cast<int>(change("XKVnoctilume", "new")); });
-    EXPECT_EQ(result, static_cast<int>(ChangeResult::kNoRight));
-    EXPECT_FALSE(fs::exists(file_.parent_path()));
-}
-
-TEST_F(PasswordFileTest, ReadOnlyFileIsLeftUntouched) {
-    const auto digest = passwordDigest(bytes("pw"));
-    writeFile({digest.begin(), digest.end()});
-    fs::permissions(root_, kReadAndSearch);
-    fs::permissions(file_.parent_path(), kReadAndSearch);
-    fs::permissions(file_, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-    const int changeResult =
-        runUnprivileged([this] { return static_cast<int>(change("pw", "new")); });
-    EXPECT_EQ(changeResult, static_cast<int>(ChangeResult::kNoRight));
-    EXPECT_EQ(readFile(), std::vector<std::uint8_t>(digest.begin(), digest.end()));
-    // Reading alone still works.
-    const int loginResult = runUnprivileged([this] { return static_cast<int>(login("pw")); });
-    EXPECT_EQ(loginResult, static_cast<int>(LoginResult::kAccepted));
-}
-
-// A folder that cannot be searched hides whether the file exists: no login with the default.
-TEST_F(PasswordFileTest, UnsearchableFolderRefusesTheDefault) {
-    fs::create_directories(file_.parent_path());
-    fs::permissions(root_, kReadAndSearch);
-    fs::permissions(file_.parent_path(), fs::perms::owner_all);
-    const int result = runUnprivileged([this] { return static_cast<int>(login("XKVnoctilume")); });
-    EXPECT_EQ(result, static_cast<int>(LoginResult::kRejected));
-}
-
 // A folder in the way of the file (as root too): the change is refused, nothing is made.
 TEST_F(PasswordFileTest, ParentIsAFileGivesNoRight) {
     std::ofstream(root_ / "TavloAdmin") << "not a folder";
@@ -277,4 +155,4 @@ TEST(PasswordWithoutFolderTest, DefaultAppliesAndChangesCannotBeKept) {
 }
 
 }  // namespace
-}  // namespace tavlo::login
+}  // namespace tavlo::login::test

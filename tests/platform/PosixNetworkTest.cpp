@@ -1,5 +1,5 @@
 // Real sockets on loopback only (127.0.0.1, unicast, ephemeral ports).
-#include "platform/PosixNetwork.h"
+#include "platform/Network.h"
 
 #include <gtest/gtest.h>
 

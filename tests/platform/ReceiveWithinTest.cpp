@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform/Ipv4.h"
-#include "platform/PosixNetwork.h"
+#include "platform/Network.h"
 #include "tests/support/FakeNetwork.h"
 
 namespace tavlo::platform {

@@ -50,6 +50,8 @@ TEST(TextCodec, InvalidBytesFromTheNetworkStillConvert) {
     EXPECT_EQ(Cp936ToUtf8("ab\xA1"), "ab" + kReplacement);  // a lead byte cut off at the end
     const std::string twice = Cp936ToUtf8("\xA1\xE6\xFF\xA1\xE6");
     EXPECT_EQ(twice, kCelsiusUtf8 + kReplacement + kCelsiusUtf8);
+    // A user-defined code has no character on any system.
+    EXPECT_EQ(Cp936ToUtf8("\xAA\xA1"), kReplacement);
 }
 
 TEST(TextCodec, CharactersWithoutACodePageFormBecomeQuestionMarks) {
@@ -60,6 +62,7 @@ TEST(TextCodec, CharactersWithoutACodePageFormBecomeQuestionMarks) {
     EXPECT_EQ(Utf8ToCp936("a\xC3"), "a?");  // cut UTF-8 sequence
     EXPECT_EQ(Utf8ToCp936("\x80x"), "?x");  // stray continuation byte
     EXPECT_FALSE(IsCp936Representable("\x80"));
+    EXPECT_EQ(Utf8ToCp936("\xEE\x80\x80"), "?");  // U+E000, private use
 }
 
 TEST(TextCodec, ByteCountingForEditLimits) {

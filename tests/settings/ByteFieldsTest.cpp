@@ -1,11 +1,12 @@
 #include "settings/ByteFields.h"
 
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cstdint>
 #include <vector>
+
+#include "platform/Ipv4.h"
 
 namespace tavlo::settings {
 namespace {
@@ -34,7 +35,7 @@ TEST(ByteFields, AddressKeepsTheOctetOrder) {
     Bytes written(4, 0);
     EXPECT_TRUE(WriteIpv4(written, 0, address));
     EXPECT_EQ(written, octets);
-    EXPECT_EQ(address, inet_addr("192.168.1.20"));
+    EXPECT_EQ(address, platform::ParseIpv4("192.168.1.20"));
 }
 
 TEST(ByteFields, FieldsOutsideTheBufferReadZeroAndAreNeverWritten) {

@@ -1,12 +1,12 @@
 #include "settings/ClockSettings.h"
 
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "platform/Ipv4.h"
 #include "tests/support/ExpectBytes.h"
 
 namespace tavlo::settings {
@@ -16,7 +16,7 @@ using protocol::SettingsFrame;
 using Bytes = std::vector<std::uint8_t>;
 
 platform::Ipv4 Address(const char* dotted) {
-    return inet_addr(dotted);
+    return platform::ParseIpv4(dotted);
 }
 
 Bytes Text(std::string_view text) {

@@ -1,10 +1,11 @@
 #include "settings/FieldText.h"
 
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
 
 #include <map>
 #include <set>
+
+#include "platform/Ipv4.h"
 
 namespace tavlo::settings {
 namespace {
@@ -28,7 +29,7 @@ TEST(FieldText, CurrentClockInThePagesForms) {
     const ClockSettings s(frame);
     s.setVersion(329);
     s.setSerialNumber("SN0042");
-    s.setIpAddress(inet_addr("10.1.2.3"));
+    s.setIpAddress(platform::ParseIpv4("10.1.2.3"));
     StoreDst(s, DstRule{{3, 6, 7, 2}, {10, 6, 7, 3}});
     s.setTwentyFourHourDisplay(true);
     s.setDynamicIp(true);
@@ -36,7 +37,7 @@ TEST(FieldText, CurrentClockInThePagesForms) {
     s.setTimeZone({-9, 30});
     s.setEnergySavingMode(7);
     s.setTimeServerInUse(3);
-    s.setTimeServerRow(0, {inet_addr("10.0.0.5"), 123, 7, "k"});
+    s.setTimeServerRow(0, {platform::ParseIpv4("10.0.0.5"), 123, 7, "k"});
     s.setHumitureUnitByte(1);
     s.setTemperature(21.25f);
     s.setHumidity(45.0f);
@@ -98,7 +99,7 @@ TEST(FieldText, EarlyClockInThePagesForms) {
     const EarlyClockSettings s(frame);
     s.setTimeZoneBytes({0x80, 0});
     s.setTimeFormat(12);
-    s.setTimeServerAddress(4, inet_addr("10.0.0.9"));
+    s.setTimeServerAddress(4, platform::ParseIpv4("10.0.0.9"));
     s.setSerialNumber("EARLY-7");
     const auto fields = DescribeEarlyClockSettings(s);
     ExpectFrameOrder(fields);

@@ -1,10 +1,8 @@
 // Switches the process's LC_NUMERIC to a locale that writes a decimal comma, for checking that
 // texts with fixed formats do not follow the process locale (the window's toolkit switches the
 // C locale to the user's). Takes an installed German or French locale, or else builds a German
-// one with localedef into a temporary folder. Restores everything when it goes away.
+// one (where the system can) into a temporary folder. Restores everything when it goes away.
 #pragma once
-
-#include <unistd.h>
 
 #include <clocale>
 #include <cstdio>
@@ -12,6 +10,8 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+
+#include "tests/support/LocaleSupport.h"
 
 namespace tavlo::test {
 
@@ -23,7 +23,8 @@ class DecimalCommaLocale {
         if (const char* path = std::getenv(kLocPath)) {
             savedLocPath_ = path;
         }
-        for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8"}) {
+        for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8",
+                                 "German_Germany.1252", "French_France.1252"}) {
             if (TrySwitch(name)) {
                 return;
             }
@@ -32,11 +33,7 @@ class DecimalCommaLocale {
     }
     ~DecimalCommaLocale() {
         std::setlocale(LC_NUMERIC, saved_.c_str());
-        if (savedLocPath_) {
-            ::setenv(kLocPath, savedLocPath_->c_str(), 1);
-        } else {
-            ::unsetenv(kLocPath);
-        }
+        SetEnvironment(kLocPath, savedLocPath_);
         if (!builtDir_.empty()) {
             std::error_code ignored;
             std::filesystem::remove_all(builtDir_, ignored);
@@ -66,16 +63,11 @@ class DecimalCommaLocale {
     }
 
     void BuildAndSwitch() {
-        char pattern[] = "/tmp/tavlo-locale-XXXXXX";
-        if (::mkdtemp(pattern) == nullptr) {
+        builtDir_ = BuildLocale(kBuiltName);
+        if (builtDir_.empty()) {
             return;
         }
-        builtDir_ = pattern;
-        const std::string command = "localedef -i de_DE -f UTF-8 '" + builtDir_.string() + "/" +
-                                    kBuiltName + "' >/dev/null 2>&1";
-        // localedef may warn and still build the locale; only the result counts.
-        static_cast<void>(std::system(command.c_str()));
-        ::setenv(kLocPath, builtDir_.c_str(), 1);
+        SetEnvironment(kLocPath, builtDir_.string());
         TrySwitch(kBuiltName);
     }
 

@@ -34,6 +34,9 @@ int RunCommandLine(std::vector<std::string> args, Io& io) {
     tavlo.footer(kFooter);
     tavlo.require_subcommand(0, 1);
     tavlo.allow_extras();
+    // Options start with a dash on every system: a path such as /data/image.bin is a path,
+    // never a Windows-style option (the subcommands inherit this).
+    tavlo.allow_windows_style_options(false);
     Invocation invocation{io};
     for (const CommandAdder add : kCommands) {
         add(tavlo, invocation);

@@ -7,8 +7,6 @@
 // ends. Ctrl-C works like the page's "Break" button: every running update asks (one question
 // for all, on a terminal) or stops (otherwise) before its next packet, and no further clock is
 // started after a break.
-#include <unistd.h>
-
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <array>
@@ -31,10 +29,10 @@
 #include "firmware/UpdateReporter.h"
 #include "firmware/UpdateState.h"
 #include "firmware/UpdateWorker.h"
+#include "platform/Console.h"
 #include "platform/Ipv4.h"
 #include "platform/MacLookup.h"
 #include "platform/Network.h"
-#include "tools/tavlo/BlockedSignals.h"
 #include "tools/tavlo/Cli.h"
 #include "tools/tavlo/Commands.h"
 
@@ -553,7 +551,8 @@ int RunTransfers(Io& io, const std::vector<platform::Ipv4>& addresses, const Run
         clocks.push_back(platform::FormatIpv4(address));
     }
     Console console(io, clocks);
-    BreakQuestion question(console, ::isatty(STDIN_FILENO) == 1 && io.errIsTerminal);
+    BreakQuestion question(
+        console, platform::IsTerminal(platform::StandardStream::kInput) && io.errIsTerminal);
     std::list<std::unique_ptr<Transfer>> running;
     RunTally tally;
     for (std::size_t i = 0; i < addresses.size(); ++i) {
@@ -562,7 +561,7 @@ int RunTransfers(Io& io, const std::vector<platform::Ipv4>& addresses, const Run
     std::vector<int> tries(addresses.size(), 0);
 
     {
-        BlockedSignals signals;
+        platform::ConsoleBreak signals;
         console.Waiting();
         for (;;) {
             if (running.empty() && question.Pending()) {

@@ -11,13 +11,13 @@
 #include <string>
 #include <vector>
 
+#include "platform/Console.h"
 #include "platform/Ipv4.h"
 #include "platform/Network.h"
 #include "protocol/AddressRange.h"
 #include "protocol/Discovery.h"
 #include "protocol/ProtocolState.h"
 #include "tools/common/Json.h"
-#include "tools/tavlo/BlockedSignals.h"
 #include "tools/tavlo/Cli.h"
 #include "tools/tavlo/Commands.h"
 
@@ -237,7 +237,7 @@ int RunSearch(const SearchArguments& arguments, Io& io) {
     CliReporter reporter(io, json, options.wifiChecked, sweep);
     protocol::SearchOutcome outcome;
     {
-        BlockedSignals signals;
+        platform::ConsoleBreak signals;
         protocol::SearchWorker worker(*network, protocolState, searchState, options, reporter);
         worker.start();
         while (worker.isRunning()) {

@@ -1,0 +1,35 @@
+// A file opened for reading only, read at any offset: the firmware file of an update. Each
+// read sees the file as it is at that moment, so a file that shrinks meanwhile is noticed.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace tavlo::platform {
+
+class ReadOnlyFile {
+  public:
+    ReadOnlyFile() = default;
+    ~ReadOnlyFile();
+    ReadOnlyFile(const ReadOnlyFile&) = delete;
+    ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
+
+    // Opens the file at `path` (UTF-8), letting go of one opened before. False, with nothing
+    // open, when it is not a regular file this user may read. Never blocks (a FIFO named
+    // like the file is refused, not waited on).
+    bool open(const std::string& path);
+    // The size of the opened file when it was opened.
+    std::uint64_t size() const { return size_; }
+    // Reads exactly out.size() bytes at `offset`; false when the file no longer holds them.
+    bool readAt(std::uint64_t offset, std::span<std::uint8_t> out);
+
+  private:
+    void close();
+
+    static constexpr std::intptr_t kClosed = -1;
+    std::intptr_t handle_ = kClosed;  // a descriptor or a handle, as the system has it
+    std::uint64_t size_ = 0;
+};
+
+}  // namespace tavlo::platform
