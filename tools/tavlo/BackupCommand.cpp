@@ -372,8 +372,11 @@ ClockLineText RestoreClock(workflow::ClockLine& line, const workflow::ReadResult
         if (lines.empty() || dryRun) {
             continue;
         }
-        const ClockEdit edit = EditAndWrite(
-            line, read, *values, ClockEditRequest{restoration.clock.address, kind, page});
+        ClockEditRequest request;
+        request.address = restoration.clock.address;
+        request.kind = kind;
+        request.page = page;
+        const ClockEdit edit = EditAndWrite(line, read, *values, request);
         result = LineOf(read, edit);
         if (result.end != ClockEnd::kWritten) {
             return result;
