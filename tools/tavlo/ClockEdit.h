@@ -26,7 +26,7 @@ struct ClockEditRequest {
     workflow::WriteScope scope = workflow::WriteScope::kOneClock;
     bool dryRun = false;
     // Where a batch broadcasts (--interface): empty for every interface with a broadcast address.
-    std::vector<std::string> broadcastInterfaces;
+    std::vector<std::string> broadcastInterfaces{};
 };
 
 struct ClockEdit {
