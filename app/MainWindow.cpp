@@ -699,6 +699,12 @@ void MainWindow::expandGroup(protocol::SearchGroup group) {
 
 void MainWindow::onSearchEnded() {
     setSearchUiRunning(false);
+    // Firmware goes to wired clocks: a broadcast update reaches the segments of the group.
+    const auto heard = searchInterfaces_.find(protocol::SearchGroup::kCurrent);
+    pages_.system->setBroadcastInterfaces(
+        heard == searchInterfaces_.end()
+            ? std::vector<std::string>{}
+            : std::vector<std::string>(heard->second.begin(), heard->second.end()));
     // The worker has nothing left to do but return; join it now.
     search_.reset();
 }

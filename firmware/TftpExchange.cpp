@@ -40,7 +40,8 @@ bool TftpClient::Open() {
         return false;
     }
     if (broadcast_) {
-        broadcastInterfaces_ = platform::BroadcastInterfaces(network_.interfaces());
+        broadcastInterfaces_ =
+            platform::BroadcastInterfaces(network_.interfaces(), broadcastInterfaceNames_);
     }
     return true;
 }

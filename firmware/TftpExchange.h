@@ -66,6 +66,12 @@ class TftpClient {
                ConfirmBreak confirmBreak, std::stop_token stop = {},
                WaitPolicy policy = WaitPolicy::kAdaptive);
 
+    // Broadcast mode: the interfaces the packets leave by (their names); empty (the start):
+    // every interface with a broadcast address. Set before Open.
+    void SetBroadcastInterfaces(std::vector<std::string> names) {
+        broadcastInterfaceNames_ = std::move(names);
+    }
+
     // Opens and binds the transfer's socket (any local address, a port the system
     // chooses). False when that fails; every exchange then gives up at once.
     bool Open();
@@ -150,6 +156,7 @@ class TftpClient {
     std::stop_token stop_;
     std::unique_ptr<platform::UdpSocket> socket_;
     bool broadcast_ = false;
+    std::vector<std::string> broadcastInterfaceNames_;
     std::vector<std::uint32_t> broadcastInterfaces_;  // a broadcast leaves by each of them
     std::uint16_t peerPort_ = 0;
     bool peerFixed_ = false;

@@ -45,7 +45,8 @@ std::string Filled(std::string_view format, std::string_view placeholder,
 class UpdateRun {
   public:
     UpdateRun(platform::Network& network, UpdateState& state, const UpdateTarget& target,
-              UpdateReporter& reporter, const MacLookupFunction& lookupMac, std::stop_token stop)
+              UpdateReporter& reporter, const MacLookupFunction& lookupMac, std::stop_token stop,
+              std::vector<std::string> broadcastInterfaces)
         : network_(network),
           state_(state),
           target_(target),
@@ -54,7 +55,9 @@ class UpdateRun {
           stop_(stop),
           client_(
               network, target.address, state, [this] { return reporter_.AskYesNo(kBreakQuestion); },
-              stop, target.waitPolicy) {}
+              stop, target.waitPolicy) {
+        client_.SetBroadcastInterfaces(std::move(broadcastInterfaces));
+    }
 
     UpdateOutcome Run();
 
@@ -342,7 +345,8 @@ UpdateOutcome UpdateWorker::Outcome() const {
 }
 
 UpdateOutcome UpdateWorker::Run(std::stop_token stop) {
-    UpdateRun run(network_, state_, target_, reporter_, lookupMac_, std::move(stop));
+    UpdateRun run(network_, state_, target_, reporter_, lookupMac_, std::move(stop),
+                  broadcastInterfaces_);
     return run.Run();
 }
 

@@ -10,6 +10,8 @@
 #include <optional>
 #include <stop_token>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "firmware/RetransmitTimer.h"
 #include "firmware/TftpPacket.h"
@@ -98,6 +100,11 @@ class UpdateWorker {
     bool WaitFor(std::chrono::milliseconds timeout) { return thread_.waitFor(timeout); }
     // Waits for the thread to end.
     void Join() { thread_.join(); }
+    // An update sent to a broadcast address leaves by these interfaces (their names); empty
+    // (the start): by every interface with a broadcast address. Set before Start.
+    void SetBroadcastInterfaces(std::vector<std::string> names) {
+        broadcastInterfaces_ = std::move(names);
+    }
     // The result of the finished run (meaningful once IsRunning() is false).
     UpdateOutcome Outcome() const;
 
@@ -109,6 +116,7 @@ class UpdateWorker {
     platform::Network& network_;
     UpdateState& state_;
     const UpdateTarget target_;
+    std::vector<std::string> broadcastInterfaces_;
     UpdateReporter& reporter_;
     MacLookupFunction lookupMac_;
     UpdateOutcome outcome_;

@@ -247,12 +247,14 @@ void SystemPage::startWorker() {
     target.address = platform::ParseIpv4(controls_.address->text().toStdString());
     target.firmwarePath = controls_.firmwareFile->text().toStdString();
     target.macAddressText = controls_.macAddress->text().toStdString();
-    target.waitPolicy = controls_.fixedWait->isChecked() ? WaitPolicy::kFixed : WaitPolicy::kAdaptive;
+    target.waitPolicy =
+        controls_.fixedWait->isChecked() ? WaitPolicy::kFixed : WaitPolicy::kAdaptive;
     auto run = std::make_unique<WorkerRun>();
     UpdateView& view = *this;
     run->reporter = std::make_shared<QueuedUpdateReporter>(this, view);
     run->worker = std::make_unique<UpdateWorker>(context_.network, update_, std::move(target),
                                                  *run->reporter, context_.lookupMac);
+    run->worker->SetBroadcastInterfaces(broadcastInterfaces_);
     run->worker->Start();
     current_ = std::move(run);
     progressTimer_->start();

@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -171,6 +172,12 @@ class SystemPage final : public ui::PageWidget, private UpdateView {
     // them to stop and joins them (about a second at most). The page stays usable.
     void stopUpdates();
 
+    // The interfaces an update sent to a broadcast address leaves by (their names; empty:
+    // every interface with a broadcast address): those where the last search heard clocks.
+    void setBroadcastInterfaces(std::vector<std::string> names) {
+        broadcastInterfaces_ = std::move(names);
+    }
+
     // Replaces the system file-open dialog behind "..." (tests script the choice).
     void setFileChooser(FileChooser chooser);
     // The system file-open dialog with the firmware filters.
@@ -213,6 +220,7 @@ class SystemPage final : public ui::PageWidget, private UpdateView {
     void openWorkerBox(WorkerBox box, const QString& text, boxClosed closed) override;
 
     SystemPageContext context_;
+    std::vector<std::string> broadcastInterfaces_;
     UpdateState& update_;
     ui::Prompter& prompter_;
     FileChooser chooseFile_;

@@ -702,6 +702,23 @@ TEST_F(UpdateWorkerTest, BroadcastModeSkipsOtherDatagramsWithinOneWait) {
     EXPECT_TRUE(net_.sockets().at(static_cast<std::size_t>(sent[0].socketId)).broadcastEnabled);
 }
 
+// On a PC with two adapters a broadcast update leaves by the named one only.
+TEST_F(UpdateWorkerTest, BroadcastModeLeavesByTheNamedInterfaces) {
+    const Bytes file = MakeFile(700);
+    const Ipv4 mask = MakeIpv4(255, 255, 255, 0);
+    net_.setInterfaces(
+        {{"office", 2, MakeIpv4(192, 168, 1, 2), mask, MakeIpv4(192, 168, 1, 255), false},
+         {"clocks", 3, MakeIpv4(198, 18, 0, 1), mask, MakeIpv4(198, 18, 0, 255), false}});
+    target_.address = MakeIpv4(198, 18, 0, 255);
+    UpdateWorker worker(net_, state_, target_, reporter_, [](Ipv4) { return std::nullopt; });
+    worker.SetBroadcastInterfaces({"clocks"});
+    EXPECT_EQ(worker.Run().exitCode, WorkerExit::kSucceeded);
+    EXPECT_EQ(clock_.image, file);
+    for (const SentDatagram& sent : Sent()) {
+        EXPECT_EQ(sent.interfaceIndex, 3u);
+    }
+}
+
 TEST_F(UpdateWorkerTest, UnicastModeSendsAgainAfterADatagramThatIsNoAcknowledgement) {
     MakeFile(700);
     bool noisy = true;

@@ -83,9 +83,9 @@ TEST(CliUsage, RefusedWithOneLineAndStatusTwo) {
         {{"write", "--batch", "192.0.2.0", "--wired", "-"},
          "tavlo write: '192.0.2.0' is a network or broadcast address (a group label), not a "
          "clock (see 'tavlo write --help')\n"},
-        {{"write", "192.0.2.10", "--wired", "--interface", "eth0", "-"},
+        {{"write", "198.18.0.10", "--wired", "--interface", "eth0", "-"},
          "tavlo write: --interface goes with --batch (see 'tavlo write --help')\n"},
-        {{"write", "--batch", "192.0.2.10", "--wired", "--interface", "no-such-if", "-"},
+        {{"write", "--batch", "198.18.0.10", "--wired", "--interface", "no-such-if", "-"},
          "tavlo write: no interface 'no-such-if' with a broadcast address ('tavlo interfaces' "
          "lists them) (see 'tavlo write --help')\n"},
         {{"write", "192.0.2.10", "--early", "--page", "wifi", "-"},
