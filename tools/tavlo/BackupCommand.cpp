@@ -21,13 +21,13 @@
 #include "tools/tavlo/Cli.h"
 #include "tools/tavlo/ClockEdit.h"
 #include "tools/tavlo/ClockOptions.h"
+#include "tools/tavlo/ClockRuns.h"
 #include "tools/tavlo/Commands.h"
 #include "tools/tavlo/FoundClocks.h"
 #include "tools/tavlo/PageEdits.h"
 #include "tools/tavlo/RecordFormat.h"
 #include "workflow/ClockRead.h"
 #include "workflow/ClockRecord.h"
-#include "workflow/ManyClocks.h"
 
 namespace tavlo::cli {
 namespace {
@@ -166,10 +166,14 @@ void ReadEvery(const std::vector<FoundClock>& clocks, int parallel,
     reads.assign(clocks.size(), {});
     InOrder output(clocks.size(), done);
     const std::vector<platform::Ipv4> addresses = AddressesOf(clocks);
-    const std::unique_ptr<platform::Network> network = platform::makeSystemNetwork();
-    workflow::ForEachClock(
-        *network, addresses, parallel, [&](workflow::ClockLine& line, std::size_t index) {
-            reads[index] = workflow::ReadClock(line, addresses[index], clocks[index].kind);
+    RunClocks(
+        addresses, parallel,
+        [&](workflow::ClockLine& line, std::size_t index, const std::stop_token& stop) {
+            reads[index] = workflow::ReadClock(line, addresses[index], clocks[index].kind, stop);
+            output.Done(index);
+        },
+        [&](std::size_t index) {
+            reads[index].stopped = true;
             output.Done(index);
         });
 }
@@ -203,7 +207,7 @@ int RunBackup(const BackupArguments& arguments, Io& io) {
         const FoundClock& clock = (*clocks)[index];
         io.out << ClockName(clock) << ": ";
         if (!reads[index].answered) {
-            io.out << (reads[index].failure.empty() ? "No answer" : reads[index].failure) << '\n';
+            io.out << LineOf(reads[index], {}).text << '\n';
             return;
         }
         json::Json record = json::Json::object();
@@ -253,13 +257,13 @@ std::optional<std::vector<BackupFile>> ReadBackups(const fs::path& dir, Io& io) 
         const std::optional<std::string> text =
             json::ReadText(entry.path().string(), std::cin, problem, kMaxBackupFile);
         std::optional<json::Json> record = text ? json::Read(*text, problem) : std::nullopt;
-        const auto text_of = [&](std::string_view key) {
+        const auto textOf = [&](std::string_view key) {
             const auto found = record->find(std::string(key));
             return found != record->end() && found->is_string() ? found->get<std::string>()
                                                                 : std::string();
         };
-        if (record && (!record->is_object() || text_of(kFamilyKey).empty() ||
-                       text_of(workflow::kAddressKey).empty())) {
+        if (record && (!record->is_object() || textOf(kFamilyKey).empty() ||
+                       textOf(workflow::kAddressKey).empty())) {
             problem = "not a backup of one clock";
             record.reset();
         }
@@ -268,8 +272,8 @@ std::optional<std::vector<BackupFile>> ReadBackups(const fs::path& dir, Io& io) 
                    << Printable(problem) << " (left out)\n";
             continue;
         }
-        files.push_back(BackupFile{name, *record, text_of(kSerialKey),
-                                   text_of(workflow::kAddressKey), text_of(kFamilyKey)});
+        files.push_back(BackupFile{name, *record, textOf(kSerialKey), textOf(workflow::kAddressKey),
+                                   textOf(kFamilyKey)});
     }
     std::sort(files.begin(), files.end(),
               [](const BackupFile& a, const BackupFile& b) { return a.name < b.name; });
@@ -356,7 +360,8 @@ std::vector<std::string> Changes(const std::vector<KeyValue>& values,
 // Restores one clock that answered its read: the WIFI page (Wi-Fi clocks), then the Basic
 // page, each only when its values change something. The line's text and how it ended.
 ClockLineText RestoreClock(workflow::ClockLine& line, const workflow::ReadResult& read,
-                           const Restoration& restoration, bool dryRun, std::string& changes) {
+                           const Restoration& restoration, bool dryRun, std::string& changes,
+                           const std::stop_token& stop) {
     const workflow::ClockKind kind = restoration.clock.kind;
     const std::vector<FieldText> reported = ReplyFields(read, kind);
     ClockLineText result{ClockEnd::kWritten, "unchanged"};
@@ -376,7 +381,7 @@ ClockLineText RestoreClock(workflow::ClockLine& line, const workflow::ReadResult
         request.address = restoration.clock.address;
         request.kind = kind;
         request.page = page;
-        const ClockEdit edit = EditAndWrite(line, read, *values, request);
+        const ClockEdit edit = EditAndWrite(line, read, *values, request, stop);
         result = LineOf(read, edit);
         if (result.end != ClockEnd::kWritten) {
             return result;
@@ -441,19 +446,23 @@ int RunRestore(const BackupArguments& arguments, Io& io) {
         io.out << ClockName(clocks[index]) << ": " << Printable(lines[index].text) << '\n'
                << changes[index] << std::flush;
     });
-    const std::unique_ptr<platform::Network> network = platform::makeSystemNetwork();
-    workflow::ForEachClock(
-        *network, addresses, *parallel, [&](workflow::ClockLine& line, std::size_t index) {
+    RunClocks(
+        addresses, *parallel,
+        [&](workflow::ClockLine& line, std::size_t index, const std::stop_token& stop) {
             const Restoration& restoration = restorations[index];
             if (!restoration.refusal.empty()) {
                 lines[index] = {ClockEnd::kRefused, restoration.refusal};
             } else {
                 const workflow::ReadResult read =
-                    workflow::ReadClock(line, addresses[index], restoration.clock.kind);
+                    workflow::ReadClock(line, addresses[index], restoration.clock.kind, stop);
                 lines[index] = read.answered ? RestoreClock(line, read, restoration,
-                                                            arguments.dryRun, changes[index])
+                                                            arguments.dryRun, changes[index], stop)
                                              : LineOf(read, {});
             }
+            output.Done(index);
+        },
+        [&](std::size_t index) {
+            lines[index] = {ClockEnd::kNoAnswer, std::string(kStoppedText)};
             output.Done(index);
         });
     const auto restored = std::count(ends.begin(), ends.end(), ClockEnd::kWritten);

@@ -31,7 +31,8 @@ std::string WithKey(const std::string& message, const settings::BasicFocus& focu
 }  // namespace
 
 ClockEdit EditAndWrite(workflow::ClockLine& line, const workflow::ReadResult& read,
-                       const std::vector<KeyValue>& values, const ClockEditRequest& request) {
+                       const std::vector<KeyValue>& values, const ClockEditRequest& request,
+                       const std::stop_token& stop) {
     workflow::PageModels models;
     workflow::ClearPagesForRead(request.kind, models);
     workflow::ShowRead(read, request.kind, models);
@@ -49,12 +50,15 @@ ClockEdit EditAndWrite(workflow::ClockLine& line, const workflow::ReadResult& re
     write.wifi = models.wifi;
     write.dryRun = request.dryRun;
     write.broadcastInterfaces = request.broadcastInterfaces;
-    edit.outcome = workflow::RunWrite(write, line);
+    edit.outcome = workflow::RunWrite(write, line, stop);
     return edit;
 }
 
 ClockLineText LineOf(const workflow::ReadResult& read, const ClockEdit& edit) {
     using workflow::WriteStatus;
+    if (read.stopped) {
+        return {ClockEnd::kNoAnswer, std::string(kStoppedText)};
+    }
     if (!read.answered) {
         return {ClockEnd::kNoAnswer,
                 read.failure.empty() ? std::string(kNoAnswerText) : read.failure};
@@ -75,6 +79,8 @@ ClockLineText LineOf(const workflow::ReadResult& read, const ClockEdit& edit) {
         case WriteStatus::kInvalidTarget:
         case WriteStatus::kNeedsDynamicIp:
             return {ClockEnd::kRefused, outcome.message};
+        case WriteStatus::kStopped:
+            return {ClockEnd::kNoAnswer, std::string(kStoppedText)};
         default:
             break;
     }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,8 @@ namespace tavlo::cli {
 
 // The clock's password check refused the write.
 inline constexpr int kExitPasswordRefused = 3;
+// The line of a clock that Ctrl-C stopped (or that was not asked any more).
+inline constexpr std::string_view kStoppedText = "Stopped";
 
 // What one clock's write needs besides its line and its read.
 struct ClockEditRequest {
@@ -36,9 +39,11 @@ struct ClockEdit {
     std::optional<workflow::WriteOutcome> outcome;
 };
 
-// Enters `values` on the page of a clock that `read` answered for, then runs the write.
+// Enters `values` on the page of a clock that `read` answered for, then runs the write (which
+// `stop` ends between its attempts).
 ClockEdit EditAndWrite(workflow::ClockLine& line, const workflow::ReadResult& read,
-                       const std::vector<KeyValue>& values, const ClockEditRequest& request);
+                       const std::vector<KeyValue>& values, const ClockEditRequest& request,
+                       const std::stop_token& stop = {});
 
 // How one clock of many ended.
 enum class ClockEnd : std::uint8_t {

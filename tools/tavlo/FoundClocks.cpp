@@ -36,13 +36,13 @@ class Collector final : public protocol::SearchReporter {
         }
     }
 
-    std::vector<FoundClock> clocks() const {
+    std::vector<FoundClock> Clocks() const {
         std::vector<FoundClock> all = clocks_;
         all.insert(all.end(), early_.begin(), early_.end());
         return all;
     }
-    const std::string& messageText() const { return message_; }
-    const std::string& networkErrorText() const { return networkError_; }
+    const std::string& MessageText() const { return message_; }
+    const std::string& NetworkErrorText() const { return networkError_; }
 
   private:
     workflow::ClockKind current_;
@@ -96,7 +96,7 @@ std::optional<std::vector<FoundClock>> FindClocks(const SearchFlags& flags, Io& 
     worker.join();
     switch (worker.outcome()) {
         case protocol::SearchOutcome::kInvalidAddress:
-            status = UsageError(io, command, collector.messageText());
+            status = UsageError(io, command, collector.MessageText());
             return std::nullopt;
         case protocol::SearchOutcome::kNoLocalAddress:
             status = Failure(io, command, "this machine has no IPv4 address", kExitNoAnswer);
@@ -105,12 +105,12 @@ std::optional<std::vector<FoundClock>> FindClocks(const SearchFlags& flags, Io& 
             status = Failure(io, command, "cannot open a UDP socket", kExitNoAnswer);
             return std::nullopt;
         case protocol::SearchOutcome::kBindFailed:
-            status = Failure(io, command, collector.networkErrorText(), kExitNoAnswer);
+            status = Failure(io, command, collector.NetworkErrorText(), kExitNoAnswer);
             return std::nullopt;
         case protocol::SearchOutcome::kCompleted:
             break;
     }
-    return collector.clocks();
+    return collector.Clocks();
 }
 
 std::string FamilyWord(workflow::ClockKind kind) {

@@ -8,13 +8,14 @@
 #include "platform/Ipv4.h"
 #include "protocol/Frames.h"
 #include "tools/tavlo/Cli.h"
+#include "tools/tavlo/ClockEdit.h"
 #include "tools/tavlo/ClockOptions.h"
+#include "tools/tavlo/ClockRuns.h"
 #include "tools/tavlo/Commands.h"
 #include "tools/tavlo/RecordFormat.h"
 #include "workflow/ClockLine.h"
 #include "workflow/ClockRead.h"
 #include "workflow/ClockRecord.h"
-#include "workflow/ManyClocks.h"
 
 namespace tavlo::cli {
 namespace {
@@ -96,7 +97,9 @@ int RunRead(const ReadArguments& arguments, Io& io) {
         const std::string dotted = platform::FormatIpv4(addresses[index]);
         if (!result.answered) {
             allAnswered = false;
-            NoAnswer(io, kCommand, result.failure, dotted);
+            NoAnswer(io, kCommand,
+                     result.stopped ? std::string(kStoppedText) + ": " + dotted : result.failure,
+                     dotted);
             return;
         }
         if (format == Format::kText && printed) {
@@ -107,12 +110,16 @@ int RunRead(const ReadArguments& arguments, Io& io) {
         io.out << std::flush;
         printed = true;
     });
-    const std::unique_ptr<platform::Network> network = platform::makeSystemNetwork();
-    workflow::ForEachClock(*network, addresses, *parallel,
-                           [&](workflow::ClockLine& line, std::size_t index) {
-                               results[index] = workflow::ReadClock(line, addresses[index], kind);
-                               output.Done(index);
-                           });
+    RunClocks(
+        addresses, *parallel,
+        [&](workflow::ClockLine& line, std::size_t index, const std::stop_token& stop) {
+            results[index] = workflow::ReadClock(line, addresses[index], kind, stop);
+            output.Done(index);
+        },
+        [&](std::size_t index) {
+            results[index].stopped = true;
+            output.Done(index);
+        });
     return allAnswered ? kExitSuccess : kExitNoAnswer;
 }
 

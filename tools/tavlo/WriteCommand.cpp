@@ -13,6 +13,7 @@
 #include "tools/tavlo/Cli.h"
 #include "tools/tavlo/ClockEdit.h"
 #include "tools/tavlo/ClockOptions.h"
+#include "tools/tavlo/ClockRuns.h"
 #include "tools/tavlo/Commands.h"
 #include "tools/tavlo/PageEdits.h"
 #include "tools/tavlo/RecordFormat.h"
@@ -219,14 +220,18 @@ int WriteMany(const WriteTarget& target, const std::vector<KeyValue>& values, Io
             noted = true;
         }
     });
-    const std::unique_ptr<platform::Network> network = platform::makeSystemNetwork();
-    workflow::ForEachClock(
-        *network, addresses, target.parallel, [&](workflow::ClockLine& line, std::size_t index) {
+    RunClocks(
+        addresses, target.parallel,
+        [&](workflow::ClockLine& line, std::size_t index, const std::stop_token& stop) {
             const ClockEditRequest request{addresses[index], target.clocks.kind, target.page};
-            reads[index] = workflow::ReadClock(line, addresses[index], request.kind);
+            reads[index] = workflow::ReadClock(line, addresses[index], request.kind, stop);
             if (reads[index].answered) {
-                edits[index] = EditAndWrite(line, reads[index], values, request);
+                edits[index] = EditAndWrite(line, reads[index], values, request, stop);
             }
+            output.Done(index);
+        },
+        [&](std::size_t index) {
+            reads[index].stopped = true;
             output.Done(index);
         });
     const auto written = std::count(ends.begin(), ends.end(), ClockEnd::kWritten);
