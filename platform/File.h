@@ -3,10 +3,19 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace tavlo::platform {
+
+// The path named by UTF-8 text (every path the program is given is UTF-8: the command line's
+// arguments, JSON). std::filesystem::path from a plain string would read it in the system's
+// 8-bit code page on Windows.
+inline std::filesystem::path PathFromUtf8(std::string_view utf8) {
+    return std::u8string(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size());
+}
 
 class ReadOnlyFile {
   public:

@@ -7,6 +7,8 @@
 #include <set>
 #include <vector>
 
+#include "platform/File.h"
+
 namespace tavlo::json {
 namespace {
 
@@ -163,7 +165,7 @@ std::optional<std::string> ReadText(const std::string& path, std::istream& stand
     constexpr std::string_view kStandardInput = "-";
     std::ifstream file;
     if (path != kStandardInput) {
-        file.open(path, std::ios::binary);
+        file.open(platform::PathFromUtf8(path), std::ios::binary);
         if (!file) {
             error = "cannot read " + path;
             return std::nullopt;

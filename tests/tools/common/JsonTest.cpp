@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <random>
 #include <sstream>
 
 namespace tavlo::json {
@@ -74,6 +77,19 @@ TEST(JsonReadText, FileOrStandardInputWithinTheLimit) {
     EXPECT_EQ(error, "- is larger than 9 bytes");
     EXPECT_FALSE(ReadText("/nonexistent/clocks.json", input, error));
     EXPECT_EQ(error, "cannot read /nonexistent/clocks.json");
+}
+
+TEST(JsonReadText, APathInUtf8IsThatFileOnEverySystem) {
+    const auto folder = std::filesystem::temp_directory_path();
+    const std::string number = std::to_string(std::random_device{}());
+    const std::u8string name =
+        u8"tavlo-\u00fc\u6c49-" + std::u8string(number.begin(), number.end()) + u8".json";
+    std::ofstream(folder / name) << "{}";
+    const std::u8string path = (folder / name).u8string();
+    std::istringstream unused;
+    std::string error;
+    EXPECT_EQ(ReadText(std::string(path.begin(), path.end()), unused, error), "{}") << error;
+    std::filesystem::remove(folder / name);
 }
 
 TEST(JsonWrite, ReplacesBytesThatAreNotUtf8) {
