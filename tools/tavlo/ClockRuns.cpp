@@ -5,7 +5,7 @@
 #include <memory>
 #include <thread>
 
-#include "tools/tavlo/BlockedSignals.h"
+#include "platform/Console.h"
 #include "workflow/ManyClocks.h"
 
 namespace tavlo::cli {
@@ -21,7 +21,7 @@ void RunClocks(const std::vector<platform::Ipv4>& addresses, int parallel,
     // Each flag is written by one clock's thread and read after the run has been joined.
     std::vector<char> ran(addresses.size(), 0);
     const std::unique_ptr<platform::Network> network = platform::makeSystemNetwork();
-    BlockedSignals signals;  // before the threads start: they inherit the mask
+    platform::ConsoleBreak signals;  // before the threads start: they inherit the mask
     std::stop_source stop;
     std::atomic<bool> ended{false};
     {
