@@ -5,9 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/network/write/TavloNetworkTest.h"
@@ -106,6 +110,25 @@ TEST_F(ManyClocksNetworkTest, AClockThatFailsFailsAloneAndIsNamedOnItsLine) {
         2);
     EXPECT_EQ(Tavlo({"write", "--wired", kLocked, kDynamic, "-"}, edits).status, 2);
     EXPECT_EQ(WritesSince(later), 0);
+}
+
+// Ctrl-C: the clock under way (the silent one, five requests) ends at its next step, no further
+// clock is asked, every clock has its line, and nothing was written.
+TEST_F(ManyClocksNetworkTest, CtrlCStopsTheRunAndEveryClockSaysHowItEnded) {
+    const std::size_t before = LogLines().size();
+    std::ofstream(files_->File("stop.json")) << R"({"displayText": "Never"})";
+    std::string error;
+    auto run = network_->Start(testnet::Side::kPc,
+                               {TAVLO_CLI_PATH, "write", "--wired", kSilent, kAnswering[3],
+                                "--parallel", "1", files_->File("stop.json")},
+                               error);
+    ASSERT_TRUE(run) << error;
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    EXPECT_EQ(run->Stop(SIGINT, std::chrono::seconds(5)), 1);
+    EXPECT_EQ(run->ReadAll(std::chrono::seconds(1)), kSilent + std::string(": Stopped\n") +
+                                                         kAnswering[3] +
+                                                         ": Stopped\n0 of 2 clocks written\n");
+    EXPECT_EQ(WritesSince(before), 0);
 }
 
 // A backup, a change, and a restore that brings the change back; a serial number is made a
