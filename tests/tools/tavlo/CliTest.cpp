@@ -36,27 +36,27 @@ TEST(CliUsage, RefusedWithOneLineAndStatusTwo) {
         {{"serach"}, "tavlo: unknown command 'serach' (see 'tavlo --help')\n"},
         {{"search", "--wired", "--wifi"},
          "tavlo search: give at most one of --wired and --wifi (see 'tavlo search --help')\n"},
-        {{"search", "--unicast", "192.0.2.010"},
-         "tavlo search: '192.0.2.010' is not an address like 192.0.2.1 (see 'tavlo search "
+        {{"search", "--unicast", "127.0.0.010"},
+         "tavlo search: '127.0.0.010' is not an address like 192.0.2.1 (see 'tavlo search "
          "--help')\n"},
-        {{"search", "--range", "198.19.0.0/15"},
-         "tavlo search: '198.19.0.0/15': the prefix length must be from 16 to 32 (see 'tavlo "
+        {{"search", "--range", "127.0.0.0/15"},
+         "tavlo search: '127.0.0.0/15': the prefix length must be from 16 to 32 (see 'tavlo "
          "search --help')\n"},
-        {{"search", "--range", "198.19.0.0/16", "--range", "198.20.0.0-198.20.0.0"},
+        {{"search", "--range", "127.0.0.0/16", "--range", "127.1.0.0-127.1.0.0"},
          "tavlo search: the ranges hold 65537 addresses; a search sweeps at most 65536 (see "
          "'tavlo search --help')\n"},
-        {{"search", "--unicast", "198.19.0.255", "--range", "198.19.1.0/24"},
-         "tavlo search: --unicast 198.19.0.255 is a broadcast; it takes no --range (see 'tavlo "
+        {{"search", "--unicast", "127.0.0.255", "--range", "127.0.1.0/24"},
+         "tavlo search: --unicast 127.0.0.255 is a broadcast; it takes no --range (see 'tavlo "
          "search --help')\n"},
-        {{"search", "--range", "198.19.0.0/24", "--rate", "0"},
+        {{"search", "--range", "127.0.0.0/24", "--rate", "0"},
          "tavlo search: --rate must be from 1 to 1000000 probes a second (see 'tavlo search "
          "--help')\n"},
         {{"search", "--bogus"},
          "tavlo search: unknown option '--bogus' (see 'tavlo search --help')\n"},
         {{"search", "now"}, "tavlo search: unknown argument 'now' (see 'tavlo search --help')\n"},
-        {{"read", "192.0.2.10"},
+        {{"read", "127.0.0.10"},
          "tavlo read: give one of --wired, --wifi and --early (see 'tavlo read --help')\n"},
-        {{"read", "192.0.2.10", "--wired", "--early"},
+        {{"read", "127.0.0.10", "--wired", "--early"},
          "tavlo read: give exactly one of --wired, --wifi and --early (see 'tavlo read --help')\n"},
         // Several clocks (loopback: should a refusal ever let a read start, nothing leaves the
         // machine).
@@ -73,31 +73,31 @@ TEST(CliUsage, RefusedWithOneLineAndStatusTwo) {
          "tavlo read: give the address of the clock to read (see 'tavlo read --help')\n"},
         {{"read", "0.0.0.0", "--wifi"},
          "tavlo read: '0.0.0.0' is not an address like 192.0.2.10 (see 'tavlo read --help')\n"},
-        {{"read", "192.0.2.0", "--wifi"},
-         "tavlo read: '192.0.2.0' is a network or broadcast address (a group label), not a clock "
+        {{"read", "127.0.0.0", "--wifi"},
+         "tavlo read: '127.0.0.0' is a network or broadcast address (a group label), not a clock "
          "(see 'tavlo read --help')\n"},
-        {{"write", "192.0.2.10", "--wired"},
+        {{"write", "127.0.0.10", "--wired"},
          "tavlo write: give ADDRESS and FILE (- for standard input) (see 'tavlo write --help')\n"},
-        {{"write", "192.0.2.10", "-"},
+        {{"write", "127.0.0.10", "-"},
          "tavlo write: give one of --wired, --wifi and --early (see 'tavlo write --help')\n"},
-        {{"write", "--batch", "192.0.2.0", "--wired", "-"},
-         "tavlo write: '192.0.2.0' is a network or broadcast address (a group label), not a "
+        {{"write", "--batch", "127.0.0.0", "--wired", "-"},
+         "tavlo write: '127.0.0.0' is a network or broadcast address (a group label), not a "
          "clock (see 'tavlo write --help')\n"},
-        {{"write", "198.18.0.10", "--wired", "--interface", "eth0", "-"},
+        {{"write", "127.0.0.10", "--wired", "--interface", "eth0", "-"},
          "tavlo write: --interface goes with --batch (see 'tavlo write --help')\n"},
-        {{"write", "--batch", "198.18.0.10", "--wired", "--interface", "no-such-if", "-"},
+        {{"write", "--batch", "127.0.0.10", "--wired", "--interface", "no-such-if", "-"},
          "tavlo write: no interface 'no-such-if' with a broadcast address ('tavlo interfaces' "
          "lists them) (see 'tavlo write --help')\n"},
-        {{"write", "192.0.2.10", "--early", "--page", "wifi", "-"},
+        {{"write", "127.0.0.10", "--early", "--page", "wifi", "-"},
          "tavlo write: early-version clocks have no WIFI page (see 'tavlo write --help')\n"},
-        {{"write", "192.0.2.10", "--wired", "--json", "-"},
+        {{"write", "127.0.0.10", "--wired", "--json", "-"},
          "tavlo write: --json prints the request of --dry-run; give both (see 'tavlo write "
          "--help')\n"},
-        {{"write", "192.0.2.10", "--wifi", "/nonexistent/settings.json"},
+        {{"write", "127.0.0.10", "--wifi", "/nonexistent/settings.json"},
          "tavlo write: cannot read /nonexistent/settings.json\n"},
-        {{"firmware", "192.0.2.10"},
+        {{"firmware", "127.0.0.10"},
          "tavlo firmware: needs ADDRESS and FILE (see 'tavlo firmware --help')\n"},
-        {{"firmware", "192.0.2.10", "a.bin", "--mac", "00-11"},
+        {{"firmware", "127.0.0.10", "a.bin", "--mac", "00-11"},
          "tavlo firmware: '00-11' is not a MAC address (XX-XX-XX-XX-XX-XX) (see 'tavlo firmware "
          "--help')\n"},
         // Several clocks (loopback: should a refusal ever let a transfer start, nothing leaves
@@ -159,7 +159,7 @@ TEST(CliText, ControlCharactersNeverReachTheTerminal) {
                         "2J\xc3\xa9\xe2\x84\x83\xc2\xa0"),
               "?2J\xc3\xa9\xe2\x84\x83\xc2\xa0");
     EXPECT_EQ(Printable("\xe2\x84"), "??");  // cut short
-    EXPECT_EQ(Printable("192.0.2.10 (SN0042)"), "192.0.2.10 (SN0042)");
+    EXPECT_EQ(Printable("127.0.0.10 (SN0042)"), "127.0.0.10 (SN0042)");
     EXPECT_TRUE(platform::IsPrintable("Lobby \xe2\x84\x83"));
     EXPECT_FALSE(platform::IsPrintable("Lobby\xc2\x85"));
 }
@@ -171,8 +171,8 @@ TEST(CliErrors, OneLineOnStandardError) {
     EXPECT_EQ(UsageError(io, "read", "give one address only"), kExitUsage);
     EXPECT_EQ(err.str(), "tavlo read: give one address only (see 'tavlo read --help')\n");
     err.str("");
-    EXPECT_EQ(Failure(io, "read", "no answer from 192.0.2.10", kExitNoAnswer), kExitNoAnswer);
-    EXPECT_EQ(err.str(), "tavlo read: no answer from 192.0.2.10\n");
+    EXPECT_EQ(Failure(io, "read", "no answer from 127.0.0.10", kExitNoAnswer), kExitNoAnswer);
+    EXPECT_EQ(err.str(), "tavlo read: no answer from 127.0.0.10\n");
     EXPECT_TRUE(out.str().empty());
 }
 
@@ -182,7 +182,7 @@ TEST(CliProgress, SilentWhenNotATerminal) {
     Io io{out, err, false};
     {
         ProgressLine line(io);
-        line.Show("Searching wired clocks: 192.0.2.5, 0 found");
+        line.Show("Searching wired clocks: 127.0.0.5, 0 found");
     }
     EXPECT_TRUE(err.str().empty());
     Io terminal{out, err, true};
