@@ -17,6 +17,12 @@ inline std::filesystem::path PathFromUtf8(std::string_view utf8) {
     return std::u8string(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size());
 }
 
+// A path as UTF-8 text, for messages and for the functions that take UTF-8 paths.
+inline std::string Utf8FromPath(const std::filesystem::path& path) {
+    const std::u8string utf8 = path.u8string();
+    return std::string(utf8.begin(), utf8.end());
+}
+
 class ReadOnlyFile {
   public:
     ReadOnlyFile() = default;

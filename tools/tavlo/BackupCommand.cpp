@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/File.h"
 #include "platform/Ipv4.h"
 #include "tools/common/Json.h"
 #include "tools/tavlo/Cli.h"
@@ -107,25 +108,25 @@ std::optional<std::string> WriteAtomically(const fs::path& path, const std::stri
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
         if (!out) {
-            return "cannot create " + temporary.string();
+            return "cannot create " + platform::Utf8FromPath(temporary);
         }
         fs::permissions(temporary, fs::perms::owner_read | fs::perms::owner_write,
                         fs::perm_options::replace, error);
         if (error) {
-            return "cannot restrict " + temporary.string() + ": " + error.message();
+            return "cannot restrict " + platform::Utf8FromPath(temporary) + ": " + error.message();
         }
         out << text;
         out.flush();
         if (!out) {
             out.close();
             fs::remove(temporary, error);
-            return "cannot write " + temporary.string();
+            return "cannot write " + platform::Utf8FromPath(temporary);
         }
     }
     fs::rename(temporary, path, error);
     if (error) {
         fs::remove(temporary, error);
-        return "cannot rename to " + path.string();
+        return "cannot rename to " + platform::Utf8FromPath(path);
     }
     return std::nullopt;
 }
@@ -184,7 +185,7 @@ int RunBackup(const BackupArguments& arguments, Io& io) {
     if (!parallel) {
         return UsageError(io, kBackup, error);
     }
-    const fs::path dir(arguments.dir);
+    const fs::path dir = platform::PathFromUtf8(arguments.dir);
     std::error_code made;
     fs::create_directories(dir, made);
     if (made || !fs::is_directory(dir)) {
@@ -222,7 +223,7 @@ int RunBackup(const BackupArguments& arguments, Io& io) {
             return;
         }
         ++saved;
-        io.out << "saved to " << Printable(path.string()) << '\n' << std::flush;
+        io.out << "saved to " << Printable(platform::Utf8FromPath(path)) << '\n' << std::flush;
     });
     io.out << CountLine(saved, clocks->size(), "saved") << '\n';
     return saved == clocks->size() ? kExitSuccess : kExitNoAnswer;
@@ -244,7 +245,8 @@ std::optional<std::vector<BackupFile>> ReadBackups(const fs::path& dir, Io& io) 
     std::error_code error;
     fs::directory_iterator entries(dir, error);
     if (error) {
-        Failure(io, kRestore, "cannot read the folder " + Printable(dir.string()), kExitUsage);
+        Failure(io, kRestore, "cannot read the folder " + Printable(platform::Utf8FromPath(dir)),
+                kExitUsage);
         return std::nullopt;
     }
     std::vector<BackupFile> files;
@@ -253,9 +255,9 @@ std::optional<std::vector<BackupFile>> ReadBackups(const fs::path& dir, Io& io) 
             continue;
         }
         std::string problem;
-        const std::string name = entry.path().filename().string();
+        const std::string name = platform::Utf8FromPath(entry.path().filename());
         const std::optional<std::string> text =
-            json::ReadText(entry.path().string(), std::cin, problem, kMaxBackupFile);
+            json::ReadText(platform::Utf8FromPath(entry.path()), std::cin, problem, kMaxBackupFile);
         std::optional<json::Json> record = text ? json::Read(*text, problem) : std::nullopt;
         const auto textOf = [&](std::string_view key) {
             const auto found = record->find(std::string(key));
@@ -399,7 +401,8 @@ int RunRestore(const BackupArguments& arguments, Io& io) {
     if (!parallel) {
         return UsageError(io, kRestore, error);
     }
-    std::optional<std::vector<BackupFile>> files = ReadBackups(arguments.dir, io);
+    std::optional<std::vector<BackupFile>> files =
+        ReadBackups(platform::PathFromUtf8(arguments.dir), io);
     if (!files) {
         return kExitUsage;
     }
