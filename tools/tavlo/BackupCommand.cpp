@@ -185,6 +185,11 @@ int RunBackup(const BackupArguments& arguments, Io& io) {
     if (!parallel) {
         return UsageError(io, kBackup, error);
     }
+    int status = kExitSuccess;
+    const std::optional<SearchPlan> plan = PlanSearch(arguments.search, io, kBackup, status);
+    if (!plan) {
+        return status;
+    }
     const fs::path dir = platform::PathFromUtf8(arguments.dir);
     std::error_code made;
     fs::create_directories(dir, made);
@@ -192,9 +197,7 @@ int RunBackup(const BackupArguments& arguments, Io& io) {
         return Failure(io, kBackup, "cannot make the folder " + Printable(arguments.dir),
                        kExitUsage);
     }
-    int status = kExitSuccess;
-    const std::optional<std::vector<FoundClock>> clocks =
-        FindClocks(arguments.search, io, kBackup, status);
+    const std::optional<std::vector<FoundClock>> clocks = FindClocks(*plan, io, kBackup, status);
     if (!clocks) {
         return status;
     }
@@ -401,14 +404,17 @@ int RunRestore(const BackupArguments& arguments, Io& io) {
     if (!parallel) {
         return UsageError(io, kRestore, error);
     }
+    int status = kExitSuccess;
+    const std::optional<SearchPlan> plan = PlanSearch(arguments.search, io, kRestore, status);
+    if (!plan) {
+        return status;
+    }
     std::optional<std::vector<BackupFile>> files =
         ReadBackups(platform::PathFromUtf8(arguments.dir), io);
     if (!files) {
         return kExitUsage;
     }
-    int status = kExitSuccess;
-    const std::optional<std::vector<FoundClock>> found =
-        FindClocks(arguments.search, io, kRestore, status);
+    const std::optional<std::vector<FoundClock>> found = FindClocks(*plan, io, kRestore, status);
     if (!found) {
         return status;
     }

@@ -1,7 +1,5 @@
 #include "tools/tavlo/FoundClocks.h"
 
-#include <CLI/CLI.hpp>
-
 #include "platform/Ipv4.h"
 #include "protocol/ProtocolState.h"
 
@@ -54,38 +52,9 @@ class Collector final : public protocol::SearchReporter {
 
 }  // namespace
 
-void AddSearchFlags(CLI::App& command, SearchFlags& flags) {
-    command.add_flag("--wired", flags.wired, "search wired clocks (the default)");
-    command.add_flag("--wifi", flags.wifi, "search Wi-Fi clocks");
-    command
-        .add_option_function<std::string>(
-            "--unicast", [&flags](const std::string& from) { flags.unicastFrom = from; },
-            "search by probing FROM and every next address up to .254 of its\n"
-            "network instead of one broadcast")
-        ->type_name("FROM");
-}
-
-std::optional<std::vector<FoundClock>> FindClocks(const SearchFlags& flags, Io& io,
+std::optional<std::vector<FoundClock>> FindClocks(const SearchPlan& plan, Io& io,
                                                   std::string_view command, int& status) {
-    if (flags.wired + flags.wifi > 1) {
-        status = UsageError(io, command, "give at most one of --wired and --wifi");
-        return std::nullopt;
-    }
-    protocol::SearchOptions options;
-    options.broadcastChecked = true;
-    options.wiredChecked = flags.wired != 0;
-    options.wifiChecked = flags.wifi != 0;
-    if (flags.unicastFrom) {
-        if (!platform::ParseDottedAddress(*flags.unicastFrom)) {
-            status = UsageError(
-                io, command,
-                "'" + Printable(*flags.unicastFrom) + "' is not an address like 192.0.2.1");
-            return std::nullopt;
-        }
-        options.unicastChecked = true;
-        options.broadcastChecked = false;
-        options.ipAddressText = *flags.unicastFrom;
-    }
+    const protocol::SearchOptions& options = plan.options;
     const std::unique_ptr<platform::Network> network = platform::makeSystemNetwork();
     protocol::ProtocolState protocolState;
     protocol::SearchState searchState;

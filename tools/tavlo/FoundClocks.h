@@ -9,11 +9,8 @@
 #include "platform/Network.h"
 #include "protocol/Discovery.h"
 #include "tools/tavlo/Cli.h"
+#include "tools/tavlo/SearchPlan.h"
 #include "workflow/ClockKind.h"
-
-namespace CLI {
-class App;
-}
 
 namespace tavlo::cli {
 
@@ -23,20 +20,10 @@ struct FoundClock {
     workflow::ClockKind kind = workflow::ClockKind::kWired;
 };
 
-// How a command searches: the family and, instead of a broadcast, a unicast sweep.
-struct SearchFlags {
-    int wired = 0;
-    int wifi = 0;
-    std::optional<std::string> unicastFrom;
-};
-
-// Adds --wired, --wifi and --unicast FROM to `command`.
-void AddSearchFlags(CLI::App& command, SearchFlags& flags);
-
-// Runs the search `flags` ask for and returns every clock found, current clocks first, each
-// group in the search's order. Nothing when the search could not run (the usage error or
-// the failure is printed, `status` holds the exit status).
-std::optional<std::vector<FoundClock>> FindClocks(const SearchFlags& flags, Io& io,
+// Runs the search `plan` asks for and returns every clock found, current clocks first, each
+// group in the search's order. Nothing when the search could not run (the failure is printed,
+// `status` holds the exit status).
+std::optional<std::vector<FoundClock>> FindClocks(const SearchPlan& plan, Io& io,
                                                   std::string_view command, int& status);
 
 // The family word a backup file keeps: "wired", "wifi" or "early".

@@ -20,6 +20,7 @@
 #include "tools/common/Json.h"
 #include "tools/tavlo/Cli.h"
 #include "tools/tavlo/Commands.h"
+#include "tools/tavlo/SearchPlan.h"
 
 namespace tavlo::cli {
 namespace {
@@ -27,10 +28,6 @@ namespace {
 constexpr std::string_view kCommand = "search";
 // How soon the command notices the end of the search (or a Ctrl-C).
 constexpr std::chrono::milliseconds kSignalPoll{5};
-// --rate: probes per second.
-constexpr std::uint32_t kMinRate = 1;
-constexpr std::uint32_t kMaxRate = 1'000'000;
-constexpr std::uint32_t kLastOctetBroadcast = 255;
 
 constexpr const char* kSearchFooter =
     "Finds the clocks of one family and the clocks of the early firmware versions, as the\n"
@@ -52,11 +49,7 @@ constexpr const char* kSearchFooter =
     "Exit status: 0 when a clock answered, 1 when none did, 2 on bad usage.";
 
 struct SearchArguments {
-    int wired = 0;
-    int wifi = 0;
-    std::optional<std::string> unicastFrom;
-    std::vector<std::string> ranges;
-    std::optional<std::uint32_t> rate;
+    SearchFlags search;
     bool json = false;
 };
 
@@ -175,60 +168,13 @@ class CliReporter final : public protocol::SearchReporter {
 };
 
 int RunSearch(const SearchArguments& arguments, Io& io) {
-    if (arguments.wired + arguments.wifi > 1) {
-        return UsageError(io, kCommand, "give at most one of --wired and --wifi");
+    int status = kExitSuccess;
+    const std::optional<SearchPlan> plan = PlanSearch(arguments.search, io, kCommand, status);
+    if (!plan) {
+        return status;
     }
-    protocol::SearchOptions options;
-    options.broadcastChecked = true;
-    options.wiredChecked = arguments.wired != 0;
-    options.wifiChecked = arguments.wifi != 0;
-    std::vector<protocol::AddressRange> sweep;
-    for (const std::string& text : arguments.ranges) {
-        std::string error;
-        const std::optional<protocol::AddressRange> range =
-            protocol::ParseAddressRange(text, error);
-        if (!range) {
-            return UsageError(io, kCommand, Printable(error));
-        }
-        sweep.push_back(*range);
-    }
-    options.ranges = sweep;
-    if (arguments.unicastFrom) {
-        const std::string& from = *arguments.unicastFrom;
-        // 0.0.0.0 goes on to the search, which refuses it with the window's own message.
-        const std::optional<platform::Ipv4> start = platform::ParseDottedAddress(from);
-        if (!start) {
-            return UsageError(io, kCommand,
-                              "'" + Printable(from) + "' is not an address like 192.0.2.1");
-        }
-        const std::uint32_t host = platform::NetworkToHost32(*start);
-        if (platform::LastOctet(*start) == kLastOctetBroadcast) {
-            if (!sweep.empty()) {
-                return UsageError(io, kCommand,
-                                  "--unicast " + from + " is a broadcast; it takes no --range");
-            }
-        } else if (host != 0) {
-            sweep.push_back(protocol::SweepToEndOfNetwork(host));
-        }
-        options.unicastChecked = true;
-        options.ipAddressText = from;
-    }
-    sweep = protocol::JoinRanges(std::move(sweep));
-    if (protocol::CountAddresses(sweep) > protocol::kMaxSweptAddresses) {
-        return UsageError(io, kCommand,
-                          "the ranges hold " + std::to_string(protocol::CountAddresses(sweep)) +
-                              " addresses; a search sweeps at most " +
-                              std::to_string(protocol::kMaxSweptAddresses));
-    }
-    options.broadcastChecked = sweep.empty() && !options.unicastChecked;
-    if (arguments.rate) {
-        if (*arguments.rate < kMinRate || *arguments.rate > kMaxRate) {
-            return UsageError(io, kCommand,
-                              "--rate must be from " + std::to_string(kMinRate) + " to " +
-                                  std::to_string(kMaxRate) + " probes a second");
-        }
-        options.probesPerSecond = *arguments.rate;
-    }
+    const protocol::SearchOptions& options = plan->options;
+    const std::vector<protocol::AddressRange>& sweep = plan->sweep;
     const bool json = arguments.json;
 
     std::unique_ptr<platform::Network> network = platform::makeSystemNetwork();
@@ -274,25 +220,7 @@ void AddSearchCommand(CLI::App& tavlo, Invocation& invocation) {
     CLI::App* search =
         AddSubcommand(tavlo, invocation, kCommand, "find the clocks on the network", kSearchFooter,
                       [arguments](Io& io) { return RunSearch(*arguments, io); });
-    search->add_flag("--wired", arguments->wired, "wired clocks (the default)");
-    search->add_flag("--wifi", arguments->wifi, "Wi-Fi clocks");
-    search
-        ->add_option_function<std::string>(
-            "--unicast", [arguments](const std::string& from) { arguments->unicastFrom = from; },
-            "sweep FROM and every next address up to .254 of its\n"
-            "network instead of broadcasting")
-        ->type_name("FROM");
-    search
-        ->add_option("--range", arguments->ranges,
-                     "sweep A.B.C.D/N (N from 16 to 32) or FIRST-LAST\n"
-                     "instead of broadcasting; repeatable")
-        ->type_name("R")
-        ->allow_extra_args(false);
-    search
-        ->add_option_function<std::uint32_t>(
-            "--rate", [arguments](std::uint32_t rate) { arguments->rate = rate; },
-            "probes per second of a sweep (default: about 10 Mbit/s)")
-        ->type_name("N");
+    AddSearchFlags(*search, arguments->search);
     search->add_flag("--json", arguments->json,
                      "one JSON object per group and line instead of text");
 }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -127,6 +128,17 @@ TEST(CliUsage, RefusedWithOneLineAndStatusTwo) {
         EXPECT_EQ(run.err, c.line);
         EXPECT_EQ(run.out, "");
     }
+    // backup and restore take the search's ranges; a refused one makes no folder.
+    const std::string folder = ::testing::TempDir() + "tavlo-cli-no-backup";
+    for (const char* command : {"backup", "restore"}) {
+        const Outcome run = RunTavlo({command, folder, "--range", "127.0.0.0/15"});
+        EXPECT_EQ(run.status, kExitUsage);
+        EXPECT_EQ(run.err, std::string("tavlo ") + command +
+                               ": '127.0.0.0/15': the prefix length must be from 16 to 32 (see "
+                               "'tavlo " +
+                               command + " --help')\n");
+    }
+    EXPECT_FALSE(std::filesystem::exists(folder));
     // A missing value is the parser's own message, on one line.
     const Outcome missing = RunTavlo({"search", "--unicast"});
     EXPECT_EQ(missing.status, kExitUsage);
