@@ -398,6 +398,37 @@ ClockLineText RestoreClock(workflow::ClockLine& line, const workflow::ReadResult
     return result;
 }
 
+// The clocks found that have a file, each with what will be written; the clocks without one
+// are listed as skipped, the files of the family searched without a clock as missing.
+std::vector<Restoration> MatchFiles(const std::vector<FoundClock>& found,
+                                    std::vector<BackupFile>& files,
+                                    const BackupArguments& arguments, Io& io) {
+    std::vector<Restoration> restorations;
+    for (const FoundClock& clock : found) {
+        BackupFile* file = FileOf(clock, files);
+        if (file == nullptr) {
+            io.out << ClockName(clock) << ": skipped (no file)\n";
+            continue;
+        }
+        file->used = true;
+        Restoration restoration{clock, file, {}, {}, {}};
+        TakeFile(restoration, arguments.addresses);
+        restorations.push_back(std::move(restoration));
+    }
+    // Files of the other family's clocks are not looked for by this search.
+    const std::string otherFamily = FamilyWord(
+        arguments.search.wifi != 0 ? workflow::ClockKind::kWired : workflow::ClockKind::kWifi);
+    for (const BackupFile& file : files) {
+        if (!file.used && file.family != otherFamily) {
+            io.out << Printable(file.name) << ": missing (no clock found with "
+                   << (file.serial.empty() ? "address " + Printable(file.address)
+                                           : "serial number " + Printable(file.serial))
+                   << ")\n";
+        }
+    }
+    return restorations;
+}
+
 int RunRestore(const BackupArguments& arguments, Io& io) {
     std::string error;
     const std::optional<int> parallel = ParallelOf(arguments.parallel, error);
@@ -418,29 +449,7 @@ int RunRestore(const BackupArguments& arguments, Io& io) {
     if (!found) {
         return status;
     }
-    std::vector<Restoration> restorations;
-    for (const FoundClock& clock : *found) {
-        BackupFile* file = FileOf(clock, *files);
-        if (file == nullptr) {
-            io.out << ClockName(clock) << ": skipped (no file)\n";
-            continue;
-        }
-        file->used = true;
-        Restoration restoration{clock, file, {}, {}, {}};
-        TakeFile(restoration, arguments.addresses);
-        restorations.push_back(std::move(restoration));
-    }
-    // Files of the other family's clocks are not looked for by this search.
-    const std::string otherFamily = FamilyWord(
-        arguments.search.wifi != 0 ? workflow::ClockKind::kWired : workflow::ClockKind::kWifi);
-    for (const BackupFile& file : *files) {
-        if (!file.used && file.family != otherFamily) {
-            io.out << Printable(file.name) << ": missing (no clock found with "
-                   << (file.serial.empty() ? "address " + Printable(file.address)
-                                           : "serial number " + Printable(file.serial))
-                   << ")\n";
-        }
-    }
+    const std::vector<Restoration> restorations = MatchFiles(*found, *files, arguments, io);
 
     std::vector<FoundClock> clocks;
     for (const Restoration& restoration : restorations) {
