@@ -394,6 +394,9 @@ void MainWindow::onSearch() {
     search->live = std::make_shared<bool>(true);
     SearchView& view = *this;
     search->reporter = std::make_unique<QueuedSearchReporter>(this, view, search->live);
+    if (unicastRadio_->isChecked()) {
+        search->sweepStart = ipAddress_->text();
+    }
     search->worker = std::make_unique<protocol::SearchWorker>(
         context_.network, context_.protocol, context_.search, searchOptions(), *search->reporter);
     search->worker->start();
@@ -705,6 +708,9 @@ void MainWindow::onSearchEnded() {
         heard == searchInterfaces_.end()
             ? std::vector<std::string>{}
             : std::vector<std::string>(heard->second.begin(), heard->second.end()));
+    if (search_ && !search_->sweepStart.isEmpty()) {
+        ipAddress_->setText(search_->sweepStart);
+    }
     // The worker has nothing left to do but return; join it now.
     search_.reset();
 }

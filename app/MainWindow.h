@@ -297,6 +297,10 @@ class MainWindow final : public QDialog, private SearchView, private UpdateMonit
         std::shared_ptr<bool> live;
         std::unique_ptr<QueuedSearchReporter> reporter;
         std::unique_ptr<protocol::SearchWorker> worker;
+        // The first address of a sweep as the operator typed it: the IP-address control shows
+        // the address being probed while the sweep runs and this one again when it ends, so a
+        // second "Search" sweeps the same range. Empty for a broadcast.
+        QString sweepStart;
         ~ActiveSearch();
     };
     std::unique_ptr<ActiveSearch> search_;

@@ -447,12 +447,15 @@ class MainDialogTest : public QObject {
         connect(ip, &ui::Ipv4AddressEdit::changed, this, [&] { shown << ip->text(); });
         searchAndWait();
         // Each round of the sweep (five wired, one early) shows its first and its last
-        // address; the first is in the control already.
+        // address; the first is in the control already. At the end the control holds the
+        // first address again, so that "Search" sweeps the same range once more.
         QStringList expected{QStringLiteral("198.18.0.254")};
         for (int round = 1; round < 6; ++round) {
             expected << QStringLiteral("198.18.0.250") << QStringLiteral("198.18.0.254");
         }
+        expected << QStringLiteral("198.18.0.250");
         QCOMPARE(shown, expected);
+        QCOMPARE(ip->text(), QStringLiteral("198.18.0.250"));
         QCOMPARE(topLevelTexts().first(), QStringLiteral("198.18.0.0 (WIRED:1)"));
         QVERIFY(ip->isEnabled());
     }
