@@ -35,6 +35,9 @@ std::uint8_t FirstOctet(Ipv4 address);
 std::uint8_t LastOctet(Ipv4 address);
 // The last number of a network address (a.b.c.0): it names a group of clocks, never one.
 inline constexpr std::uint8_t kNetworkAddressOctet = 0;
+// The octet 255 of a broadcast address: the last one of a /24 segment's, each one of
+// 255.255.255.255.
+inline constexpr std::uint8_t kBroadcastAddressOctet = 255;
 
 // The one reader of every address an operator enters, in the window or in a file: exactly
 // four decimal numbers 0 to 255 joined by dots, nothing before, between or after them. A

@@ -21,7 +21,6 @@ using platform::WaitResult;
 
 namespace {
 
-constexpr std::uint8_t kBroadcastOctet = 255;
 constexpr char kNoSocketText[] = "no UDP socket could be opened";
 
 // A reply with flag bit 0 and the request's frame type: a read's record, a write's
@@ -101,7 +100,8 @@ bool IsRejectedTarget(Ipv4 target) {
 }
 
 bool IsBroadcastTarget(Ipv4 target) {
-    return target == platform::kLimitedBroadcast || platform::LastOctet(target) == kBroadcastOctet;
+    return target == platform::kLimitedBroadcast ||
+           platform::LastOctet(target) == platform::kBroadcastAddressOctet;
 }
 
 bool IsSingleClockTarget(Ipv4 target) {
@@ -196,7 +196,7 @@ bool ClockExchanges::startExchange(Ipv4 target, std::uint16_t port, const MovedC
     }
     // The long wait goes by the address actually sent to: every broadcast, and also a
     // unicast address whose first octet is 255.
-    opened.longWait = platform::FirstOctet(opened.to.address) == kBroadcastOctet;
+    opened.longWait = platform::FirstOctet(opened.to.address) == platform::kBroadcastAddressOctet;
     if (opened.broadcast) {
         opened.interfaces =
             platform::BroadcastInterfaces(network_.interfaces(), broadcastInterfaceNames_);

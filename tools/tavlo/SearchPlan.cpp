@@ -10,7 +10,6 @@ namespace {
 // --rate: probes per second.
 constexpr std::uint32_t kMinRate = 1;
 constexpr std::uint32_t kMaxRate = 1'000'000;
-constexpr std::uint32_t kLastOctetBroadcast = 255;
 
 }  // namespace
 
@@ -69,7 +68,7 @@ std::optional<SearchPlan> PlanSearch(const SearchFlags& flags, Io& io, std::stri
             return refuse("'" + Printable(from) + "' is not an address like 192.0.2.1");
         }
         const std::uint32_t host = platform::NetworkToHost32(*start);
-        if (platform::LastOctet(*start) == kLastOctetBroadcast) {
+        if (platform::LastOctet(*start) == platform::kBroadcastAddressOctet) {
             if (!sweep.empty()) {
                 return refuse("--unicast " + from + " is a broadcast; it takes no --range");
             }
